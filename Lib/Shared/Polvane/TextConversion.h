@@ -1,0 +1,29 @@
+// Conversions between the UTF-8 of the definition and settings, the UTF-16 of Windows and the host, and
+// the ANSI code page. The UI string type (TString) is the wide string.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace Polvane {
+
+std::wstring UTF8ToWide(std::string_view text);
+std::wstring UTF8ToTString(std::string_view text, bool* valid = nullptr);
+std::string WideToUTF8(std::wstring_view text);
+std::string TStringToUTF8(std::wstring_view text);
+std::wstring ANSIToWide(std::string_view text);
+std::string ANSIToUTF8(std::string_view text);
+
+} // namespace Polvane
+
+namespace Tovik {
+
+// Converts text into the caller's buffer of max characters; a text too long is cut to fit and the
+// buffer is always terminated.
+wchar_t* UTF8ToWideBuffer(wchar_t* buffer, const char* text, std::size_t max);
+// A new wide text from calloc; the caller frees it with FreeWideAlloc.
+wchar_t* UTF8ToWideAlloc(const char* text);
+void FreeWideAlloc(wchar_t* text);
+
+} // namespace Tovik
