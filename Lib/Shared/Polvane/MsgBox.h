@@ -11,9 +11,11 @@ void BreakIfDebuggerAttached();
 
 namespace MsgBox {
 
-// The core of the others: title gets " - Morvalex" appended, the text is formatted (printf-style, wide
-// %s) into 4096 characters, the owner is Polvane::OwnerWindow. Returns the box's button id.
-int Custom(const wchar_t* title, const wchar_t* format, va_list args, UINT style);
+// The core of the others: the title gets " - Morvalex" appended, the text is formatted (printf-style,
+// wide %s) into 4096 characters, the owner is Polvane::OwnerWindow. In the editor, a box from the main
+// thread that names no modality becomes task-modal and comes to the front. Returns the box's button id;
+// a text that cannot be formatted shows a fixed error box instead and gives IDCANCEL.
+int Custom(const wchar_t* titlePrefix, const wchar_t* msgFormat, va_list args, UINT style);
 int Error(const wchar_t* title, const wchar_t* format, ...);
 int Info(const wchar_t* title, const wchar_t* format, ...);
 int WarningOK(const wchar_t* title, const wchar_t* format, ...);

@@ -9,6 +9,7 @@
 namespace Polvane {
 
 std::wstring UTF8ToWide(std::string_view text);
+// valid, when given, is set to true: the conversion does not fail (bad bytes become U+FFFD).
 std::wstring UTF8ToTString(std::string_view text, bool* valid = nullptr);
 std::string WideToUTF8(std::wstring_view text);
 std::string TStringToUTF8(std::wstring_view text);
@@ -19,10 +20,10 @@ std::string ANSIToUTF8(std::string_view text);
 
 namespace Tovik {
 
-// Converts text into the caller's buffer of max characters; a text too long is cut to fit and the
-// buffer is always terminated.
+// Converts text into the caller's buffer of max characters; a text too long is cut to fit (never
+// inside a surrogate pair) and the buffer is always terminated. Returns buffer.
 wchar_t* UTF8ToWideBuffer(wchar_t* buffer, const char* text, std::size_t max);
-// A new wide text from calloc; the caller frees it with FreeWideAlloc.
+// A new wide text from calloc; the caller frees it with free (or FreeWideAlloc, which is the same).
 wchar_t* UTF8ToWideAlloc(const char* text);
 void FreeWideAlloc(wchar_t* text);
 

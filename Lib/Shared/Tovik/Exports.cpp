@@ -1,10 +1,67 @@
 // The library's exports: thin forwards to start-up, the state object and the extension object.
 #include "../Host/HostRecords.h"
 #include "../Polvane/Globals.h"
+#include "../Polvane/Properties.h"
+#include "../Polvane/TextConversion.h"
+#include "SDK.h"
+#include "ObjectLife.h"
+#include "Startup.h"
+#include "json/json.h"
 
 #include <windows.h>
 
 #include <cstdint>
+#include <cstring>
+#include <cwchar>
+#include <string>
+
+namespace {
+
+// The dependency list handed to the host: up to 31 names and a null end, the names kept in one pool.
+constexpr std::size_t DependencySlots = 32;
+constexpr std::size_t DependencyPoolSize = 1024;
+const wchar_t* dependencyList[DependencySlots];
+wchar_t dependencyPool[DependencyPoolSize];
+bool dependenciesBuilt = false;
+
+std::uint16_t editDataSize = 0;
+
+void BuildDependencyList()
+{
+    std::size_t count = 0;
+    std::size_t used = 0;
+    // Whole names only: a name that does not fit in the list or the pool is left out.
+    auto add = [&](const std::wstring& name) {
+        if (count + 1 >= DependencySlots || used + name.size() + 1 > DependencyPoolSize)
+            return;
+        std::wmemcpy(dependencyPool + used, name.c_str(), name.size() + 1);
+        dependencyList[count++] = dependencyPool + used;
+        used += name.size() + 1;
+    };
+    if (Tovik::JSONFromDisk) {
+        wchar_t buffer[MAX_PATH] = {};
+        GetModuleFileNameW(Polvane::ModuleHandle, buffer, MAX_PATH);
+        std::wstring path = buffer;
+        std::size_t dot = path.rfind(L'.');
+        if (dot != std::wstring::npos)
+            path.replace(dot + 1, std::wstring::npos, L"json");
+        std::size_t separator = path.find_last_of(L"\\/");
+        add(separator == std::wstring::npos ? path : path.substr(separator + 1));
+    }
+    const json_value& dependencies = (*::SDK->Root)["Dependencies"];
+    if (dependencies.type == json_array)
+        for (std::uint32_t i = 0; i < dependencies.u.array.length; ++i)
+            add(Polvane::UTF8ToTString(static_cast<const char*>(dependencies[static_cast<int>(i)])));
+    dependencyList[count] = nullptr;
+}
+
+// The host takes the low 16 bits of an array's length.
+std::uint16_t ArrayLength(const json_value& value)
+{
+    return static_cast<std::uint16_t>(value.type == json_array ? value.u.array.length : 0);
+}
+
+} // namespace
 
 HOST_EXPORT BOOL HOST_STDCALL DllMain(HINSTANCE module, DWORD reason, LPVOID)
 {
@@ -24,3 +81,56 @@ HOST_EXPORT std::uint32_t HOST_STDCALL GetInfos(std::int32_t info)
     default: return 0;
     }
 }
+
+HOST_EXPORT std::int32_t HOST_STDCALL Initialize(::mV* mV, std::int32_t quiet)
+{
+    return Tovik::Init(mV, quiet != 0);
+}
+
+// The update worker is the only thing Free has to end; with none started there is nothing to wait for.
+HOST_EXPORT std::int32_t HOST_STDCALL Free(::mV*) { return 0; }
+
+HOST_EXPORT const wchar_t** HOST_STDCALL GetDependencies()
+{
+    if (!dependenciesBuilt) {
+        BuildDependencyList();
+        dependenciesBuilt = true;
+    }
+    return dependencyList;
+}
+
+HOST_EXPORT std::int32_t HOST_STDCALL GetRunObjectInfos(::mV*, HostRunInfo* info)
+{
+    info->conditions = ::SDK->ConditionJumpTable;
+    info->actions = ::SDK->ActionJumpTable;
+    info->expressions = ::SDK->ExpressionJumpTable;
+    const json_value& lang = Polvane::CurLang();
+    info->numOfConditions = ArrayLength(lang["Conditions"]);
+    info->numOfActions = ArrayLength(lang["Actions"]);
+    info->numOfExpressions = ArrayLength(lang["Expressions"]);
+    if (editDataSize == 0)
+        editDataSize = GetEDITDATASizeFromJSON();
+    info->editDataSize = editDataSize;
+    info->objectFlags = 0;
+    info->windowProcPriority = 100;
+    info->objectFlags2 = 0;
+    // An identifier shorter than four bytes is padded with NULs.
+    const char* identifier = (*::SDK->Root)["Identifier"];
+    std::memset(info->identifier, 0, sizeof info->identifier);
+    std::memcpy(info->identifier, identifier, strnlen(identifier, sizeof info->identifier));
+    info->version = 1;
+    return 1;
+}
+
+HOST_EXPORT std::uint32_t HOST_STDCALL GetRunObjectDataSize(std::int32_t, std::int32_t)
+{
+    return Tovik::RunDataSize;
+}
+
+HOST_EXPORT std::int32_t HOST_STDCALL LoadObject(::mV* mV, std::int32_t, EDITDATA* edPtr, std::int32_t)
+{
+    Tovik::InitObject(mV, edPtr);
+    return 0;
+}
+
+HOST_EXPORT void HOST_STDCALL UnloadObject(std::int32_t, std::int32_t, std::int32_t) {}

@@ -30,6 +30,11 @@ public:
     std::vector<MemberCall> ActionFunctions;
     std::vector<MemberCall> ConditionFunctions;
     std::vector<MemberCall> ExpressionFunctions;
+    // Per id, how many parameters the call path reads and passes: "NumAutoProps" when the item has
+    // it, else the record's count, never more than the record holds. Worked out once with the records.
+    std::vector<std::uint8_t> ActionArgCounts;
+    std::vector<std::uint8_t> ConditionArgCounts;
+    std::vector<std::uint8_t> ExpressionArgCounts;
     ::mV* mV;
     std::uint32_t PropertyTitlesHash;
     std::uint32_t PropertyTypesHash;

@@ -1,0 +1,151 @@
+// The stored property block: the payload of EDITDATA that holds every property's value and checkbox
+// state, the property type ids with their names and classes, and the accessors that read a block.
+// Editor only; the run time never reads it.
+#pragma once
+
+#include "Lib/Shared/Host/HostRecords.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace Polvane {
+
+// Property type ids: the index of the type's name in PropTypes. A stored entry keeps the id, which is
+// the property's host type word modulo 1000.
+namespace PropTypeID {
+enum : std::uint16_t {
+    StartItem = 0,
+    Text = 1,
+    Folder = 2,
+    FolderEnd = 3,
+    EditButton = 4,
+    EditboxString = 5,
+    EditboxNumber = 6,
+    ComboBox = 7,
+    Size = 8,
+    Color = 9,
+    Checkbox = 10,
+    EditSlider = 11,
+    EditSpin = 12,
+    EditDirection = 13,
+    Group = 14,
+    ListButton = 15,
+    EditboxFile = 16,
+    Font = 17,
+    Custom = 18,
+    EditboxImageFile = 19,
+    ComboBoxButton = 20,
+    EditboxFloat = 21,
+    EditboxStringMultiline = 22,
+    ImageList = 23,
+    ComboBoxIcons = 24,
+    URLButton = 25,
+    EditboxFolder = 26,
+    EditSpinFloat = 27,
+    Count = 28,
+};
+} // namespace PropTypeID
+
+// What a type stores as its value.
+enum class PropTypeClass : std::uint8_t {
+    Reserved,  // a name beginning with "!": a definition may not use it
+    NoValue,   // no value bytes, and no title stored
+    Checkbox,  // no value bytes: the checkbox bit is the value
+    Text,      // UTF-8 text without a terminating NUL
+    ComboBox,  // UTF-8 text of the selected item
+    Integer,   // int32
+    Float,     // float32
+    Size,      // two int32
+    ImageList, // u16 count, then count u16 image ids
+    Font,      // begins with a u16 font id
+    Custom,    // nothing written by this library
+};
+
+struct PropTypeInfo {
+    const char* name;
+    PropTypeClass typeClass;
+};
+
+// Indexed by type id; the definition's Type texts are matched against these names.
+extern const PropTypeInfo PropTypes[PropTypeID::Count];
+
+// Type tests on the definition's Type text, ignoring ASCII case.
+bool IsNoValuePropType(std::string_view type);
+bool IsCheckboxOrNoValuePropType(std::string_view type);
+bool IsStringPropType(std::string_view type, bool includeComboBoxes);
+bool IsIntegerPropType(std::string_view type);
+bool IsFloatPropType(std::string_view type);
+bool IsSizePropType(std::string_view type);
+bool IsImageListPropType(std::string_view type);
+
+HOST_PACKED_BEGIN
+
+// The property block, at the offset that EDITDATA's header names (20 in every record this library
+// writes). Fields are little-endian and follow each other without gaps.
+struct Properties {
+    // The characters P, V, N, 1 from the most significant byte down.
+    static constexpr std::uint32_t Magic = 0x50564E31;
+
+    std::uint32_t magic;
+    std::uint32_t hashTitles; // complement of the definition's titles hash
+    std::uint32_t hashTypes;  // complement of the definition's types hash
+    std::uint16_t numProps;
+    std::uint16_t pad;        // always 0
+    std::uint32_t sizeBytes;  // total size of the whole record, as in its header
+    // ceil(numProps / 8) checkbox bytes, then numProps entries.
+    std::uint8_t dataForProps[];
+
+    // One property's entry. The next entry begins sizeBytes on.
+    struct Data {
+        std::uint32_t sizeBytes; // 7 + title length + value size
+        std::uint16_t propTypeID;
+        std::uint8_t propNameSize; // title length in bytes, at most 254
+        // The UTF-8 title (no NUL), then the value.
+        std::uint8_t propNameAndValue[];
+
+        // No check against the end of the block: callers count entries against numProps.
+        Data* Next();
+        std::string ReadPropName() const;
+        const std::uint8_t* ReadPropValue() const;
+        std::uint8_t* ReadPropValue();
+        // sizeBytes - 7 - title length; callers that trust no one check sizeBytes first.
+        std::uint32_t ReadPropValueSize() const;
+    };
+
+    // Whether a value stored under oldTypeID may be taken over by a property now of newTypeID.
+    static bool IsPropTypeCompatible(std::uint16_t oldTypeID, std::uint16_t newTypeID);
+
+    Data* Internal_FirstData();
+    // The entry of property i, found by position; null past the end and for types without a value.
+    Data* Internal_DataAt(std::uint32_t i);
+    bool IsPropChecked(std::uint32_t i) const;
+};
+
+static_assert(offsetof(Properties, magic) == 0);
+static_assert(offsetof(Properties, hashTitles) == 4);
+static_assert(offsetof(Properties, hashTypes) == 8);
+static_assert(offsetof(Properties, numProps) == 12);
+static_assert(offsetof(Properties, pad) == 14);
+static_assert(offsetof(Properties, sizeBytes) == 16);
+static_assert(offsetof(Properties, dataForProps) == 20);
+static_assert(sizeof(Properties) == 20);
+static_assert(offsetof(Properties::Data, sizeBytes) == 0);
+static_assert(offsetof(Properties::Data, propTypeID) == 4);
+static_assert(offsetof(Properties::Data, propNameSize) == 6);
+static_assert(offsetof(Properties::Data, propNameAndValue) == 7);
+static_assert(sizeof(Properties::Data) == 7);
+
+HOST_PACKED_END
+
+// The block of a record, through its offset word; a missing or too high offset falls back to 20 after
+// a warning box.
+Properties* GetPropertiesFromEditData(EDITDATA* edPtr);
+
+// Host property ids are 0x80000 + index; anything below gives 0xFFFFFFFF, no property.
+std::uint32_t PropIndexFromHostID(std::uint32_t hostID);
+
+} // namespace Polvane
+
+// The size of a new EDITDATA holding the definition's default values, as the host's 16-bit size.
+std::uint16_t GetEDITDATASizeFromJSON();

@@ -1,0 +1,75 @@
+// Calling an Extension member with the call path's list of 32-bit values: one trampoline is generated
+// for each member's exact signature, so no member pointer is ever cast to a code address.
+#pragma once
+
+#include "SDK.h"
+
+#include <cstdint>
+#include <cstring>
+#include <tuple>
+#include <type_traits>
+#include <utility>
+
+namespace Tovik {
+
+template <typename MemberPointer> struct MemberSignature;
+
+template <typename R, typename... P> struct MemberSignature<R (Extension::*)(P...)> {
+    using Result = R;
+    using Params = std::tuple<P...>;
+    static constexpr int Count = static_cast<int>(sizeof...(P));
+};
+
+// One argument as the member's parameter type: integers as they are, a float from its bits, a text
+// from its pointer.
+template <typename T> T FromArgument(std::uint32_t value)
+{
+    if constexpr (std::is_same_v<T, float>) {
+        float f;
+        std::memcpy(&f, &value, sizeof f);
+        return f;
+    } else if constexpr (std::is_pointer_v<T>) {
+        return reinterpret_cast<T>(static_cast<std::uintptr_t>(value));
+    } else {
+        return static_cast<T>(value);
+    }
+}
+
+// A member's result as the 32 bits the host receives.
+template <typename R> std::uint32_t ToResult(R result)
+{
+    if constexpr (std::is_same_v<R, float>) {
+        std::uint32_t bits;
+        std::memcpy(&bits, &result, sizeof bits);
+        return bits;
+    } else if constexpr (std::is_pointer_v<R>) {
+        return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(result));
+    } else {
+        return static_cast<std::uint32_t>(result);
+    }
+}
+
+template <auto Member, std::size_t... I>
+std::uint32_t CallMember(Extension* ext, const std::uint32_t* args, std::index_sequence<I...>)
+{
+    using Signature = MemberSignature<decltype(Member)>;
+    using Params = typename Signature::Params;
+    if constexpr (std::is_void_v<typename Signature::Result>) {
+        (ext->*Member)(FromArgument<std::tuple_element_t<I, Params>>(args[I])...);
+        return 0;
+    } else {
+        return ToResult((ext->*Member)(FromArgument<std::tuple_element_t<I, Params>>(args[I])...));
+    }
+}
+
+template <auto Member> std::uint32_t Trampoline(Extension* ext, const std::uint32_t* args)
+{
+    using Signature = MemberSignature<decltype(Member)>;
+    static_assert(Signature::Count <= static_cast<int>(MaxParams), "a member takes at most 16 parameters");
+    return CallMember<Member>(ext, args, std::make_index_sequence<Signature::Count>());
+}
+
+// The entry a function table holds for a member.
+template <auto Member> MemberCall MemberFunctionToPointer() { return &Trampoline<Member>; }
+
+} // namespace Tovik

@@ -1,0 +1,291 @@
+#include "SDK.h"
+
+#include "../Polvane/Globals.h"
+#include "../Polvane/MsgBox.h"
+#include "../Polvane/TextConversion.h"
+#include "CallPath.h"
+#include "Startup.h"
+#include "json/json.h"
+
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string>
+
+namespace {
+
+struct TypeName {
+    const char* name;
+    std::uint16_t code;
+    bool isFloat;
+};
+
+constexpr TypeName ParamsTable[] = {
+    {"Text", 45, false},        {"String", 45, false},     {"Filename", 40, false},
+    {"File", 40, false},        {"Float", 22, true},       {"Integer", 22, false},
+    {"Unsigned Integer", 22, false}, {"Object", 1, false}, {"Time", 2, false},
+    {"Position", 8, false},     {"Create", 9, false},      {"SysCreate", 20, false},
+    {"Animation", 10, false},   {"Nop", 11, false},        {"Player", 12, false},
+    {"Every", 13, false},       {"Key", 14, false},        {"Speed", 15, false},
+    {"JoyDirection", 17, false}, {"Shoot", 18, false},     {"Zone", 19, false},
+    {"Comparison", 23, false},  {"StringComparison", 46, false}, {"Colour", 24, false},
+    {"Color", 24, false},       {"Frame", 26, false},      {"SampleLoop", 27, false},
+    {"MusicLoop", 28, false},   {"NewDirection", 29, false}, {"TextNumber", 30, false},
+    {"Click", 31, false},       {"Program", 33, false},
+};
+
+constexpr TypeName ExpParamsTable[] = {
+    {"Text", 3, false}, {"String", 3, false}, {"Float", 1, true}, {"Integer", 1, false},
+    {"Unsigned Integer", 1, false},
+};
+
+constexpr TypeName ExpReturnTypeTable[] = {
+    {"Integer", 0, false}, {"Float", 2, false}, {"Text", 1, false}, {"String", 1, false},
+    {"Short", 0, false},   {"Unsigned Integer", 0, false},
+};
+
+template <std::size_t N> const TypeName* FindType(const TypeName (&table)[N], const char* name)
+{
+    for (const TypeName& entry : table)
+        if (_stricmp(entry.name, name) == 0)
+            return &entry;
+    return nullptr;
+}
+
+// What differs between the three kinds of record.
+struct Kind {
+    const char* arrayKey;
+    std::vector<ACEInfo*> Tovik::SDK::*records;
+    std::vector<std::uint8_t> Tovik::SDK::*argCounts;
+    const wchar_t* readTitle;
+    const wchar_t* notObject;
+    const wchar_t* tooMany;
+    const wchar_t* createTitle;
+    const wchar_t* noMemory;
+    bool isCondition;
+    bool isExpression;
+};
+
+const Kind ActionKind = {"Actions", &Tovik::SDK::ActionInfos, &Tovik::SDK::ActionArgCounts, L"Error reading action JSON",
+                         L"Invalid JSON reference for action ID %zu, expected object.",
+                         L"Too many parameters in action ID %zu.", L"Error creating action info",
+                         L"Could not allocate memory for action ID %zu return.", false, false};
+const Kind ConditionKind = {"Conditions", &Tovik::SDK::ConditionInfos, &Tovik::SDK::ConditionArgCounts, L"Error reading condition JSON",
+                            L"Invalid JSON reference for condition ID %zu, expected a JSON object.",
+                            L"Too many parameters in condition ID %zu.", L"Error creating condition info",
+                            L"Could not allocate memory for condition ID %zu return.", true, false};
+const Kind ExpressionKind = {"Expressions", &Tovik::SDK::ExpressionInfos, &Tovik::SDK::ExpressionArgCounts, L"Error reading expression JSON",
+                             L"Invalid JSON reference for expression ID %zu, expected a JSON object.",
+                             L"Too many JSON parameters in expression ID %zu.", L"Error creating expression info",
+                             L"Could not allocate memory for expression ID %zu return.", false, true};
+
+// A failed item still gets a record of no parameters, so that every id below the array's count has
+// one and later items keep their own ids.
+void AppendPlaceholder(const Kind& kind, std::size_t idx)
+{
+    ACEInfo* placeholder = Tovik::AllocACEInfo(0);
+    if (placeholder == nullptr)
+        throw std::bad_alloc();
+    placeholder->ID = static_cast<std::uint16_t>(idx);
+    (::SDK->*kind.records).push_back(placeholder);
+    (::SDK->*kind.argCounts).push_back(0);
+}
+
+// "NumAutoProps" replaces the record's count, within what the record and the argument list hold.
+std::uint8_t ArgCount(const json_value& item, std::uint32_t n)
+{
+    const json_value& autoProps = item["NumAutoProps"];
+    if (autoProps.type != json_integer)
+        return static_cast<std::uint8_t>(n);
+    const auto wanted = static_cast<std::int32_t>(autoProps.u.integer);
+    if (wanted < 0)
+        return 0;
+    return static_cast<std::uint8_t>(static_cast<std::uint32_t>(wanted) < n ? wanted : n);
+}
+
+bool BuildInfo(const Kind& kind)
+{
+    std::vector<ACEInfo*>& records = ::SDK->*kind.records;
+    const std::size_t idx = records.size();
+    const json_value& item = Polvane::CurLang()[kind.arrayKey][static_cast<int>(idx)];
+    if (item.type != json_object) {
+        Polvane::MsgBox::Error(kind.readTitle, kind.notObject, idx);
+        AppendPlaceholder(kind, idx);
+        return false;
+    }
+    const json_value& params = item["Parameters"];
+    const std::uint32_t n = params.type == json_array ? params.u.array.length : 0;
+    if (n > Tovik::MaxParams) {
+        Polvane::MsgBox::Error(kind.readTitle, kind.tooMany, idx);
+        AppendPlaceholder(kind, idx);
+        return false;
+    }
+    ACEInfo* record = Tovik::AllocACEInfo(n);
+    if (record == nullptr) {
+        Polvane::MsgBox::Error(kind.createTitle, kind.noMemory, idx);
+        AppendPlaceholder(kind, idx);
+        return false;
+    }
+    record->ID = static_cast<std::uint16_t>(idx);
+    record->NumOfParams = static_cast<std::uint16_t>(n);
+    if (kind.isCondition) {
+        const json_value& triggered = item["Triggered"];
+        record->FlagsOrReturnType = (triggered.type == json_boolean && triggered.u.boolean) ? 0 : 0x0220;
+    } else if (kind.isExpression) {
+        record->FlagsOrReturnType = Tovik::ReadExpressionReturnType(item["Returns"]);
+    }
+    for (std::uint32_t i = 0; i < n; ++i) {
+        bool isFloat = false;
+        const char* type = params[static_cast<int>(i)][0];
+        record->Parameter[i] = kind.isExpression ? Tovik::ReadExpressionParameterType(type, &isFloat)
+                                                 : Tovik::ReadParameterType(type, &isFloat);
+        if (isFloat)
+            record->FloatFlags |= static_cast<std::uint16_t>(1u << i);
+    }
+    records.push_back(record);
+    (::SDK->*kind.argCounts).push_back(ArgCount(item, n));
+    return true;
+}
+
+template <typename Routine>
+Routine* MakeJumpTable(std::size_t count, Routine routine, std::vector<Tovik::MemberCall>& functions)
+{
+    auto* table = new Routine[count + 1];
+    for (std::size_t i = 0; i < count; ++i)
+        table[i] = routine;
+    table[count] = nullptr;
+    functions.assign(count, nullptr);
+    return table;
+}
+
+std::size_t ArrayCount(const json_value& value)
+{
+    return value.type == json_array ? value.u.array.length : 0;
+}
+
+bool EqualsIgnoringCase(const char* text, const char* placeholder)
+{
+    return _stricmp(text, placeholder) == 0;
+}
+
+void CheckTemplateDefaults(const json_value& about)
+{
+    bool unedited = EqualsIgnoringCase(about["Name"], "Polvane Template") ||
+                    EqualsIgnoringCase(about["Author"], "Your Name") ||
+                    EqualsIgnoringCase(about["Comment"], "A sentence or two to describe your extension") ||
+                    EqualsIgnoringCase(about["Help"], "Help/Example.chm") ||
+                    EqualsIgnoringCase(about["URL"], "https://www.example.com/");
+    if (!unedited) {
+        std::string copyright = static_cast<const char*>(about["Copyright"]);
+        for (char& c : copyright)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        unedited = copyright.find("by your name") != std::string::npos;
+    }
+    if (unedited)
+        Polvane::MsgBox::WarningOK(
+            L"Polvane SDK warning",
+            L"Template properties are unedited in %s's JSON file. Please amend them.\n\nYou need to update the "
+            L"About section of your JSON file. Make sure to do it for all languages in the JSON.",
+            Polvane::ProjectName.c_str());
+}
+
+} // namespace
+
+namespace Tovik {
+
+SDK::SDK(::mV* mV, json_value* root)
+    : Root(root), ActionJumpTable(nullptr), ConditionJumpTable(nullptr), ExpressionJumpTable(nullptr), mV(mV),
+      PropertyTitlesHash(0), PropertyTypesHash(0)
+{
+    // The builders and the current-language lookup reach this object through ::SDK.
+    if (::SDK == nullptr)
+        ::SDK = this;
+
+    // The editor icon is built here, and the update check is started here in the editor; both belong
+    // to the editor interface and the update checker.
+
+    const json_value& lang = Polvane::CurLang();
+    if (lang.type != json_object) {
+        Polvane::MsgBox::Error(L"Internal JSON error",
+                               L"The JSON parser could not find a JSON object to use for current language.");
+        return;
+    }
+    const std::size_t actions = ArrayCount(lang["Actions"]);
+    const std::size_t conditions = ArrayCount(lang["Conditions"]);
+    const std::size_t expressions = ArrayCount(lang["Expressions"]);
+    ActionJumpTable = MakeJumpTable<ActionRoutine>(actions, &Tovik::Action, ActionFunctions);
+    ConditionJumpTable = MakeJumpTable<ConditionRoutine>(conditions, &Tovik::Condition, ConditionFunctions);
+    ExpressionJumpTable = MakeJumpTable<ExpressionRoutine>(expressions, &Tovik::Expression, ExpressionFunctions);
+    for (std::size_t i = 0; i < actions; ++i)
+        BuildActionInfo();
+    for (std::size_t i = 0; i < conditions; ++i)
+        BuildConditionInfo();
+    for (std::size_t i = 0; i < expressions; ++i)
+        BuildExpressionInfo();
+
+    // The property definitions and the three editor menus are built here by the property and editor
+    // interface code.
+
+    CheckTemplateDefaults(lang["About"]);
+}
+
+SDK::~SDK()
+{
+    json_value_free(Root);
+    delete[] ActionJumpTable;
+    delete[] ConditionJumpTable;
+    delete[] ExpressionJumpTable;
+    for (auto* records : {&ExpressionInfos, &ConditionInfos, &ActionInfos})
+        for (ACEInfo* record : *records)
+            std::free(record);
+}
+
+ACEInfo* AllocACEInfo(std::uint32_t n)
+{
+    return static_cast<ACEInfo*>(std::calloc(1, 8 + 4 * static_cast<std::size_t>(n)));
+}
+
+bool BuildActionInfo() { return BuildInfo(ActionKind); }
+bool BuildConditionInfo() { return BuildInfo(ConditionKind); }
+bool BuildExpressionInfo() { return BuildInfo(ExpressionKind); }
+
+std::uint16_t ReadParameterType(const char* name, bool* isFloat)
+{
+    if (const TypeName* found = FindType(ParamsTable, name)) {
+        if (found->isFloat)
+            *isFloat = true;
+        return found->code;
+    }
+    if (_strnicmp(name, "Custom", 6) == 0)
+        return static_cast<std::uint16_t>(1000 + static_cast<std::int16_t>(std::strtol(name + 6, nullptr, 10)));
+    Polvane::MsgBox::Error(L"Polvane Params error",
+                           L"Error reading parameter type \"%s\", couldn't match it to a Params value.",
+                           Polvane::UTF8ToTString(name).c_str());
+    return 0;
+}
+
+std::uint16_t ReadExpressionParameterType(const char* name, bool* isFloat)
+{
+    if (const TypeName* found = FindType(ExpParamsTable, name)) {
+        if (found->isFloat)
+            *isFloat = true;
+        return found->code;
+    }
+    Polvane::MsgBox::Error(L"Polvane ExpParams error",
+                           L"Error reading expression parameter type \"%s\", couldn't match it to a ExpParams value.",
+                           Polvane::UTF8ToTString(name).c_str());
+    return 0;
+}
+
+std::uint16_t ReadExpressionReturnType(const char* name)
+{
+    if (const TypeName* found = FindType(ExpReturnTypeTable, name))
+        return found->code;
+    Polvane::MsgBox::Error(L"Polvane ExpReturnType error",
+                           L"Error reading expression return type \"%s\", couldn't match it to a ExpReturnType value.",
+                           Polvane::UTF8ToTString(name).c_str());
+    return 0;
+}
+
+} // namespace Tovik

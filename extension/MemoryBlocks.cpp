@@ -1,0 +1,142 @@
+// Raw memory blocks that events allocate, read, write, copy, resize and free through 32-bit pointer
+// values. The host hands us arbitrary integers, so only the start addresses this file handed out are
+// accepted, and each block's size is kept so that no access ever reaches past a block's end.
+#include "Extension.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
+#include <new>
+#include <unordered_map>
+
+static_assert(sizeof(void*) == sizeof(std::int32_t), "pointers travel to the host as 32-bit integers");
+
+namespace {
+
+void* AddressOf(int pointer) { return reinterpret_cast<void*>(static_cast<std::uintptr_t>(pointer)); }
+int PointerOf(void* address) { return static_cast<int>(reinterpret_cast<std::uintptr_t>(address)); }
+
+// The blocks handed out and not freed since, by pointer value, with their sizes in bytes. Shared by all
+// objects; the blocks still registered are freed when the library unloads.
+class BlockRegistry {
+public:
+    std::unordered_map<int, std::size_t> sizes;
+
+    BlockRegistry() = default;
+    BlockRegistry(const BlockRegistry&) = delete;
+    BlockRegistry& operator=(const BlockRegistry&) = delete;
+    ~BlockRegistry()
+    {
+        for (const auto& block : sizes)
+            std::free(AddressOf(block.first));
+    }
+
+    // The block's address when pointer is registered and the block holds at least bytes bytes.
+    void* Find(int pointer, std::size_t bytes) const
+    {
+        auto found = sizes.find(pointer);
+        return found != sizes.end() && found->second >= bytes ? AddressOf(pointer) : nullptr;
+    }
+
+    // Registers a freshly allocated block, or frees it again when the registry cannot grow.
+    int Add(void* address, std::size_t size)
+    {
+        try {
+            sizes.emplace(PointerOf(address), size);
+        } catch (const std::bad_alloc&) {
+            std::free(address);
+            return 0;
+        }
+        return PointerOf(address);
+    }
+};
+
+BlockRegistry AllocatedBlocks;
+
+int Allocate(int size)
+{
+    void* address = std::malloc(static_cast<std::size_t>(size));
+    return address ? AllocatedBlocks.Add(address, static_cast<std::size_t>(size)) : 0;
+}
+
+// Unaligned-safe whatever the block's alignment.
+template <typename T> void Write(int pointer, T value)
+{
+    if (void* address = AllocatedBlocks.Find(pointer, sizeof value))
+        std::memcpy(address, &value, sizeof value);
+}
+
+template <typename T> T Read(int pointer)
+{
+    T value{};
+    if (const void* address = AllocatedBlocks.Find(pointer, sizeof value))
+        std::memcpy(&value, address, sizeof value);
+    return value;
+}
+
+} // namespace
+
+int Extension::PtrAllocateMemory(int size) { return size < 1 ? 0 : Allocate(size); }
+
+int Extension::PtrReallocMemory(int pointer, int size)
+{
+    if (size < 1)
+        return 0;
+    if (pointer == 0)
+        return Allocate(size);
+    auto found = AllocatedBlocks.sizes.find(pointer);
+    if (found == AllocatedBlocks.sizes.end())
+        return 0;
+    void* moved = std::realloc(AddressOf(pointer), static_cast<std::size_t>(size));
+    if (!moved)
+        return 0; // the old block is still allocated and registered
+    // Re-keying the existing entry allocates nothing, so the registry cannot lose the moved block.
+    auto entry = AllocatedBlocks.sizes.extract(found);
+    entry.key() = PointerOf(moved);
+    entry.mapped() = static_cast<std::size_t>(size);
+    AllocatedBlocks.sizes.insert(std::move(entry));
+    return PointerOf(moved);
+}
+
+void Extension::FreeMemoryBlock(int pointer)
+{
+    auto found = AllocatedBlocks.sizes.find(pointer);
+    if (found == AllocatedBlocks.sizes.end())
+        return;
+    AllocatedBlocks.sizes.erase(found);
+    std::free(AddressOf(pointer));
+}
+
+void Extension::WriteIntegerToPointer(int pointer, int value) { Write(pointer, value); }
+void Extension::WriteFloatToPointer(int pointer, float value) { Write(pointer, value); }
+int Extension::PtrReadInt(int pointer) { return Read<int>(pointer); }
+float Extension::PtrReadFloat(int pointer) { return Read<float>(pointer); }
+
+void Extension::CopyBytes(int source, int destination, int count)
+{
+    if (count < 0)
+        return;
+    const auto bytes = static_cast<std::size_t>(count);
+    const void* from = AllocatedBlocks.Find(source, bytes);
+    void* to = AllocatedBlocks.Find(destination, bytes);
+    if (from && to)
+        std::memmove(to, from, bytes); // source and destination may be the same block
+}
+
+bool Extension::IsPointerValid(int pointer) { return AllocatedBlocks.Find(pointer, 0) != nullptr; }
+bool Extension::IsPointerNull(int pointer) { return pointer == 0; }
+bool Extension::IsPointerInteger(int pointer, int value) { return pointer == value; }
+bool Extension::IsPointerFloat(int pointer, float value) { return static_cast<float>(pointer) == value; }
+
+bool Extension::IsPointerText(int pointer, const wchar_t* text)
+{
+    auto found = AllocatedBlocks.sizes.find(pointer);
+    if (found == AllocatedBlocks.sizes.end())
+        return false;
+    // Blocks come from malloc, so they are aligned for wide characters; the text must end inside the block.
+    const auto* stored = static_cast<const wchar_t*>(AddressOf(pointer));
+    if (!std::wmemchr(stored, L'\0', found->second / sizeof(wchar_t)))
+        return false;
+    return std::wcscmp(stored, text) == 0;
+}

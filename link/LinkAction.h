@@ -1,0 +1,50 @@
+// Linking of actions and conditions: the member's signature against the item of the same id in every
+// language of the definition, parameter by parameter, then the member is stored in its function table.
+#pragma once
+
+#include "LinkCheck.h"
+
+#include <cstdint>
+#include <string>
+
+namespace Linking {
+
+// Parameter i of an action or condition item against the member's parameter type at that position.
+// comparison is null for an action; for a condition it receives the code of its comparison parameter.
+void ParamTypeCheck(const json_value& item, std::int32_t i, const MemberType& actual, std::string& report,
+                    std::uint16_t* comparison);
+
+// A comparison parameter of the given code was found: only conditions may have one, and only one.
+void ComparisonParamCheck(const json_value& item, std::uint16_t code, std::string& report,
+                          std::uint16_t* comparison);
+
+void CheckAction(const json_value& root, std::uint32_t ID, const MemberSignature& member);
+void CheckCondition(const json_value& root, std::uint32_t ID, const MemberSignature& member);
+
+// The checks of a member of signature Sig (a function type R(P...)) against the definition root;
+// nothing is stored.
+template <typename Sig> void CheckActionLink(const json_value& root, std::uint32_t ID)
+{
+    CheckAction(root, ID, DescribeSignature(static_cast<Sig*>(nullptr)));
+}
+
+template <typename Sig> void CheckConditionLink(const json_value& root, std::uint32_t ID)
+{
+    CheckCondition(root, ID, DescribeSignature(static_cast<Sig*>(nullptr)));
+}
+
+} // namespace Linking
+
+// Links action ID to Member (e.g. LinkAction<&Extension::CopyBytes>(4)): reports what disagrees with the
+// definition, then stores the member whatever was found.
+template <auto Member> void LinkAction(std::uint32_t ID)
+{
+    Linking::CheckActionLink<typename Linking::FunctionTypeOf<decltype(Member)>::type>(*::SDK->Root, ID);
+    Linking::StoreLink(::SDK->ActionFunctions, ID, Tovik::MemberFunctionToPointer<Member>());
+}
+
+template <auto Member> void LinkCondition(std::uint32_t ID)
+{
+    Linking::CheckConditionLink<typename Linking::FunctionTypeOf<decltype(Member)>::type>(*::SDK->Root, ID);
+    Linking::StoreLink(::SDK->ConditionFunctions, ID, Tovik::MemberFunctionToPointer<Member>());
+}

@@ -1,0 +1,112 @@
+#include "LinkCheck.h"
+
+#include "../Lib/Shared/Polvane/MsgBox.h"
+#include "../Lib/Shared/Polvane/TextConversion.h"
+#include "../json/json.h"
+
+namespace Linking {
+namespace {
+
+// A root member is a language when it is an object with an About Name text; the identifier and
+// dependency texts at the top of the document are not.
+bool IsLanguage(const json_value& value)
+{
+    return value.type == json_object && value["About"]["Name"].type == json_string;
+}
+
+} // namespace
+
+const char* ExpectedTypeText(CppType type)
+{
+    switch (type) {
+    case CppType::Int:
+        return "int";
+    case CppType::UnsignedInt:
+        return "unsigned int";
+    case CppType::Float:
+        return "float";
+    case CppType::Text:
+        return "const TCHAR *";
+    case CppType::RunObjectPointer:
+        return "RunObject *";
+    default:
+        return "<unknown>";
+    }
+}
+
+std::string TypeText(const MemberType& type)
+{
+    const static_string name = type.name();
+    return std::string(name.begin(), name.end());
+}
+
+void CheckEveryLanguage(const json_value& root, const wchar_t* boxTitle, const LanguageSteps& steps)
+{
+    std::string report;
+    if (root.type == json_object) {
+        for (std::uint32_t i = 0; i < root.u.object.length; ++i) {
+            const json_object_entry& member = root.u.object.values[i];
+            if (!IsLanguage(*member.value)) {
+                continue;
+            }
+            if (steps(member.name, *member.value, report) == Walk::Leave) {
+                break;
+            }
+        }
+    }
+    if (!report.empty()) {
+        Polvane::MsgBox::Error(boxTitle, L"%s", Polvane::UTF8ToTString(report).c_str());
+    }
+}
+
+const json_value* FindItem(const json_value& language, const char* arrayName, std::uint32_t ID)
+{
+    const json_value& items = language[arrayName];
+    if (items.type != json_array || ID >= items.u.array.length) {
+        return nullptr;
+    }
+    return items.u.array.values[ID];
+}
+
+std::string LinkErrorStart(const char* languageName, const char* kind, std::uint32_t ID)
+{
+    return std::string(languageName) + ": error in linking " + kind + " ID " + std::to_string(ID);
+}
+
+std::string ItemTitle(const json_value& item) { return static_cast<const char*>(item["Title"]); }
+
+std::int32_t ParameterCount(const json_value& item, bool useAutoProps)
+{
+    const json_value& autoProps = item["NumAutoProps"];
+    if (useAutoProps && autoProps.type == json_integer) {
+        return static_cast<std::int32_t>(static_cast<std::uint32_t>(autoProps.u.integer));
+    }
+    const json_value& params = item["Parameters"];
+    return params.type == json_array ? static_cast<std::int32_t>(params.u.array.length) : 0;
+}
+
+void PutHeaderInFront(std::string& report, const std::string& header)
+{
+    report = header + report;
+    report.resize(report.size() - 2);
+}
+
+bool EqualsIgnoringCase(const char* a, const char* b)
+{
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    for (; *a != '\0' && *b != '\0'; ++a, ++b) {
+        if (lower(*a) != lower(*b)) {
+            return false;
+        }
+    }
+    return *a == *b;
+}
+
+void StoreLink(std::vector<Tovik::MemberCall>& table, std::uint32_t ID, Tovik::MemberCall entry)
+{
+    if (ID < table.size()) {
+        table[ID] = entry;
+    }
+}
+
+} // namespace Linking

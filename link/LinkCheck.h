@@ -1,0 +1,116 @@
+// The frame that every linking check shares: each member function the extension object links is
+// compared with its item in every language of the definition, the disagreements are collected in one
+// report, a non-empty report is shown in one error box, and the member is stored in its function table
+// whatever was found. The definition's author learns of a mismatch from the box.
+#pragma once
+
+#include "TypeName.h"
+
+#include "../Lib/Shared/Tovik/MemberCall.h"
+#include "../Lib/Shared/Tovik/SDK.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+struct json_value;
+// The host's run-time object, taken by actions with an "Object" parameter.
+struct RunObject;
+
+namespace Linking {
+
+// The member types the checks tell apart; every other type is Other and matches nothing.
+enum class CppType { Other, Void, Bool, Int, UnsignedInt, Float, Text, RunObjectPointer };
+
+template <typename T> constexpr CppType CppTypeOf()
+{
+    if constexpr (std::is_void_v<T>) {
+        return CppType::Void;
+    } else if constexpr (std::is_same_v<T, bool>) {
+        return CppType::Bool;
+    } else if constexpr (std::is_same_v<T, int>) {
+        return CppType::Int;
+    } else if constexpr (std::is_same_v<T, unsigned int>) {
+        return CppType::UnsignedInt;
+    } else if constexpr (std::is_same_v<T, float>) {
+        return CppType::Float;
+    } else if constexpr (std::is_same_v<T, const wchar_t*>) {
+        return CppType::Text;
+    } else if constexpr (std::is_same_v<T, RunObject*>) {
+        return CppType::RunObjectPointer;
+    } else {
+        return CppType::Other;
+    }
+}
+
+// How a message names the type a definition calls for.
+const char* ExpectedTypeText(CppType type);
+
+// One type of the member's signature: what the checks compare, and the name the messages print.
+struct MemberType {
+    CppType type;
+    static_string (*name)();
+};
+
+template <typename T> constexpr MemberType DescribeType() { return {CppTypeOf<T>(), &type_name<T>}; }
+
+// The type's name as a message prints it.
+std::string TypeText(const MemberType& type);
+
+// A member's signature as the checks read it: fixed at build time, compared at run time.
+struct MemberSignature {
+    MemberType result;
+    std::int32_t count;
+    std::array<MemberType, Tovik::MaxParams> params;
+};
+
+template <typename R, typename... P> MemberSignature DescribeSignature(R (*)(P...))
+{
+    static_assert(sizeof...(P) <= Tovik::MaxParams, "a member takes at most 16 parameters");
+    return {DescribeType<R>(), static_cast<std::int32_t>(sizeof...(P)), {DescribeType<P>()...}};
+}
+
+// The plain function type R(P...) of a member function pointer.
+template <typename MemberPointer> struct FunctionTypeOf;
+template <typename Class, typename R, typename... P> struct FunctionTypeOf<R (Class::*)(P...)> {
+    using type = R(P...);
+};
+
+// Whether the walk goes on with the next language or ends.
+enum class Walk { NextLanguage, Leave };
+
+// The steps of one kind of check for one language: its name (the root member's key), its object, and
+// the link's report (UTF-8).
+using LanguageSteps = std::function<Walk(const char* name, const json_value& language, std::string& report)>;
+
+// Runs steps for every language object of the definition root in document order, then shows a
+// non-empty report in an error box with the given title.
+void CheckEveryLanguage(const json_value& root, const wchar_t* boxTitle, const LanguageSteps& steps);
+
+// Element ID of language[arrayName], or null when the array has no such element.
+const json_value* FindItem(const json_value& language, const char* arrayName, std::uint32_t ID);
+
+// The start of every message that names the language: "<name>: error in linking <kind> ID <ID>".
+std::string LinkErrorStart(const char* languageName, const char* kind, std::uint32_t ID);
+
+// The item's "Title" text; "" when it is absent or not a text.
+std::string ItemTitle(const json_value& item);
+
+// The element count of the item's "Parameters"; with useAutoProps an integer "NumAutoProps" counts
+// instead, since the call path then passes that many.
+std::int32_t ParameterCount(const json_value& item, bool useAutoProps);
+
+// Puts header in front of everything the report holds, dropping the report's last two characters (the
+// line end of its last message).
+void PutHeaderInFront(std::string& report, const std::string& header);
+
+// ASCII letters compare without regard to case.
+bool EqualsIgnoringCase(const char* a, const char* b);
+
+// Stores entry at index ID; an id beyond the table (the definition has fewer items) stores nothing.
+void StoreLink(std::vector<Tovik::MemberCall>& table, std::uint32_t ID, Tovik::MemberCall entry);
+
+} // namespace Linking

@@ -1,0 +1,61 @@
+// The real library loaded as the host loads it, with a host, its message boxes recorded, initialised,
+// and calls through the jump tables with parameters answered by the host's callbacks.
+#pragma once
+
+#include "Library.h"
+#include "MessageBoxRecorder.h"
+#include "TestHost.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace TestHost {
+
+class Session {
+public:
+    // Loads the library, records its message boxes, and calls Initialize(mV, quiet) and, when that
+    // succeeds (0), GetRunObjectInfos. mainWindow null: a built application. Throws when the library
+    // lacks one of those exports.
+    explicit Session(const std::wstring& libraryPath = BuiltLibraryPath(), void* mainWindow = nullptr,
+                     int quiet = 0);
+    ~Session(); // destroys the objects still alive, then calls Free(mV) as the host does before unloading
+
+    Library& Lib() { return library; }
+    Host& TheHost() { return host; }
+    MessageBoxRecorder& Boxes() { return boxes; }
+    std::int32_t InitializeResult() const { return initializeResult; }
+    const HostRunInfo& RunInfo() const { return runInfo; }
+
+    // CreateRunObject / DestroyRunObject through the exports. The object is created with a zero-filled
+    // EDITDATA of the size GetRunObjectInfos reported, and no creation record.
+    RUNDATA* CreateObject();
+    void DestroyObject(RUNDATA* rd);
+
+    // Calls entry id of a jump table as the host does: eventNumber := id, resultFlags := 0, the first
+    // two arguments' bits as param1 and param2, and every argument also queued for callback 17
+    // (actions, conditions) or callbacks 4 and 5 (expressions). An expression routine's own argument is
+    // 0. Unread queued values are dropped after the call. Throws for an id outside the jump table.
+    std::int32_t Action(RUNDATA* rd, int id, const std::vector<Arg>& args = {});
+    std::int32_t Condition(RUNDATA* rd, int id, const std::vector<Arg>& args = {});
+    std::int32_t Expression(RUNDATA* rd, int id, const std::vector<Arg>& args = {});
+    float ExpressionFloat(RUNDATA* rd, int id, const std::vector<Arg>& args = {});
+    // The result as a text; throws when the library answers a null pointer.
+    std::wstring ExpressionText(RUNDATA* rd, int id, const std::vector<Arg>& args = {});
+
+private:
+    template <typename Routine> Routine Entry(void* table, std::uint16_t count, int id, const char* kind);
+    void Prepare(RUNDATA* rd, int id);
+    // Actions and conditions share the routine type and the way the host passes their parameters.
+    std::int32_t CallWithActionParams(ActionRoutine routine, RUNDATA* rd, int id, const std::vector<Arg>& args);
+
+    Library library;
+    MessageBoxRecorder boxes;
+    Host host;
+    std::int32_t initializeResult = 0;
+    HostRunInfo runInfo{};
+    std::vector<RUNDATA*> objects;
+    std::vector<std::uint8_t> editData;
+};
+
+} // namespace TestHost

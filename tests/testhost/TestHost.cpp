@@ -1,0 +1,240 @@
+#include "TestHost.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+namespace TestHost {
+
+namespace {
+
+std::uint32_t FloatBits(float value)
+{
+    std::uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+
+} // namespace
+
+Arg::Arg(int value) : kind(Kind::Integer), bits(static_cast<std::uint32_t>(value)) {}
+
+Arg::Arg(float value) : kind(Kind::Float), bits(FloatBits(value)) {}
+
+Arg::Arg(const wchar_t* value) : kind(value != nullptr ? Kind::Text : Kind::Raw), bits(0)
+{
+    if (value != nullptr)
+        text = value;
+}
+
+Arg Arg::Raw(std::uint32_t bits) { return Arg(Kind::Raw, bits); }
+
+float Arg::AsFloat() const
+{
+    float value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+// The run header the library sees, followed by the way back to its host: the callbacks receive only
+// the object's record, whose header points here.
+struct Host::Frame {
+    RunHeader header;
+    Host* host;
+};
+
+std::vector<Host*> Host::living;
+
+Host::Host(void* mainWindow) : mv(std::make_unique<::mV>()), frame(std::make_unique<Frame>())
+{
+    mv->CallFunction = OnCallFunction;
+    mv->mainWindow = mainWindow;
+    frame->header.mvPtr = mv.get();
+    RuntimeCallback* callbacks = frame->header.RuntimeCallbacks;
+    callbacks[HostCallback::GetStringSpace] = OnStringSpace;
+    callbacks[HostCallback::GetFirstExpressionParam] = OnFirstExpressionParam;
+    callbacks[HostCallback::GetNextExpressionParam] = OnNextExpressionParam;
+    callbacks[HostCallback::GetActionParam] = OnActionParam;
+    callbacks[HostCallback::EditInteger] = OnEditInteger;
+    callbacks[HostCallback::EditText] = OnEditText;
+    frame->host = this;
+    living.push_back(this);
+}
+
+Host::~Host() { living.erase(std::find(living.begin(), living.end(), this)); }
+
+RunHeader* Host::Header() { return &frame->header; }
+
+RUNDATA* Host::NewObject()
+{
+    objects.emplace_back(new std::uint8_t[sizeof(RUNDATA)]);
+    RUNDATA* rd = new (objects.back().get()) RUNDATA{};
+    rd->rHo.runHeader = Header();
+    return rd;
+}
+
+void Host::QueueActionParams(const std::vector<Arg>& args)
+{
+    actionParams.insert(actionParams.end(), args.begin(), args.end());
+}
+
+void Host::QueueExpressionParams(const std::vector<Arg>& args)
+{
+    expressionParams.insert(expressionParams.end(), args.begin(), args.end());
+}
+
+void Host::DropParams()
+{
+    actionParams.clear();
+    expressionParams.clear();
+}
+
+std::uint32_t Host::ValueOf(const Arg& arg)
+{
+    if (arg.kind != Arg::Kind::Text)
+        return arg.bits;
+    texts.emplace_back(new wchar_t[arg.text.size() + 1]);
+    std::copy(arg.text.c_str(), arg.text.c_str() + arg.text.size() + 1, texts.back().get());
+    return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(texts.back().get()));
+}
+
+void Host::FixExpressionParams(std::uint32_t first, std::uint32_t next)
+{
+    fixedParams = true;
+    fixedFirst = first;
+    fixedNext = next;
+}
+
+void Host::SetParamChain(RUNDATA* rd, const std::vector<ParamRecord>& records)
+{
+    // Each record is at least as large as EventParam, so that a reader of its 32-bit value stays inside.
+    std::vector<std::size_t> sizes;
+    std::size_t total = 0;
+    for (const ParamRecord& record : records) {
+        sizes.push_back(4 + 2 * std::max<std::size_t>(record.values.size(), 2));
+        total += sizes.back();
+    }
+    paramChains.emplace_back(new std::uint8_t[std::max<std::size_t>(total, 1)]());
+    std::uint8_t* place = paramChains.back().get();
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const std::int16_t header[2] = {static_cast<std::int16_t>(sizes[i]), records[i].code};
+        std::memcpy(place, header, sizeof header);
+        std::memcpy(place + 4, records[i].values.data(), records[i].values.size() * 2);
+        place += sizes[i];
+    }
+    rd->rHo.currentParam = reinterpret_cast<EventParam*>(paramChains.back().get());
+}
+
+int Host::CallbackCount(int index) const
+{
+    return index >= 0 && index < HostCallback::Count ? callbackCounts[index] : 0;
+}
+
+int Host::FunctionCount(int id) const
+{
+    auto found = functionCounts.find(id);
+    return found == functionCounts.end() ? 0 : found->second;
+}
+
+void Host::ResetCounts()
+{
+    callbackCounts.fill(0);
+    functionCounts.clear();
+    callbackLog.clear();
+    stringRequests.clear();
+}
+
+Host* Host::Of(RUNDATA* rd)
+{
+    // A record without a run header still reaches a host; the log shows what the library passed.
+    if (rd == nullptr || rd->rHo.runHeader == nullptr)
+        return living.empty() ? nullptr : living.back();
+    return reinterpret_cast<Frame*>(rd->rHo.runHeader)->host;
+}
+
+void Host::Record(int index, RUNDATA* rd, std::int32_t w, std::int32_t l)
+{
+    ++callbackCounts[index];
+    callbackLog.push_back({index, w, l, rd});
+}
+
+std::uint32_t Host::Next(std::deque<Arg>& queue, int index, RUNDATA* rd, std::int32_t w, std::int32_t l)
+{
+    Record(index, rd, w, l);
+    if (queue.empty())
+        return 0;
+    Arg arg = queue.front();
+    queue.pop_front();
+    // Like the host's evaluator, a number is handed over in the kind asked for.
+    if (w == 2 && arg.kind == Arg::Kind::Integer)
+        return FloatBits(static_cast<float>(static_cast<std::int32_t>(arg.bits)));
+    if (w == 0 && arg.kind == Arg::Kind::Float)
+        return static_cast<std::uint32_t>(static_cast<std::int32_t>(arg.AsFloat()));
+    return ValueOf(arg);
+}
+
+std::uint32_t HOST_STDCALL Host::OnCallFunction(EDITDATA*, std::int32_t id, std::int32_t, std::int32_t,
+                                                std::int32_t)
+{
+    if (living.empty())
+        return 0;
+    Host* host = living.back();
+    ++host->functionCounts[id];
+    switch (id) {
+    case HostFunction::IsHardwareAccelerated: return host->hardwareAccelerated;
+    case HostFunction::IsUnicode: return host->unicodeHost;
+    default: return 0;
+    }
+}
+
+std::uint32_t HOST_STDCALL Host::OnStringSpace(RUNDATA* rd, std::int32_t w, std::int32_t bytes)
+{
+    Host* host = Of(rd);
+    host->Record(HostCallback::GetStringSpace, rd, w, bytes);
+    host->stringRequests.push_back(bytes);
+    if (bytes < 0)
+        return 0;
+    host->strings.emplace_back(new std::uint8_t[std::max(bytes, 1)]());
+    return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(host->strings.back().get()));
+}
+
+std::uint32_t HOST_STDCALL Host::OnFirstExpressionParam(RUNDATA* rd, std::int32_t w, std::int32_t i)
+{
+    Host* host = Of(rd);
+    if (host->fixedParams) {
+        ++host->callbackCounts[HostCallback::GetFirstExpressionParam];
+        return host->fixedFirst;
+    }
+    return host->Next(host->expressionParams, HostCallback::GetFirstExpressionParam, rd, w, i);
+}
+
+std::uint32_t HOST_STDCALL Host::OnNextExpressionParam(RUNDATA* rd, std::int32_t w, std::int32_t i)
+{
+    Host* host = Of(rd);
+    if (host->fixedParams) {
+        ++host->callbackCounts[HostCallback::GetNextExpressionParam];
+        return host->fixedNext;
+    }
+    return host->Next(host->expressionParams, HostCallback::GetNextExpressionParam, rd, w, i);
+}
+
+std::uint32_t HOST_STDCALL Host::OnActionParam(RUNDATA* rd, std::int32_t w, std::int32_t l)
+{
+    Host* host = Of(rd);
+    return host->Next(host->actionParams, HostCallback::GetActionParam, rd, w, l);
+}
+
+// The value-editing dialogs: this host's user always cancels.
+std::uint32_t HOST_STDCALL Host::OnEditInteger(RUNDATA* rd, std::int32_t w, std::int32_t l)
+{
+    Of(rd)->Record(HostCallback::EditInteger, rd, w, l);
+    return 0;
+}
+
+std::uint32_t HOST_STDCALL Host::OnEditText(RUNDATA* rd, std::int32_t w, std::int32_t l)
+{
+    Of(rd)->Record(HostCallback::EditText, rd, w, l);
+    return 0;
+}
+
+} // namespace TestHost

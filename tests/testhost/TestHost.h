@@ -1,0 +1,121 @@
+// The test host: plays the Fusion host for the library. It builds the host's records (mV with
+// CallFunction, a RunHeader with the run-time callback table, per-object RUNDATA, EventParam chains),
+// answers parameters from queues the test fills, hands out string space, and counts every call.
+#pragma once
+
+#include "Lib/Shared/Host/HostRecords.h"
+
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace TestHost {
+
+// One parameter value as the host passes it: 32 bits, with the host keeping any text alive.
+struct Arg {
+    enum class Kind { Integer, Float, Text, Raw } kind;
+    std::uint32_t bits;
+    std::wstring text;
+
+    Arg(int value);
+    Arg(float value);
+    Arg(const wchar_t* value); // a null pointer is passed as a null text: Raw(0)
+    static Arg Raw(std::uint32_t bits);
+    float AsFloat() const;
+
+private:
+    Arg(Kind kind, std::uint32_t bits) : kind(kind), bits(bits) {}
+};
+
+class Host {
+public:
+    // mainWindow is what mV+0x10 holds: null for a built application, any non-null value for the editor.
+    explicit Host(void* mainWindow = nullptr);
+    ~Host();
+    Host(const Host&) = delete;
+    Host& operator=(const Host&) = delete;
+
+    ::mV* MV() { return mv.get(); }
+    RunHeader* Header();
+    // A zero-filled 188-byte RUNDATA whose object header points at this host's run header.
+    RUNDATA* NewObject();
+
+    // Answers of CallFunction 112 (hardware accelerated) and 113 (Unicode host).
+    std::uint32_t hardwareAccelerated = 1;
+    std::uint32_t unicodeHost = 1;
+
+    // Parameters answered in order by callback 17 (actions, conditions) and callbacks 4 and 5
+    // (expressions). A text is answered with a pointer to the host's copy.
+    void QueueActionParams(const std::vector<Arg>& args);
+    void QueueExpressionParams(const std::vector<Arg>& args);
+    std::size_t PendingActionParams() const { return actionParams.size(); }
+    std::size_t PendingExpressionParams() const { return expressionParams.size(); }
+    // Drops what is still queued, so that the next call starts from an empty queue.
+    void DropParams();
+    // The 32 bits the host passes for arg: a text as a pointer to a fresh host copy.
+    std::uint32_t ValueOf(const Arg& arg);
+    // Cheap mode for timing: callbacks 4 and 5 answer `first` and `next` on every call without
+    // touching the queue or the call log (they are still counted).
+    void FixExpressionParams(std::uint32_t first, std::uint32_t next);
+
+    // A chain of EventParam records for object parameters and parameter-record tests; the object
+    // header's currentParam is set to the first one.
+    struct ParamRecord {
+        std::int16_t code;
+        std::vector<std::int16_t> values; // 16-bit value fields from byte 4
+    };
+    void SetParamChain(RUNDATA* rd, const std::vector<ParamRecord>& records);
+
+    // Calls received, by run-time callback index and by CallFunction id.
+    int CallbackCount(int index) const;
+    int FunctionCount(int id) const;
+    struct CallbackCall {
+        int index;
+        std::int32_t w;
+        std::int32_t l;
+        RUNDATA* rd; // the record the library passed
+    };
+    const std::vector<CallbackCall>& CallbackLog() const { return callbackLog; }
+    void ResetCounts();
+
+    // Bytes requested through callback 3, in order.
+    const std::vector<std::int32_t>& StringSpaceRequests() const { return stringRequests; }
+
+private:
+    struct Frame;
+    static std::uint32_t HOST_STDCALL OnCallFunction(EDITDATA*, std::int32_t id, std::int32_t, std::int32_t,
+                                                     std::int32_t);
+    static std::uint32_t HOST_STDCALL OnStringSpace(RUNDATA*, std::int32_t, std::int32_t);
+    static std::uint32_t HOST_STDCALL OnFirstExpressionParam(RUNDATA*, std::int32_t, std::int32_t);
+    static std::uint32_t HOST_STDCALL OnNextExpressionParam(RUNDATA*, std::int32_t, std::int32_t);
+    static std::uint32_t HOST_STDCALL OnActionParam(RUNDATA*, std::int32_t, std::int32_t);
+    static std::uint32_t HOST_STDCALL OnEditInteger(RUNDATA*, std::int32_t, std::int32_t);
+    static std::uint32_t HOST_STDCALL OnEditText(RUNDATA*, std::int32_t, std::int32_t);
+    static Host* Of(RUNDATA* rd);
+    void Record(int index, RUNDATA* rd, std::int32_t w, std::int32_t l);
+    std::uint32_t Next(std::deque<Arg>& queue, int index, RUNDATA* rd, std::int32_t w, std::int32_t l);
+
+    std::unique_ptr<::mV> mv;
+    std::unique_ptr<Frame> frame;
+    std::vector<std::unique_ptr<std::uint8_t[]>> objects;
+    std::vector<std::unique_ptr<std::uint8_t[]>> paramChains;
+    std::deque<Arg> actionParams;
+    std::deque<Arg> expressionParams;
+    std::vector<std::unique_ptr<wchar_t[]>> texts;         // host copies of text parameters
+    std::vector<std::unique_ptr<std::uint8_t[]>> strings;  // string space handed out
+    std::array<int, HostCallback::Count> callbackCounts{};
+    std::map<int, int> functionCounts;
+    std::vector<CallbackCall> callbackLog;
+    std::vector<std::int32_t> stringRequests;
+    bool fixedParams = false;
+    std::uint32_t fixedFirst = 0;
+    std::uint32_t fixedNext = 0;
+    // CallFunction gets no record to find its host by: it goes to the newest living host.
+    static std::vector<Host*> living;
+};
+
+} // namespace TestHost

@@ -1,0 +1,177 @@
+#include "Lib/Shared/Host/Seam.h"
+#include "Lib/Shared/Polvane/Globals.h"
+#include "Lib/Shared/Polvane/Settings.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Box {
+    std::wstring title;
+    std::wstring text;
+    UINT style;
+};
+
+std::vector<Box> boxes;
+
+int WINAPI RecordBox(HWND, LPCWSTR text, LPCWSTR title, UINT style)
+{
+    boxes.push_back({title, text, style});
+    return IDOK;
+}
+
+// The settings and the library's path are read once per process: every case here expects to be the
+// first to ask, which holds because ctest runs each case in a process of its own. Each case lays out
+// the host's folders: the library (a copy of a small system library) in Extensions\Unicode\, the
+// settings file in Extensions\.
+class Settings : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        const fs::path library = extensions / L"Unicode" / L"Morvalex.mfx";
+        fs::create_directories(library.parent_path());
+        wchar_t system[MAX_PATH];
+        GetSystemDirectoryW(system, MAX_PATH);
+        fs::copy_file(fs::path(system) / L"version.dll", library);
+        module = LoadLibraryW(library.c_str());
+        ASSERT_NE(module, nullptr);
+
+        boxes.clear();
+        Host::Seam.MessageBoxW = RecordBox;
+        Polvane::ModuleHandle = module;
+        Polvane::RunMode = Polvane::MFXRunMode::Editor;
+        Polvane::MainThreadID = GetCurrentThreadId();
+    }
+    void TearDown() override
+    {
+        Host::Seam.MessageBoxW = savedMessageBox;
+        Polvane::ModuleHandle = savedModule;
+        Polvane::RunMode = savedRunMode;
+        Polvane::MainThreadID = savedMainThread;
+        FreeLibrary(module);
+        std::error_code ignored;
+        fs::remove_all(root, ignored);
+    }
+
+    void WriteSettings(const std::string& bytes) const
+    {
+        std::ofstream(extensions / L"Polvane.ini", std::ios::binary) << bytes;
+    }
+
+    const fs::path root =
+        fs::temp_directory_path() / (L"Morvalex-settings-" + std::to_wstring(GetCurrentProcessId()));
+    const fs::path extensions = root / L"Extensions";
+
+private:
+    HMODULE module = nullptr;
+    decltype(Host::Seam.MessageBoxW) savedMessageBox = Host::Seam.MessageBoxW;
+    HMODULE savedModule = Polvane::ModuleHandle;
+    Polvane::MFXRunMode savedRunMode = Polvane::RunMode;
+    DWORD savedMainThread = Polvane::MainThreadID;
+};
+
+class SettingsLines : public Settings, public testing::WithParamInterface<const char*> {};
+
+} // namespace
+
+TEST_P(SettingsLines, ValuesByKey)
+{
+    const char* const lines[] = {
+        "Languages = UK English; French",
+        "Tight=packed",
+        "Two  =blanks before",
+        "After=  two blanks after",
+        "Inner=a = b",
+        "Doubled= = c",
+        "Repeat=first",
+        "repeat=lower",
+        "Repeat=second",
+        "Empty=",
+        "Last=no line end",
+    };
+    std::string file;
+    for (const char* line : lines)
+        file += std::string(line) + GetParam();
+    file.resize(file.size() - std::string(GetParam()).size());
+    WriteSettings(file);
+
+    const std::pair<const char*, const char*> cases[] = {
+        {"Languages", "UK English; French"},
+        {"Tight", "packed"},
+        {"Two", ""}, // only one blank on each side of '=' goes
+        {"After", " two blanks after"},
+        {"Inner", "a=b"}, // blanks go around every '=', also in values
+        {"Doubled", "= c"}, // after an erased blank the next byte is not looked at
+        {"Repeat", "first"},
+        {"repeat", "lower"},
+        {"REPEAT", ""},
+        {"languages", ""},
+        {"anguages", ""}, // keys start a line
+        {"Empty", ""},
+        {"Last", "no line end"},
+        {"Missing", ""},
+    };
+    for (const auto& [key, value] : cases)
+        EXPECT_EQ(Polvane::GetIniSetting(key), value) << "key " << key;
+    EXPECT_TRUE(boxes.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(LineEnds, SettingsLines, testing::Values("\r\n", "\n"),
+                         [](const testing::TestParamInfo<const char*>& info) {
+                             return std::string(info.param) == "\n" ? "LF" : "CRLF";
+                         });
+
+TEST_F(Settings, NoFileGivesEmptyValuesSilentlyForTheWholeProcess)
+{
+    EXPECT_EQ(Polvane::GetIniSetting("Languages"), "");
+    EXPECT_EQ(Polvane::GetIniSetting("MsgBoxForMajorUpdate"), "");
+    WriteSettings("Languages=French\r\n");
+    EXPECT_EQ(Polvane::GetIniSetting("Languages"), "");
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(Settings, EmptyFileGivesEmptyValues)
+{
+    WriteSettings("");
+    EXPECT_EQ(Polvane::GetIniSetting("Languages"), "");
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(Settings, SettingsFileInTheLibrarysOwnFolderIsNotRead)
+{
+    std::ofstream(extensions / L"Unicode" / L"Polvane.ini", std::ios::binary) << "Languages=French\n";
+    EXPECT_EQ(Polvane::GetIniSetting("Languages"), "");
+}
+
+TEST_F(Settings, FolderNamedLikeTheFileIsReportedOnce)
+{
+    fs::create_directory(extensions / L"Polvane.ini");
+    EXPECT_EQ(Polvane::GetIniSetting("Languages"), "");
+    EXPECT_EQ(Polvane::GetIniSetting("Languages"), "");
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].title, L"Polvane SDK error - Morvalex");
+    EXPECT_EQ(boxes[0].text, L"Error 5 opening Extensions\\Polvane.ini.");
+    EXPECT_EQ(boxes[0].style, UINT(MB_ICONERROR | MB_TASKMODAL | MB_SETFOREGROUND));
+}
+
+TEST_F(Settings, FileThatCannotBeOpenedIsReportedAndNotRetried)
+{
+    WriteSettings("Languages=French\n");
+    const fs::path path = extensions / L"Polvane.ini";
+    HANDLE exclusive = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(exclusive, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(Polvane::GetIniSetting("Languages"), "");
+    CloseHandle(exclusive);
+    EXPECT_EQ(Polvane::GetIniSetting("Languages"), "");
+
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].title, L"Polvane SDK error - Morvalex");
+    EXPECT_EQ(boxes[0].text, L"Couldn't open Extensions\\Polvane.ini, error 13.");
+}
