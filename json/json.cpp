@@ -47,7 +47,10 @@ void* json_default_alloc(std::size_t size, int zero, void*)
     return zero ? std::calloc(size, 1) : std::malloc(size);
 }
 
-void json_default_free(void* ptr, void*) { std::free(ptr); }
+void json_default_free(void* ptr, void*)
+{
+    std::free(ptr);
+}
 
 json_settings with_defaults(const json_settings* settings)
 {
@@ -95,7 +98,10 @@ bool fail(json_state& state, const char* format, ...)
     return false;
 }
 
-int column(const json_state& state, const char* ptr) { return static_cast<int>(ptr - state.line_start); }
+int column(const json_state& state, const char* ptr)
+{
+    return static_cast<int>(ptr - state.line_start);
+}
 
 // Sizes arrive as 64 bits so that a table size computed from a 32-bit count cannot wrap before the check.
 void* json_alloc(json_state& state, std::uint64_t size, int zero)
@@ -274,7 +280,7 @@ bool json_strip_comments(json_state& state, const char*& text, std::size_t& leng
         } else if (!in_string && byte == '/' && text[i + 1] == '/') {
             const char* feed = static_cast<const char*>(std::memchr(text + i, '\n', length - i));
             if (!feed) {
-                state.settings.mem_free(out, state.settings.user_data);
+                release(state.settings, out);
                 return fail(state, "Line %d, char %d: Opened // comment but no newline encountered.", line,
                             static_cast<int>(text + i - line_start));
             }
@@ -292,12 +298,12 @@ bool json_strip_comments(json_state& state, const char*& text, std::size_t& leng
         }
     }
     if (in_comment) {
-        state.settings.mem_free(out, state.settings.user_data);
+        release(state.settings, out);
         return fail(state, "Line %d, char %d: Opened /* */ comment without closing it.", comment_line,
                     comment_char);
     }
     if (copied == length) { // every '/' was inside a string or stood alone
-        state.settings.mem_free(out, state.settings.user_data);
+        release(state.settings, out);
         return true;
     }
     // Removing a comment always shortens the text, so the NUL fits; the scan reads it as the end.
@@ -449,13 +455,15 @@ bool seek_value(json_state& state, const char*& ptr, const char* end, char byte)
     }
     if (state.flags & flag_need_comma) {
         if (byte != ',')
-            return fail(state, "Line %d, char %d: Expected , before %c", state.line, column(state, ptr), byte);
+            return fail(state, "Line %d, char %d: Expected , before %c", state.line, column(state, ptr),
+                        byte);
         state.flags &= ~flag_need_comma;
         return true;
     }
     if (state.flags & flag_need_colon) {
         if (byte != ':')
-            return fail(state, "Line %d, char %d: Expected : before %c", state.line, column(state, ptr), byte);
+            return fail(state, "Line %d, char %d: Expected : before %c", state.line, column(state, ptr),
+                        byte);
         state.flags &= ~flag_need_colon;
         return true;
     }
@@ -481,8 +489,8 @@ bool seek_value(json_state& state, const char*& ptr, const char* end, char byte)
         if ((byte >= '0' && byte <= '9') || byte == '-')
             return start_number(state, ptr, end, byte);
         // At the end byte is NUL, which ends the message after "Unexpected ".
-        return fail(state, "Line %d, char %d: Unexpected %c when seeking value", state.line, column(state, ptr),
-                    byte);
+        return fail(state, "Line %d, char %d: Unexpected %c when seeking value", state.line,
+                    column(state, ptr), byte);
     }
 }
 
@@ -524,8 +532,8 @@ bool scan_number(json_state& state, const char* ptr, char byte)
             state.num_e = static_cast<int>(static_cast<unsigned>(state.num_e) * 10u + digit);
         } else if (number.type == json_integer) {
             if (state.flags & flag_leading_zero)
-                return fail(state, "Line %d, char %d: Unexpected `0` before `%c`", state.line, column(state, ptr),
-                            byte);
+                return fail(state, "Line %d, char %d: Unexpected `0` before `%c`", state.line,
+                            column(state, ptr), byte);
             if (state.num_digits == 1 && digit == 0)
                 state.flags |= flag_leading_zero;
             number.u.integer =
@@ -624,8 +632,8 @@ bool scan(json_state& state, const char* text, std::size_t length)
         if (state.flags & flag_done) {
             if (byte == '\0')
                 return true;
-            ok = skip_white(state, ptr, byte) ||
-                 fail(state, "Line %d, char %d: Trailing garbage: `%c`", state.line, column(state, ptr), byte);
+            ok = skip_white(state, ptr, byte) || fail(state, "Line %d, char %d: Trailing garbage: `%c`",
+                                                      state.line, column(state, ptr), byte);
         } else if (state.flags & flag_string) {
             ok = scan_string(state, ptr, end, byte);
         } else if (state.flags & flag_seek_value) {
@@ -704,7 +712,10 @@ json_value* json_parse_ex(json_settings* settings, char* text, std::size_t lengt
     return root;
 }
 
-void json_value_free(json_value* value) { json_value_free_ex(nullptr, value); }
+void json_value_free(json_value* value)
+{
+    json_value_free_ex(nullptr, value);
+}
 
 // Walks down to the last child first and frees on the way back up, so that depth costs no stack.
 void json_value_free_ex(json_settings* settings, json_value* value)
@@ -753,7 +764,10 @@ const json_value& json_value::operator[](const char* name) const
     return json_value_none;
 }
 
-json_value::operator const char*() const { return type == json_string ? u.string.ptr : ""; }
+json_value::operator const char*() const
+{
+    return type == json_string ? u.string.ptr : "";
+}
 
 json_value::operator json_int_t() const
 {
@@ -768,4 +782,7 @@ json_value::operator json_int_t() const
     return INT64_MIN;
 }
 
-json_value::operator bool() const { return type == json_boolean && u.boolean != 0; }
+json_value::operator bool() const
+{
+    return type == json_boolean && u.boolean != 0;
+}

@@ -11,7 +11,6 @@ namespace {
 // Codes of the Params table (and codes the host defines without a type name) by the member type they
 // call for.
 constexpr std::uint16_t StringComparisonCode = 46;
-constexpr std::uint16_t ComparisonCode = 23;
 constexpr std::uint16_t ObjectCode = 1;
 constexpr std::initializer_list<std::uint16_t> TextCodes = {45, 40, 46, 41, 63};
 constexpr std::initializer_list<std::uint16_t> IntegerCodes = {5, 22, 23, 42, 2, 24, 17, 56, 29};
@@ -57,6 +56,71 @@ void CheckConditionResult(const MemberType& result, std::uint16_t comparison, st
     }
 }
 
+// The action steps for one language.
+Walk CheckActionIn(const char* name, const json_value& language, std::string& report, std::uint32_t ID,
+                   const MemberSignature& member)
+{
+    const std::string start = LinkErrorStart(name, "action", ID);
+    const json_value* item = FindItem(language, "Actions", ID);
+    if (item == nullptr) {
+        report += start + "; it has no Actions JSON item.\r\n";
+        return Walk::NextLanguage;
+    }
+    const std::string title = ItemTitle(*item);
+    // A wrong result is wrong in every language: one message is enough.
+    if (member.result.type != CppType::Void) {
+        report += start + ", " + title + "; it has return type " + TypeText(member.result) +
+                  " instead of void in the C++ function definition.";
+        return Walk::Leave;
+    }
+    const std::int32_t count = ParameterCount(*item, true);
+    if (count != member.count) {
+        report += start + ", " + title + "; it has " + std::to_string(count) +
+                  " parameters in the Actions JSON item, but " + std::to_string(member.count) +
+                  " parameters in the C++ function definition.";
+        return Walk::NextLanguage;
+    }
+    if (count > 0) {
+        CheckParameters(*item, member, report, nullptr);
+        if (!report.empty()) {
+            PutHeaderInFront(report, start + ", " + title + ":\r\n");
+        }
+    }
+    return Walk::NextLanguage;
+}
+
+// The condition steps for one language.
+Walk CheckConditionIn(const char* name, const json_value& language, std::string& report, std::uint32_t ID,
+                      const MemberSignature& member)
+{
+    const std::string start = LinkErrorStart(name, "condition", ID);
+    const json_value* item = FindItem(language, "Conditions", ID);
+    if (item == nullptr) {
+        report += start + "; it has no Conditions JSON item.\r\n";
+        return Walk::NextLanguage;
+    }
+    const std::string title = ItemTitle(*item);
+    // Conditions are counted by their Parameters alone, whatever NumAutoProps says.
+    const std::int32_t count = ParameterCount(*item, true);
+    if (count != member.count) {
+        report += start + ", " + title + "; it has " + std::to_string(count) +
+                  " parameters in the Conditions JSON item, but " + std::to_string(member.count) +
+                  " parameters in the C++ function definition.\r\n";
+        return Walk::NextLanguage;
+    }
+    if (count == 0) {
+        return Walk::NextLanguage;
+    }
+    std::uint16_t comparison = 0;
+    CheckParameters(*item, member, report, &comparison);
+    CheckConditionResult(member.result, comparison, report);
+    if (report.empty()) {
+        return Walk::NextLanguage;
+    }
+    PutHeaderInFront(report, start + ", " + title + "\r\n");
+    return Walk::Leave;
+}
+
 } // namespace
 
 void ComparisonParamCheck(const json_value& item, std::uint16_t code, std::string& report,
@@ -64,7 +128,8 @@ void ComparisonParamCheck(const json_value& item, std::uint16_t code, std::strin
 {
     if (comparison == nullptr) {
         report += "Action " + ItemTitle(item) +
-                  " uses a comparison JSON parameter, but comparison parameters can only be used in conditions.\r\n";
+                  " uses a comparison JSON parameter, but comparison parameters can only be used in "
+                  "conditions.\r\n";
     } else if (*comparison != 0) {
         report += "Condition " + ItemTitle(item) +
                   " has two comparison JSON parameters. Only one comparison parameter can be used.\r\n";
@@ -101,7 +166,8 @@ void ParamTypeCheck(const json_value& item, std::int32_t i, const MemberType& ac
         expected = comparison != nullptr ? CppType::Int : CppType::RunObjectPointer;
     } else {
         report += std::string("Has JSON parameter ") + name + ", JSON type " + type + "; C++ type is " +
-                  TypeText(actual) + ", but Polvane SDK does not test that type yet. Please report it to Vaskor.\r\n";
+                  TypeText(actual) +
+                  ", but Polvane SDK does not test that type yet. Please report it to Vaskor.\r\n";
         return;
     }
     if (actual.type != expected) {
@@ -112,67 +178,18 @@ void ParamTypeCheck(const json_value& item, std::int32_t i, const MemberType& ac
 
 void CheckAction(const json_value& root, std::uint32_t ID, const MemberSignature& member)
 {
-    CheckEveryLanguage(root, L"Action linking error", [&](const char* name, const json_value& language, std::string& report) {
-        const std::string start = LinkErrorStart(name, "action", ID);
-        const json_value* item = FindItem(language, "Actions", ID);
-        if (item == nullptr) {
-            report += start + "; it has no Actions JSON item.\r\n";
-            return Walk::NextLanguage;
-        }
-        const std::string title = ItemTitle(*item);
-        // A wrong result is wrong in every language: one message is enough.
-        if (member.result.type != CppType::Void) {
-            report += start + ", " + title + "; it has return type " + TypeText(member.result) +
-                      " instead of void in the C++ function definition.";
-            return Walk::Leave;
-        }
-        const std::int32_t count = ParameterCount(*item, true);
-        if (count != member.count) {
-            report += start + ", " + title + "; it has " + std::to_string(count) +
-                      " parameters in the Actions JSON item, but " + std::to_string(member.count) +
-                      " parameters in the C++ function definition.";
-            return Walk::NextLanguage;
-        }
-        if (count > 0) {
-            CheckParameters(*item, member, report, nullptr);
-            if (!report.empty()) {
-                PutHeaderInFront(report, start + ", " + title + ":\r\n");
-            }
-        }
-        return Walk::NextLanguage;
-    });
+    CheckEveryLanguage(root, L"Action linking error",
+                       [&](const char* name, const json_value& language, std::string& report) {
+                           return CheckActionIn(name, language, report, ID, member);
+                       });
 }
 
 void CheckCondition(const json_value& root, std::uint32_t ID, const MemberSignature& member)
 {
-    CheckEveryLanguage(root, L"Condition linking error", [&](const char* name, const json_value& language, std::string& report) {
-        const std::string start = LinkErrorStart(name, "condition", ID);
-        const json_value* item = FindItem(language, "Conditions", ID);
-        if (item == nullptr) {
-            report += start + "; it has no Conditions JSON item.\r\n";
-            return Walk::NextLanguage;
-        }
-        const std::string title = ItemTitle(*item);
-        // Conditions are counted by their Parameters alone, whatever NumAutoProps says.
-        const std::int32_t count = ParameterCount(*item, true);
-        if (count != member.count) {
-            report += start + ", " + title + "; it has " + std::to_string(count) +
-                      " parameters in the Conditions JSON item, but " + std::to_string(member.count) +
-                      " parameters in the C++ function definition.\r\n";
-            return Walk::NextLanguage;
-        }
-        if (count == 0) {
-            return Walk::NextLanguage;
-        }
-        std::uint16_t comparison = 0;
-        CheckParameters(*item, member, report, &comparison);
-        CheckConditionResult(member.result, comparison, report);
-        if (report.empty()) {
-            return Walk::NextLanguage;
-        }
-        PutHeaderInFront(report, start + ", " + title + "\r\n");
-        return Walk::Leave;
-    });
+    CheckEveryLanguage(root, L"Condition linking error",
+                       [&](const char* name, const json_value& language, std::string& report) {
+                           return CheckConditionIn(name, language, report, ID, member);
+                       });
 }
 
 } // namespace Linking

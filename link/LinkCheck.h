@@ -6,7 +6,6 @@
 
 #include "TypeName.h"
 
-#include "../Lib/Shared/Tovik/MemberCall.h"
 #include "../Lib/Shared/Tovik/SDK.h"
 
 #include <array>

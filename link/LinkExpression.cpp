@@ -36,6 +36,45 @@ std::string TitleWithoutParenthesis(const json_value& item)
     return title;
 }
 
+// The expression steps for one language.
+Walk CheckExpressionIn(const char* name, const json_value& language, std::string& report, std::uint32_t ID,
+                       const MemberSignature& member)
+{
+    const std::string start = LinkErrorStart(name, "expression", ID);
+    const json_value* item = FindItem(language, "Expressions", ID);
+    if (item == nullptr) {
+        report += start + "; it has no Expressions JSON item.\r\n";
+        return Walk::NextLanguage;
+    }
+    const char* returns = (*item)["Returns"];
+    const CppType required = RequiredResult(returns);
+    const std::string title = TitleWithoutParenthesis(*item);
+    // A wrong result is wrong in every language: one message is enough.
+    if (member.result.type != required) {
+        report += start + ", " + title + "; it has return type " + returns + " in the JSON (C++ type " +
+                  ExpectedTypeText(required) + "), but " + TypeText(member.result) +
+                  " in the C++ function definition.";
+        return Walk::Leave;
+    }
+    const std::int32_t count = ParameterCount(*item, true);
+    if (count != member.count) {
+        report += start + ", " + title + "; it has " + std::to_string(count) +
+                  " parameters in the Expressions JSON item, but " + std::to_string(member.count) +
+                  " parameters in the C++ function definition.";
+        return Walk::NextLanguage;
+    }
+    if (count > 0) {
+        // Last parameter first, so the messages stand in that order.
+        for (std::int32_t i = member.count - 1; i >= 0; --i) {
+            ExpParamTypeCheck(*item, i, member.params[i], report);
+        }
+        if (!report.empty()) {
+            PutHeaderInFront(report, start + ", " + title + ":\r\n");
+        }
+    }
+    return Walk::NextLanguage;
+}
+
 } // namespace
 
 void ExpParamTypeCheck(const json_value& item, std::int32_t i, const MemberType& actual, std::string& report)
@@ -58,48 +97,18 @@ void ExpParamTypeCheck(const json_value& item, std::int32_t i, const MemberType&
         return;
     }
     if (actual.type != expected) {
-        report += std::string("Has JSON parameter \"") + name + "\", JSON type \"" + type + "\"; expected C++ type " +
-                  ExpectedTypeText(expected) + ", but actual C++ type is " + TypeText(actual) + ".\r\n";
+        report += std::string("Has JSON parameter \"") + name + "\", JSON type \"" + type +
+                  "\"; expected C++ type " + ExpectedTypeText(expected) + ", but actual C++ type is " +
+                  TypeText(actual) + ".\r\n";
     }
 }
 
 void CheckExpression(const json_value& root, std::uint32_t ID, const MemberSignature& member)
 {
-    CheckEveryLanguage(root, L"Expression linking error", [&](const char* name, const json_value& language, std::string& report) {
-        const std::string start = LinkErrorStart(name, "expression", ID);
-        const json_value* item = FindItem(language, "Expressions", ID);
-        if (item == nullptr) {
-            report += start + "; it has no Expressions JSON item.\r\n";
-            return Walk::NextLanguage;
-        }
-        const char* returns = (*item)["Returns"];
-        const CppType required = RequiredResult(returns);
-        const std::string title = TitleWithoutParenthesis(*item);
-        // A wrong result is wrong in every language: one message is enough.
-        if (member.result.type != required) {
-            report += start + ", " + title + "; it has return type " + returns + " in the JSON (C++ type " +
-                      ExpectedTypeText(required) + "), but " + TypeText(member.result) +
-                      " in the C++ function definition.";
-            return Walk::Leave;
-        }
-        const std::int32_t count = ParameterCount(*item, true);
-        if (count != member.count) {
-            report += start + ", " + title + "; it has " + std::to_string(count) +
-                      " parameters in the Expressions JSON item, but " + std::to_string(member.count) +
-                      " parameters in the C++ function definition.";
-            return Walk::NextLanguage;
-        }
-        if (count > 0) {
-            // Last parameter first, so the messages stand in that order.
-            for (std::int32_t i = member.count - 1; i >= 0; --i) {
-                ExpParamTypeCheck(*item, i, member.params[i], report);
-            }
-            if (!report.empty()) {
-                PutHeaderInFront(report, start + ", " + title + ":\r\n");
-            }
-        }
-        return Walk::NextLanguage;
-    });
+    CheckEveryLanguage(root, L"Expression linking error",
+                       [&](const char* name, const json_value& language, std::string& report) {
+                           return CheckExpressionIn(name, language, report, ID, member);
+                       });
 }
 
 } // namespace Linking

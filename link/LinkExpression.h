@@ -4,6 +4,8 @@
 
 #include "LinkCheck.h"
 
+#include "../Lib/Shared/Tovik/MemberCall.h"
+
 #include <cstdint>
 #include <string>
 

@@ -25,7 +25,7 @@ std::int32_t HOST_STDCALL HandWrittenAdd(RUNDATA* rd, std::int32_t)
 
 // Nanoseconds per call, the best of several rounds. The routine is read through a volatile so that
 // neither side is inlined into the loop.
-double NanosecondsPerCall(ExpressionRoutine routine, RUNDATA* rd, std::int32_t& sum)
+double NanosecondsPerCall(ExpressionRoutine routine, RUNDATA* rd, std::uint32_t& sum)
 {
     ExpressionRoutine volatile target = routine;
     LARGE_INTEGER frequency;
@@ -35,7 +35,7 @@ double NanosecondsPerCall(ExpressionRoutine routine, RUNDATA* rd, std::int32_t& 
         LARGE_INTEGER start, stop;
         QueryPerformanceCounter(&start);
         for (int i = 0; i < Calls; ++i)
-            sum += target(rd, 0);
+            sum += static_cast<std::uint32_t>(target(rd, 0));
         QueryPerformanceCounter(&stop);
         double ns = static_cast<double>(stop.QuadPart - start.QuadPart) * 1e9 /
                     static_cast<double>(frequency.QuadPart) / Calls;
@@ -69,10 +69,10 @@ int wmain(int argc, wchar_t** argv)
             return 1;
         }
 
-        std::int32_t sum = 0;
+        std::uint32_t sum = 0; // keeps the results used
         double viaLibrary = NanosecondsPerCall(library, rd, sum);
         double byHand = NanosecondsPerCall(HandWrittenAdd, rd, sum);
-        std::printf("Add(20, 22), %d calls, best of %d rounds (checksum %d)\n", Calls, Rounds, static_cast<int>(sum));
+        std::printf("Add(20, 22), %d calls, best of %d rounds (checksum %u)\n", Calls, Rounds, static_cast<unsigned>(sum));
         std::printf("  library call path: %8.2f ns per call\n", viaLibrary);
         std::printf("  hand-written:      %8.2f ns per call\n", byHand);
         std::printf("  ratio:             %8.2f\n", viaLibrary / byHand);

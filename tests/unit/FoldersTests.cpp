@@ -10,8 +10,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A scratch folder of its own for each test, removed at the end (by its \\?\ form, as a test may
-// build paths longer than MAX_PATH under it).
+// A scratch folder of its own for each test, removed at the end.
 class TempFolder {
 public:
     TempFolder()
@@ -23,7 +22,7 @@ public:
     ~TempFolder()
     {
         std::error_code ignored;
-        fs::remove_all(L"\\\\?\\" + root.wstring(), ignored);
+        fs::remove_all(root, ignored);
     }
     const fs::path& Root() const { return root; }
 
@@ -89,12 +88,18 @@ TEST(GetModulePath, PathLongerThanMaxPathIsGivenWhole)
     // The \\?\ form lifts the MAX_PATH limit for creating the tree and loading from it.
     const std::wstring unlimited = L"\\\\?\\" + path.wstring();
     CopyLibraryTo(unlimited);
-    Loaded library(unlimited);
-    ASSERT_NE(library.Module(), nullptr);
+    {
+        Loaded library(unlimited);
+        ASSERT_NE(library.Module(), nullptr);
+        const std::wstring result = Polvane::GetModulePath(library.Module());
+        EXPECT_GT(result.size(), std::size_t(MAX_PATH));
+        EXPECT_EQ(result, path.wstring());
+    }
 
-    const std::wstring result = Polvane::GetModulePath(library.Module());
-    EXPECT_GT(result.size(), std::size_t(MAX_PATH));
-    EXPECT_EQ(result, path.wstring());
+    // std::filesystem cannot remove what lies beyond MAX_PATH: take the tree down level by level.
+    DeleteFileW(unlimited.c_str());
+    for (fs::path level = folder; level != temp.Root(); level = level.parent_path())
+        RemoveDirectoryW((L"\\\\?\\" + level.wstring()).c_str());
 }
 
 TEST(GetModulePath, NoModuleGivesAnEmptyPath)

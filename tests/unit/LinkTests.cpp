@@ -1,9 +1,9 @@
-#include "extension/Extension.h"
 #include "Lib/Shared/Host/Seam.h"
 #include "Lib/Shared/Polvane/Globals.h"
-#include "json/json.h"
+#include "extension/Extension.h"
 #include "link/LinkAction.h"
 #include "link/LinkExpression.h"
+#include "json/json.h"
 
 #include <gtest/gtest.h>
 
@@ -128,42 +128,53 @@ const ParamCase actionParamCases[] = {
      L"Has JSON parameter P, JSON type FLOAT; expected C++ type float, but actual C++ type is int."},
     {"Text", CheckActionLink<void(const wchar_t*)>, nullptr},
     {"Text", CheckActionLink<void(wchar_t*)>,
-     L"Has JSON parameter P, JSON type Text; expected C++ type const TCHAR *, but actual C++ type is wchar_t*."},
+     L"Has JSON parameter P, JSON type Text; expected C++ type const TCHAR *, but actual C++ type is "
+     L"wchar_t*."},
     {"String", CheckActionLink<void(float)>,
-     L"Has JSON parameter P, JSON type String; expected C++ type const TCHAR *, but actual C++ type is float."},
+     L"Has JSON parameter P, JSON type String; expected C++ type const TCHAR *, but actual C++ type is "
+     L"float."},
     {"File", CheckActionLink<void(const wchar_t*)>, nullptr},
     {"Filename", CheckActionLink<void(float)>,
-     L"Has JSON parameter P, JSON type Filename; expected C++ type const TCHAR *, but actual C++ type is float."},
+     L"Has JSON parameter P, JSON type Filename; expected C++ type const TCHAR *, but actual C++ type is "
+     L"float."},
     {"Unsigned Integer", CheckActionLink<void(unsigned int)>, nullptr},
     {"unsigned INTEGER", CheckActionLink<void(int)>,
-     L"Has JSON parameter P, JSON type unsigned INTEGER; expected C++ type unsigned int, but actual C++ type is "
+     L"Has JSON parameter P, JSON type unsigned INTEGER; expected C++ type unsigned int, but actual C++ type "
+     L"is "
      L"int."},
     {"Colour", CheckActionLink<void(int)>,
      L"Has JSON parameter P, JSON type Colour; expected C++ type unsigned int, but actual C++ type is int."},
     {"Color", CheckActionLink<void(unsigned int)>, nullptr},
     {"JoyDirection", CheckActionLink<void(int)>,
-     L"Has JSON parameter P, JSON type JoyDirection; expected C++ type unsigned int, but actual C++ type is int."},
+     L"Has JSON parameter P, JSON type JoyDirection; expected C++ type unsigned int, but actual C++ type is "
+     L"int."},
     {"NewDirection", CheckActionLink<void(int)>,
-     L"Has JSON parameter P, JSON type NewDirection; expected C++ type unsigned int, but actual C++ type is int."},
+     L"Has JSON parameter P, JSON type NewDirection; expected C++ type unsigned int, but actual C++ type is "
+     L"int."},
     {"Object", CheckActionLink<void(RunObject*)>, nullptr},
     {"Object", CheckActionLink<void(int)>,
      L"Has JSON parameter P, JSON type Object; expected C++ type RunObject *, but actual C++ type is int."},
     {"Comparison", CheckActionLink<void(int)>,
-     L"Action Act %0 uses a comparison JSON parameter, but comparison parameters can only be used in conditions."},
+     L"Action Act %0 uses a comparison JSON parameter, but comparison parameters can only be used in "
+     L"conditions."},
     {"StringComparison", CheckActionLink<void(const wchar_t*)>,
-     L"Action Act %0 uses a comparison JSON parameter, but comparison parameters can only be used in conditions."},
+     L"Action Act %0 uses a comparison JSON parameter, but comparison parameters can only be used in "
+     L"conditions."},
     {"StringComparison", CheckActionLink<void(int)>,
      L"Action Act %0 uses a comparison JSON parameter, but comparison parameters can only be used in "
      L"conditions.\r\nHas JSON parameter P, JSON type StringComparison; expected C++ type const TCHAR *, but "
      L"actual C++ type is int."},
     {"Position", CheckActionLink<void(int)>,
-     L"Has JSON parameter P, JSON type Position; C++ type is int, but Polvane SDK does not test that type yet. "
+     L"Has JSON parameter P, JSON type Position; C++ type is int, but Polvane SDK does not test that type "
+     L"yet. "
      L"Please report it to Vaskor."},
     {"Zone", CheckActionLink<void(const wchar_t*)>,
-     L"Has JSON parameter P, JSON type Zone; C++ type is const wchar_t*, but Polvane SDK does not test that type "
+     L"Has JSON parameter P, JSON type Zone; C++ type is const wchar_t*, but Polvane SDK does not test that "
+     L"type "
      L"yet. Please report it to Vaskor."},
     {"Custom7", CheckActionLink<void(float)>,
-     L"Has JSON parameter P, JSON type Custom7; C++ type is float, but Polvane SDK does not test that type yet. "
+     L"Has JSON parameter P, JSON type Custom7; C++ type is float, but Polvane SDK does not test that type "
+     L"yet. "
      L"Please report it to Vaskor."},
 };
 
@@ -172,9 +183,8 @@ TEST_F(LinkTest, ActionParameterTypes)
     for (const ParamCase& row : actionParamCases) {
         SCOPED_TRACE(row.type);
         boxes.clear();
-        const json_value& root =
-            Load(OneLanguage(R"("Actions": [{"Title": "Act %0", "Parameters": [[")" + std::string(row.type) +
-                             R"(", "P"]]}])"));
+        const json_value& root = Load(OneLanguage(R"("Actions": [{"Title": "Act %0", "Parameters": [[")" +
+                                                  std::string(row.type) + R"(", "P"]]}])"));
         row.check(root, 0);
         if (row.message == nullptr) {
             ExpectNoBox();
@@ -197,21 +207,25 @@ const ParamCase conditionParamCases[] = {
      L"Condition has return type int instead of the expected type bool in the C++ function definition."},
     {"Comparison", CheckConditionLink<int(int)>, nullptr},
     {"Comparison", CheckConditionLink<bool(int)>,
-     L"Condition has a integer/time comparison parameter, but has return type bool instead of the expected type "
+     L"Condition has a integer/time comparison parameter, but has return type bool instead of the expected "
+     L"type "
      L"int in the C++ function definition."},
     {"Comparison", CheckConditionLink<float(int)>,
      L"Condition has a integer/time comparison parameter, but has return type float instead of the expected "
      L"type int in the C++ function definition."},
     {"StringComparison", CheckConditionLink<const wchar_t*(const wchar_t*)>, nullptr},
     {"StringComparison", CheckConditionLink<bool(const wchar_t*)>,
-     L"Condition has a string-comparison parameter, but has return type bool instead of the expected type const "
+     L"Condition has a string-comparison parameter, but has return type bool instead of the expected type "
+     L"const "
      L"TCHAR * in the C++ function definition."},
     {"StringComparison", CheckConditionLink<bool(int)>,
-     L"Has JSON parameter P, JSON type StringComparison; expected C++ type const TCHAR *, but actual C++ type is "
+     L"Has JSON parameter P, JSON type StringComparison; expected C++ type const TCHAR *, but actual C++ "
+     L"type is "
      L"int.\r\nCondition has a string-comparison parameter, but has return type bool instead of the expected "
      L"type const TCHAR * in the C++ function definition."},
     {"Position", CheckConditionLink<bool(int)>,
-     L"Has JSON parameter P, JSON type Position; C++ type is int, but Polvane SDK does not test that type yet. "
+     L"Has JSON parameter P, JSON type Position; C++ type is int, but Polvane SDK does not test that type "
+     L"yet. "
      L"Please report it to Vaskor."},
 };
 
@@ -220,29 +234,30 @@ TEST_F(LinkTest, ConditionParameterAndResultTypes)
     for (const ParamCase& row : conditionParamCases) {
         SCOPED_TRACE(row.type);
         boxes.clear();
-        const json_value& root =
-            Load(OneLanguage(R"("Conditions": [{"Title": "Cond %0", "Parameters": [[")" + std::string(row.type) +
-                             R"(", "P"]]}])"));
+        const json_value& root = Load(OneLanguage(R"("Conditions": [{"Title": "Cond %0", "Parameters": [[")" +
+                                                  std::string(row.type) + R"(", "P"]]}])"));
         row.check(root, 0);
         if (row.message == nullptr) {
             ExpectNoBox();
         } else {
             ExpectOneBox(ConditionBox,
-                         std::wstring(L"UK English: error in linking condition ID 0, Cond %0\r\n") + row.message);
+                         std::wstring(L"UK English: error in linking condition ID 0, Cond %0\r\n") +
+                             row.message);
         }
     }
 }
 
 TEST_F(LinkTest, ParametersAreReportedFromLastToFirst)
 {
-    const json_value& root =
-        Load(OneLanguage(R"("Actions": [{"Title": "Act", "Parameters": [["Float", "First"], ["Text", "Second"]]}])"));
+    const json_value& root = Load(OneLanguage(
+        R"("Actions": [{"Title": "Act", "Parameters": [["Float", "First"], ["Text", "Second"]]}])"));
     CheckActionLink<void(int, int)>(root, 0);
-    ExpectOneBox(ActionBox, L"UK English: error in linking action ID 0, Act:\r\n"
-                            L"Has JSON parameter Second, JSON type Text; expected C++ type const TCHAR *, but actual "
-                            L"C++ type is int.\r\n"
-                            L"Has JSON parameter First, JSON type Float; expected C++ type float, but actual C++ type "
-                            L"is int.");
+    ExpectOneBox(ActionBox,
+                 L"UK English: error in linking action ID 0, Act:\r\n"
+                 L"Has JSON parameter Second, JSON type Text; expected C++ type const TCHAR *, but actual "
+                 L"C++ type is int.\r\n"
+                 L"Has JSON parameter First, JSON type Float; expected C++ type float, but actual C++ type "
+                 L"is int.");
 }
 
 TEST_F(LinkTest, UnknownParameterTypeIsReportedByTheReaderAndLeftUntested)
@@ -251,22 +266,25 @@ TEST_F(LinkTest, UnknownParameterTypeIsReportedByTheReaderAndLeftUntested)
         const char* parameters;
         const wchar_t* message;
     } const cases[] = {
-        {R"([["Bogus", "P"]])", L"Has JSON parameter P, JSON type Bogus; C++ type is int, but Polvane SDK does not "
-                                L"test that type yet. Please report it to Vaskor."},
+        {R"([["Bogus", "P"]])",
+         L"Has JSON parameter P, JSON type Bogus; C++ type is int, but Polvane SDK does not "
+         L"test that type yet. Please report it to Vaskor."},
         // An entry that is not an array has neither a type nor a name.
-        {R"(["Integer"])", L"Has JSON parameter , JSON type ; C++ type is int, but Polvane SDK does not test that "
-                           L"type yet. Please report it to Vaskor."},
+        {R"(["Integer"])",
+         L"Has JSON parameter , JSON type ; C++ type is int, but Polvane SDK does not test that "
+         L"type yet. Please report it to Vaskor."},
     };
     for (const auto& row : cases) {
         SCOPED_TRACE(row.parameters);
         boxes.clear();
-        const json_value& root =
-            Load(OneLanguage(R"("Actions": [{"Title": "Act", "Parameters": )" + std::string(row.parameters) + "}]"));
+        const json_value& root = Load(OneLanguage(R"("Actions": [{"Title": "Act", "Parameters": )" +
+                                                  std::string(row.parameters) + "}]"));
         CheckActionLink<void(int)>(root, 0);
         ASSERT_EQ(boxes.size(), 2u);
         EXPECT_EQ(boxes[0].title, L"Polvane Params error - Morvalex");
         EXPECT_EQ(boxes[1].title, ActionBox);
-        EXPECT_EQ(boxes[1].text, std::wstring(L"UK English: error in linking action ID 0, Act:\r\n") + row.message);
+        EXPECT_EQ(boxes[1].text,
+                  std::wstring(L"UK English: error in linking action ID 0, Act:\r\n") + row.message);
     }
 }
 
@@ -277,7 +295,8 @@ TEST_F(LinkTest, MissingActionItem)
         std::uint32_t ID;
         const wchar_t* text;
     } const cases[] = {
-        {R"("Actions": [])", 0, L"UK English: error in linking action ID 0; it has no Actions JSON item.\r\n"},
+        {R"("Actions": [])", 0,
+         L"UK English: error in linking action ID 0; it has no Actions JSON item.\r\n"},
         {R"("Actions": [{"Title": "A"}, {"Title": "B"}])", 2,
          L"UK English: error in linking action ID 2; it has no Actions JSON item.\r\n"},
         {R"("Conditions": [{"Title": "A"}])", 0,
@@ -297,9 +316,11 @@ TEST_F(LinkTest, MissingActionItem)
 
 TEST_F(LinkTest, ActionParameterCounts)
 {
-    const wchar_t* const countThreeButTwo = L"UK English: error in linking action ID 0, Act; it has 3 parameters in "
-                                            L"the Actions JSON item, but 2 parameters in the C++ function definition.";
-    const std::string threeParameters = R"("Parameters": [["Integer", "A"], ["Integer", "B"], ["Text", "C"]])";
+    const wchar_t* const countThreeButTwo =
+        L"UK English: error in linking action ID 0, Act; it has 3 parameters in "
+        L"the Actions JSON item, but 2 parameters in the C++ function definition.";
+    const std::string threeParameters =
+        R"("Parameters": [["Integer", "A"], ["Integer", "B"], ["Text", "C"]])";
     struct {
         std::string item;
         Check check;
@@ -313,14 +334,17 @@ TEST_F(LinkTest, ActionParameterCounts)
         {threeParameters + R"(, "NumAutoProps": "2")", CheckActionLink<void(int, int)>, countThreeButTwo},
         {threeParameters + R"(, "NumAutoProps": 2.0)", CheckActionLink<void(int, int)>, countThreeButTwo},
         {R"("NumAutoProps": -1)", CheckActionLink<void()>,
-         L"UK English: error in linking action ID 0, Act; it has -1 parameters in the Actions JSON item, but 0 "
+         L"UK English: error in linking action ID 0, Act; it has -1 parameters in the Actions JSON item, but "
+         L"0 "
          L"parameters in the C++ function definition."},
         // A count that differs stops the check before the parameters: the Float would not match either.
         {R"("Parameters": [["Float", "A"]])", CheckActionLink<void()>,
-         L"UK English: error in linking action ID 0, Act; it has 1 parameters in the Actions JSON item, but 0 "
+         L"UK English: error in linking action ID 0, Act; it has 1 parameters in the Actions JSON item, but "
+         L"0 "
          L"parameters in the C++ function definition."},
         {R"("Parameters": [["Float", "A"]])", CheckActionLink<void(int, int)>,
-         L"UK English: error in linking action ID 0, Act; it has 1 parameters in the Actions JSON item, but 2 "
+         L"UK English: error in linking action ID 0, Act; it has 1 parameters in the Actions JSON item, but "
+         L"2 "
          L"parameters in the C++ function definition."},
     };
     for (const auto& row : cases) {
@@ -343,8 +367,9 @@ TEST_F(LinkTest, ActionResultIsTestedFirstAndEndsTheWalk)
         "UK English": {"About": {"Name": "Morvalex"}, "Actions": [{"Title": " Act %0 ( ", "Parameters": [["Integer", "A"]]}]},
         "Deutsch": {"About": {"Name": "Morvalex"}, "Actions": []}})");
     CheckActionLink<int()>(root, 0);
-    ExpectOneBox(ActionBox, L"UK English: error in linking action ID 0,  Act %0 ( ; it has return type int instead "
-                            L"of void in the C++ function definition.");
+    ExpectOneBox(ActionBox,
+                 L"UK English: error in linking action ID 0,  Act %0 ( ; it has return type int instead "
+                 L"of void in the C++ function definition.");
 }
 
 TEST_F(LinkTest, TitlesAreTextFromTheDefinition)
@@ -353,13 +378,15 @@ TEST_F(LinkTest, TitlesAreTextFromTheDefinition)
         const char* title;
         const wchar_t* text;
     } const cases[] = {
-        {R"("Title": "Gr\u00f6\u00dfe \u20ac")",
-         L"UK English: error in linking action ID 0, Gr\u00f6\u00dfe \u20ac; it has return type bool instead of "
-         L"void in the C++ function definition."},
-        {"", L"UK English: error in linking action ID 0, ; it has return type bool instead of void in the C++ "
-             L"function definition."},
-        {R"("Title": 12)", L"UK English: error in linking action ID 0, ; it has return type bool instead of void in "
-                           L"the C++ function definition."},
+        {R"("Title": "Gr\u00f6\u00dfe \u20ac")", L"UK English: error in linking action ID 0, Gr\u00f6\u00dfe "
+                                                 L"\u20ac; it has return type bool instead of "
+                                                 L"void in the C++ function definition."},
+        {"",
+         L"UK English: error in linking action ID 0, ; it has return type bool instead of void in the C++ "
+         L"function definition."},
+        {R"("Title": 12)",
+         L"UK English: error in linking action ID 0, ; it has return type bool instead of void in "
+         L"the C++ function definition."},
     };
     for (const auto& row : cases) {
         SCOPED_TRACE(row.title);
@@ -386,11 +413,12 @@ TEST_F(LinkTest, EveryLanguageWithAMismatchPutsItsHeaderInFront)
         "UK English": {"About": {"Name": "Morvalex"}, "Actions": [{"Title": "Act", "Parameters": [["Float", "A"]]}]},
         "Deutsch": {"About": {"Name": "Morvalex"}, "Actions": [{"Title": "Tun", "Parameters": [["Text", "B"]]}]}})");
     CheckActionLink<void(int)>(root, 0);
-    ExpectOneBox(ActionBox, L"Deutsch: error in linking action ID 0, Tun:\r\n"
-                            L"UK English: error in linking action ID 0, Act:\r\n"
-                            L"Has JSON parameter A, JSON type Float; expected C++ type float, but actual C++ type is "
-                            L"int.Has JSON parameter B, JSON type Text; expected C++ type const TCHAR *, but actual "
-                            L"C++ type is int.");
+    ExpectOneBox(ActionBox,
+                 L"Deutsch: error in linking action ID 0, Tun:\r\n"
+                 L"UK English: error in linking action ID 0, Act:\r\n"
+                 L"Has JSON parameter A, JSON type Float; expected C++ type float, but actual C++ type is "
+                 L"int.Has JSON parameter B, JSON type Text; expected C++ type const TCHAR *, but actual "
+                 L"C++ type is int.");
 }
 
 TEST_F(LinkTest, OnlyObjectsWithAnAboutNameAreLanguages)
@@ -398,10 +426,12 @@ TEST_F(LinkTest, OnlyObjectsWithAnAboutNameAreLanguages)
     const std::string notLanguages = R"("Identifier": "MVLX", "Version": 3, "Plain": {"Actions": []},
         "NumberName": {"About": {"Name": 3}, "Actions": []}, "NoName": {"About": {}, "Actions": []})";
     CheckActionLink<void(int)>(Load("{" + notLanguages + R"(, "UK English": {"About": {"Name": "Morvalex"},
-        "Actions": [{"Title": "Act", "Parameters": [["Integer", "A"]]}]}})"), 0);
+        "Actions": [{"Title": "Act", "Parameters": [["Integer", "A"]]}]}})"),
+                               0);
     ExpectNoBox();
 
-    CheckActionLink<void(int)>(Load("{" + notLanguages + R"(, "UK English": {"About": {"Name": "Morvalex"}}})"), 0);
+    CheckActionLink<void(int)>(
+        Load("{" + notLanguages + R"(, "UK English": {"About": {"Name": "Morvalex"}}})"), 0);
     ExpectOneBox(ActionBox, L"UK English: error in linking action ID 0; it has no Actions JSON item.\r\n");
 }
 
@@ -428,7 +458,8 @@ TEST_F(LinkTest, ConditionItemsAndCounts)
         // Conditions count their parameters, whatever NumAutoProps says.
         {R"("Conditions": [{"Title": "Cond", "Parameters": [["Integer", "A"], ["Integer", "B"]], "NumAutoProps": 1}])",
          0, CheckConditionLink<bool(int)>,
-         L"UK English: error in linking condition ID 0, Cond; it has 2 parameters in the Conditions JSON item, but 1 "
+         L"UK English: error in linking condition ID 0, Cond; it has 2 parameters in the Conditions JSON "
+         L"item, but 1 "
          L"parameters in the C++ function definition.\r\n"},
         // Without parameters nothing is tested, not even the result.
         {R"("Conditions": [{"Title": "Cond"}])", 0, CheckConditionLink<float()>, nullptr},
@@ -460,20 +491,23 @@ TEST_F(LinkTest, ConditionComparisonParameters)
         {twoIntegerComparisons, CheckConditionLink<int(int, int)>, head + twoComparisons},
         {twoIntegerComparisons, CheckConditionLink<bool(int, int)>,
          head + twoComparisons +
-             L"\r\nCondition has a integer/time comparison parameter, but has return type bool instead of the "
+             L"\r\nCondition has a integer/time comparison parameter, but has return type bool instead of "
+             L"the "
              L"expected type int in the C++ function definition."},
         // The last parameter is checked first, so its string comparison is the one recorded.
         {R"([["Comparison", "A"], ["StringComparison", "B"]])",
          CheckConditionLink<const wchar_t*(int, const wchar_t*)>, head + twoComparisons},
         {R"([["Comparison", "A"], ["StringComparison", "B"]])", CheckConditionLink<int(int, const wchar_t*)>,
          head + twoComparisons +
-             L"\r\nCondition has a string-comparison parameter, but has return type int instead of the expected "
+             L"\r\nCondition has a string-comparison parameter, but has return type int instead of the "
+             L"expected "
              L"type const TCHAR * in the C++ function definition."},
     };
     for (const auto& row : cases) {
         SCOPED_TRACE(row.parameters);
         boxes.clear();
-        row.check(Load(OneLanguage(R"("Conditions": [{"Title": "Cond %0", "Parameters": )" + row.parameters + "}]")),
+        row.check(Load(OneLanguage(R"("Conditions": [{"Title": "Cond %0", "Parameters": )" + row.parameters +
+                                   "}]")),
                   0);
         ExpectOneBox(ConditionBox, row.text);
     }
@@ -491,19 +525,24 @@ TEST_F(LinkTest, ConditionWalkEndsAtTheFirstLanguageWithAFinding)
         std::string document;
         const wchar_t* text;
     } const cases[] = {
-        {twoLanguages(wrong, wrong), L"UK English: error in linking condition ID 0, Cond\r\nHas JSON parameter A, "
-                                     L"JSON type Float; expected C++ type float, but actual C++ type is int."},
+        {twoLanguages(wrong, wrong),
+         L"UK English: error in linking condition ID 0, Cond\r\nHas JSON parameter A, "
+         L"JSON type Float; expected C++ type float, but actual C++ type is int."},
         // The clean second language still finds the first one's message and puts its header in front.
-        {twoLanguages("", right), L"Deutsch: error in linking condition ID 0, Cond\r\n"
-                                  L"UK English: error in linking condition ID 0; it has no Conditions JSON item."},
-        {twoLanguages("", wrong),
-         L"Deutsch: error in linking condition ID 0, Cond\r\nUK English: error in linking condition ID 0; it has no "
-         L"Conditions JSON item.\r\nHas JSON parameter A, JSON type Float; expected C++ type float, but actual C++ "
-         L"type is int."},
+        {twoLanguages("", right),
+         L"Deutsch: error in linking condition ID 0, Cond\r\n"
+         L"UK English: error in linking condition ID 0; it has no Conditions JSON item."},
+        {twoLanguages("", wrong), L"Deutsch: error in linking condition ID 0, Cond\r\nUK English: error in "
+                                  L"linking condition ID 0; it has no "
+                                  L"Conditions JSON item.\r\nHas JSON parameter A, JSON type Float; expected "
+                                  L"C++ type float, but actual C++ "
+                                  L"type is int."},
         // Count messages take no header and keep their line ends.
         {twoLanguages(R"({"Title": "Cond"})", R"({"Title": "Bed"})"),
-         L"UK English: error in linking condition ID 0, Cond; it has 0 parameters in the Conditions JSON item, but 1 "
-         L"parameters in the C++ function definition.\r\nDeutsch: error in linking condition ID 0, Bed; it has 0 "
+         L"UK English: error in linking condition ID 0, Cond; it has 0 parameters in the Conditions JSON "
+         L"item, but 1 "
+         L"parameters in the C++ function definition.\r\nDeutsch: error in linking condition ID 0, Bed; it "
+         L"has 0 "
          L"parameters in the Conditions JSON item, but 1 parameters in the C++ function definition.\r\n"},
     };
     for (const auto& row : cases) {
@@ -514,12 +553,22 @@ TEST_F(LinkTest, ConditionWalkEndsAtTheFirstLanguageWithAFinding)
     }
 }
 
-TEST_F(LinkTest, ConditionWithoutParametersLetsTheWalkGoOn)
+TEST_F(LinkTest, ItemWithoutParametersPutsNoHeaderInFront)
 {
-    const json_value& root = Load(R"({"UK English": {"About": {"Name": "M"}, "Conditions": []},
-        "Deutsch": {"About": {"Name": "M"}, "Conditions": [{"Title": "Bed"}]}})");
+    // The second language matches and has nothing to check, so the first one's message stays as it is.
+    const json_value& root = Load(R"({
+        "UK English": {"About": {"Name": "M"}, "Actions": [], "Conditions": [], "Expressions": []},
+        "Deutsch": {"About": {"Name": "M"}, "Actions": [{"Title": "Tun"}], "Conditions": [{"Title": "Bed"}],
+                    "Expressions": [{"Title": "Wert(", "Returns": "Integer"}]}})");
+    CheckActionLink<void()>(root, 0);
     CheckConditionLink<bool()>(root, 0);
-    ExpectOneBox(ConditionBox, L"UK English: error in linking condition ID 0; it has no Conditions JSON item.\r\n");
+    CheckExpressionLink<int()>(root, 0);
+    ASSERT_EQ(boxes.size(), 3u);
+    EXPECT_EQ(boxes[0].text, L"UK English: error in linking action ID 0; it has no Actions JSON item.\r\n");
+    EXPECT_EQ(boxes[1].text,
+              L"UK English: error in linking condition ID 0; it has no Conditions JSON item.\r\n");
+    EXPECT_EQ(boxes[2].text,
+              L"UK English: error in linking expression ID 0; it has no Expressions JSON item.\r\n");
 }
 
 struct ReturnCase {
@@ -536,22 +585,28 @@ const ReturnCase expressionReturnCases[] = {
     {"string", CheckExpressionLink<const wchar_t*(int)>, nullptr},
     {"Unsigned Integer", CheckExpressionLink<unsigned int(int)>, nullptr},
     {"unsigned INTEGER", CheckExpressionLink<int(int)>,
-     L"UK English: error in linking expression ID 0, Sum; it has return type unsigned INTEGER in the JSON (C++ "
+     L"UK English: error in linking expression ID 0, Sum; it has return type unsigned INTEGER in the JSON "
+     L"(C++ "
      L"type unsigned int), but int in the C++ function definition."},
     {"Short", CheckExpressionLink<unsigned int(int)>,
-     L"UK English: error in linking expression ID 0, Sum; it has return type Short in the JSON (C++ type int), but "
+     L"UK English: error in linking expression ID 0, Sum; it has return type Short in the JSON (C++ type "
+     L"int), but "
      L"unsigned int in the C++ function definition."},
     {"Float", CheckExpressionLink<int(int)>,
-     L"UK English: error in linking expression ID 0, Sum; it has return type Float in the JSON (C++ type float), "
+     L"UK English: error in linking expression ID 0, Sum; it has return type Float in the JSON (C++ type "
+     L"float), "
      L"but int in the C++ function definition."},
     {"Integer", CheckExpressionLink<float(int)>,
-     L"UK English: error in linking expression ID 0, Sum; it has return type Integer in the JSON (C++ type int), "
+     L"UK English: error in linking expression ID 0, Sum; it has return type Integer in the JSON (C++ type "
+     L"int), "
      L"but float in the C++ function definition."},
     {"Text", CheckExpressionLink<int(const wchar_t*)>,
-     L"UK English: error in linking expression ID 0, Sum; it has return type Text in the JSON (C++ type const "
+     L"UK English: error in linking expression ID 0, Sum; it has return type Text in the JSON (C++ type "
+     L"const "
      L"TCHAR *), but int in the C++ function definition."},
     {"Text", CheckExpressionLink<wchar_t*(int)>,
-     L"UK English: error in linking expression ID 0, Sum; it has return type Text in the JSON (C++ type const "
+     L"UK English: error in linking expression ID 0, Sum; it has return type Text in the JSON (C++ type "
+     L"const "
      L"TCHAR *), but wchar_t* in the C++ function definition."},
 };
 
@@ -560,8 +615,8 @@ TEST_F(LinkTest, ExpressionResultTypes)
     for (const ReturnCase& row : expressionReturnCases) {
         SCOPED_TRACE(row.returns);
         boxes.clear();
-        row.check(Load(OneLanguage(R"("Expressions": [{"Title": "Sum(", "Returns": ")" + std::string(row.returns) +
-                                   R"(", "Parameters": [["Integer", "A"]]}])")),
+        row.check(Load(OneLanguage(R"("Expressions": [{"Title": "Sum(", "Returns": ")" +
+                                   std::string(row.returns) + R"(", "Parameters": [["Integer", "A"]]}])")),
                   0);
         if (row.text == nullptr) {
             ExpectNoBox();
@@ -577,8 +632,9 @@ TEST_F(LinkTest, ExpressionResultEndsTheWalkAtTheFirstLanguage)
         "UK English": {"About": {"Name": "M"}, "Expressions": [{}, {}, {}, {"Title": "Read(", "Returns": "Float", "Parameters": [["Integer", "A"]]}]},
         "Deutsch": {"About": {"Name": "M"}, "Expressions": []}})");
     CheckExpressionLink<int(int)>(root, 3);
-    ExpectOneBox(ExpressionBox, L"UK English: error in linking expression ID 3, Read; it has return type Float in "
-                                L"the JSON (C++ type float), but int in the C++ function definition.");
+    ExpectOneBox(ExpressionBox,
+                 L"UK English: error in linking expression ID 3, Read; it has return type Float in "
+                 L"the JSON (C++ type float), but int in the C++ function definition.");
 }
 
 TEST_F(LinkTest, UnknownExpressionResultExpectsInt)
@@ -593,8 +649,9 @@ TEST_F(LinkTest, UnknownExpressionResultExpectsInt)
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[0].title, L"Polvane ExpReturnType error - Morvalex");
     EXPECT_EQ(boxes[1].title, ExpressionBox);
-    EXPECT_EQ(boxes[1].text, L"UK English: error in linking expression ID 0, Sum; it has return type  in the JSON "
-                             L"(C++ type int), but float in the C++ function definition.");
+    EXPECT_EQ(boxes[1].text,
+              L"UK English: error in linking expression ID 0, Sum; it has return type  in the JSON "
+              L"(C++ type int), but float in the C++ function definition.");
 }
 
 TEST_F(LinkTest, ExpressionTitleLosesOneOpeningParenthesis)
@@ -603,8 +660,8 @@ TEST_F(LinkTest, ExpressionTitleLosesOneOpeningParenthesis)
         const char* title;
         const wchar_t* shown;
     } const cases[] = {
-        {R"(, "Title": "Sum((")", L"Sum("}, {R"(, "Title": "Sum")", L"Sum"}, {R"(, "Title": "(")", L""},
-        {R"(, "Title": "Sum( ")", L"Sum( "}, {R"(, "Title": "")", L""},    {"", L""},
+        {R"(, "Title": "Sum((")", L"Sum("},  {R"(, "Title": "Sum")", L"Sum"}, {R"(, "Title": "(")", L""},
+        {R"(, "Title": "Sum( ")", L"Sum( "}, {R"(, "Title": "")", L""},       {"", L""},
     };
     for (const auto& row : cases) {
         SCOPED_TRACE(row.title);
@@ -613,18 +670,21 @@ TEST_F(LinkTest, ExpressionTitleLosesOneOpeningParenthesis)
             Load(OneLanguage(R"("Expressions": [{"Returns": "Integer", "Parameters": [["Integer", "A"]])" +
                              std::string(row.title) + "}]")),
             0);
-        ExpectOneBox(ExpressionBox, std::wstring(L"UK English: error in linking expression ID 0, ") + row.shown +
-                                        L"; it has 1 parameters in the Expressions JSON item, but 0 parameters in "
-                                        L"the C++ function definition.");
+        ExpectOneBox(ExpressionBox,
+                     std::wstring(L"UK English: error in linking expression ID 0, ") + row.shown +
+                         L"; it has 1 parameters in the Expressions JSON item, but 0 parameters in "
+                         L"the C++ function definition.");
     }
 }
 
 TEST_F(LinkTest, ExpressionItemsAndCounts)
 {
-    const std::string threeParameters = R"("Parameters": [["Integer", "A"], ["Integer", "B"], ["Text", "C"]])";
-    const wchar_t* const countThreeButTwo = L"UK English: error in linking expression ID 0, Sum; it has 3 "
-                                            L"parameters in the Expressions JSON item, but 2 parameters in the C++ "
-                                            L"function definition.";
+    const std::string threeParameters =
+        R"("Parameters": [["Integer", "A"], ["Integer", "B"], ["Text", "C"]])";
+    const wchar_t* const countThreeButTwo =
+        L"UK English: error in linking expression ID 0, Sum; it has 3 "
+        L"parameters in the Expressions JSON item, but 2 parameters in the C++ "
+        L"function definition.";
     struct {
         std::string members;
         std::uint32_t ID;
@@ -637,7 +697,8 @@ TEST_F(LinkTest, ExpressionItemsAndCounts)
         {R"("Expressions": "Sum")", 0,
          L"UK English: error in linking expression ID 0; it has no Expressions JSON item.\r\n"},
         // Only the parameters NumAutoProps counts are checked: the third would not match.
-        {R"("Expressions": [{"Title": "Sum(", "Returns": "Integer", )" + threeParameters + R"(, "NumAutoProps": 2}])",
+        {R"("Expressions": [{"Title": "Sum(", "Returns": "Integer", )" + threeParameters +
+             R"(, "NumAutoProps": 2}])",
          0, nullptr},
         {R"("Expressions": [{"Title": "Sum(", "Returns": "Integer", )" + threeParameters +
              R"(, "NumAutoProps": "2"}])",
@@ -680,14 +741,16 @@ TEST_F(LinkTest, ExpressionParameterTypes)
     for (const ParamCase& row : expressionParamCases) {
         SCOPED_TRACE(row.type);
         boxes.clear();
-        row.check(Load(OneLanguage(R"("Expressions": [{"Title": "Sum(", "Returns": "Integer", "Parameters": [[")" +
-                                   std::string(row.type) + R"(", "A"]]}])")),
-                  0);
+        row.check(
+            Load(OneLanguage(R"("Expressions": [{"Title": "Sum(", "Returns": "Integer", "Parameters": [[")" +
+                             std::string(row.type) + R"(", "A"]]}])")),
+            0);
         if (row.message == nullptr) {
             ExpectNoBox();
         } else {
             ExpectOneBox(ExpressionBox,
-                         std::wstring(L"UK English: error in linking expression ID 0, Sum:\r\n") + row.message);
+                         std::wstring(L"UK English: error in linking expression ID 0, Sum:\r\n") +
+                             row.message);
         }
     }
 }
@@ -697,11 +760,12 @@ TEST_F(LinkTest, ExpressionParametersAreReportedFromLastToFirst)
     const json_value& root = Load(OneLanguage(
         R"("Expressions": [{"Title": "Sum(", "Returns": "Integer", "Parameters": [["Float", "A"], ["Text", "B"]]}])"));
     CheckExpressionLink<int(int, int)>(root, 0);
-    ExpectOneBox(ExpressionBox,
-                 L"UK English: error in linking expression ID 0, Sum:\r\n"
-                 LR"(Has JSON parameter "B", JSON type "Text"; expected C++ type const TCHAR *, but actual C++ type is int.)"
-                 L"\r\n"
-                 LR"(Has JSON parameter "A", JSON type "Float"; expected C++ type float, but actual C++ type is int.)");
+    ExpectOneBox(
+        ExpressionBox,
+        L"UK English: error in linking expression ID 0, Sum:\r\n"
+        LR"(Has JSON parameter "B", JSON type "Text"; expected C++ type const TCHAR *, but actual C++ type is int.)"
+        L"\r\n"
+        LR"(Has JSON parameter "A", JSON type "Float"; expected C++ type float, but actual C++ type is int.)");
 }
 
 TEST_F(LinkTest, UnknownExpressionParameterIsLeftToTheReader)
@@ -715,7 +779,8 @@ TEST_F(LinkTest, UnknownExpressionParameterIsLeftToTheReader)
         SCOPED_TRACE(item);
         boxes.clear();
         CheckExpressionLink<int(int, int)>(
-            Load(OneLanguage(R"("Expressions": [{"Title": "Sum(", "Returns": "Integer", )" + std::string(item) + "}]")),
+            Load(OneLanguage(R"("Expressions": [{"Title": "Sum(", "Returns": "Integer", )" +
+                             std::string(item) + "}]")),
             0);
         ASSERT_EQ(boxes.size(), 1u);
         EXPECT_EQ(boxes[0].title, L"Polvane ExpParams error - Morvalex");
@@ -750,8 +815,9 @@ TEST_F(LinkTest, LinkStoresTheMemberInItsTableWhateverItFound)
 
         // A mismatch is reported and the member stored all the same.
         LinkAction<&Extension::FreeMemoryBlock>(0);
-        ExpectOneBox(ActionBox, L"UK English: error in linking action ID 0, Example; it has 0 parameters in the "
-                                L"Actions JSON item, but 1 parameters in the C++ function definition.");
+        ExpectOneBox(ActionBox,
+                     L"UK English: error in linking action ID 0, Example; it has 0 parameters in the "
+                     L"Actions JSON item, but 1 parameters in the C++ function definition.");
         EXPECT_EQ(sdk.ActionFunctions[0], Tovik::MemberFunctionToPointer<&Extension::FreeMemoryBlock>());
 
         // An id beyond the definition is reported and stores nothing.
@@ -760,9 +826,12 @@ TEST_F(LinkTest, LinkStoresTheMemberInItsTableWhateverItFound)
         LinkCondition<&Extension::AreEqual>(1);
         LinkExpression<&Extension::Add>(1);
         ASSERT_EQ(boxes.size(), 3u);
-        EXPECT_EQ(boxes[0].text, L"UK English: error in linking action ID 2; it has no Actions JSON item.\r\n");
-        EXPECT_EQ(boxes[1].text, L"UK English: error in linking condition ID 1; it has no Conditions JSON item.\r\n");
-        EXPECT_EQ(boxes[2].text, L"UK English: error in linking expression ID 1; it has no Expressions JSON item.\r\n");
+        EXPECT_EQ(boxes[0].text,
+                  L"UK English: error in linking action ID 2; it has no Actions JSON item.\r\n");
+        EXPECT_EQ(boxes[1].text,
+                  L"UK English: error in linking condition ID 1; it has no Conditions JSON item.\r\n");
+        EXPECT_EQ(boxes[2].text,
+                  L"UK English: error in linking expression ID 1; it has no Expressions JSON item.\r\n");
         EXPECT_EQ(sdk.ActionFunctions.size(), 2u);
         EXPECT_EQ(sdk.ConditionFunctions.size(), 1u);
         EXPECT_EQ(sdk.ExpressionFunctions.size(), 1u);

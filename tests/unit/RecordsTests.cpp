@@ -223,4 +223,5 @@ INSTANTIATE_TEST_SUITE_P(
                     TemplateCase{R"({"Name": "Mine", "Comment": "A sentence or two to describe your extension"})", true},
                     TemplateCase{R"({"Name": "Mine", "Help": "help/example.chm"})", true},
                     TemplateCase{R"({"Name": "Mine", "Copyright": "(C) 2026 BY YOUR NAME Ltd"})", true},
-                    TemplateCase{R"({"Name": "Mine", "Author": "Your Name Here", "Copyright": "by you"})", false}));
+                    TemplateCase{R"({"Name": "Mine", "Author": "Your Name Here", "Copyright": "by you"})", false}),
+    [](const testing::TestParamInfo<TemplateCase>& info) { return "Case" + std::to_string(info.index); });

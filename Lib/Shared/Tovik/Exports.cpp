@@ -4,6 +4,7 @@
 #include "../Polvane/Properties.h"
 #include "../Polvane/TextConversion.h"
 #include "SDK.h"
+#include "Exports.h"
 #include "ObjectLife.h"
 #include "Startup.h"
 #include "json/json.h"

@@ -1,5 +1,6 @@
 #include "ObjectLife.h"
 
+#include "Exports.h"
 #include "extension/Extension.h"
 
 #include <cstring>

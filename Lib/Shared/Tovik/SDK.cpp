@@ -232,6 +232,10 @@ SDK::SDK(::mV* mV, json_value* root)
 
 SDK::~SDK()
 {
+    if (::SDK == this) {
+        ::SDK = nullptr;
+        Polvane::ForgetCurrentLanguage();
+    }
     json_value_free(Root);
     delete[] ActionJumpTable;
     delete[] ConditionJumpTable;

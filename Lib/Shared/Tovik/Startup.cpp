@@ -324,6 +324,8 @@ const json_value& CurLang()
 
 const wchar_t* GetCurLangName() { return CurLangName.c_str(); }
 
+void ForgetCurrentLanguage() { rememberedLanguage = &json_value_none; }
+
 std::wstring_view GetRunningApplicationPath()
 {
     if (!applicationPathKnown) {

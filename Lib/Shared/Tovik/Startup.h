@@ -37,6 +37,8 @@ namespace Polvane {
 extern std::wstring CurLangName;
 const json_value& CurLang();
 const wchar_t* GetCurLangName();
+// The state object's tree is going away: the language chosen from it is chosen again next time.
+void ForgetCurrentLanguage();
 std::wstring_view GetRunningApplicationPath();
 bool EndsWith(std::wstring_view text, std::wstring_view suffix, bool caseInsensitive);
 bool RemoveSuffix(std::wstring_view& text, std::wstring_view suffix, bool caseInsensitive);
