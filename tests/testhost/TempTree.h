@@ -1,0 +1,41 @@
+// A folder tree of its own for one test, removed at the end, and child processes started in it:
+// the host's folder layouts are made real by copying files where the host would have them.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace TestHost {
+
+class TempTree {
+public:
+    TempTree();
+    ~TempTree();
+    TempTree(const TempTree&) = delete;
+    TempTree& operator=(const TempTree&) = delete;
+
+    const std::filesystem::path& Root() const { return root; }
+    // The path of a file or folder inside the tree.
+    std::filesystem::path Path(const std::wstring& relative) const;
+    // Writes bytes to a file of the tree, creating its folders.
+    std::filesystem::path Write(const std::wstring& relative, const std::string& bytes) const;
+    // Copies a file into the tree, creating its folders.
+    std::filesystem::path Copy(const std::filesystem::path& from, const std::wstring& relative) const;
+    void Remove(const std::wstring& relative) const;
+
+private:
+    std::filesystem::path root;
+};
+
+struct ProcessResult {
+    unsigned long exitCode;
+    std::string output; // standard output
+};
+
+// Runs a program with that command line (the program's quoted path first) and waits for it.
+ProcessResult RunProcess(const std::filesystem::path& program, const std::wstring& arguments);
+
+// The folder of the build: the library, and the test programs under tests\.
+std::filesystem::path BuildFolder();
+
+} // namespace TestHost
