@@ -127,7 +127,12 @@ void Extension::CopyBytes(int source, int destination, int count)
 bool Extension::IsPointerValid(int pointer) { return AllocatedBlocks.Find(pointer, 0) != nullptr; }
 bool Extension::IsPointerNull(int pointer) { return pointer == 0; }
 bool Extension::IsPointerInteger(int pointer, int value) { return pointer == value; }
-bool Extension::IsPointerFloat(int pointer, float value) { return static_cast<float>(pointer) == value; }
+bool Extension::IsPointerFloat(int pointer, float value)
+{
+    // Stored to memory so the x87 unit cannot compare the exact integer: 16777217 must equal 16777216.0.
+    volatile float converted = static_cast<float>(pointer);
+    return converted == value;
+}
 
 bool Extension::IsPointerText(int pointer, const wchar_t* text)
 {

@@ -101,7 +101,7 @@ Walk CheckConditionIn(const char* name, const json_value& language, std::string&
     }
     const std::string title = ItemTitle(*item);
     // Conditions are counted by their Parameters alone, whatever NumAutoProps says.
-    const std::int32_t count = ParameterCount(*item, true);
+    const std::int32_t count = ParameterCount(*item, false);
     if (count != member.count) {
         report += start + ", " + title + "; it has " + std::to_string(count) +
                   " parameters in the Conditions JSON item, but " + std::to_string(member.count) +

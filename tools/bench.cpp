@@ -72,7 +72,8 @@ int wmain(int argc, wchar_t** argv)
         std::uint32_t sum = 0; // keeps the results used
         double viaLibrary = NanosecondsPerCall(library, rd, sum);
         double byHand = NanosecondsPerCall(HandWrittenAdd, rd, sum);
-        std::printf("Add(20, 22), %d calls, best of %d rounds (checksum %u)\n", Calls, Rounds, static_cast<unsigned>(sum));
+        std::printf("Add(20, 22), %d calls, best of %d rounds (checksum %u)\n", Calls, Rounds,
+                    static_cast<unsigned>(sum));
         std::printf("  library call path: %8.2f ns per call\n", viaLibrary);
         std::printf("  hand-written:      %8.2f ns per call\n", byHand);
         std::printf("  ratio:             %8.2f\n", viaLibrary / byHand);

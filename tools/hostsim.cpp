@@ -34,9 +34,11 @@ std::string Utf8(const std::wstring& text)
 {
     if (text.empty())
         return {};
-    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                   nullptr, nullptr);
     std::string out(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr,
+                        nullptr);
     return out;
 }
 
@@ -101,7 +103,8 @@ public:
         } else if (command == "action" && tokens.size() >= 3)
             session.Action(Object(tokens[1].text), Id(tokens[2]), Args(tokens, 3, tokens.size()));
         else if (command == "condition" && tokens.size() >= 3) {
-            std::int32_t result = session.Condition(Object(tokens[1].text), Id(tokens[2]), Args(tokens, 3, tokens.size()));
+            std::int32_t result =
+                session.Condition(Object(tokens[1].text), Id(tokens[2]), Args(tokens, 3, tokens.size()));
             std::printf("  = %s (%d)\n", result != 0 ? "true" : "false", static_cast<int>(result));
         } else if (command == "expression" && tokens.size() >= 3)
             Expression(tokens);
@@ -121,7 +124,8 @@ public:
         if (recorder.Boxes().empty())
             std::printf("  no message box\n");
         for (const TestHost::RecordedBox& box : recorder.Boxes())
-            std::printf("  box \"%s\": \"%s\" (style 0x%x)\n", Utf8(box.title).c_str(), Utf8(box.text).c_str(), box.style);
+            std::printf("  box \"%s\": \"%s\" (style 0x%x)\n", Utf8(box.title).c_str(),
+                        Utf8(box.text).c_str(), box.style);
         recorder.Clear();
     }
 
@@ -168,13 +172,15 @@ private:
     void Calls()
     {
         TestHost::Host& host = session.TheHost();
-        std::printf("  callbacks: string space %d, first parameter %d, next parameter %d, action parameter %d\n",
-                    host.CallbackCount(HostCallback::GetStringSpace),
-                    host.CallbackCount(HostCallback::GetFirstExpressionParam),
-                    host.CallbackCount(HostCallback::GetNextExpressionParam),
-                    host.CallbackCount(HostCallback::GetActionParam));
+        std::printf(
+            "  callbacks: string space %d, first parameter %d, next parameter %d, action parameter %d\n",
+            host.CallbackCount(HostCallback::GetStringSpace),
+            host.CallbackCount(HostCallback::GetFirstExpressionParam),
+            host.CallbackCount(HostCallback::GetNextExpressionParam),
+            host.CallbackCount(HostCallback::GetActionParam));
         std::printf("  CallFunction: hardware accelerated %d, Unicode %d\n",
-                    host.FunctionCount(HostFunction::IsHardwareAccelerated), host.FunctionCount(HostFunction::IsUnicode));
+                    host.FunctionCount(HostFunction::IsHardwareAccelerated),
+                    host.FunctionCount(HostFunction::IsUnicode));
     }
 
     RUNDATA* Object(const std::string& name)

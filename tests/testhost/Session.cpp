@@ -63,8 +63,8 @@ void Session::DestroyObject(RUNDATA* rd)
 template <typename Routine> Routine Session::Entry(void* table, std::uint16_t count, int id, const char* kind)
 {
     if (table == nullptr || id < 0 || id >= count)
-        throw std::out_of_range(std::string(kind) + " id " + std::to_string(id) + " is outside the jump table of " +
-                                std::to_string(count));
+        throw std::out_of_range(std::string(kind) + " id " + std::to_string(id) +
+                                " is outside the jump table of " + std::to_string(count));
     return static_cast<Routine*>(table)[id];
 }
 
@@ -87,7 +87,8 @@ std::int32_t Session::Condition(RUNDATA* rd, int id, const std::vector<Arg>& arg
         Entry<ConditionRoutine>(runInfo.conditions, runInfo.numOfConditions, id, "condition"), rd, id, args);
 }
 
-std::int32_t Session::CallWithActionParams(ActionRoutine routine, RUNDATA* rd, int id, const std::vector<Arg>& args)
+std::int32_t Session::CallWithActionParams(ActionRoutine routine, RUNDATA* rd, int id,
+                                           const std::vector<Arg>& args)
 {
     Prepare(rd, id);
     host.QueueActionParams(args);

@@ -47,7 +47,8 @@ private:
     template <typename Routine> Routine Entry(void* table, std::uint16_t count, int id, const char* kind);
     void Prepare(RUNDATA* rd, int id);
     // Actions and conditions share the routine type and the way the host passes their parameters.
-    std::int32_t CallWithActionParams(ActionRoutine routine, RUNDATA* rd, int id, const std::vector<Arg>& args);
+    std::int32_t CallWithActionParams(ActionRoutine routine, RUNDATA* rd, int id,
+                                      const std::vector<Arg>& args);
 
     Library library;
     MessageBoxRecorder boxes;

@@ -49,7 +49,9 @@ public:
     std::uint32_t unicodeHost = 1;
 
     // Parameters answered in order by callback 17 (actions, conditions) and callbacks 4 and 5
-    // (expressions). A text is answered with a pointer to the host's copy.
+    // (expressions). A text is answered with a pointer to the host's copy; an empty queue answers 0.
+    // An Integer asked for as a float (w 2), or a Float asked for as an integer (w 0), is converted
+    // as the host's evaluator does; Raw values go as they are.
     void QueueActionParams(const std::vector<Arg>& args);
     void QueueExpressionParams(const std::vector<Arg>& args);
     std::size_t PendingActionParams() const { return actionParams.size(); }
@@ -105,8 +107,8 @@ private:
     std::vector<std::unique_ptr<std::uint8_t[]>> paramChains;
     std::deque<Arg> actionParams;
     std::deque<Arg> expressionParams;
-    std::vector<std::unique_ptr<wchar_t[]>> texts;         // host copies of text parameters
-    std::vector<std::unique_ptr<std::uint8_t[]>> strings;  // string space handed out
+    std::vector<std::unique_ptr<wchar_t[]>> texts;        // host copies of text parameters
+    std::vector<std::unique_ptr<std::uint8_t[]>> strings; // string space handed out
     std::array<int, HostCallback::Count> callbackCounts{};
     std::map<int, int> functionCounts;
     std::vector<CallbackCall> callbackLog;

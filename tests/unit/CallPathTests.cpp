@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -22,9 +23,10 @@ std::uint32_t memberResult = 0;
 RUNDATA* calledObject = nullptr;
 EventParam* currentParamAtCall = nullptr;
 
-std::uint32_t Recorder(Extension*, const std::uint32_t* args)
+std::uint32_t Recorder(Extension*, const std::uint32_t* args, int count)
 {
-    seen.assign(args, args + Tovik::MaxParams);
+    seen.assign(Tovik::MaxParams, 0);
+    std::copy(args, args + count, seen.begin());
     ++memberCalls;
     currentParamAtCall = calledObject->rHo.currentParam;
     return memberResult;

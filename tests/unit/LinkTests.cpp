@@ -32,7 +32,7 @@ const wchar_t ActionBox[] = L"Action linking error - Morvalex";
 const wchar_t ConditionBox[] = L"Condition linking error - Morvalex";
 const wchar_t ExpressionBox[] = L"Expression linking error - Morvalex";
 
-// A definition whose root starts with the identifier texts every definition has, then one language.
+// A definition: the identifier texts a root starts with, then one language.
 std::string OneLanguage(const std::string& members)
 {
     return R"({"Identifier": "MVLX", "Dependencies": "", "UK English": {"About": {"Name": "Morvalex"}, )" +
@@ -108,8 +108,8 @@ using Linking::CheckActionLink;
 using Linking::CheckConditionLink;
 using Linking::CheckExpressionLink;
 
-// One action or condition parameter of the given type; message is what the box shows after the
-// header, or null when the member's type is accepted.
+// One parameter of the given type; message is what the box shows after the header, or null when the
+// member's type is accepted.
 struct ParamCase {
     const char* type;
     Check check;

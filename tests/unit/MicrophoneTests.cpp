@@ -1,8 +1,14 @@
 // Microphone capture against scripted COM objects. The library reaches COM creation, the clock and the
 // local time only through the seam, and everything else through the interfaces it is handed, so the
 // fakes below see, log and script every call.
-#include "extension/Microphone.h"
+#include "InProcess.h"
+#include "TestHost.h"
+
 #include "Lib/Shared/Host/Seam.h"
+#include "Lib/Shared/Tovik/Exports.h"
+#include "Lib/Shared/Tovik/ObjectLife.h"
+#include "extension/Extension.h"
+#include "extension/Microphone.h"
 
 #include <gtest/gtest.h>
 
@@ -1087,6 +1093,144 @@ TEST(MicrophoneDecibels, PositiveLevelsInDecibelsOthersUnchanged)
     EXPECT_FLOAT_EQ(Mic::Decibels(0.5f), -6.0206f);
     EXPECT_FLOAT_EQ(Mic::Decibels(2.0f), 6.0206f);
     EXPECT_TRUE(std::isnan(Mic::Decibels(std::nanf(""))));
+}
+
+// The members as the host reaches them: on real objects, created as the host creates them.
+class MicrophoneMembers : public MicrophoneCapture {
+protected:
+    void SetUp() override
+    {
+        MicrophoneCapture::SetUp();
+        // A definition without the members' entries: the link reports it makes are not tested here.
+        InProcess::BuildState(
+            R"({"Identifier": "ZOBU", "L": {"About": {"Name": "n", "Author": "a"}, "Actions": [], )"
+            R"("Conditions": [], "Expressions": []}})");
+        first = host.NewObject();
+        second = host.NewObject();
+        CreateRunObject(first, nullptr, nullptr);
+        CreateRunObject(second, nullptr, nullptr);
+        ext = GetExtension(first);
+        other = GetExtension(second);
+        Calls.clear();
+    }
+    void TearDown() override
+    {
+        DestroyRunObject(first, 0);
+        DestroyRunObject(second, 0);
+        MicrophoneCapture::TearDown();
+    }
+
+    InProcess::BoxRecorder boxes;
+    TestHost::Host host;
+    RUNDATA* first = nullptr;
+    RUNDATA* second = nullptr;
+    Extension* ext = nullptr;
+    Extension* other = nullptr;
+};
+
+TEST_F(MicrophoneMembers, ActionsDriveTheCaptureThatEveryObjectSees)
+{
+    EXPECT_STREQ(ext->Error(), L"");
+    EXPECT_EQ(ext->DVMicDelay(), 100);
+    EXPECT_EQ(ext->DVMicSampleSize(), 10);
+    EXPECT_EQ(ext->DVMicActiveCheq(), 0);
+
+    ext->SetMicrophoneCaptureDelay(-5);
+    EXPECT_EQ(other->DVMicDelay(), 0);
+    ext->SetMicrophoneFrequencySamples(0);
+    EXPECT_EQ(other->DVMicSampleSize(), 1);
+
+    Rig->Desk.Meter.Peak = 0.1f;
+    ext->CaptureMicrophone();
+    EXPECT_EQ(TakeCalls(), Join(OpeningCalls, {"GetPeakValue"}));
+    EXPECT_EQ(other->DVMicActiveCheq(), 1);
+    EXPECT_EQ(other->DVMicVol(), 0.1f);
+    EXPECT_EQ(other->DVMicVoldB(), -20.0f);
+    EXPECT_STREQ(other->DVMicCNameStr(), L"Desk Microphone");
+    EXPECT_STREQ(other->DVMicCIDStr(), L"");
+
+    // Destroying an object leaves the capture open.
+    DestroyRunObject(first, 0);
+    first = host.NewObject();
+    CreateRunObject(first, nullptr, nullptr);
+    ext = GetExtension(first);
+    EXPECT_EQ(TakeCalls(), std::vector<std::string>{});
+    EXPECT_EQ(ext->DVMicActiveCheq(), 1);
+
+    other->RefreshMicrophone();
+    EXPECT_EQ(TakeCalls(), ClosingCalls);
+    EXPECT_EQ(ext->DVMicActiveCheq(), 0);
+
+    ext->SetCurrentMicrophone(L"{0.0.1.00000000}.{headset}");
+    EXPECT_STREQ(other->DVMicCIDStr(), L"{0.0.1.00000000}.{headset}");
+    other->CaptureMicrophone();
+    EXPECT_STREQ(ext->DVMicCNameStr(), L"Headset");
+    ext->SetCurrentMicrophone(L"{no such device}");
+    EXPECT_EQ(ext->DVMicActiveCheq(), 0);
+    EXPECT_TRUE(Rig->Headset.NothingHeld());
+    other->CaptureMicrophone();
+    EXPECT_STREQ(ext->Error(), L"[2025-03-07 14:05:09] (-203) - Failed to get default microphone.");
+    EXPECT_EQ(ext->DVMicActiveCheq(), 0);
+    ExpectNothingHeld();
+}
+
+TEST_F(MicrophoneMembers, DeviceListThroughTheMembers)
+{
+    Rig->Enumerator.Collection.Devices = {&Rig->Desk, &Rig->Headset};
+    ext->RefreshMicrophoneList();
+    EXPECT_EQ(other->DVMicCount(), 2);
+    EXPECT_STREQ(other->DVMicIDStr(0), L"{0.0.1.00000000}.{desk}");
+    EXPECT_STREQ(other->DVMicNameStr(0), L"Desk Microphone");
+    EXPECT_STREQ(other->DVMicIDStr(1), L"{0.0.1.00000000}.{headset}");
+    EXPECT_STREQ(other->DVMicNameStr(1), L"Headset");
+    for (int outside : {-1, 2}) {
+        EXPECT_STREQ(other->DVMicIDStr(outside), L"") << outside;
+        EXPECT_STREQ(other->DVMicNameStr(outside), L"") << outside;
+    }
+    ExpectNothingHeld();
+}
+
+TEST_F(MicrophoneMembers, TextResultsAreTheGlobalsOwnTexts)
+{
+    Rig->Enumerator.Collection.Devices = {&Rig->Desk};
+    ext->RefreshMicrophoneList();
+    ext->SetCurrentMicrophone(L"{0.0.1.00000000}.{desk}");
+    ext->CaptureMicrophone();
+    SetError(-1, L"x");
+    EXPECT_EQ(ext->DVMicCNameStr(), MicDeviceName.c_str());
+    EXPECT_EQ(ext->DVMicCIDStr(), MicDeviceId.c_str());
+    EXPECT_EQ(ext->DVMicIDStr(0), MicDevices[0].first.c_str());
+    EXPECT_EQ(ext->DVMicNameStr(0), MicDevices[0].second.c_str());
+    EXPECT_EQ(ext->Error(), LastError.c_str());
+    ext->RefreshMicrophone();
+}
+
+TEST_F(MicrophoneMembers, EachWindowMeasureReadEnablesTheStatistics)
+{
+    struct Case {
+        const char* member;
+        float (Extension::*read)();
+        float expected;
+    };
+    const Case cases[] = {
+        {"DVMicFraqAvg", &Extension::DVMicFraqAvg, 0.1f},     {"DVMicFraqHigh", &Extension::DVMicFraqHigh, 1.0f},
+        {"DVMicFraqLow", &Extension::DVMicFraqLow, 0.01f},    {"DVMicVolAvgdB", &Extension::DVMicVolAvgdB, -20.0f},
+        {"DVMicVolHighdB", &Extension::DVMicVolHighdB, 0.0f}, {"DVMicVolLowdB", &Extension::DVMicVolLowdB, -40.0f},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.member);
+        ResetMicrophoneGlobals();
+        MicVolume = 0.5f;
+        MicVolumeAvg = 0.1f;
+        MicVolumeHigh = 1.0f;
+        MicVolumeLow = 0.01f;
+        // The level itself is not a window measure.
+        ext->DVMicVol();
+        ext->DVMicVoldB();
+        EXPECT_EQ(other->DVMicFreqCheck(), 0);
+        EXPECT_EQ((ext->*c.read)(), c.expected);
+        EXPECT_EQ(other->DVMicFreqCheck(), 1);
+    }
 }
 
 // What the real Wine here does: no capture device, so the opening stops at the default endpoint.

@@ -23,9 +23,15 @@ std::uint32_t Callback(Host& host, int index, RUNDATA* rd, std::int32_t w, std::
 
 std::uint32_t Bits(float value) { return Arg(value).bits; }
 
-const wchar_t* Text(std::uint32_t bits) { return reinterpret_cast<const wchar_t*>(static_cast<std::uintptr_t>(bits)); }
+const wchar_t* Text(std::uint32_t bits)
+{
+    return reinterpret_cast<const wchar_t*>(static_cast<std::uintptr_t>(bits));
+}
 
-std::uint8_t* Bytes(std::uint32_t bits) { return reinterpret_cast<std::uint8_t*>(static_cast<std::uintptr_t>(bits)); }
+std::uint8_t* Bytes(std::uint32_t bits)
+{
+    return reinterpret_cast<std::uint8_t*>(static_cast<std::uintptr_t>(bits));
+}
 
 // Where this program's calls to MessageBoxW go now: its import table entry, read afresh. The volatile
 // keeps the compiler from taking two readings of the import for the same constant.

@@ -57,7 +57,7 @@ std::wstring ItemTitle(const char* arrayKey, std::uint32_t id)
 std::uint32_t ActionOrCondition(Tovik::MemberCall fn, std::uint32_t id, Extension* ext, const ACEInfo* info,
                                 std::uint8_t count, ACEParamReader& reader, bool isCondition)
 {
-    std::uint32_t args[Tovik::MaxParams] = {};
+    std::uint32_t args[Tovik::MaxParams];
     bool hasComparison = false;
     for (int i = 0; i < count; ++i) {
         const std::uint16_t code = info->Parameter[i];
@@ -101,7 +101,7 @@ std::uint32_t ActionOrCondition(Tovik::MemberCall fn, std::uint32_t id, Extensio
         }
     }
     Tovik::RestoreCurrentParam(ext);
-    const std::uint32_t result = fn(ext, args);
+    const std::uint32_t result = fn(ext, args, count);
     return hasComparison ? result : (result & 0xFF);
 }
 
@@ -168,7 +168,7 @@ std::int32_t HOST_STDCALL Expression(RUNDATA* rdPtr, std::int32_t)
     const ACEInfo* info = ::SDK->ExpressionInfos[id];
     const std::uint16_t retType = info->FlagsOrReturnType;
     const std::uint8_t count = ::SDK->ExpressionArgCounts[id];
-    std::uint32_t args[MaxParams] = {};
+    std::uint32_t args[MaxParams];
     std::uint32_t result = 0;
     bool failed = false;
     for (int i = 0; i < count && !failed; ++i) {
@@ -198,7 +198,7 @@ std::int32_t HOST_STDCALL Expression(RUNDATA* rdPtr, std::int32_t)
         if (retType == ReturnsText)
             result = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(ext->Runtime.CopyString(L"")));
     } else {
-        result = ::SDK->ExpressionFunctions[id](ext, args);
+        result = ::SDK->ExpressionFunctions[id](ext, args, count);
     }
     reader.SetReturnType(retType);
     return static_cast<std::int32_t>(result);

@@ -50,23 +50,24 @@ template <typename R> std::uint32_t ToResult(R result)
 }
 
 template <auto Member, std::size_t... I>
-std::uint32_t CallMember(Extension* ext, const std::uint32_t* args, std::index_sequence<I...>)
+std::uint32_t CallMember(Extension* ext, const std::uint32_t* args, int count, std::index_sequence<I...>)
 {
     using Signature = MemberSignature<decltype(Member)>;
     using Params = typename Signature::Params;
     if constexpr (std::is_void_v<typename Signature::Result>) {
-        (ext->*Member)(FromArgument<std::tuple_element_t<I, Params>>(args[I])...);
+        (ext->*Member)(FromArgument<std::tuple_element_t<I, Params>>(static_cast<int>(I) < count ? args[I] : 0)...);
         return 0;
     } else {
-        return ToResult((ext->*Member)(FromArgument<std::tuple_element_t<I, Params>>(args[I])...));
+        return ToResult(
+            (ext->*Member)(FromArgument<std::tuple_element_t<I, Params>>(static_cast<int>(I) < count ? args[I] : 0)...));
     }
 }
 
-template <auto Member> std::uint32_t Trampoline(Extension* ext, const std::uint32_t* args)
+template <auto Member> std::uint32_t Trampoline(Extension* ext, const std::uint32_t* args, int count)
 {
     using Signature = MemberSignature<decltype(Member)>;
     static_assert(Signature::Count <= static_cast<int>(MaxParams), "a member takes at most 16 parameters");
-    return CallMember<Member>(ext, args, std::make_index_sequence<Signature::Count>());
+    return CallMember<Member>(ext, args, count, std::make_index_sequence<Signature::Count>());
 }
 
 // The entry a function table holds for a member.
