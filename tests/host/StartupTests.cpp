@@ -171,3 +171,29 @@ TEST(RunMode, SelfExtractingApplicationTakesItsPathFromTheCommandLine)
     seen = RunModeOf(tree, program, library, L" /SF \"C:\\Games\\Game.exe");
     EXPECT_EQ(fs::path(seen["application"]).filename(), "stdrt.exe");
 }
+
+TEST_F(Startup, DependencyListKeepsWholeNamesWithinItsLimits)
+{
+    const std::string prefix = R"({"Identifier": "DEPS", "L": {"About": {"Name": "Probe"}}, "Dependencies": [)";
+    tree.Write(L"Extensions\\Unicode\\Morvalex.json", prefix + R"("a.dll", 5, "b.dll"]})");
+    EXPECT_EQ(Load()["dependencies"], "Morvalex.json|a.dll||b.dll"); // a name that is not a text is empty
+
+    // 31 names at most: the definition's own file and the first 30 of these.
+    std::string names, expected = "Morvalex.json";
+    for (int i = 0; i < 40; ++i) {
+        std::string name = "d" + std::to_string(i) + ".dll";
+        names += (i ? ", \"" : "\"") + name + "\"";
+        if (i < 30)
+            expected += "|" + name;
+    }
+    tree.Write(L"Extensions\\Unicode\\Morvalex.json", prefix + names + "]}");
+    EXPECT_EQ(Load()["dependencies"], expected);
+
+    // 1024 characters in all, terminators included: a name that does not fit is left out whole.
+    const std::string longName(300, 'x');
+    tree.Write(L"Extensions\\Unicode\\Morvalex.json",
+               prefix + "\"" + longName + "\", \"" + longName + "\", \"" + longName + "\", \"" + longName +
+                   "\", \"short.dll\"]}");
+    EXPECT_EQ(Load()["dependencies"],
+              "Morvalex.json|" + longName + "|" + longName + "|" + longName + "|short.dll");
+}
