@@ -6,7 +6,7 @@
 #include "link/LinkExpression.h"
 
 Extension::Extension(RUNDATA* rdPtr, EDITDATA*, void*)
-    : rhPtr(rdPtr->GetRunHeader()), rdPtr(rdPtr), Runtime(this)
+    : rhPtr(rdPtr->GetRunHeader()), rdPtr(rdPtr), Runtime(this), Debugger(this)
 {
     LinkAction<&Extension::ActionExample>(0);
     LinkAction<&Extension::SecondActionExample>(1);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "../Lib/Shared/Host/HostRecords.h"
+#include "../Lib/Shared/Polvane/FusionDebugger.h"
 #include "../Lib/Shared/Tovik.Runtime/Runtime.h"
 
 #include <cstdint>
@@ -12,6 +13,7 @@ public:
     RunHeader* rhPtr;
     RUNDATA* rdPtr;
     Tovik::Runtime Runtime;
+    FusionDebugger Debugger;
 
     Extension(RUNDATA* rdPtr, EDITDATA* edPtr, void* cobPtr);
     ~Extension();

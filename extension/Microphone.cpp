@@ -76,7 +76,8 @@ std::wstring ReadFriendlyName(IMMDevice* device)
         return name;
     PROPVARIANT value;
     PropVariantInit(&value);
-    if (SUCCEEDED(store->GetValue(PKEY_Device_FriendlyName, &value)) && value.vt == VT_LPWSTR && value.pwszVal)
+    const bool read = SUCCEEDED(store->GetValue(PKEY_Device_FriendlyName, &value));
+    if (read && value.vt == VT_LPWSTR && value.pwszVal)
         name = value.pwszVal;
     PropVariantClear(&value);
     store->Release();

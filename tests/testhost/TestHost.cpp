@@ -224,17 +224,34 @@ std::uint32_t HOST_STDCALL Host::OnActionParam(RUNDATA* rd, std::int32_t w, std:
     return host->Next(host->actionParams, HostCallback::GetActionParam, rd, w, l);
 }
 
-// The value-editing dialogs: this host's user always cancels.
-std::uint32_t HOST_STDCALL Host::OnEditInteger(RUNDATA* rd, std::int32_t w, std::int32_t l)
+std::uint32_t Host::Edit(HostEditRecord* record)
 {
-    Of(rd)->Record(HostCallback::EditInteger, rd, w, l);
-    return 0;
+    editReceived = *record;
+    editReceivedText = record->text != nullptr ? record->text : L"";
+    return editAnswer;
 }
 
+std::uint32_t HOST_STDCALL Host::OnEditInteger(RUNDATA* rd, std::int32_t w, std::int32_t l)
+{
+    Host* host = Of(rd);
+    host->Record(HostCallback::EditInteger, rd, w, l);
+    auto* record = reinterpret_cast<HostEditRecord*>(static_cast<std::uintptr_t>(l));
+    const std::uint32_t answer = host->Edit(record);
+    if (answer == 1)
+        record->integer = host->editInteger;
+    return answer;
+}
+
+// A confirmed text is handed back in a copy the host keeps, not written into the library's buffer.
 std::uint32_t HOST_STDCALL Host::OnEditText(RUNDATA* rd, std::int32_t w, std::int32_t l)
 {
-    Of(rd)->Record(HostCallback::EditText, rd, w, l);
-    return 0;
+    Host* host = Of(rd);
+    host->Record(HostCallback::EditText, rd, w, l);
+    auto* record = reinterpret_cast<HostEditRecord*>(static_cast<std::uintptr_t>(l));
+    const std::uint32_t answer = host->Edit(record);
+    if (answer == 1)
+        record->text = reinterpret_cast<wchar_t*>(static_cast<std::uintptr_t>(host->ValueOf(host->editText.c_str())));
+    return answer;
 }
 
 } // namespace TestHost

@@ -48,6 +48,15 @@ public:
     std::uint32_t hardwareAccelerated = 1;
     std::uint32_t unicodeHost = 1;
 
+    // The value-editing dialogs, callbacks 20 (integer) and 21 (text), answer editAnswer. On 1 (the
+    // user confirmed) the dialog writes editInteger, or a host copy of editText, into the record.
+    std::uint32_t editAnswer = 0;
+    std::int32_t editInteger = 0;
+    std::wstring editText;
+    // The record as the library handed it to the latest dialog, and a copy of the text it pointed to.
+    HostEditRecord editReceived{};
+    std::wstring editReceivedText;
+
     // Parameters answered in order by callback 17 (actions, conditions) and callbacks 4 and 5
     // (expressions). A text is answered with a pointer to the host's copy; an empty queue answers 0.
     // An Integer asked for as a float (w 2), or a Float asked for as an integer (w 0), is converted
@@ -100,6 +109,8 @@ private:
     static Host* Of(RUNDATA* rd);
     void Record(int index, RUNDATA* rd, std::int32_t w, std::int32_t l);
     std::uint32_t Next(std::deque<Arg>& queue, int index, RUNDATA* rd, std::int32_t w, std::int32_t l);
+    // Keeps what the library handed to an edit dialog and answers editAnswer.
+    std::uint32_t Edit(HostEditRecord* record);
 
     std::unique_ptr<::mV> mv;
     std::unique_ptr<Frame> frame;

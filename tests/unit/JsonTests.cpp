@@ -118,8 +118,7 @@ TEST(JsonFailures, EachMessageWithItsPosition)
         {" [nul", "Line 1, char 2: Unknown value"},
     };
     for (const FailureCase& c : cases) {
-        SCOPED_TRACE(c.text);
-        EXPECT_EQ(ParseError(c.text), c.message);
+        EXPECT_EQ(ParseError(c.text), c.message) << c.text;
     }
 }
 
@@ -142,8 +141,7 @@ TEST(JsonFailures, PositionsCountLinesFromOneAndCharsFromTheLineFeed)
         {bom + "{ /**/ x}", "Line 1, char 3: Unexpected `x` in object"},
     };
     for (const FailureCase& c : cases) {
-        SCOPED_TRACE(c.text);
-        EXPECT_EQ(ParseError(c.text), c.message);
+        EXPECT_EQ(ParseError(c.text), c.message) << c.text;
     }
 }
 
@@ -200,11 +198,10 @@ TEST(JsonComments, AreRemovedOutsideStrings)
         {"{\"a\":\"/\"}", "/"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.text);
         const Tree tree = Parse(c.text);
         ASSERT_TRUE(tree);
-        EXPECT_EQ(tree->type, json_object);
-        EXPECT_EQ(Bytes((*tree)["a"]), c.value);
+        EXPECT_EQ(tree->type, json_object) << c.text;
+        EXPECT_EQ(Bytes((*tree)["a"]), c.value) << c.text;
     }
 }
 
@@ -229,11 +226,10 @@ TEST(JsonStart, BraceSlashWhiteSpaceOrByteOrderMark)
         {"{}\n\t \r\n", json_object},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.text);
         const Tree tree = Parse(c.text);
         ASSERT_TRUE(tree);
-        EXPECT_EQ(tree->type, c.root);
-        EXPECT_EQ(tree->parent, nullptr);
+        EXPECT_EQ(tree->type, c.root) << c.text;
+        EXPECT_EQ(tree->parent, nullptr) << c.text;
     }
 }
 
@@ -335,15 +331,14 @@ TEST(JsonNumbers, IntegersAndDoubles)
         {" [1e999]", json_double, 0, inf},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.text);
         const Tree tree = Parse(c.text);
         ASSERT_TRUE(tree);
         const json_value& number = (*tree)[0];
-        ASSERT_EQ(number.type, c.type);
+        ASSERT_EQ(number.type, c.type) << c.text;
         if (c.type == json_integer)
-            EXPECT_EQ(number.u.integer, c.integer);
+            EXPECT_EQ(number.u.integer, c.integer) << c.text;
         else
-            EXPECT_DOUBLE_EQ(number.u.dbl, c.dbl);
+            EXPECT_DOUBLE_EQ(number.u.dbl, c.dbl) << c.text;
     }
 }
 
@@ -369,15 +364,15 @@ TEST(JsonStrings, EscapesAndRawBytes)
         {"", ""},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.body);
         const Tree tree = Parse("{\"s\":\"" + c.body + "\", \"" + c.body + "\":1}");
         ASSERT_TRUE(tree);
         const json_value& value = (*tree)["s"];
-        ASSERT_EQ(value.type, json_string);
-        EXPECT_EQ(Bytes(value), c.bytes);
-        EXPECT_EQ(value.u.string.ptr[value.u.string.length], '\0');
+        ASSERT_EQ(value.type, json_string) << c.body;
+        EXPECT_EQ(Bytes(value), c.bytes) << c.body;
+        EXPECT_EQ(value.u.string.ptr[value.u.string.length], '\0') << c.body;
         // Member names are read the same way.
-        EXPECT_EQ(std::string(tree->u.object.values[1].name), c.bytes.substr(0, c.bytes.find('\0')));
+        EXPECT_EQ(std::string(tree->u.object.values[1].name), c.bytes.substr(0, c.bytes.find('\0')))
+            << c.body;
     }
 }
 
@@ -413,13 +408,12 @@ TEST(JsonAccess, ConversionsByType)
         {"Missing", "", 0, false},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
         const json_value& value = (*tree)[c.name];
         const char* text = value;
-        ASSERT_NE(text, nullptr);
-        EXPECT_STREQ(text, c.text);
-        EXPECT_EQ(static_cast<json_int_t>(value), c.integer);
-        EXPECT_EQ(static_cast<bool>(value), c.flag);
+        ASSERT_NE(text, nullptr) << c.name;
+        EXPECT_STREQ(text, c.text) << c.name;
+        EXPECT_EQ(static_cast<json_int_t>(value), c.integer) << c.name;
+        EXPECT_EQ(static_cast<bool>(value), c.flag) << c.name;
     }
 }
 
@@ -539,19 +533,18 @@ TEST(JsonMemory, StorageIsAllocatedOnceAtItsSize)
         {bom + with_comment, with_comment.size()},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.text);
         CountingAllocator allocator;
         json_settings settings = allocator.Settings();
         std::string error;
         json_value* root = ParseWith(settings, c.text, error);
-        ASSERT_NE(root, nullptr) << error;
+        ASSERT_NE(root, nullptr) << c.text << ": " << error;
         std::vector<std::size_t> expected = tree_sizes;
         if (c.prepass)
             expected.insert(expected.begin(), c.prepass);
-        EXPECT_EQ(allocator.sizes, expected);
-        EXPECT_EQ(allocator.live, 8);
+        EXPECT_EQ(allocator.sizes, expected) << c.text;
+        EXPECT_EQ(allocator.live, 8) << c.text;
         json_value_free_ex(&settings, root);
-        EXPECT_EQ(allocator.live, 0);
+        EXPECT_EQ(allocator.live, 0) << c.text;
     }
 }
 
@@ -593,7 +586,6 @@ TEST(JsonMemory, FailedAllocationAnywhereReleasesEverything)
         bom + "{\"a\": [1, \"x\", {\"b\": null, \"c\": []}], // c\n \"d\": {}, \"e\": \"yz\"}";
     int failures = 0;
     for (int fail_at = 0;; ++fail_at) {
-        SCOPED_TRACE(fail_at);
         CountingAllocator allocator;
         allocator.fail_at = fail_at;
         json_settings settings = allocator.Settings();
@@ -605,8 +597,8 @@ TEST(JsonMemory, FailedAllocationAnywhereReleasesEverything)
             EXPECT_EQ(allocator.live, 0);
             break;
         }
-        EXPECT_EQ(error, "Memory allocation failure");
-        EXPECT_EQ(allocator.live, 0);
+        EXPECT_EQ(error, "Memory allocation failure") << "failing allocation " << fail_at;
+        EXPECT_EQ(allocator.live, 0) << "failing allocation " << fail_at;
         ++failures;
     }
     EXPECT_EQ(failures, 1 + 9 + 5); // the copy, nine nodes, five tables and strings (empty ones need none)

@@ -25,11 +25,13 @@ namespace {
 
 // Written out here rather than taken from headers, so that a wrong id in our own declarations shows.
 const GUID EnumeratorClass = {0xbcde0395, 0xe52f, 0x467c, {0x8e, 0x3d, 0xc4, 0x57, 0x92, 0x91, 0x69, 0x2e}};
-const GUID EnumeratorInterface = {0xa95664d2, 0x9614, 0x4f35, {0xa7, 0x46, 0xde, 0x8d, 0xb6, 0x36, 0x17, 0xe6}};
-const GUID AudioClientInterface = {0x1cb9ad4c, 0xdbfa, 0x4c32, {0xb1, 0x78, 0xc2, 0xf5, 0x68, 0xa7, 0x03, 0xb2}};
+const GUID EnumeratorInterface = {
+    0xa95664d2, 0x9614, 0x4f35, {0xa7, 0x46, 0xde, 0x8d, 0xb6, 0x36, 0x17, 0xe6}};
+const GUID AudioClientInterface = {
+    0x1cb9ad4c, 0xdbfa, 0x4c32, {0xb1, 0x78, 0xc2, 0xf5, 0x68, 0xa7, 0x03, 0xb2}};
 const GUID MeterInterface = {0xc02216f6, 0x8c67, 0x4b5b, {0x9d, 0x00, 0xd0, 0x08, 0xe7, 0x3e, 0x00, 0x64}};
-const PROPERTYKEY FriendlyNameKey = {{0xa45c254e, 0xdf1c, 0x4efd, {0x80, 0x20, 0x67, 0xd1, 0x46, 0xa8, 0x50, 0xe0}},
-                                     14};
+const PROPERTYKEY FriendlyNameKey = {
+    {0xa45c254e, 0xdf1c, 0x4efd, {0x80, 0x20, 0x67, 0xd1, 0x46, 0xa8, 0x50, 0xe0}}, 14};
 constexpr HRESULT NotFound = HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
 constexpr DWORD AllContexts = 0x17;
 
@@ -205,7 +207,8 @@ public:
     HRESULT STDMETHODCALLTYPE GetBufferSize(UINT32*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetStreamLatency(REFERENCE_TIME*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetCurrentPadding(UINT32*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE IsFormatSupported(AUDCLNT_SHAREMODE, const WAVEFORMATEX*, WAVEFORMATEX**) override
+    HRESULT STDMETHODCALLTYPE IsFormatSupported(AUDCLNT_SHAREMODE, const WAVEFORMATEX*,
+                                                WAVEFORMATEX**) override
     {
         return E_NOTIMPL;
     }
@@ -263,7 +266,8 @@ public:
     std::vector<PROPVARIANT*> ActivateParameters;
     std::vector<Handed> IdTexts;
 
-    HRESULT STDMETHODCALLTYPE Activate(REFIID iid, DWORD context, PROPVARIANT* parameters, void** out) override
+    HRESULT STDMETHODCALLTYPE Activate(REFIID iid, DWORD context, PROPVARIANT* parameters,
+                                       void** out) override
     {
         ActivateContexts.push_back(context);
         ActivateParameters.push_back(parameters);
@@ -355,7 +359,8 @@ public:
     EDataFlow ListFlow = eAll;
     DWORD ListStates = 0;
 
-    HRESULT STDMETHODCALLTYPE EnumAudioEndpoints(EDataFlow flow, DWORD states, IMMDeviceCollection** out) override
+    HRESULT STDMETHODCALLTYPE EnumAudioEndpoints(EDataFlow flow, DWORD states,
+                                                 IMMDeviceCollection** out) override
     {
         Calls.push_back("EnumAudioEndpoints");
         ListFlow = flow;
@@ -620,7 +625,9 @@ TEST_F(MicrophoneCapture, SamplesAtMostOncePerDelayCountedFromTheLastSample)
         SCOPED_TRACE(step.now);
         Rig->Now = step.now;
         Mic::Capture();
-        EXPECT_EQ(TakeCalls(), step.samples ? std::vector<std::string>{"GetPeakValue"} : std::vector<std::string>{});
+        const std::vector<std::string> expected =
+            step.samples ? std::vector<std::string>{"GetPeakValue"} : std::vector<std::string>{};
+        EXPECT_EQ(TakeCalls(), expected);
     }
     EXPECT_EQ(MicLastSampleTime, 5000u);
 }
@@ -641,17 +648,17 @@ TEST_F(MicrophoneCapture, EachFailedOpeningStepIsUndoneAndRecorded)
          {"CoInitialize", "CoCreateInstance", "CoUninitialize", "GetLocalTime"}},
         {"GetDefaultAudioEndpoint", [](Machine& m) { m.Enumerator.Default = nullptr; },
          L"[2025-03-07 14:05:09] (-203) - Failed to get default microphone.",
-         {"CoInitialize", "CoCreateInstance", "GetDefaultAudioEndpoint", "Release enumerator", "CoUninitialize",
-          "GetLocalTime"}},
+         {"CoInitialize", "CoCreateInstance", "GetDefaultAudioEndpoint", "Release enumerator",
+          "CoUninitialize", "GetLocalTime"}},
         {"GetDevice", [](Machine&) { MicDeviceId = L"{no such device}"; },
          L"[2025-03-07 14:05:09] (-203) - Failed to get default microphone.",
-         {"CoInitialize", "CoCreateInstance", "GetDevice {no such device}", "Release enumerator", "CoUninitialize",
-          "GetLocalTime"}},
+         {"CoInitialize", "CoCreateInstance", "GetDevice {no such device}", "Release enumerator",
+          "CoUninitialize", "GetLocalTime"}},
         {"Activate IAudioClient", [](Machine& m) { m.Desk.ClientResult = E_OUTOFMEMORY; },
          L"[2025-03-07 14:05:09] (-204) - Failed to activate IAudioClient.",
          {"CoInitialize", "CoCreateInstance", "GetDefaultAudioEndpoint", "OpenPropertyStore", "GetValue",
-          "Release store", "Activate IAudioClient", "Release device {0.0.1.00000000}.{desk}", "Release enumerator",
-          "CoUninitialize", "GetLocalTime"}},
+          "Release store", "Activate IAudioClient", "Release device {0.0.1.00000000}.{desk}",
+          "Release enumerator", "CoUninitialize", "GetLocalTime"}},
         {"GetMixFormat", [](Machine& m) { m.Desk.Client.MixFormatResult = AUDCLNT_E_DEVICE_INVALIDATED; },
          L"[2025-03-07 14:05:09] (-205) - Failed to get audio mixing format.",
          {"CoInitialize", "CoCreateInstance", "GetDefaultAudioEndpoint", "OpenPropertyStore", "GetValue",
@@ -893,8 +900,8 @@ TEST_F(MicrophoneCapture, DeviceWithoutAReadableNameOpensWithAnEmptyName)
         c.spoil(Rig->Desk);
         Mic::Capture();
         std::vector<std::string> expected = {"CoInitialize", "CoCreateInstance", "GetDefaultAudioEndpoint"};
-        expected = Join(Join(expected, c.nameCalls), {"Activate IAudioClient", "GetMixFormat", "Initialize", "Start",
-                                                      "Activate IAudioMeterInformation"});
+        expected = Join(Join(expected, c.nameCalls), {"Activate IAudioClient", "GetMixFormat", "Initialize",
+                                                      "Start", "Activate IAudioMeterInformation"});
         EXPECT_EQ(TakeCalls(), expected);
         EXPECT_TRUE(MicActive);
         EXPECT_EQ(MicDeviceName, L"");
@@ -938,7 +945,9 @@ TEST_F(MicrophoneCapture, WindowSizeKeepsTheSamplesThatFitAndRestarts)
 
 TEST_F(MicrophoneCapture, DelayIsNeverNegative)
 {
-    const std::pair<int, std::int32_t> cases[] = {{-5, 0}, {0, 0}, {1, 1}, {250, 250}, {INT_MIN, 0}, {INT_MAX, INT_MAX}};
+    const std::pair<int, std::int32_t> cases[] = {
+        {-5, 0}, {0, 0}, {1, 1}, {250, 250}, {INT_MIN, 0}, {INT_MAX, INT_MAX},
+    };
     for (const auto& [requested, stored] : cases) {
         Mic::SetDelay(requested);
         EXPECT_EQ(MicDelay, stored) << requested;
@@ -968,11 +977,13 @@ TEST_F(MicrophoneList, ListsActiveCaptureDevicesAndSkipsThoseThatCannotBeRead)
                               {L"{a}", L"Alpha"}, {L"{d}", L""}, {L"{e}", L"Echo"}}));
     EXPECT_EQ(TakeCalls(), (std::vector<std::string>{
                                "CoInitialize", "CoCreateInstance", "EnumAudioEndpoints", "GetCount",
-                               "Item 0", "GetId", "OpenPropertyStore", "GetValue", "Release store", "Release device {a}",
+                               "Item 0", "GetId", "OpenPropertyStore", "GetValue", "Release store",
+                               "Release device {a}",
                                "Item 1",
                                "Item 2", "GetId", "Release device {no-id}",
                                "Item 3", "GetId", "OpenPropertyStore", "Release device {d}",
-                               "Item 4", "GetId", "OpenPropertyStore", "GetValue", "Release store", "Release device {e}",
+                               "Item 4", "GetId", "OpenPropertyStore", "GetValue", "Release store",
+                               "Release device {e}",
                                "Item 5", "GetId", "Release device {blank}",
                                "Release collection", "Release enumerator", "CoUninitialize"}));
     EXPECT_EQ(Rig->Enumerator.ListFlow, eCapture);
@@ -1073,7 +1084,8 @@ TEST_F(MicrophoneError, LineHasTheStampTheCodeAndTheMessage)
         {{999, 1, 0, 2, 3, 4, 5, 678}, 0, L"", L"[0999-01-02 03:04:05] (0) - "},
         {{2024, 12, 2, 31, 23, 59, 59, 999}, INT_MAX, L"x", L"[2024-12-31 23:59:59] (2147483647) - x"},
         {{2000, 2, 2, 29, 0, 0, 0, 0}, INT_MIN, L"min", L"[2000-02-29 00:00:00] (-2147483648) - min"},
-        {{12345, 10, 0, 10, 10, 10, 10, 0}, 12345, L"wide year", L"[12345-10-10 10:10:10] (12345) - wide year"},
+        {{12345, 10, 0, 10, 10, 10, 10, 0}, 12345, L"wide year",
+         L"[12345-10-10 10:10:10] (12345) - wide year"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.code);
@@ -1213,9 +1225,12 @@ TEST_F(MicrophoneMembers, EachWindowMeasureReadEnablesTheStatistics)
         float expected;
     };
     const Case cases[] = {
-        {"DVMicFraqAvg", &Extension::DVMicFraqAvg, 0.1f},     {"DVMicFraqHigh", &Extension::DVMicFraqHigh, 1.0f},
-        {"DVMicFraqLow", &Extension::DVMicFraqLow, 0.01f},    {"DVMicVolAvgdB", &Extension::DVMicVolAvgdB, -20.0f},
-        {"DVMicVolHighdB", &Extension::DVMicVolHighdB, 0.0f}, {"DVMicVolLowdB", &Extension::DVMicVolLowdB, -40.0f},
+        {"DVMicFraqAvg", &Extension::DVMicFraqAvg, 0.1f},
+        {"DVMicFraqHigh", &Extension::DVMicFraqHigh, 1.0f},
+        {"DVMicFraqLow", &Extension::DVMicFraqLow, 0.01f},
+        {"DVMicVolAvgdB", &Extension::DVMicVolAvgdB, -20.0f},
+        {"DVMicVolHighdB", &Extension::DVMicVolHighdB, 0.0f},
+        {"DVMicVolLowdB", &Extension::DVMicVolLowdB, -40.0f},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.member);
@@ -1243,9 +1258,9 @@ TEST(MicrophoneWine, WithoutACaptureDeviceOpeningFailsAtTheDefaultEndpoint)
     EXPECT_EQ(MicEnumerator, nullptr);
     EXPECT_EQ(MicDevice, nullptr);
     const std::string line = Narrow(LastError);
-    EXPECT_TRUE(std::regex_match(
-        line, std::regex(R"(\[\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\] \(-203\) - Failed to get default microphone\.)")))
-        << line;
+    const std::regex expected(
+        R"(\[\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\] \(-203\) - Failed to get default microphone\.)");
+    EXPECT_TRUE(std::regex_match(line, expected)) << line;
 
     // The opening ended its COM use: this thread is not initialised any more.
     EXPECT_EQ(CoInitialize(nullptr), S_OK);

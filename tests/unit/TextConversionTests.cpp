@@ -29,11 +29,10 @@ const Pair pairs[] = {
 TEST(TextConversion, UTF8AndWideConvertBothWays)
 {
     for (const Pair& pair : pairs) {
-        SCOPED_TRACE(pair.name);
-        EXPECT_EQ(Polvane::UTF8ToWide(pair.utf8), pair.wide);
-        EXPECT_EQ(Polvane::UTF8ToTString(pair.utf8), pair.wide);
-        EXPECT_EQ(Polvane::WideToUTF8(pair.wide), pair.utf8);
-        EXPECT_EQ(Polvane::TStringToUTF8(pair.wide), pair.utf8);
+        EXPECT_EQ(Polvane::UTF8ToWide(pair.utf8), pair.wide) << pair.name;
+        EXPECT_EQ(Polvane::UTF8ToTString(pair.utf8), pair.wide) << pair.name;
+        EXPECT_EQ(Polvane::WideToUTF8(pair.wide), pair.utf8) << pair.name;
+        EXPECT_EQ(Polvane::TStringToUTF8(pair.wide), pair.utf8) << pair.name;
     }
 }
 
@@ -109,12 +108,11 @@ TEST(TextConversion, BufferTakesTheTextCutToFitAndTerminated)
     };
     const wchar_t guard = 0xAAAA;
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
         std::vector<wchar_t> buffer(c.max + 4, guard);
-        EXPECT_EQ(Tovik::UTF8ToWideBuffer(buffer.data(), c.text, c.max), buffer.data());
-        EXPECT_EQ(std::wstring(buffer.data()), c.expected);
+        EXPECT_EQ(Tovik::UTF8ToWideBuffer(buffer.data(), c.text, c.max), buffer.data()) << c.name;
+        EXPECT_EQ(std::wstring(buffer.data()), c.expected) << c.name;
         for (std::size_t i = c.max; i < buffer.size(); ++i)
-            EXPECT_EQ(buffer[i], guard) << "written past the buffer at " << i;
+            EXPECT_EQ(buffer[i], guard) << c.name << ": written past the buffer at " << i;
     }
 }
 

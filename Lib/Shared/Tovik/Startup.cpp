@@ -249,7 +249,7 @@ std::wstring GetSiblingPath(const wchar_t* extension)
 {
     wchar_t withLanguage[32];
     std::wstring path;
-    if (swprintf_s(withLanguage, 32, L"%s.%s", Tovik::LanguageCode.c_str(), extension) < 0)
+    if (_snwprintf_s(withLanguage, 32, _TRUNCATE, L"%s.%s", Tovik::LanguageCode.c_str(), extension) < 0)
         Polvane::MsgBox::Error(L"GetSiblingPath fail", L"Invalid file extension %s", extension);
     else
         path = Tovik::FindSiblingFile(withLanguage);
