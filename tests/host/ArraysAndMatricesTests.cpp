@@ -7,6 +7,7 @@
 
 #include <climits>
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -71,6 +72,8 @@ const ArrayStore arrayStores[] = {
     {"Float", Kind::Float, 30, 31, 32, 33, {Arg(2.5f), Arg(-0.0f)}, 536870000},
     {"Text", Kind::Text, 33, 34, 35, 34, {Arg(L"seven"), Arg(L"Zw\u00f6lf ")}, 89000000},
 };
+
+void PrintTo(const ArrayStore& store, std::ostream* out) { *out << store.label; }
 
 class NamedArrays : public testing::TestWithParam<ArrayStore> {
 protected:
@@ -260,6 +263,8 @@ const MatrixStore matrixStores[] = {
      L"int",
      {Arg(L"first"), Arg(L"Second one"), Arg(L"third"), Arg(L"\u00e9")}},
 };
+
+void PrintTo(const MatrixStore& store, std::ostream* out) { *out << store.label; }
 
 const wchar_t* const components[] = {L"X", L"Y", L"Z", L"W"};
 

@@ -250,7 +250,8 @@ std::uint32_t HOST_STDCALL Host::OnEditText(RUNDATA* rd, std::int32_t w, std::in
     auto* record = reinterpret_cast<HostEditRecord*>(static_cast<std::uintptr_t>(l));
     const std::uint32_t answer = host->Edit(record);
     if (answer == 1)
-        record->text = reinterpret_cast<wchar_t*>(static_cast<std::uintptr_t>(host->ValueOf(host->editText.c_str())));
+        record->text =
+            reinterpret_cast<wchar_t*>(static_cast<std::uintptr_t>(host->ValueOf(host->editText.c_str())));
     return answer;
 }
 

@@ -58,7 +58,8 @@ protected:
         Polvane::MainThreadID = savedMainThread;
     }
 
-    static json_value* Parse(const std::string& text)
+    // The label names the case of a table, for the failure messages.
+    static json_value* Parse(const std::string& text, const std::string& label = {})
     {
         char* copy = static_cast<char*>(std::malloc(text.size() + 1));
         std::memcpy(copy, text.c_str(), text.size() + 1);
@@ -66,15 +67,17 @@ protected:
         char error[256] = "";
         json_value* root = json_parse_ex(&settings, copy, text.size(), error, sizeof error);
         if (root == nullptr) {
-            ADD_FAILURE() << "definition does not parse: " << error << "\n" << text;
+            ADD_FAILURE() << label << (label.empty() ? "" : ": ") << "definition does not parse: " << error
+                          << "\n"
+                          << text;
         }
         return root;
     }
 
     // The parsed document, kept until the test ends.
-    const json_value& Load(const std::string& text)
+    const json_value& Load(const std::string& text, const std::string& label = {})
     {
-        json_value* root = Parse(text);
+        json_value* root = Parse(text, label);
         if (root == nullptr) {
             return json_value_none;
         }
@@ -82,17 +85,18 @@ protected:
         return *root;
     }
 
-    static void ExpectOneBox(const wchar_t* title, const std::wstring& text)
+    static void ExpectOneBox(const wchar_t* title, const std::wstring& text, const std::string& label = {})
     {
-        ASSERT_EQ(boxes.size(), 1u);
-        EXPECT_EQ(boxes[0].title, title);
-        EXPECT_EQ(boxes[0].text, text);
+        ASSERT_EQ(boxes.size(), 1u) << label;
+        EXPECT_EQ(boxes[0].title, title) << label;
+        EXPECT_EQ(boxes[0].text, text) << label;
     }
 
-    static void ExpectNoBox()
+    static void ExpectNoBox(const std::string& label = {})
     {
         for (const Box& box : boxes) {
-            ADD_FAILURE() << "unexpected box: " << testing::PrintToString(box.title) << " "
+            ADD_FAILURE() << label << (label.empty() ? "" : ": ")
+                          << "unexpected box: " << testing::PrintToString(box.title) << " "
                           << testing::PrintToString(box.text);
         }
     }
@@ -181,16 +185,17 @@ const ParamCase actionParamCases[] = {
 TEST_F(LinkTest, ActionParameterTypes)
 {
     for (const ParamCase& row : actionParamCases) {
-        SCOPED_TRACE(row.type);
         boxes.clear();
         const json_value& root = Load(OneLanguage(R"("Actions": [{"Title": "Act %0", "Parameters": [[")" +
-                                                  std::string(row.type) + R"(", "P"]]}])"));
+                                                  std::string(row.type) + R"(", "P"]]}])"),
+                                      row.type);
         row.check(root, 0);
         if (row.message == nullptr) {
-            ExpectNoBox();
+            ExpectNoBox(row.type);
         } else {
-            ExpectOneBox(ActionBox, std::wstring(L"UK English: error in linking action ID 0, Act %0:\r\n") +
-                                        row.message);
+            ExpectOneBox(ActionBox,
+                         std::wstring(L"UK English: error in linking action ID 0, Act %0:\r\n") + row.message,
+                         row.type);
         }
     }
 }
@@ -232,17 +237,18 @@ const ParamCase conditionParamCases[] = {
 TEST_F(LinkTest, ConditionParameterAndResultTypes)
 {
     for (const ParamCase& row : conditionParamCases) {
-        SCOPED_TRACE(row.type);
         boxes.clear();
         const json_value& root = Load(OneLanguage(R"("Conditions": [{"Title": "Cond %0", "Parameters": [[")" +
-                                                  std::string(row.type) + R"(", "P"]]}])"));
+                                                  std::string(row.type) + R"(", "P"]]}])"),
+                                      row.type);
         row.check(root, 0);
         if (row.message == nullptr) {
-            ExpectNoBox();
+            ExpectNoBox(row.type);
         } else {
             ExpectOneBox(ConditionBox,
                          std::wstring(L"UK English: error in linking condition ID 0, Cond %0\r\n") +
-                             row.message);
+                             row.message,
+                         row.type);
         }
     }
 }
@@ -275,16 +281,17 @@ TEST_F(LinkTest, UnknownParameterTypeIsReportedByTheReaderAndLeftUntested)
          L"type yet. Please report it to Vaskor."},
     };
     for (const auto& row : cases) {
-        SCOPED_TRACE(row.parameters);
         boxes.clear();
         const json_value& root = Load(OneLanguage(R"("Actions": [{"Title": "Act", "Parameters": )" +
-                                                  std::string(row.parameters) + "}]"));
+                                                  std::string(row.parameters) + "}]"),
+                                      row.parameters);
         CheckActionLink<void(int)>(root, 0);
-        ASSERT_EQ(boxes.size(), 2u);
-        EXPECT_EQ(boxes[0].title, L"Polvane Params error - Morvalex");
-        EXPECT_EQ(boxes[1].title, ActionBox);
+        ASSERT_EQ(boxes.size(), 2u) << row.parameters;
+        EXPECT_EQ(boxes[0].title, L"Polvane Params error - Morvalex") << row.parameters;
+        EXPECT_EQ(boxes[1].title, ActionBox) << row.parameters;
         EXPECT_EQ(boxes[1].text,
-                  std::wstring(L"UK English: error in linking action ID 0, Act:\r\n") + row.message);
+                  std::wstring(L"UK English: error in linking action ID 0, Act:\r\n") + row.message)
+            << row.parameters;
     }
 }
 
@@ -307,10 +314,9 @@ TEST_F(LinkTest, MissingActionItem)
          L"UK English: error in linking action ID 4294967295; it has no Actions JSON item.\r\n"},
     };
     for (const auto& row : cases) {
-        SCOPED_TRACE(row.members);
         boxes.clear();
-        CheckActionLink<void()>(Load(OneLanguage(row.members)), row.ID);
-        ExpectOneBox(ActionBox, row.text);
+        CheckActionLink<void()>(Load(OneLanguage(row.members), row.members), row.ID);
+        ExpectOneBox(ActionBox, row.text, row.members);
     }
 }
 
@@ -348,14 +354,14 @@ TEST_F(LinkTest, ActionParameterCounts)
          L"parameters in the C++ function definition."},
     };
     for (const auto& row : cases) {
-        SCOPED_TRACE(row.item);
         boxes.clear();
         const std::string separator = row.item.empty() ? "" : ", ";
-        row.check(Load(OneLanguage(R"("Actions": [{"Title": "Act")" + separator + row.item + "}]")), 0);
+        row.check(Load(OneLanguage(R"("Actions": [{"Title": "Act")" + separator + row.item + "}]"), row.item),
+                  0);
         if (row.text == nullptr) {
-            ExpectNoBox();
+            ExpectNoBox(row.item);
         } else {
-            ExpectOneBox(ActionBox, row.text);
+            ExpectOneBox(ActionBox, row.text, row.item);
         }
     }
 }
@@ -389,10 +395,10 @@ TEST_F(LinkTest, TitlesAreTextFromTheDefinition)
          L"the C++ function definition."},
     };
     for (const auto& row : cases) {
-        SCOPED_TRACE(row.title);
         boxes.clear();
-        CheckActionLink<bool()>(Load(OneLanguage(R"("Actions": [{)" + std::string(row.title) + "}]")), 0);
-        ExpectOneBox(ActionBox, row.text);
+        CheckActionLink<bool()>(
+            Load(OneLanguage(R"("Actions": [{)" + std::string(row.title) + "}]"), row.title), 0);
+        ExpectOneBox(ActionBox, row.text, row.title);
     }
 }
 
@@ -465,13 +471,12 @@ TEST_F(LinkTest, ConditionItemsAndCounts)
         {R"("Conditions": [{"Title": "Cond"}])", 0, CheckConditionLink<float()>, nullptr},
     };
     for (const auto& row : cases) {
-        SCOPED_TRACE(row.members);
         boxes.clear();
-        row.check(Load(OneLanguage(row.members)), row.ID);
+        row.check(Load(OneLanguage(row.members), row.members), row.ID);
         if (row.text == nullptr) {
-            ExpectNoBox();
+            ExpectNoBox(row.members);
         } else {
-            ExpectOneBox(ConditionBox, row.text);
+            ExpectOneBox(ConditionBox, row.text, row.members);
         }
     }
 }
@@ -504,12 +509,12 @@ TEST_F(LinkTest, ConditionComparisonParameters)
              L"type const TCHAR * in the C++ function definition."},
     };
     for (const auto& row : cases) {
-        SCOPED_TRACE(row.parameters);
         boxes.clear();
-        row.check(Load(OneLanguage(R"("Conditions": [{"Title": "Cond %0", "Parameters": )" + row.parameters +
-                                   "}]")),
-                  0);
-        ExpectOneBox(ConditionBox, row.text);
+        row.check(
+            Load(OneLanguage(R"("Conditions": [{"Title": "Cond %0", "Parameters": )" + row.parameters + "}]"),
+                 row.parameters),
+            0);
+        ExpectOneBox(ConditionBox, row.text, row.parameters);
     }
 }
 
@@ -546,10 +551,9 @@ TEST_F(LinkTest, ConditionWalkEndsAtTheFirstLanguageWithAFinding)
          L"parameters in the Conditions JSON item, but 1 parameters in the C++ function definition.\r\n"},
     };
     for (const auto& row : cases) {
-        SCOPED_TRACE(row.document);
         boxes.clear();
-        CheckConditionLink<bool(int)>(Load(row.document), 0);
-        ExpectOneBox(ConditionBox, row.text);
+        CheckConditionLink<bool(int)>(Load(row.document, row.document), 0);
+        ExpectOneBox(ConditionBox, row.text, row.document);
     }
 }
 
@@ -613,15 +617,15 @@ const ReturnCase expressionReturnCases[] = {
 TEST_F(LinkTest, ExpressionResultTypes)
 {
     for (const ReturnCase& row : expressionReturnCases) {
-        SCOPED_TRACE(row.returns);
         boxes.clear();
         row.check(Load(OneLanguage(R"("Expressions": [{"Title": "Sum(", "Returns": ")" +
-                                   std::string(row.returns) + R"(", "Parameters": [["Integer", "A"]]}])")),
+                                   std::string(row.returns) + R"(", "Parameters": [["Integer", "A"]]}])"),
+                       row.returns),
                   0);
         if (row.text == nullptr) {
-            ExpectNoBox();
+            ExpectNoBox(row.returns);
         } else {
-            ExpectOneBox(ExpressionBox, row.text);
+            ExpectOneBox(ExpressionBox, row.text, row.returns);
         }
     }
 }
@@ -664,16 +668,17 @@ TEST_F(LinkTest, ExpressionTitleLosesOneOpeningParenthesis)
         {R"(, "Title": "Sum( ")", L"Sum( "}, {R"(, "Title": "")", L""},       {"", L""},
     };
     for (const auto& row : cases) {
-        SCOPED_TRACE(row.title);
         boxes.clear();
         CheckExpressionLink<int()>(
             Load(OneLanguage(R"("Expressions": [{"Returns": "Integer", "Parameters": [["Integer", "A"]])" +
-                             std::string(row.title) + "}]")),
+                             std::string(row.title) + "}]"),
+                 row.title),
             0);
         ExpectOneBox(ExpressionBox,
                      std::wstring(L"UK English: error in linking expression ID 0, ") + row.shown +
                          L"; it has 1 parameters in the Expressions JSON item, but 0 parameters in "
-                         L"the C++ function definition.");
+                         L"the C++ function definition.",
+                     row.title);
     }
 }
 
@@ -708,13 +713,12 @@ TEST_F(LinkTest, ExpressionItemsAndCounts)
          0, countThreeButTwo},
     };
     for (const auto& row : cases) {
-        SCOPED_TRACE(row.members);
         boxes.clear();
-        CheckExpressionLink<int(int, int)>(Load(OneLanguage(row.members)), row.ID);
+        CheckExpressionLink<int(int, int)>(Load(OneLanguage(row.members), row.members), row.ID);
         if (row.text == nullptr) {
-            ExpectNoBox();
+            ExpectNoBox(row.members);
         } else {
-            ExpectOneBox(ExpressionBox, row.text);
+            ExpectOneBox(ExpressionBox, row.text, row.members);
         }
     }
 }
@@ -739,18 +743,19 @@ const ParamCase expressionParamCases[] = {
 TEST_F(LinkTest, ExpressionParameterTypes)
 {
     for (const ParamCase& row : expressionParamCases) {
-        SCOPED_TRACE(row.type);
         boxes.clear();
         row.check(
             Load(OneLanguage(R"("Expressions": [{"Title": "Sum(", "Returns": "Integer", "Parameters": [[")" +
-                             std::string(row.type) + R"(", "A"]]}])")),
+                             std::string(row.type) + R"(", "A"]]}])"),
+                 row.type),
             0);
         if (row.message == nullptr) {
-            ExpectNoBox();
+            ExpectNoBox(row.type);
         } else {
             ExpectOneBox(ExpressionBox,
                          std::wstring(L"UK English: error in linking expression ID 0, Sum:\r\n") +
-                             row.message);
+                             row.message,
+                         row.type);
         }
     }
 }
@@ -776,14 +781,14 @@ TEST_F(LinkTest, UnknownExpressionParameterIsLeftToTheReader)
         R"("Parameters": [["Integer", "A"]], "NumAutoProps": 2)",
     };
     for (const char* item : items) {
-        SCOPED_TRACE(item);
         boxes.clear();
         CheckExpressionLink<int(int, int)>(
             Load(OneLanguage(R"("Expressions": [{"Title": "Sum(", "Returns": "Integer", )" +
-                             std::string(item) + "}]")),
+                             std::string(item) + "}]"),
+                 item),
             0);
-        ASSERT_EQ(boxes.size(), 1u);
-        EXPECT_EQ(boxes[0].title, L"Polvane ExpParams error - Morvalex");
+        ASSERT_EQ(boxes.size(), 1u) << item;
+        EXPECT_EQ(boxes[0].title, L"Polvane ExpParams error - Morvalex") << item;
     }
 }
 

@@ -68,11 +68,10 @@ TEST_F(LogTest, CutLineEndsWithMarkerAndTheFormatsLineEnd)
     // With the x, one character more than a line holds, before the format's own ending.
     const std::wstring text(2047, L'b');
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
         lines.clear();
         Polvane::Log(4, c.format, (text + L"x").c_str());
-        ASSERT_EQ(lines.size(), 1u);
-        EXPECT_EQ(lines[0], text.substr(0, 2030) + L"... [truncated]" + c.ending);
+        ASSERT_EQ(lines.size(), 1u) << c.name;
+        EXPECT_EQ(lines[0], text.substr(0, 2030) + L"... [truncated]" + c.ending) << c.name;
     }
 }
 

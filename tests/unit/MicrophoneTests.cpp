@@ -38,6 +38,18 @@ constexpr DWORD AllContexts = 0x17;
 // Every call into the seam and the fakes, in order.
 std::vector<std::string> Calls;
 
+// The case of a table being run. The fakes of the seam add it to their failure messages: the library
+// calls them, so it cannot be passed to them.
+std::string RunningCase;
+
+class NamedCase {
+public:
+    explicit NamedCase(std::string name) { RunningCase = std::move(name); }
+    ~NamedCase() { RunningCase.clear(); }
+    NamedCase(const NamedCase&) = delete;
+    NamedCase& operator=(const NamedCase&) = delete;
+};
+
 std::vector<std::string> TakeCalls()
 {
     std::vector<std::string> taken;
@@ -418,7 +430,7 @@ Machine* TheMachine = nullptr;
 HRESULT WINAPI FakeCoInitialize(LPVOID reserved)
 {
     Calls.push_back("CoInitialize");
-    EXPECT_EQ(reserved, nullptr);
+    EXPECT_EQ(reserved, nullptr) << RunningCase;
     if (SUCCEEDED(TheMachine->CoInitializeResult))
         ++TheMachine->Initialized;
     return TheMachine->CoInitializeResult;
@@ -433,10 +445,10 @@ void WINAPI FakeCoUninitialize()
 HRESULT WINAPI FakeCoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD context, REFIID iid, LPVOID* out)
 {
     Calls.push_back("CoCreateInstance");
-    EXPECT_TRUE(IsEqualCLSID(clsid, EnumeratorClass));
-    EXPECT_EQ(outer, nullptr);
-    EXPECT_EQ(context, AllContexts);
-    EXPECT_TRUE(IsEqualIID(iid, EnumeratorInterface));
+    EXPECT_TRUE(IsEqualCLSID(clsid, EnumeratorClass)) << RunningCase;
+    EXPECT_EQ(outer, nullptr) << RunningCase;
+    EXPECT_EQ(context, AllContexts) << RunningCase;
+    EXPECT_TRUE(IsEqualIID(iid, EnumeratorInterface)) << RunningCase;
     *out = nullptr;
     if (FAILED(TheMachine->CreateResult))
         return TheMachine->CreateResult;
@@ -529,24 +541,25 @@ protected:
         Frees.clear();
     }
 
-    void ExpectNothingHeld()
+    // The label names the case of a table, for the failure messages.
+    void ExpectNothingHeld(const std::string& label = {})
     {
-        EXPECT_EQ(Rig->Enumerator.References, 0);
-        EXPECT_EQ(Rig->Enumerator.Collection.References, 0);
-        EXPECT_TRUE(Rig->Desk.NothingHeld());
-        EXPECT_TRUE(Rig->Headset.NothingHeld());
-        EXPECT_EQ(Rig->Uninitialized, Rig->Initialized);
-        EXPECT_EQ(MicEnumerator, nullptr);
-        EXPECT_EQ(MicDevice, nullptr);
-        EXPECT_EQ(MicAudioClient, nullptr);
-        EXPECT_EQ(MicMeter, nullptr);
+        EXPECT_EQ(Rig->Enumerator.References, 0) << label;
+        EXPECT_EQ(Rig->Enumerator.Collection.References, 0) << label;
+        EXPECT_TRUE(Rig->Desk.NothingHeld()) << label;
+        EXPECT_TRUE(Rig->Headset.NothingHeld()) << label;
+        EXPECT_EQ(Rig->Uninitialized, Rig->Initialized) << label;
+        EXPECT_EQ(MicEnumerator, nullptr) << label;
+        EXPECT_EQ(MicDevice, nullptr) << label;
+        EXPECT_EQ(MicAudioClient, nullptr) << label;
+        EXPECT_EQ(MicMeter, nullptr) << label;
     }
 
     // Opens the capture on the desk microphone with no sample taken (default delay).
-    void Open()
+    void Open(const std::string& label = {})
     {
         Mic::Capture();
-        ASSERT_TRUE(MicActive);
+        ASSERT_TRUE(MicActive) << label;
         Calls.clear();
     }
 
@@ -622,12 +635,13 @@ TEST_F(MicrophoneCapture, SamplesAtMostOncePerDelayCountedFromTheLastSample)
     const Step steps[] = {{1000, false}, {1099, false}, {1100, true}, {1150, false},
                           {1199, false}, {1200, true},  {1200, false}, {5000, true}};
     for (const Step& step : steps) {
-        SCOPED_TRACE(step.now);
+        const std::string label = "now " + std::to_string(step.now);
+        const NamedCase named(label);
         Rig->Now = step.now;
         Mic::Capture();
         const std::vector<std::string> expected =
             step.samples ? std::vector<std::string>{"GetPeakValue"} : std::vector<std::string>{};
-        EXPECT_EQ(TakeCalls(), expected);
+        EXPECT_EQ(TakeCalls(), expected) << label;
     }
     EXPECT_EQ(MicLastSampleTime, 5000u);
 }
@@ -680,17 +694,17 @@ TEST_F(MicrophoneCapture, EachFailedOpeningStepIsUndoneAndRecorded)
                              "Release enumerator", "CoUninitialize", "GetLocalTime"})},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.step);
+        const NamedCase named(c.step);
         Fresh();
         c.fail(*Rig);
         Mic::SetDelay(0);
         Mic::Capture();
 
-        EXPECT_EQ(TakeCalls(), c.calls);
-        EXPECT_EQ(LastError, c.error);
-        EXPECT_FALSE(MicActive);
-        ExpectNothingHeld();
-        EXPECT_EQ(MicVolume, 0.0f);
+        EXPECT_EQ(TakeCalls(), c.calls) << c.step;
+        EXPECT_EQ(LastError, c.error) << c.step;
+        EXPECT_FALSE(MicActive) << c.step;
+        ExpectNothingHeld(c.step);
+        EXPECT_EQ(MicVolume, 0.0f) << c.step;
 
         // The next capture starts again from the beginning.
         Rig->CoInitializeResult = S_OK;
@@ -704,9 +718,9 @@ TEST_F(MicrophoneCapture, EachFailedOpeningStepIsUndoneAndRecorded)
         MicDeviceId.clear();
         Rig->Desk.Meter.Peak = 0.5f;
         Mic::Capture();
-        EXPECT_EQ(TakeCalls(), Join(OpeningCalls, {"GetPeakValue"}));
-        EXPECT_TRUE(MicActive);
-        EXPECT_EQ(MicVolume, 0.5f);
+        EXPECT_EQ(TakeCalls(), Join(OpeningCalls, {"GetPeakValue"})) << c.step;
+        EXPECT_TRUE(MicActive) << c.step;
+        EXPECT_EQ(MicVolume, 0.5f) << c.step;
     }
 }
 
@@ -889,12 +903,12 @@ TEST_F(MicrophoneCapture, DeviceWithoutAReadableNameOpensWithAnEmptyName)
          {"OpenPropertyStore", "GetValue", "Release store"}},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+        const NamedCase named(c.what);
         Fresh();
         // A name from an earlier opening must not survive into this one.
-        Open();
+        Open(c.what);
         Mic::Close();
-        ASSERT_EQ(MicDeviceName, L"Desk Microphone");
+        ASSERT_EQ(MicDeviceName, L"Desk Microphone") << c.what;
         Calls.clear();
 
         c.spoil(Rig->Desk);
@@ -902,10 +916,10 @@ TEST_F(MicrophoneCapture, DeviceWithoutAReadableNameOpensWithAnEmptyName)
         std::vector<std::string> expected = {"CoInitialize", "CoCreateInstance", "GetDefaultAudioEndpoint"};
         expected = Join(Join(expected, c.nameCalls), {"Activate IAudioClient", "GetMixFormat", "Initialize",
                                                       "Start", "Activate IAudioMeterInformation"});
-        EXPECT_EQ(TakeCalls(), expected);
-        EXPECT_TRUE(MicActive);
-        EXPECT_EQ(MicDeviceName, L"");
-        EXPECT_EQ(LastError, L"") << "a missing name is not an error";
+        EXPECT_EQ(TakeCalls(), expected) << c.what;
+        EXPECT_TRUE(MicActive) << c.what;
+        EXPECT_EQ(MicDeviceName, L"") << c.what;
+        EXPECT_EQ(LastError, L"") << c.what << ": a missing name is not an error";
     }
 }
 
@@ -929,12 +943,11 @@ TEST_F(MicrophoneCapture, WindowSizeKeepsTheSamplesThatFitAndRestarts)
         {INT_MIN, {0.0f}},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.requested);
         MicSampleIndex = 1;
         Mic::SetWindowSize(c.requested);
-        EXPECT_EQ(MicSampleSize, static_cast<std::int32_t>(c.samples.size()));
-        EXPECT_EQ(MicSamples, c.samples);
-        EXPECT_EQ(MicSampleIndex, 0u);
+        EXPECT_EQ(MicSampleSize, static_cast<std::int32_t>(c.samples.size())) << "requested " << c.requested;
+        EXPECT_EQ(MicSamples, c.samples) << "requested " << c.requested;
+        EXPECT_EQ(MicSampleIndex, 0u) << "requested " << c.requested;
     }
 
     // The ring restarts at its first slot.
@@ -1028,20 +1041,20 @@ TEST_F(MicrophoneList, AnyCOMFailureLeavesTheListEmptyAndReportsNothing)
           "Release enumerator", "CoUninitialize"}},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+        const NamedCase named(c.what);
         Fresh();
         Rig->Enumerator.Collection.Devices = {&Rig->Desk};
         Mic::RefreshList();
-        ASSERT_EQ(MicDevices.size(), 1u);
+        ASSERT_EQ(MicDevices.size(), 1u) << c.what;
         Calls.clear();
 
         c.fail(*Rig);
         Mic::RefreshList();
-        EXPECT_EQ(TakeCalls(), c.calls);
-        EXPECT_TRUE(MicDevices.empty());
-        EXPECT_STREQ(Mic::ListedId(0), L"");
-        EXPECT_EQ(LastError, L"");
-        ExpectNothingHeld();
+        EXPECT_EQ(TakeCalls(), c.calls) << c.what;
+        EXPECT_TRUE(MicDevices.empty()) << c.what;
+        EXPECT_STREQ(Mic::ListedId(0), L"") << c.what;
+        EXPECT_EQ(LastError, L"") << c.what;
+        ExpectNothingHeld(c.what);
     }
 }
 
@@ -1088,10 +1101,9 @@ TEST_F(MicrophoneError, LineHasTheStampTheCodeAndTheMessage)
          L"[12345-10-10 10:10:10] (12345) - wide year"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.code);
         Rig->LocalTime = c.time;
         SetError(c.code, c.message);
-        EXPECT_EQ(LastError, c.line);
+        EXPECT_EQ(LastError, c.line) << "code " << c.code;
     }
 }
 
@@ -1233,7 +1245,6 @@ TEST_F(MicrophoneMembers, EachWindowMeasureReadEnablesTheStatistics)
         {"DVMicVolLowdB", &Extension::DVMicVolLowdB, -40.0f},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.member);
         ResetMicrophoneGlobals();
         MicVolume = 0.5f;
         MicVolumeAvg = 0.1f;
@@ -1242,9 +1253,9 @@ TEST_F(MicrophoneMembers, EachWindowMeasureReadEnablesTheStatistics)
         // The level itself is not a window measure.
         ext->DVMicVol();
         ext->DVMicVoldB();
-        EXPECT_EQ(other->DVMicFreqCheck(), 0);
-        EXPECT_EQ((ext->*c.read)(), c.expected);
-        EXPECT_EQ(other->DVMicFreqCheck(), 1);
+        EXPECT_EQ(other->DVMicFreqCheck(), 0) << c.member;
+        EXPECT_EQ((ext->*c.read)(), c.expected) << c.member;
+        EXPECT_EQ(other->DVMicFreqCheck(), 1) << c.member;
     }
 }
 

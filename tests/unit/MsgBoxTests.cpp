@@ -86,15 +86,15 @@ TEST_F(MsgBoxTest, EachKindShowsItsStyleTitleAndFormattedText)
 {
     answer = IDYES;
     for (const StyleCase& kind : styleCases) {
-        SCOPED_TRACE(kind.name);
         boxes.clear();
         const std::size_t count = 3;
-        EXPECT_EQ(kind.show(L"Polvane error", L"%s has %d items (%zu)", L"List", -4, count), IDYES);
-        ASSERT_EQ(boxes.size(), 1u);
-        EXPECT_EQ(boxes[0].owner, hostWindow);
-        EXPECT_EQ(boxes[0].title, L"Polvane error - Morvalex");
-        EXPECT_EQ(boxes[0].text, L"List has -4 items (3)");
-        EXPECT_EQ(boxes[0].style, kind.style);
+        EXPECT_EQ(kind.show(L"Polvane error", L"%s has %d items (%zu)", L"List", -4, count), IDYES)
+            << kind.name;
+        ASSERT_EQ(boxes.size(), 1u) << kind.name;
+        EXPECT_EQ(boxes[0].owner, hostWindow) << kind.name;
+        EXPECT_EQ(boxes[0].title, L"Polvane error - Morvalex") << kind.name;
+        EXPECT_EQ(boxes[0].text, L"List has -4 items (3)") << kind.name;
+        EXPECT_EQ(boxes[0].style, kind.style) << kind.name;
     }
 }
 
@@ -113,11 +113,10 @@ TEST_F(MsgBoxTest, EditorMainThreadBoxIsTaskModalAndForeground)
 {
     Polvane::RunMode = Polvane::MFXRunMode::Editor;
     for (const StyleCase& kind : styleCases) {
-        SCOPED_TRACE(kind.name);
         boxes.clear();
         kind.show(L"Property error", L"x");
-        ASSERT_EQ(boxes.size(), 1u);
-        EXPECT_EQ(boxes[0].style, kind.style | 0x12000);
+        ASSERT_EQ(boxes.size(), 1u) << kind.name;
+        EXPECT_EQ(boxes[0].style, kind.style | 0x12000) << kind.name;
     }
 }
 

@@ -52,12 +52,14 @@ protected:
         Polvane::RunMode = savedRunMode;
     }
 
-    static void ExpectOneBox(const wchar_t* title, const std::wstring& text, UINT style)
+    // The label names the case of a table, for the failure messages.
+    static void ExpectOneBox(const wchar_t* title, const std::wstring& text, UINT style,
+                             const std::string& label = {})
     {
-        ASSERT_EQ(boxes.size(), 1u);
-        EXPECT_EQ(boxes[0].title, std::wstring(title) + L" - Morvalex");
-        EXPECT_EQ(boxes[0].text, text);
-        EXPECT_EQ(boxes[0].style & MB_ICONMASK, style);
+        ASSERT_EQ(boxes.size(), 1u) << label;
+        EXPECT_EQ(boxes[0].title, std::wstring(title) + L" - Morvalex") << label;
+        EXPECT_EQ(boxes[0].text, text) << label;
+        EXPECT_EQ(boxes[0].style & MB_ICONMASK, style) << label;
     }
 
 private:
@@ -196,18 +198,19 @@ TEST_F(PropertiesTest, CheckboxBitsAndFirstEntry)
         {9, {0xFF, 0x00}, {true, true, true, true, true, true, true, true, false}},
     };
     for (const CheckboxCase& c : cases) {
-        SCOPED_TRACE(testing::Message() << "N = " << c.numProps << ", first byte "
-                                        << (c.checkboxBytes.empty() ? -1 : c.checkboxBytes[0]));
+        const std::string label = (testing::Message() << "N = " << c.numProps << ", first byte "
+                                                      << (c.checkboxBytes.empty() ? -1 : c.checkboxBytes[0]))
+                                      .GetString();
         Bytes block;
         block.BlockHeader(c.numProps, 0);
         for (std::uint8_t b : c.checkboxBytes)
             block.U8(b);
         for (std::uint16_t i = 0; i < c.numProps; ++i)
             block.Entry(1, "", "");
-        EXPECT_EQ(block.OffsetOf(block.Block()->Internal_FirstData()), 20u + c.checkboxBytes.size());
+        EXPECT_EQ(block.OffsetOf(block.Block()->Internal_FirstData()), 20u + c.checkboxBytes.size()) << label;
         for (std::uint16_t i = 0; i < c.numProps; ++i)
-            EXPECT_EQ(block.Block()->IsPropChecked(i), c.expected[i]) << "property " << i;
-        EXPECT_TRUE(boxes.empty());
+            EXPECT_EQ(block.Block()->IsPropChecked(i), c.expected[i]) << label << ", property " << i;
+        EXPECT_TRUE(boxes.empty()) << label;
     }
 }
 
@@ -225,15 +228,15 @@ TEST_F(PropertiesTest, CheckboxOutOfRangeShowsErrorAndIsUnchecked)
          L"Can't read property checkbox for property ID 65535, the valid ID range is 0 to 65535."},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.index);
+        const std::string label = "index " + std::to_string(c.index);
         boxes.clear();
         Bytes block;
         // Every following byte set: a read past the checkbox bytes would answer true.
         block.BlockHeader(c.numProps, 0);
         for (int i = 0; i < 16; ++i)
             block.U8(0xFF);
-        EXPECT_FALSE(block.Block()->IsPropChecked(c.index));
-        ExpectOneBox(L"Polvane property error", c.text, ErrorStyle);
+        EXPECT_FALSE(block.Block()->IsPropChecked(c.index)) << label;
+        ExpectOneBox(L"Polvane property error", c.text, ErrorStyle, label);
     }
 }
 
@@ -262,17 +265,17 @@ TEST_F(PropertiesTest, BlockFoundThroughOffsetWord)
         {"offset 0 in a short record", 39, 0, 20, {{oldProps, oldText}, {invalid, tooHigh}}},
     };
     for (const OffsetCase& c : cases) {
-        SCOPED_TRACE(c.name);
         boxes.clear();
         Bytes record;
         record.U32(c.totalSize).U32(c.totalSize).U32(1).U32(0).U32(c.offset);
         auto* edPtr = reinterpret_cast<EDITDATA*>(record.Data());
-        EXPECT_EQ(record.OffsetOf(Polvane::GetPropertiesFromEditData(edPtr)), c.expectedOffset);
-        ASSERT_EQ(boxes.size(), c.expectedBoxes.size());
+        EXPECT_EQ(record.OffsetOf(Polvane::GetPropertiesFromEditData(edPtr)), c.expectedOffset) << c.name;
+        ASSERT_EQ(boxes.size(), c.expectedBoxes.size()) << c.name;
         for (std::size_t i = 0; i < boxes.size(); ++i) {
-            EXPECT_EQ(boxes[i].title, std::wstring(c.expectedBoxes[i].first) + L" - Morvalex");
-            EXPECT_EQ(boxes[i].text, c.expectedBoxes[i].second);
-            EXPECT_EQ(boxes[i].style & MB_ICONMASK, WarningStyle);
+            EXPECT_EQ(boxes[i].title, std::wstring(c.expectedBoxes[i].first) + L" - Morvalex")
+                << c.name << ", box " << i;
+            EXPECT_EQ(boxes[i].text, c.expectedBoxes[i].second) << c.name << ", box " << i;
+            EXPECT_EQ(boxes[i].style & MB_ICONMASK, WarningStyle) << c.name << ", box " << i;
         }
     }
 }
@@ -348,15 +351,14 @@ TEST_F(PropertiesTest, TypeClassesByName)
         {"", false, false, false, false, false, false, false, false},
     };
     for (const ClassCase& c : cases) {
-        SCOPED_TRACE(c.type);
-        EXPECT_EQ(Polvane::IsNoValuePropType(c.type), c.noValue);
-        EXPECT_EQ(Polvane::IsCheckboxOrNoValuePropType(c.type), c.checkboxOrNoValue);
-        EXPECT_EQ(Polvane::IsStringPropType(c.type, false), c.text);
-        EXPECT_EQ(Polvane::IsStringPropType(c.type, true), c.textOrComboBox);
-        EXPECT_EQ(Polvane::IsIntegerPropType(c.type), c.integer);
-        EXPECT_EQ(Polvane::IsFloatPropType(c.type), c.floatingPoint);
-        EXPECT_EQ(Polvane::IsSizePropType(c.type), c.size);
-        EXPECT_EQ(Polvane::IsImageListPropType(c.type), c.imageList);
+        EXPECT_EQ(Polvane::IsNoValuePropType(c.type), c.noValue) << c.type;
+        EXPECT_EQ(Polvane::IsCheckboxOrNoValuePropType(c.type), c.checkboxOrNoValue) << c.type;
+        EXPECT_EQ(Polvane::IsStringPropType(c.type, false), c.text) << c.type;
+        EXPECT_EQ(Polvane::IsStringPropType(c.type, true), c.textOrComboBox) << c.type;
+        EXPECT_EQ(Polvane::IsIntegerPropType(c.type), c.integer) << c.type;
+        EXPECT_EQ(Polvane::IsFloatPropType(c.type), c.floatingPoint) << c.type;
+        EXPECT_EQ(Polvane::IsSizePropType(c.type), c.size) << c.type;
+        EXPECT_EQ(Polvane::IsImageListPropType(c.type), c.imageList) << c.type;
     }
 }
 
@@ -469,14 +471,13 @@ TEST_F(PropertiesDefinitionTest, EntryOfPropertyIsFoundByPosition)
         {6, nullptr}, {7, nullptr},    {8, "Old mode"}, {9, nullptr}, {0xFFFFFFFF, nullptr},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.index);
         Polvane::Properties::Data* data = props->Internal_DataAt(c.index);
         if (c.storedTitle == nullptr) {
-            EXPECT_EQ(data, nullptr);
+            EXPECT_EQ(data, nullptr) << "index " << c.index;
             continue;
         }
-        ASSERT_NE(data, nullptr);
-        EXPECT_EQ(data->ReadPropName(), c.storedTitle);
+        ASSERT_NE(data, nullptr) << "index " << c.index;
+        EXPECT_EQ(data->ReadPropName(), c.storedTitle) << "index " << c.index;
     }
     EXPECT_EQ(ValueText(props->Internal_DataAt(8)), "Fast");
     EXPECT_TRUE(boxes.empty());

@@ -13,7 +13,7 @@ public:
     struct DebugItem {
         std::uint8_t isInt = 0; // otherwise a text item
         std::int32_t cachedInt = 0;
-        std::wstring cachedText; // what the host is shown for the item
+        std::wstring cachedText;     // what the host is shown for the item
         std::uint64_t refreshMs = 0; // 0: read afresh on every request
         std::uint64_t nextRefreshTick = 0;
         std::int32_t (*getInt)(Extension*) = nullptr;
