@@ -11,10 +11,13 @@ namespace TestHost {
 
 TempTree::TempTree()
 {
+    // Process ids come round again, and a tree whose library is still loaded cannot be removed: a name is
+    // only taken when its folder is new.
     static int count = 0;
-    root = fs::temp_directory_path() /
-           (L"Morvalex-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++count));
-    fs::create_directories(root);
+    const fs::path temp = fs::temp_directory_path();
+    do {
+        root = temp / (L"Morvalex-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++count));
+    } while (!fs::create_directories(root));
 }
 
 TempTree::~TempTree()

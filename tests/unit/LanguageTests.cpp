@@ -34,6 +34,9 @@ protected:
         ASSERT_NE(Polvane::ModuleHandle, nullptr);
     }
 
+    // The copied library is released so that its tree can be removed.
+    void TearDown() override { FreeLibrary(Polvane::ModuleHandle); }
+
     const json_value& Choose(Polvane::MFXRunMode mode, const std::string& settings)
     {
         tree.Write(L"Extensions\\Polvane.ini", settings);

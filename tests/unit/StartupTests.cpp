@@ -30,6 +30,9 @@ protected:
         Polvane::ModuleHandle = LoadLibraryW(library.c_str());
         ASSERT_NE(Polvane::ModuleHandle, nullptr);
     }
+
+    // The copied library is released so that its tree can be removed.
+    void TearDown() override { FreeLibrary(Polvane::ModuleHandle); }
 };
 
 fs::path SystemLibrary()
