@@ -54,6 +54,26 @@ std::wstring ItemTitle(const char* arrayKey, std::uint32_t id)
     return Polvane::UTF8ToTString(static_cast<const char*>(Polvane::CurLang()[arrayKey][static_cast<int>(id)]["Title"]));
 }
 
+// The failure reports stay out of the call path's own frame: they are the rare case.
+[[gnu::noinline, gnu::cold]] void ReportExpressionParameter(std::uint32_t id, int i, const wchar_t* problem,
+                                                            std::int16_t code = 0)
+{
+    std::wstring format = L"Error calling expression \"%s\" (ID %i); parameter index %i ";
+    format += problem;
+    Polvane::MsgBox::Error(L"Tovik::Expression() error", format.c_str(), ItemTitle("Expressions", id).c_str(),
+                           static_cast<int>(id), i, code);
+}
+
+[[gnu::noinline, gnu::cold]] void ReportNullText(bool isCondition, std::uint32_t id, int i)
+{
+    const wchar_t* kind = isCondition ? L"condition" : L"action";
+    Polvane::MsgBox::Error(L"ActionOrCondition() error",
+                           L"Error calling %s \"%s\" (ID %i); text parameter index %i was given a null string "
+                           L"pointer.\nWas the parameter type different when the %s was created in the MFA?",
+                           kind, ItemTitle(isCondition ? "Conditions" : "Actions", id).c_str(), static_cast<int>(id),
+                           i, kind);
+}
+
 std::uint32_t ActionOrCondition(Tovik::MemberCall fn, std::uint32_t id, Extension* ext, const ACEInfo* info,
                                 std::uint8_t count, ACEParamReader& reader, bool isCondition)
 {
@@ -83,13 +103,7 @@ std::uint32_t ActionOrCondition(Tovik::MemberCall fn, std::uint32_t id, Extensio
         case StringComparisonCode:
             args[i] = reader.GetString(i);
             if (args[i] == 0) {
-                const wchar_t* kind = isCondition ? L"condition" : L"action";
-                Polvane::MsgBox::Error(L"ActionOrCondition() error",
-                                       L"Error calling %s \"%s\" (ID %i); text parameter index %i was given a null "
-                                       L"string pointer.\nWas the parameter type different when the %s was created "
-                                       L"in the MFA?",
-                                       kind, ItemTitle(isCondition ? "Conditions" : "Actions", id).c_str(),
-                                       static_cast<int>(id), i, kind);
+                ReportNullText(isCondition, id, i);
                 return 0;
             }
             if (code == StringComparisonCode)
@@ -178,20 +192,13 @@ std::int32_t HOST_STDCALL Expression(RUNDATA* rdPtr, std::int32_t)
                                                   : static_cast<std::uint32_t>(reader.GetInteger(i, 0));
         } else if (code == ExpressionTextCode) {
             args[i] = reader.GetString(i);
-            if (args[i] == 0) {
-                Polvane::MsgBox::Error(L"Tovik::Expression() error",
-                                       L"Error calling expression \"%s\" (ID %i); parameter index %i was given a null "
-                                       L"string pointer.\nWas the parameter type different when the expression was "
-                                       L"created in the MFA?",
-                                       ItemTitle("Expressions", id).c_str(), static_cast<int>(id), i);
-                failed = true;
-            }
+            failed = args[i] == 0;
+            if (failed)
+                ReportExpressionParameter(id, i, L"was given a null string pointer.\nWas the parameter type "
+                                                 L"different when the expression was created in the MFA?");
         } else {
-            Polvane::MsgBox::Error(L"Tovik::Expression() error",
-                                   L"Error calling expression \"%s\" (ID %i); parameter index %i has unrecognised "
-                                   L"ExpParams %hi.",
-                                   ItemTitle("Expressions", id).c_str(), static_cast<int>(id), i, code);
             failed = true;
+            ReportExpressionParameter(id, i, L"has unrecognised ExpParams %hi.", code);
         }
     }
     if (failed) {
