@@ -1,7 +1,7 @@
 // Named arrays and matrices through the real library's jump tables: sizes, bounds, component letters,
 // replacement and removal, and the stores being shared by every object and outliving them. Each kind of
 // store runs the same cases; values are compared as they reach the host (floats by their bits).
-#include "Session.h"
+#include "SessionFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -75,11 +75,8 @@ const ArrayStore arrayStores[] = {
 
 void PrintTo(const ArrayStore& store, std::ostream* out) { *out << store.label; }
 
-class NamedArrays : public testing::TestWithParam<ArrayStore> {
+class NamedArrays : public TestHost::SessionWithObject<testing::TestWithParam<ArrayStore>> {
 protected:
-    TestHost::Session session;
-    RUNDATA* object = session.CreateObject();
-
     const Arg& Sample(int i) const { return GetParam().samples[i]; }
     std::wstring Default() const { return Shown(DefaultOf(GetParam().kind)); }
     void Create(const wchar_t* name, int size, RUNDATA* on = nullptr)
@@ -268,11 +265,8 @@ void PrintTo(const MatrixStore& store, std::ostream* out) { *out << store.label;
 
 const wchar_t* const components[] = {L"X", L"Y", L"Z", L"W"};
 
-class NamedMatrices : public testing::TestWithParam<MatrixStore> {
+class NamedMatrices : public TestHost::SessionWithObject<testing::TestWithParam<MatrixStore>> {
 protected:
-    TestHost::Session session;
-    RUNDATA* object = session.CreateObject();
-
     const Arg& Sample(int i) const { return GetParam().samples[i]; }
     std::wstring Default() const { return Shown(DefaultOf(GetParam().kind)); }
     void Create(const wchar_t* name, const std::wstring& kind, RUNDATA* on = nullptr)
@@ -415,11 +409,7 @@ INSTANTIATE_TEST_SUITE_P(Stores, NamedMatrices, testing::ValuesIn(matrixStores),
 
 // --- Across stores ---
 
-class NamedStores : public testing::Test {
-protected:
-    TestHost::Session session;
-    RUNDATA* object = session.CreateObject();
-};
+class NamedStores : public TestHost::SessionWithObject<testing::Test> {};
 
 TEST_F(NamedStores, OneNameInEveryStoreMakesSeparateEntries)
 {

@@ -1,44 +1,27 @@
 // The arithmetic, bitwise, comparison, selection and trigonometric members through the real library's
 // jump tables. Float results are compared bit for bit; for the library functions the expected value is
 // worked out here under the same precision rules (double or single evaluation, then one float rounding).
-#include "Session.h"
+#include "SessionFixture.h"
 
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <limits>
 #include <string>
 #include <vector>
 
 using TestHost::Arg;
+using TestHost::BitsOf;
+using TestHost::FromBits;
 
 namespace {
-
-std::uint32_t BitsOf(float value)
-{
-    std::uint32_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return bits;
-}
-
-float FromBits(std::uint32_t bits)
-{
-    float value;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-}
 
 const float nan = std::numeric_limits<float>::quiet_NaN();
 const float inf = std::numeric_limits<float>::infinity();
 
-class MathExpressions : public testing::Test {
-protected:
-    TestHost::Session session;
-    RUNDATA* object = session.CreateObject();
-};
+class MathExpressions : public TestHost::SessionWithObject<testing::Test> {};
 
 TEST_F(MathExpressions, ExampleActionsDoNothing)
 {

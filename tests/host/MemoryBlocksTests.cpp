@@ -1,33 +1,23 @@
 // Memory blocks through the real library's jump tables: which pointer values are accepted, the bytes a
 // read, write or copy touches, resizing, freeing, and the registry outliving the objects. Blocks hold
 // uninitialised bytes, so every case first writes what it later reads.
-#include "Session.h"
+#include "SessionFixture.h"
 
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <limits>
 #include <vector>
 
 using TestHost::Arg;
+using TestHost::BitsOf;
 
 namespace {
 
-std::uint32_t BitsOf(float value)
-{
-    std::uint32_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return bits;
-}
-
-class MemoryBlocks : public testing::Test {
+class MemoryBlocks : public TestHost::SessionWithObject<testing::Test> {
 protected:
-    TestHost::Session session;
-    RUNDATA* object = session.CreateObject();
-
     int Allocate(int size, RUNDATA* on = nullptr) { return session.Expression(on ? on : object, 2, {size}); }
     int Reallocate(int pointer, int size) { return session.Expression(object, 4, {pointer, size}); }
     void Free(int pointer) { session.Action(object, 2, {pointer}); }

@@ -1,16 +1,9 @@
 #include "Library.h"
+#include "TempTree.h"
 
 namespace TestHost {
 
-std::wstring BuiltLibraryPath()
-{
-    std::string dir = MORVALEX_BUILD_DIR;
-    std::wstring path(dir.begin(), dir.end());
-    for (auto& c : path)
-        if (c == L'/')
-            c = L'\\';
-    return path + L"\\Morvalex.mfx";
-}
+std::wstring BuiltLibraryPath() { return (BuildFolder() / L"Morvalex.mfx").wstring(); }
 
 Library::Library(const std::wstring& path) : module(LoadLibraryW(path.c_str()))
 {

@@ -2,6 +2,8 @@
 // entry is replaced by a recorder for as long as the recorder lives.
 #pragma once
 
+#include "ImportPatch.h"
+
 #include <windows.h>
 
 #include <string>
@@ -29,14 +31,12 @@ public:
     // The button id every recorded box answers (IDOK by default).
     void SetAnswer(int answer);
     // False when the module imports no user32.dll!MessageBoxW: nothing can be recorded then.
-    bool Installed() const { return slot != nullptr; }
+    bool Installed() const { return patch.Installed(); }
 
 private:
     static int WINAPI Record(HWND owner, LPCWSTR text, LPCWSTR title, UINT style);
 
-    HMODULE module;
-    void** slot;
-    void* original;
+    ImportPatch patch;
     std::vector<RecordedBox> boxes;
     int answer = IDOK;
 };

@@ -1,5 +1,7 @@
 #include "Session.h"
 
+#include <winsock2.h>
+
 #include <algorithm>
 #include <cstring>
 #include <stdexcept>
@@ -14,10 +16,17 @@ using GetRunObjectInfosFn = std::int32_t(HOST_STDCALL*)(::mV* mv, HostRunInfo* i
 using CreateRunObjectFn = std::int32_t(HOST_STDCALL*)(RUNDATA* rd, EDITDATA* ed, void* cob);
 using DestroyRunObjectFn = std::int32_t(HOST_STDCALL*)(RUNDATA* rd, std::int32_t fast);
 
+hostent* WINAPI NoSuchHost(const char*)
+{
+    WSASetLastError(WSAHOST_NOT_FOUND);
+    return nullptr;
+}
+
 } // namespace
 
 Session::Session(const std::wstring& libraryPath, void* mainWindow, int quiet)
-    : library(libraryPath), boxes(library.Module()), host(mainWindow)
+    : library(libraryPath), boxes(library.Module()),
+      offline(library.Module(), "ws2_32.dll", "gethostbyname", reinterpret_cast<void*>(&NoSuchHost)), host(mainWindow)
 {
     initializeResult = library.Export<InitializeFn>("Initialize")(host.MV(), quiet);
     auto getRunObjectInfos = library.Export<GetRunObjectInfosFn>("GetRunObjectInfos");

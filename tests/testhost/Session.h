@@ -2,6 +2,7 @@
 // and calls through the jump tables with parameters answered by the host's callbacks.
 #pragma once
 
+#include "ImportPatch.h"
 #include "Library.h"
 #include "MessageBoxRecorder.h"
 #include "TestHost.h"
@@ -52,6 +53,9 @@ private:
 
     Library library;
     MessageBoxRecorder boxes;
+    // The library in the editor starts its update check: its name lookup finds no host, so no test
+    // reaches for the update server.
+    ImportPatch offline;
     Host host;
     std::int32_t initializeResult = 0;
     HostRunInfo runInfo{};

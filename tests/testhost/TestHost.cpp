@@ -1,5 +1,7 @@
 #include "TestHost.h"
 
+#include "FakeSurfaces.h"
+
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -45,10 +47,13 @@ struct Host::Frame {
 
 std::vector<Host*> Host::living;
 
-Host::Host(void* mainWindow) : mv(std::make_unique<::mV>()), frame(std::make_unique<Frame>())
+Host::Host(void* mainWindow)
+    : mv(std::make_unique<::mV>()), surfaceLibrary(LoadLibraryW(FakeSurfaceLibraryPath().c_str())),
+      frame(std::make_unique<Frame>())
 {
     mv->CallFunction = OnCallFunction;
     mv->mainWindow = mainWindow;
+    mv->imageFilterManager = &imageFilterManager;
     frame->header.mvPtr = mv.get();
     RuntimeCallback* callbacks = frame->header.RuntimeCallbacks;
     callbacks[HostCallback::GetStringSpace] = OnStringSpace;
@@ -61,7 +66,12 @@ Host::Host(void* mainWindow) : mv(std::make_unique<::mV>()), frame(std::make_uni
     living.push_back(this);
 }
 
-Host::~Host() { living.erase(std::find(living.begin(), living.end(), this)); }
+Host::~Host()
+{
+    living.erase(std::find(living.begin(), living.end(), this));
+    if (surfaceLibrary != nullptr)
+        FreeLibrary(surfaceLibrary);
+}
 
 RunHeader* Host::Header() { return &frame->header; }
 

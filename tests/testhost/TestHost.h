@@ -5,6 +5,8 @@
 
 #include "Lib/Shared/Host/HostRecords.h"
 
+#include <windows.h>
+
 #include <array>
 #include <cstdint>
 #include <deque>
@@ -34,6 +36,8 @@ private:
 class Host {
 public:
     // mainWindow is what mV+0x10 holds: null for a built application, any non-null value for the editor.
+    // As in Fusion, the host's surface library (the fake MMFS2.dll) is loaded and mV names an image
+    // filter manager before any library is initialised.
     explicit Host(void* mainWindow = nullptr);
     ~Host();
     Host(const Host&) = delete;
@@ -113,6 +117,8 @@ private:
     std::uint32_t Edit(HostEditRecord* record);
 
     std::unique_ptr<::mV> mv;
+    HMODULE surfaceLibrary;               // null when the fake was not built
+    std::uint32_t imageFilterManager = 0; // only its address is handed out
     std::unique_ptr<Frame> frame;
     std::vector<std::unique_ptr<std::uint8_t[]>> objects;
     std::vector<std::unique_ptr<std::uint8_t[]>> paramChains;

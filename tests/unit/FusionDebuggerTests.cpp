@@ -82,13 +82,14 @@ Item TextItem(const std::wstring& cached, std::uint64_t refreshMs)
     return item;
 }
 
-void ExpectThrowsText(const std::function<void()>& call, const std::string& text)
+// label names the case in the failure messages.
+void ExpectThrowsText(const std::function<void()>& call, const std::string& text, const std::string& label = "")
 {
     try {
         call();
-        ADD_FAILURE() << "nothing thrown, expected \"" << text << "\"";
+        ADD_FAILURE() << "nothing thrown, expected \"" << text << "\" " << label;
     } catch (const std::exception& e) {
-        EXPECT_EQ(std::string(e.what()), text);
+        EXPECT_EQ(std::string(e.what()), text) << label;
     }
 }
 
@@ -176,15 +177,15 @@ TEST_F(FusionDebuggerTest, IdsOutsideTheListAreNotFound)
 {
     const std::string notFound = "Couldn't find debug ID in Fusion debugger list.";
     for (int id : {-1, 0, 0x7FFFFFFF}) {
-        SCOPED_TRACE(id);
-        ExpectThrowsText([&] { Shown(id); }, notFound);
-        ExpectThrowsText([&] { Debugger().EditDebugItem(id); }, notFound);
+        const std::string label = "id " + std::to_string(id);
+        ExpectThrowsText([&] { Shown(id); }, notFound, label);
+        ExpectThrowsText([&] { Debugger().EditDebugItem(id); }, notFound, label);
     }
     Debugger().AddItem(TextItem(L"only", 0));
     for (int id : {-1, 1}) {
-        SCOPED_TRACE(id);
-        ExpectThrowsText([&] { Shown(id); }, notFound);
-        ExpectThrowsText([&] { Debugger().EditDebugItem(id); }, notFound);
+        const std::string label = "id " + std::to_string(id);
+        ExpectThrowsText([&] { Shown(id); }, notFound, label);
+        ExpectThrowsText([&] { Debugger().EditDebugItem(id); }, notFound, label);
     }
     // The exports forward the same failure.
     wchar_t buffer[256];
@@ -220,12 +221,12 @@ TEST_F(FusionDebuggerTest, ALongTextIsCutTo254AndAnEllipsis)
         {300, letters.substr(0, 254) + L'\u2026'},
     };
     for (std::size_t i = 0; i < cases.size(); ++i) {
-        SCOPED_TRACE(cases[i].length);
+        const std::string label = "length " + std::to_string(cases[i].length);
         Debugger().AddItem(TextItem(L"", 0));
         textToShow = letters.substr(0, cases[i].length);
         const std::wstring shown = Shown(static_cast<int>(i));
-        EXPECT_EQ(shown, cases[i].shown);
-        EXPECT_LE(shown.size(), 255u);
+        EXPECT_EQ(shown, cases[i].shown) << label;
+        EXPECT_LE(shown.size(), 255u) << label;
     }
 }
 
@@ -264,7 +265,7 @@ TEST_F(FusionDebuggerTest, TheRefreshIntervalDecidesWhenTheReaderRuns)
         {1000, {5000, 5999}, 1}, {1000, {5000, 6000}, 2}, {1000, {5000, 5500, 6000, 6999, 7000}, 3},
     };
     for (std::size_t i = 0; i < cases.size(); ++i) {
-        SCOPED_TRACE(i);
+        const std::string label = "case " + std::to_string(i);
         Debugger().AddItem(TextItem(L"", cases[i].refreshMs));
         reads = 0;
         for (ULONGLONG time : cases[i].requestTimes) {
@@ -272,7 +273,7 @@ TEST_F(FusionDebuggerTest, TheRefreshIntervalDecidesWhenTheReaderRuns)
             textToShow = L"at " + std::to_wstring(time);
             Shown(static_cast<int>(i));
         }
-        EXPECT_EQ(reads, cases[i].reads);
+        EXPECT_EQ(reads, cases[i].reads) << label;
     }
 }
 
@@ -315,30 +316,30 @@ TEST_F(FusionDebuggerTest, ItemsWithoutTheirReaderShowTheCachedText)
 TEST_F(FusionDebuggerTest, AConfirmedIntegerEditIsKeptWhenAcceptedAndUndoneWhenRefused)
 {
     for (bool accepted : {true, false}) {
-        SCOPED_TRACE(accepted);
+        const std::string label = accepted ? "accepted" : "refused";
         reads = 0;
         editedIntegers.clear();
         Debugger().AddItem(IntegerItem(3, 1000));
         const int id = accepted ? 0 : 1;
         integerToShow = 3;
         Shown(id); // read at 5000: the next read is due at 6000
-        EXPECT_EQ(reads, 1);
+        EXPECT_EQ(reads, 1) << label;
 
         now = 5010;
         acceptEdits = accepted;
         host.editAnswer = 1;
         host.editInteger = 7;
         Debugger().EditDebugItem(id);
-        EXPECT_EQ(host.editReceived.integer, 3);
-        EXPECT_EQ(host.editReceived.text, nullptr);
-        EXPECT_EQ(host.editReceived.textLength, 0u);
-        EXPECT_EQ(editedIntegers, std::vector<std::int32_t>{7});
-        EXPECT_EQ(CachedInteger(id), accepted ? 7 : 3);
+        EXPECT_EQ(host.editReceived.integer, 3) << label;
+        EXPECT_EQ(host.editReceived.text, nullptr) << label;
+        EXPECT_EQ(host.editReceived.textLength, 0u) << label;
+        EXPECT_EQ(editedIntegers, std::vector<std::int32_t>{7}) << label;
+        EXPECT_EQ(CachedInteger(id), accepted ? 7 : 3) << label;
 
         // Refused: the next request reads afresh although the interval has not passed.
         now = 5020;
         Shown(id);
-        EXPECT_EQ(reads, accepted ? 1 : 2);
+        EXPECT_EQ(reads, accepted ? 1 : 2) << label;
         now = 5000;
     }
 }
@@ -358,7 +359,7 @@ TEST_F(FusionDebuggerTest, TheIntegerDialogIsCallback20WithTheRecord)
 TEST_F(FusionDebuggerTest, AConfirmedTextEditIsKeptWhenAcceptedAndUndoneWhenRefused)
 {
     for (bool accepted : {true, false}) {
-        SCOPED_TRACE(accepted);
+        const std::string label = accepted ? "accepted" : "refused";
         editedTexts.clear();
         Item item = TextItem(L"old", 1000);
         item.getText = nullptr; // the shown text is then the cached one
@@ -368,13 +369,13 @@ TEST_F(FusionDebuggerTest, AConfirmedTextEditIsKeptWhenAcceptedAndUndoneWhenRefu
         host.editAnswer = 1;
         host.editText = L"new text";
         Debugger().EditDebugItem(id);
-        ASSERT_EQ(host.CallbackLog().back().index, 21);
-        EXPECT_EQ(host.CallbackLog().back().w, 0);
-        EXPECT_EQ(host.editReceivedText, L"old");
-        EXPECT_EQ(host.editReceived.textLength, 3u);
-        EXPECT_EQ(host.editReceived.integer, 0);
-        EXPECT_EQ(editedTexts, std::vector<std::wstring>{L"new text"});
-        EXPECT_EQ(Shown(id), accepted ? L"new text" : L"old");
+        ASSERT_EQ(host.CallbackLog().back().index, 21) << label;
+        EXPECT_EQ(host.CallbackLog().back().w, 0) << label;
+        EXPECT_EQ(host.editReceivedText, L"old") << label;
+        EXPECT_EQ(host.editReceived.textLength, 3u) << label;
+        EXPECT_EQ(host.editReceived.integer, 0) << label;
+        EXPECT_EQ(editedTexts, std::vector<std::wstring>{L"new text"}) << label;
+        EXPECT_EQ(Shown(id), accepted ? L"new text" : L"old") << label;
     }
 }
 
@@ -413,17 +414,17 @@ TEST_F(FusionDebuggerTest, ACancelledDialogChangesNothing)
     host.editInteger = 7;
     host.editText = L"typed";
     for (std::uint32_t answer : {0u, 2u, 0xFFFFFFFFu}) {
-        SCOPED_TRACE(answer);
+        const std::string label = "answer " + std::to_string(answer);
         now = 5010;
         host.editAnswer = answer;
         Debugger().EditDebugItem(0);
         Debugger().EditDebugItem(1);
-        EXPECT_TRUE(editedIntegers.empty());
-        EXPECT_TRUE(editedTexts.empty());
-        EXPECT_EQ(CachedInteger(0), 3);
-        EXPECT_EQ(Shown(1), L"old");
+        EXPECT_TRUE(editedIntegers.empty()) << label;
+        EXPECT_TRUE(editedTexts.empty()) << label;
+        EXPECT_EQ(CachedInteger(0), 3) << label;
+        EXPECT_EQ(Shown(1), L"old") << label;
         Shown(0); // still inside the interval
-        EXPECT_EQ(reads, 1);
+        EXPECT_EQ(reads, 1) << label;
     }
 }
 
@@ -440,9 +441,9 @@ TEST_F(FusionDebuggerTest, AnItemWithoutItsEditOperationIsNotEditable)
     Debugger().AddItem(text);
     host.editAnswer = 1;
     for (int id : {0, 1}) {
-        SCOPED_TRACE(id);
-        ExpectThrowsText([&] { Debugger().EditDebugItem(id); }, "Item not editable.");
-        ExpectThrowsText([&] { ::EditDebugItem(rd, id); }, "Item not editable.");
+        const std::string label = "id " + std::to_string(id);
+        ExpectThrowsText([&] { Debugger().EditDebugItem(id); }, "Item not editable.", label);
+        ExpectThrowsText([&] { ::EditDebugItem(rd, id); }, "Item not editable.", label);
     }
     EXPECT_TRUE(host.CallbackLog().empty());
     EXPECT_TRUE(editedIntegers.empty());

@@ -35,14 +35,31 @@ BoxRecorder::~BoxRecorder()
     activeRecorder = nullptr;
 }
 
-json_value* ParseDefinition(const std::string& text)
+RunningAs::RunningAs(Polvane::MFXRunMode mode)
+    : savedRunMode(Polvane::RunMode), savedMainThread(Polvane::MainThreadID), savedOwner(Polvane::OwnerWindow)
+{
+    Polvane::RunMode = mode;
+    Polvane::MainThreadID = GetCurrentThreadId();
+}
+
+RunningAs::~RunningAs()
+{
+    Polvane::RunMode = savedRunMode;
+    Polvane::MainThreadID = savedMainThread;
+    Polvane::OwnerWindow = savedOwner;
+}
+
+json_value* ParseDefinition(const std::string& text, const std::string& label)
 {
     auto* copy = static_cast<char*>(std::malloc(text.size() + 1));
     std::memcpy(copy, text.c_str(), text.size() + 1);
     json_settings settings = {};
     char error[256] = {};
     json_value* root = json_parse_ex(&settings, copy, text.size(), error, sizeof error);
-    EXPECT_NE(root, nullptr) << error;
+    if (root == nullptr)
+        ADD_FAILURE() << label << (label.empty() ? "" : ": ") << "definition does not parse: " << error
+                      << "\n"
+                      << text;
     return root;
 }
 
@@ -52,5 +69,21 @@ Tovik::SDK* BuildState(const std::string& definition)
     ::SDK = nullptr;
     return new Tovik::SDK(nullptr, ParseDefinition(definition));
 }
+
+std::filesystem::path SystemLibrary()
+{
+    wchar_t system[MAX_PATH];
+    GetSystemDirectoryW(system, MAX_PATH);
+    return std::filesystem::path(system) / L"version.dll";
+}
+
+LibraryCopy::LibraryCopy(const TestHost::TempTree& tree, const std::wstring& relative,
+                         const std::filesystem::path& from)
+    : path(tree.Copy(from, relative)), library(path.wstring()), savedModule(Polvane::ModuleHandle)
+{
+    Polvane::ModuleHandle = library.Module();
+}
+
+LibraryCopy::~LibraryCopy() { Polvane::ModuleHandle = savedModule; }
 
 } // namespace InProcess

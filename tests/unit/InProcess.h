@@ -1,9 +1,15 @@
-// Helpers for in-process tests: the library's message boxes through the seam, and the state object
-// built from a definition text as start-up builds it.
+// Helpers for in-process tests: the library's message boxes through the seam, the state object built
+// from a definition text as start-up builds it, and a library copied into a folder tree to stand for
+// the library's own module.
 #pragma once
 
+#include "Library.h"
 #include "MessageBoxRecorder.h"
+#include "TempTree.h"
 
+#include "Lib/Shared/Polvane/Globals.h"
+
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -29,10 +35,50 @@ private:
     void* saved;
 };
 
-// A definition text parsed as start-up parses it; fails the test when it does not parse.
-json_value* ParseDefinition(const std::string& text);
+// Sets the run mode and makes this thread the library's main thread, as start-up would; puts back the
+// run mode, main thread and owner window that were set before when it ends.
+class RunningAs {
+public:
+    explicit RunningAs(Polvane::MFXRunMode mode);
+    ~RunningAs();
+    RunningAs(const RunningAs&) = delete;
+    RunningAs& operator=(const RunningAs&) = delete;
+
+private:
+    Polvane::MFXRunMode savedRunMode;
+    DWORD savedMainThread;
+    HWND savedOwner;
+};
+
+// A definition text parsed as start-up parses it; fails the test when it does not parse, naming label
+// (a table's case) and showing the text.
+json_value* ParseDefinition(const std::string& text, const std::string& label = {});
 
 // The state object of a built application for that definition; ::SDK points to it.
 Tovik::SDK* BuildState(const std::string& definition);
+
+// The system's version.dll: a small library that loads without side effects, for tests where only the
+// module's file and folder matter.
+std::filesystem::path SystemLibrary();
+
+// A copy of `from` at `relative` in the tree, loaded; Polvane::ModuleHandle names it while this lives.
+// Loading fails the test by throwing. Declare it after the tree: the module is released first, so that
+// the tree can be removed.
+class LibraryCopy {
+public:
+    LibraryCopy(const TestHost::TempTree& tree, const std::wstring& relative,
+                const std::filesystem::path& from = SystemLibrary());
+    ~LibraryCopy();
+    LibraryCopy(const LibraryCopy&) = delete;
+    LibraryCopy& operator=(const LibraryCopy&) = delete;
+
+    HMODULE Module() const { return library.Module(); }
+    const std::filesystem::path& Path() const { return path; }
+
+private:
+    std::filesystem::path path;
+    TestHost::Library library;
+    HMODULE savedModule;
+};
 
 } // namespace InProcess

@@ -23,19 +23,8 @@ const char* const TwoLanguages = R"({"Identifier": "ZOBU", "Dependencies": "",
 class Language : public testing::Test {
 protected:
     TestHost::TempTree tree;
+    InProcess::LibraryCopy library{tree, L"Extensions\\Unicode\\Lib.dll"};
     InProcess::BoxRecorder boxes;
-
-    void SetUp() override
-    {
-        wchar_t system[MAX_PATH];
-        GetSystemDirectoryW(system, MAX_PATH);
-        auto library = tree.Copy(std::filesystem::path(system) / L"version.dll", L"Extensions\\Unicode\\Lib.dll");
-        Polvane::ModuleHandle = LoadLibraryW(library.c_str());
-        ASSERT_NE(Polvane::ModuleHandle, nullptr);
-    }
-
-    // The copied library is released so that its tree can be removed.
-    void TearDown() override { FreeLibrary(Polvane::ModuleHandle); }
 
     const json_value& Choose(Polvane::MFXRunMode mode, const std::string& settings)
     {

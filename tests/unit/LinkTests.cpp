@@ -1,4 +1,5 @@
-#include "Lib/Shared/Host/Seam.h"
+#include "InProcess.h"
+
 #include "Lib/Shared/Polvane/Globals.h"
 #include "extension/Extension.h"
 #include "link/LinkAction.h"
@@ -7,26 +8,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace {
-
-struct Box {
-    std::wstring title;
-    std::wstring text;
-};
-
-std::vector<Box> boxes;
-
-int WINAPI RecordBox(HWND, LPCWSTR text, LPCWSTR title, UINT)
-{
-    boxes.push_back({title, text});
-    return IDOK;
-}
 
 const wchar_t ActionBox[] = L"Action linking error - Morvalex";
 const wchar_t ConditionBox[] = L"Condition linking error - Morvalex";
@@ -44,40 +30,11 @@ using Check = void (*)(const json_value& root, std::uint32_t ID);
 
 class LinkTest : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        boxes.clear();
-        Host::Seam.MessageBoxW = RecordBox;
-        Polvane::RunMode = Polvane::MFXRunMode::BuiltEXE;
-        Polvane::MainThreadID = GetCurrentThreadId();
-    }
-    void TearDown() override
-    {
-        Host::Seam.MessageBoxW = savedMessageBox;
-        Polvane::RunMode = savedRunMode;
-        Polvane::MainThreadID = savedMainThread;
-    }
-
-    // The label names the case of a table, for the failure messages.
-    static json_value* Parse(const std::string& text, const std::string& label = {})
-    {
-        char* copy = static_cast<char*>(std::malloc(text.size() + 1));
-        std::memcpy(copy, text.c_str(), text.size() + 1);
-        json_settings settings = {};
-        char error[256] = "";
-        json_value* root = json_parse_ex(&settings, copy, text.size(), error, sizeof error);
-        if (root == nullptr) {
-            ADD_FAILURE() << label << (label.empty() ? "" : ": ") << "definition does not parse: " << error
-                          << "\n"
-                          << text;
-        }
-        return root;
-    }
-
-    // The parsed document, kept until the test ends.
+    // The parsed document, kept until the test ends. The label names the case of a table, for the
+    // failure messages.
     const json_value& Load(const std::string& text, const std::string& label = {})
     {
-        json_value* root = Parse(text, label);
+        json_value* root = InProcess::ParseDefinition(text, label);
         if (root == nullptr) {
             return json_value_none;
         }
@@ -85,27 +42,28 @@ protected:
         return *root;
     }
 
-    static void ExpectOneBox(const wchar_t* title, const std::wstring& text, const std::string& label = {})
+    void ExpectOneBox(const wchar_t* title, const std::wstring& text, const std::string& label = {})
     {
         ASSERT_EQ(boxes.size(), 1u) << label;
         EXPECT_EQ(boxes[0].title, title) << label;
         EXPECT_EQ(boxes[0].text, text) << label;
     }
 
-    static void ExpectNoBox(const std::string& label = {})
+    void ExpectNoBox(const std::string& label = {})
     {
-        for (const Box& box : boxes) {
+        for (const TestHost::RecordedBox& box : boxes) {
             ADD_FAILURE() << label << (label.empty() ? "" : ": ")
                           << "unexpected box: " << testing::PrintToString(box.title) << " "
                           << testing::PrintToString(box.text);
         }
     }
 
+    InProcess::RunningAs builtApplication{Polvane::MFXRunMode::BuiltEXE};
+    InProcess::BoxRecorder recorder;
+    std::vector<TestHost::RecordedBox>& boxes = recorder.boxes;
+
 private:
     std::vector<std::unique_ptr<json_value, void (*)(json_value*)>> documents;
-    decltype(Host::Seam.MessageBoxW) savedMessageBox = Host::Seam.MessageBoxW;
-    Polvane::MFXRunMode savedRunMode = Polvane::RunMode;
-    DWORD savedMainThread = Polvane::MainThreadID;
 };
 
 using Linking::CheckActionLink;
@@ -794,7 +752,7 @@ TEST_F(LinkTest, UnknownExpressionParameterIsLeftToTheReader)
 
 TEST_F(LinkTest, LinkStoresTheMemberInItsTableWhateverItFound)
 {
-    json_value* root = Parse(OneLanguage(R"(
+    json_value* root = InProcess::ParseDefinition(OneLanguage(R"(
         "Actions": [{"Title": "Example"}, {"Title": "Copy", "Parameters": [["Integer", "A"], ["Integer", "B"], ["Integer", "C"]]}],
         "Conditions": [{"Title": "Equal", "Parameters": [["Integer", "A"], ["Integer", "B"]]}],
         "Expressions": [{"Title": "Add(", "Returns": "Integer", "Parameters": [["Integer", "A"], ["Integer", "B"]]}])"));

@@ -1,4 +1,5 @@
-#include "Lib/Shared/Host/Seam.h"
+#include "InProcess.h"
+
 #include "Lib/Shared/Polvane/Globals.h"
 #include "Lib/Shared/Polvane/MsgBox.h"
 
@@ -10,48 +11,15 @@
 
 namespace {
 
-struct Box {
-    HWND owner;
-    std::wstring text;
-    std::wstring title;
-    UINT style;
-};
-
-std::vector<Box> boxes;
-int answer = IDOK;
-
-int WINAPI RecordBox(HWND owner, LPCWSTR text, LPCWSTR title, UINT style)
-{
-    boxes.push_back({owner, text, title, style});
-    return answer;
-}
-
 const HWND hostWindow = reinterpret_cast<HWND>(0x1234);
 
 class MsgBoxTest : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        boxes.clear();
-        answer = IDOK;
-        Host::Seam.MessageBoxW = RecordBox;
-        Polvane::OwnerWindow = hostWindow;
-        Polvane::MainThreadID = GetCurrentThreadId();
-        Polvane::RunMode = Polvane::MFXRunMode::BuiltEXE;
-    }
-    void TearDown() override
-    {
-        Host::Seam.MessageBoxW = savedMessageBox;
-        Polvane::RunMode = savedRunMode;
-        Polvane::MainThreadID = savedMainThread;
-        Polvane::OwnerWindow = savedOwner;
-    }
+    void SetUp() override { Polvane::OwnerWindow = hostWindow; }
 
-private:
-    decltype(Host::Seam.MessageBoxW) savedMessageBox = Host::Seam.MessageBoxW;
-    Polvane::MFXRunMode savedRunMode = Polvane::RunMode;
-    DWORD savedMainThread = Polvane::MainThreadID;
-    HWND savedOwner = Polvane::OwnerWindow;
+    InProcess::RunningAs builtApplication{Polvane::MFXRunMode::BuiltEXE};
+    InProcess::BoxRecorder recorder;
+    std::vector<TestHost::RecordedBox>& boxes = recorder.boxes;
 };
 
 using BoxFunction = int (*)(const wchar_t*, const wchar_t*, ...);
@@ -84,7 +52,7 @@ int CustomBox(UINT style, const wchar_t* title, const wchar_t* format, ...)
 
 TEST_F(MsgBoxTest, EachKindShowsItsStyleTitleAndFormattedText)
 {
-    answer = IDYES;
+    recorder.answer = IDYES;
     for (const StyleCase& kind : styleCases) {
         boxes.clear();
         const std::size_t count = 3;
@@ -100,7 +68,7 @@ TEST_F(MsgBoxTest, EachKindShowsItsStyleTitleAndFormattedText)
 
 TEST_F(MsgBoxTest, CustomShowsTheStylePassedOutsideTheEditor)
 {
-    answer = IDRETRY;
+    recorder.answer = IDRETRY;
     EXPECT_EQ(CustomBox(MB_RETRYCANCEL | MB_ICONQUESTION, L"Update check error", L"Try %ls?", L"again"),
               IDRETRY);
     ASSERT_EQ(boxes.size(), 1u);
@@ -158,7 +126,7 @@ TEST_F(MsgBoxTest, TextThatCannotBeFormattedShowsTheFixedBoxAndCancels)
     // 4095 characters and the terminator fill the buffer exactly; one more does not fit.
     const std::wstring fits(4095, L'f');
     const std::wstring tooLong(4096, L't');
-    answer = IDOK;
+    recorder.answer = IDOK;
     EXPECT_EQ(Polvane::MsgBox::Info(L"Polvane error", L"%s", fits.c_str()), IDOK);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, fits);

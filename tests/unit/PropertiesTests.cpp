@@ -1,4 +1,5 @@
-#include "Lib/Shared/Host/Seam.h"
+#include "InProcess.h"
+
 #include "Lib/Shared/Polvane/Globals.h"
 #include "Lib/Shared/Polvane/Properties.h"
 #include "Lib/Shared/Tovik/SDK.h"
@@ -7,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <iterator>
 #include <ostream>
@@ -20,41 +20,15 @@ using namespace std::string_literals;
 
 namespace {
 
-struct Box {
-    std::wstring title;
-    std::wstring text;
-    UINT style;
-};
-
-std::vector<Box> boxes;
-
-int WINAPI RecordBox(HWND, LPCWSTR text, LPCWSTR title, UINT style)
-{
-    boxes.push_back({title, text, style});
-    return IDOK;
-}
-
 constexpr UINT ErrorStyle = MB_ICONERROR;
 constexpr UINT WarningStyle = MB_ICONWARNING;
 
 // Every test sees its own message boxes and shows none on screen.
 class PropertiesTest : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        boxes.clear();
-        Host::Seam.MessageBoxW = RecordBox;
-        Polvane::RunMode = Polvane::MFXRunMode::BuiltEXE;
-    }
-    void TearDown() override
-    {
-        Host::Seam.MessageBoxW = savedMessageBox;
-        Polvane::RunMode = savedRunMode;
-    }
-
     // The label names the case of a table, for the failure messages.
-    static void ExpectOneBox(const wchar_t* title, const std::wstring& text, UINT style,
-                             const std::string& label = {})
+    void ExpectOneBox(const wchar_t* title, const std::wstring& text, UINT style,
+                      const std::string& label = {})
     {
         ASSERT_EQ(boxes.size(), 1u) << label;
         EXPECT_EQ(boxes[0].title, std::wstring(title) + L" - Morvalex") << label;
@@ -62,9 +36,9 @@ protected:
         EXPECT_EQ(boxes[0].style & MB_ICONMASK, style) << label;
     }
 
-private:
-    decltype(Host::Seam.MessageBoxW) savedMessageBox = Host::Seam.MessageBoxW;
-    Polvane::MFXRunMode savedRunMode = Polvane::RunMode;
+    InProcess::RunningAs builtApplication{Polvane::MFXRunMode::BuiltEXE};
+    InProcess::BoxRecorder recorder;
+    std::vector<TestHost::RecordedBox>& boxes = recorder.boxes;
 };
 
 // Little-endian bytes of a record or block, written field by field.
@@ -420,12 +394,8 @@ protected:
         const std::string text = "{\"" + language + R"(": {"About": {"Name": "Property tests", )" +
                                  R"("Author": "Morvalex tests", "Copyright": "Morvalex tests"}, )" +
                                  R"("Properties": )" + properties + "}}";
-        char* copy = static_cast<char*>(std::malloc(text.size() + 1));
-        std::memcpy(copy, text.c_str(), text.size() + 1);
-        json_settings settings{};
-        char error[256] = "";
-        json_value* root = json_parse_ex(&settings, copy, text.size(), error, sizeof(error));
-        ASSERT_NE(root, nullptr) << error;
+        json_value* root = InProcess::ParseDefinition(text);
+        ASSERT_NE(root, nullptr);
         ::SDK = nullptr;
         new Tovik::SDK(nullptr, root); // lives for the rest of the process, as in the host
         ASSERT_EQ(&Polvane::CurLang(), &(*root)[language.c_str()])
@@ -574,7 +544,7 @@ TEST_F(PropertiesDefinitionTest, SizeReportsUnknownTypesAndGoesOn)
     // Each unknown type still counts its entry header and title.
     EXPECT_EQ(GetEDITDATASizeFromJSON(), 40 + 1 + 8 + 12 + 8);
     ASSERT_EQ(boxes.size(), 2u);
-    for (const Box& box : boxes) {
+    for (const TestHost::RecordedBox& box : boxes) {
         EXPECT_EQ(box.title, L"GetEDITDATASizeFromJSON failed - Morvalex");
         EXPECT_EQ(box.style & MB_ICONMASK, ErrorStyle);
     }

@@ -1,11 +1,12 @@
-#include "Lib/Shared/Host/Seam.h"
+#include "InProcess.h"
+#include "TempTree.h"
+
 #include "Lib/Shared/Polvane/Globals.h"
 #include "Lib/Shared/Polvane/Settings.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -13,68 +14,19 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Box {
-    std::wstring title;
-    std::wstring text;
-    UINT style;
-};
-
-std::vector<Box> boxes;
-
-int WINAPI RecordBox(HWND, LPCWSTR text, LPCWSTR title, UINT style)
-{
-    boxes.push_back({title, text, style});
-    return IDOK;
-}
-
 // The settings and the library's path are read once per process: every case here expects to be the
 // first to ask, which holds because ctest runs each case in a process of its own. Each case lays out
 // the host's folders: the library (a copy of a small system library) in Extensions\Unicode\, the
 // settings file in Extensions\.
 class Settings : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        const fs::path library = extensions / L"Unicode" / L"Morvalex.mfx";
-        fs::create_directories(library.parent_path());
-        wchar_t system[MAX_PATH];
-        GetSystemDirectoryW(system, MAX_PATH);
-        fs::copy_file(fs::path(system) / L"version.dll", library);
-        module = LoadLibraryW(library.c_str());
-        ASSERT_NE(module, nullptr);
+    void WriteSettings(const std::string& bytes) const { tree.Write(L"Extensions\\Polvane.ini", bytes); }
 
-        boxes.clear();
-        Host::Seam.MessageBoxW = RecordBox;
-        Polvane::ModuleHandle = module;
-        Polvane::RunMode = Polvane::MFXRunMode::Editor;
-        Polvane::MainThreadID = GetCurrentThreadId();
-    }
-    void TearDown() override
-    {
-        Host::Seam.MessageBoxW = savedMessageBox;
-        Polvane::ModuleHandle = savedModule;
-        Polvane::RunMode = savedRunMode;
-        Polvane::MainThreadID = savedMainThread;
-        FreeLibrary(module);
-        std::error_code ignored;
-        fs::remove_all(root, ignored);
-    }
-
-    void WriteSettings(const std::string& bytes) const
-    {
-        std::ofstream(extensions / L"Polvane.ini", std::ios::binary) << bytes;
-    }
-
-    const fs::path root =
-        fs::temp_directory_path() / (L"Morvalex-settings-" + std::to_wstring(GetCurrentProcessId()));
-    const fs::path extensions = root / L"Extensions";
-
-private:
-    HMODULE module = nullptr;
-    decltype(Host::Seam.MessageBoxW) savedMessageBox = Host::Seam.MessageBoxW;
-    HMODULE savedModule = Polvane::ModuleHandle;
-    Polvane::MFXRunMode savedRunMode = Polvane::RunMode;
-    DWORD savedMainThread = Polvane::MainThreadID;
+    TestHost::TempTree tree;
+    InProcess::LibraryCopy library{tree, L"Extensions\\Unicode\\Morvalex.mfx"};
+    InProcess::RunningAs editor{Polvane::MFXRunMode::Editor};
+    InProcess::BoxRecorder recorder;
+    const std::vector<TestHost::RecordedBox>& boxes = recorder.boxes;
 };
 
 class SettingsLines : public Settings, public testing::WithParamInterface<const char*> {};
@@ -146,13 +98,13 @@ TEST_F(Settings, EmptyFileGivesEmptyValues)
 
 TEST_F(Settings, SettingsFileInTheLibrarysOwnFolderIsNotRead)
 {
-    std::ofstream(extensions / L"Unicode" / L"Polvane.ini", std::ios::binary) << "Languages=French\n";
+    tree.Write(L"Extensions\\Unicode\\Polvane.ini", "Languages=French\n");
     EXPECT_EQ(Polvane::GetIniSetting("Languages"), "");
 }
 
 TEST_F(Settings, FolderNamedLikeTheFileIsReportedOnce)
 {
-    fs::create_directory(extensions / L"Polvane.ini");
+    fs::create_directory(tree.Path(L"Extensions\\Polvane.ini"));
     EXPECT_EQ(Polvane::GetIniSetting("Languages"), "");
     EXPECT_EQ(Polvane::GetIniSetting("Languages"), "");
     ASSERT_EQ(boxes.size(), 1u);
@@ -164,7 +116,7 @@ TEST_F(Settings, FolderNamedLikeTheFileIsReportedOnce)
 TEST_F(Settings, FileThatCannotBeOpenedIsReportedAndNotRetried)
 {
     WriteSettings("Languages=French\n");
-    const fs::path path = extensions / L"Polvane.ini";
+    const fs::path path = tree.Path(L"Extensions\\Polvane.ini");
     HANDLE exclusive = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(exclusive, INVALID_HANDLE_VALUE);
     EXPECT_EQ(Polvane::GetIniSetting("Languages"), "");

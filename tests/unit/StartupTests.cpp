@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 namespace fs = std::filesystem;
@@ -22,31 +23,17 @@ protected:
     TestHost::TempTree tree;
     InProcess::BoxRecorder boxes;
     TestHost::Host host;
+    std::optional<InProcess::LibraryCopy> library;
 
     // The library's module is a copy of `from`, named Lib.mfx.
-    void UseLibrary(const fs::path& from)
-    {
-        fs::path library = tree.Copy(from, L"Extensions\\Lib.mfx");
-        Polvane::ModuleHandle = LoadLibraryW(library.c_str());
-        ASSERT_NE(Polvane::ModuleHandle, nullptr);
-    }
-
-    // The copied library is released so that its tree can be removed.
-    void TearDown() override { FreeLibrary(Polvane::ModuleHandle); }
+    void UseLibrary(const fs::path& from) { library.emplace(tree, L"Extensions\\Lib.mfx", from); }
 };
-
-fs::path SystemLibrary()
-{
-    wchar_t system[MAX_PATH];
-    GetSystemDirectoryW(system, MAX_PATH);
-    return fs::path(system) / L"version.dll";
-}
 
 } // namespace
 
 TEST_F(StartupFailure, NoDefinitionAnywhereIsReported)
 {
-    UseLibrary(SystemLibrary());
+    UseLibrary(InProcess::SystemLibrary());
     EXPECT_EQ(Tovik::Init(host.MV(), false), -1);
     EXPECT_EQ(::SDK, nullptr);
     ASSERT_EQ(boxes.boxes.size(), 1u);
@@ -74,7 +61,7 @@ TEST_F(StartupFailure, ASiblingThatCannotBeOpenedIsNotFoundAndTheResourceIsNotTr
 
 TEST_F(StartupFailure, AnExtensionTooLongForTheLanguageNameIsReportedAndThePlainNameTried)
 {
-    UseLibrary(SystemLibrary());
+    UseLibrary(InProcess::SystemLibrary());
     Tovik::LanguageCode = L"EN";
     const std::wstring extension(29, L'e'); // "EN." and 29 characters leave no room for the terminator
     tree.Write(L"Extensions\\Lib." + std::wstring(extension), "{}");

@@ -52,17 +52,19 @@ bool AllZero(const void* data, std::size_t size)
 
 } // namespace
 
-TEST(TestHostRecords, MvHoldsOnlyCallFunctionAndMainWindow)
+TEST(TestHostRecords, MvHoldsOnlyCallFunctionMainWindowAndImageFilterManager)
 {
     int window = 0;
     Host host(&window);
     ::mV* mv = host.MV();
     EXPECT_EQ(mv->mainWindow, &window);
     EXPECT_NE(mv->CallFunction, nullptr);
+    EXPECT_NE(mv->imageFilterManager, nullptr);
     ::mV rest;
     std::memcpy(&rest, mv, sizeof rest);
     rest.mainWindow = nullptr;
     rest.CallFunction = nullptr;
+    rest.imageFilterManager = nullptr;
     EXPECT_TRUE(AllZero(&rest, sizeof rest));
 
     Host application;

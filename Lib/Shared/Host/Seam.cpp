@@ -18,12 +18,29 @@ HRESULT WINAPI RealCoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD conte
 {
     return ::CoCreateInstance(clsid, outer, context, iid, out);
 }
+void WINAPI RealOutputDebugStringA(LPCSTR text) { ::OutputDebugStringA(text); }
+hostent* WINAPI RealGetHostByName(const char* name) { return ::gethostbyname(name); }
+int WINAPI RealConnect(SOCKET socket, const sockaddr* address, int length)
+{
+    return ::connect(socket, address, length);
+}
+// The host has MMFS2.dll loaded already; pinning it keeps it alive until our icon is released. Outside
+// the host it is loaded by name, and that reference is never given back either.
+HMODULE WINAPI RealFindSurfaceLibrary()
+{
+    HMODULE module = nullptr;
+    if (GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN, L"mmfs2.dll", &module))
+        return module;
+    return LoadLibraryW(L"mmfs2.dll");
+}
 
 } // namespace
 
 SeamTable Seam = {
-    RealMessageBoxW,  RealOutputDebugStringW, RealGetTickCount64,   RealGetLocalTime,
-    RealCoInitialize, RealCoUninitialize,     RealCoCreateInstance,
+    RealMessageBoxW,      RealOutputDebugStringW, RealGetTickCount64,
+    RealGetLocalTime,     RealCoInitialize,       RealCoUninitialize,
+    RealCoCreateInstance, RealOutputDebugStringA, RealGetHostByName,
+    RealConnect,          RealFindSurfaceLibrary,
 };
 
 } // namespace Host

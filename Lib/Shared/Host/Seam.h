@@ -1,7 +1,10 @@
 // The one door through which tests replace what they cannot observe or control: message boxes,
-// debugger output, clocks, COM creation for the audio devices, and the host's surface library.
+// debugger output, clocks, COM creation for the audio devices, the host's surface library, and the
+// update check's name lookup and connection.
 // Every entry defaults to the real call.
 #pragma once
+
+#include <winsock2.h>
 
 #include <windows.h>
 #include <objbase.h>
@@ -16,6 +19,14 @@ struct SeamTable {
     HRESULT(WINAPI* CoInitialize)(LPVOID reserved);
     void(WINAPI* CoUninitialize)();
     HRESULT(WINAPI* CoCreateInstance)(REFCLSID clsid, LPUNKNOWN outer, DWORD context, REFIID iid, LPVOID* out);
+    // The update check's debugger output, its name lookup and its connection: tests answer the lookup
+    // and lead the connection to a server of their own on the loopback address.
+    void(WINAPI* OutputDebugStringA)(LPCSTR text);
+    hostent*(WINAPI* gethostbyname)(const char* name);
+    int(WINAPI* connect)(SOCKET socket, const sockaddr* address, int length);
+    // The host's surface library, MMFS2.dll, or null when it cannot be found. The module is kept for the
+    // rest of the process: surfaces made with it are released as late as this library's unload.
+    HMODULE(WINAPI* FindSurfaceLibrary)();
 };
 
 extern SeamTable Seam;

@@ -3,6 +3,7 @@
 #include "../Polvane/Globals.h"
 #include "../Polvane/Properties.h"
 #include "../Polvane/TextConversion.h"
+#include "../Polvane/UpdateCheck.h"
 #include "SDK.h"
 #include "Exports.h"
 #include "ObjectLife.h"
@@ -88,8 +89,15 @@ HOST_EXPORT std::int32_t HOST_STDCALL Initialize(::mV* mV, std::int32_t quiet)
     return Tovik::Init(mV, quiet != 0);
 }
 
-// The update worker is the only thing Free has to end; with none started there is nothing to wait for.
-HOST_EXPORT std::int32_t HOST_STDCALL Free(::mV*) { return 0; }
+// The update worker has no time limit on its network calls: it gets three seconds to finish before the
+// library goes away under it, and is ended after that.
+HOST_EXPORT std::int32_t HOST_STDCALL Free(::mV*)
+{
+    if (Polvane::UpdateThreadHandle != nullptr &&
+        WaitForSingleObject(Polvane::UpdateThreadHandle, 3000) == WAIT_TIMEOUT)
+        TerminateThread(Polvane::UpdateThreadHandle, 2);
+    return 0;
+}
 
 HOST_EXPORT const wchar_t** HOST_STDCALL GetDependencies()
 {

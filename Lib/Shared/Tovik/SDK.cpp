@@ -1,9 +1,14 @@
 #include "SDK.h"
 
+#include "../Host/SurfaceLibrary.h"
 #include "../Polvane/Globals.h"
 #include "../Polvane/MsgBox.h"
+#include "../Polvane/PropertyDefinitions.h"
 #include "../Polvane/TextConversion.h"
+#include "../Polvane/UpdateCheck.h"
 #include "CallPath.h"
+#include "EditorMenus.h"
+#include "Icon.h"
 #include "Startup.h"
 #include "json/json.h"
 
@@ -196,7 +201,7 @@ namespace Tovik {
 
 SDK::SDK(::mV* mV, json_value* root)
     : Root(root), ActionJumpTable(nullptr), ConditionJumpTable(nullptr), ExpressionJumpTable(nullptr), mV(mV),
-      PropertyTitlesHash(0), PropertyTypesHash(0)
+      PropertyTitlesHash(0), PropertyTypesHash(0), Icon(nullptr)
 {
     // The builders and the current-language lookup reach this object through ::SDK.
     if (::SDK == nullptr)
@@ -204,6 +209,9 @@ SDK::SDK(::mV* mV, json_value* root)
 
     // The editor icon is built here, and the update check is started here in the editor; both belong
     // to the editor interface and the update checker.
+    Icon = BuildIcon(mV);
+    if (Polvane::RunMode == Polvane::MFXRunMode::Editor)
+        Polvane::StartUpdateCheck();
 
     const json_value& lang = Polvane::CurLang();
     if (lang.type != json_object) {
@@ -224,8 +232,9 @@ SDK::SDK(::mV* mV, json_value* root)
     for (std::size_t i = 0; i < expressions; ++i)
         BuildExpressionInfo();
 
-    // The property definitions and the three editor menus are built here by the property and editor
-    // interface code.
+    Polvane::ParsePropertiesFromJSON();
+
+    Tovik::BuildEditorMenus(lang);
 
     CheckTemplateDefaults(lang["About"]);
 }
@@ -240,6 +249,7 @@ SDK::~SDK()
     delete[] ActionJumpTable;
     delete[] ConditionJumpTable;
     delete[] ExpressionJumpTable;
+    delete Icon;
     for (auto* records : {&ExpressionInfos, &ConditionInfos, &ActionInfos})
         for (ACEInfo* record : *records)
             std::free(record);

@@ -3,12 +3,14 @@
 #pragma once
 
 #include "../Host/HostRecords.h"
+#include "../Polvane/PropertyDefinitions.h"
 
 #include <cstdint>
 #include <vector>
 
 struct json_value;
 class Extension;
+class HostSurface;
 
 namespace Tovik {
 
@@ -39,6 +41,9 @@ public:
     ::mV* mV;
     std::uint32_t PropertyTitlesHash;
     std::uint32_t PropertyTypesHash;
+    HostSurface* Icon; // owned; null when the host's surface library could not be bound
+    // The host's property table: one descriptor per property, then the all-zero closing one.
+    std::vector<HostPropertyDescriptor> EdittimeProperties;
 
     SDK(::mV* mV, json_value* root);
     ~SDK();

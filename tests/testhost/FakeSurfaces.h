@@ -1,0 +1,43 @@
+// The fake MMFS2.dll as tests see it: loaded from the build's tests folder, its test controls looked up
+// by name.
+#pragma once
+
+#include "tests/fakemmfs2/FakeMmfs2.h"
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace TestHost {
+
+// build\tests\MMFS2.dll
+std::wstring FakeSurfaceLibraryPath();
+
+class FakeSurfaces {
+public:
+    // Loads the fake (or takes another reference to it) and resets it; throws when it cannot be loaded.
+    FakeSurfaces();
+    ~FakeSurfaces();
+    FakeSurfaces(const FakeSurfaces&) = delete;
+    FakeSurfaces& operator=(const FakeSurfaces&) = delete;
+
+    HMODULE Module() const { return module; }
+    // Clears the log and the failure switches; new surfaces are numbered from #1 again.
+    void Reset();
+    // The calls of MMFS2 operations since the last reset, one per line.
+    std::vector<std::string> Log() const;
+    void SetFailures(std::uint32_t failures, std::int32_t lastError = 0);
+    // Throws for a surface the fake did not make.
+    FakeMmfs2::SurfaceInfo Describe(const void* surface) const;
+    // A surface of the host's own, as the host hands one to MakeIconEx.
+    void* NewSurface(std::int32_t width, std::int32_t height, std::uint32_t colour);
+    void DeleteSurface(void* surface);
+
+private:
+    template <typename F> F Control(const char* name) const;
+
+    HMODULE module;
+};
+
+} // namespace TestHost
