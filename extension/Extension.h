@@ -10,6 +10,9 @@
 
 class Extension {
 public:
+    // The version stored in every EDITDATA; stored data of another version is upgraded.
+    static constexpr int Version = 1;
+
     RunHeader* rhPtr;
     RUNDATA* rdPtr;
     Tovik::Runtime Runtime;

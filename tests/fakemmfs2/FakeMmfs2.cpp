@@ -3,6 +3,7 @@
 // stdcall, surface and input-file operations thiscall, as the library calls them.
 #include "FakeMmfs2.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -19,7 +20,8 @@ struct Surface {
     std::int32_t width = 0;
     std::int32_t height = 0;
     std::vector<std::uint32_t> pixels;
-    std::vector<std::uint8_t> alpha; // empty: no alpha channel
+    std::vector<std::uint8_t> alpha;  // empty: no alpha channel
+    std::vector<std::uint8_t> locked; // while the alpha channel is locked: its copy and the guard bytes
     bool hasTransparentColor = false;
     std::uint32_t transparentColor = 0;
     std::int32_t lastError = 0;
@@ -32,10 +34,15 @@ struct SurfaceObject {
 };
 static_assert(sizeof(SurfaceObject) == 16);
 
+// Written after a locked alpha channel's copy, so that a write past its end shows at the unlock.
+constexpr std::size_t GuardSize = 4096;
+constexpr std::uint8_t GuardByte = 0xA5;
+
 std::string log;
 std::uint32_t failures = 0;
 std::int32_t failedBlitError = 0;
 std::int32_t nextId = 1;
+HFONT lastFont = nullptr;
 SurfaceObject prototype = {};
 SurfaceObject editor = {};
 
@@ -95,6 +102,27 @@ void CopyPixels(const Surface& source, Surface& destination, std::int32_t x, std
                 destination.alpha[dy * destination.width + dx] =
                     source.alpha.empty() ? 0xFF : source.alpha[row * source.width + column];
         }
+}
+
+void Paint(Surface& surface, std::int32_t x, std::int32_t y, std::uint32_t colour)
+{
+    if (x >= 0 && y >= 0 && x < surface.width && y < surface.height)
+        surface.pixels[y * surface.width + x] = colour;
+}
+
+std::string DescribeFont(HFONT font)
+{
+    if (font == nullptr)
+        return "null";
+    LOGFONTA f;
+    if (GetObjectA(font, sizeof f, &f) != sizeof f)
+        return "not a font";
+    char text[128];
+    std::snprintf(text, sizeof text, "font(%ld,%ld,%ld,%ld,%ld,%u,%u,%u,%u,%u,%u,%u,%u,%s)", f.lfHeight,
+                  f.lfWidth, f.lfEscapement, f.lfOrientation, f.lfWeight, f.lfItalic, f.lfUnderline,
+                  f.lfStrikeOut, f.lfCharSet, f.lfOutPrecision, f.lfClipPrecision, f.lfQuality,
+                  f.lfPitchAndFamily, f.lfFaceName);
+    return text;
 }
 
 } // namespace
@@ -279,6 +307,58 @@ void FAKE_THISCALL SurfaceClone(SurfaceObject* self, SurfaceObject* source, std:
     surface.name = name;
 }
 
+std::uint8_t* FAKE_THISCALL SurfaceLockAlpha(SurfaceObject* self)
+{
+    Log("%s.LockAlpha", NameOf(self));
+    Surface& surface = *self->surface;
+    if ((failures & FakeMmfs2::FailLockAlpha) || surface.alpha.empty())
+        return nullptr;
+    surface.locked = surface.alpha;
+    surface.locked.resize(surface.alpha.size() + GuardSize, GuardByte);
+    return surface.locked.data();
+}
+
+void FAKE_THISCALL SurfaceUnlockAlpha(SurfaceObject* self)
+{
+    Surface& surface = *self->surface;
+    if (surface.locked.empty()) {
+        Log("%s.UnlockAlpha without a lock", NameOf(self));
+        return;
+    }
+    bool overrun = false;
+    for (std::size_t i = surface.alpha.size(); i < surface.locked.size(); ++i)
+        overrun = overrun || surface.locked[i] != GuardByte;
+    Log(overrun ? "%s.UnlockAlpha after a write past the alpha channel" : "%s.UnlockAlpha", NameOf(self));
+    std::copy(surface.locked.begin(), surface.locked.begin() + surface.alpha.size(), surface.alpha.begin());
+    surface.locked.clear();
+}
+
+BOOL FAKE_THISCALL SurfaceFill(SurfaceObject* self, std::int32_t x, std::int32_t y, std::int32_t width,
+                               std::int32_t height, std::uint32_t colour)
+{
+    Log("%s.Fill(%d,%d,%d,%d,%06X)", NameOf(self), x, y, width, height, colour);
+    for (std::int32_t row = y; row < y + height; ++row)
+        for (std::int32_t column = x; column < x + width; ++column)
+            Paint(*self->surface, column, row, colour);
+    return TRUE;
+}
+
+std::int32_t FAKE_THISCALL SurfaceDrawText(SurfaceObject* self, const char* text, std::uint32_t length,
+                                           RECT* rectangle, std::uint32_t format, std::uint32_t colour,
+                                           HFONT font, std::int32_t a, std::int32_t b, std::int32_t c,
+                                           std::int32_t d, std::int32_t e, std::int32_t f, std::int32_t g)
+{
+    Log("%s.DrawText(\"%.*s\",%u,{%ld,%ld,%ld,%ld},%X,%06X,%s,%d,%d,%d,%d,%d,%d,%d)", NameOf(self),
+        static_cast<int>(length), text, length, rectangle->left, rectangle->top, rectangle->right,
+        rectangle->bottom, format, colour, DescribeFont(font).c_str(), a, b, c, d, e, f, g);
+    lastFont = font;
+    if (rectangle->top < rectangle->bottom)
+        for (std::uint32_t i = 0; i < length && rectangle->left + static_cast<LONG>(i) < rectangle->right;
+             ++i)
+            Paint(*self->surface, rectangle->left + static_cast<std::int32_t>(i), rectangle->top, colour);
+    return 1;
+}
+
 // The test controls.
 
 void WINAPI FakeMmfs2_Reset()
@@ -287,6 +367,7 @@ void WINAPI FakeMmfs2_Reset()
     failures = 0;
     failedBlitError = 0;
     nextId = 1;
+    lastFont = nullptr;
 }
 
 const char* WINAPI FakeMmfs2_Log() { return log.c_str(); }
@@ -327,5 +408,7 @@ void WINAPI FakeMmfs2_DeleteSurface(SurfaceObject* object)
     delete object->surface;
     delete object;
 }
+
+HFONT WINAPI FakeMmfs2_LastFont() { return lastFont; }
 
 } // extern "C"

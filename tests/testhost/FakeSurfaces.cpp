@@ -61,4 +61,6 @@ void FakeSurfaces::DeleteSurface(void* surface)
     Control<FakeMmfs2::DeleteSurfaceFn>("FakeMmfs2_DeleteSurface")(surface);
 }
 
+HFONT FakeSurfaces::LastFont() const { return Control<FakeMmfs2::LastFontFn>("FakeMmfs2_LastFont")(); }
+
 } // namespace TestHost

@@ -33,6 +33,8 @@ public:
     // A surface of the host's own, as the host hands one to MakeIconEx.
     void* NewSurface(std::int32_t width, std::int32_t height, std::uint32_t colour);
     void DeleteSurface(void* surface);
+    // The font handed to the last DrawText since the last reset, or null.
+    HFONT LastFont() const;
 
 private:
     template <typename F> F Control(const char* name) const;

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <cwchar>
 #include <new>
+#include <utility>
 
 namespace TestHost {
 
@@ -16,6 +18,49 @@ std::uint32_t FloatBits(float value)
     std::memcpy(&bits, &value, sizeof bits);
     return bits;
 }
+
+std::uint32_t Word(const void* pointer)
+{
+    return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(pointer));
+}
+
+constexpr std::int32_t ObjectNamePropertyID = 21;
+
+// The host's text value object as the library reads it: the virtual slots in the host's order (class
+// id at slot 4, release at slot 1), then an always-0 word and the text.
+class HostTextValue final {
+public:
+    HostTextValue(const std::wstring& value, int* released)
+        : text(new wchar_t[value.size() + 1]), released(released)
+    {
+        std::copy(value.c_str(), value.c_str() + value.size() + 1, text);
+    }
+
+    virtual void* DeletingDestructor(unsigned flag)
+    {
+        if (flag & 1)
+            delete this;
+        return this;
+    }
+    virtual void Delete()
+    {
+        delete[] text;
+        ++*released;
+        DeletingDestructor(1);
+    }
+    virtual HostTextValue* CreateCopy() const { return new HostTextValue(text, released); }
+    virtual std::int32_t IsEqual(const HostTextValue* other) const
+    {
+        return std::wcscmp(text, other->text) == 0;
+    }
+    virtual std::uint32_t GetClassID() const { return 0x53545257; } // "STRW"
+
+    std::uint32_t reserved = 0;
+    wchar_t* text;
+
+private:
+    int* released;
+};
 
 } // namespace
 
@@ -54,6 +99,8 @@ Host::Host(void* mainWindow)
     mv->CallFunction = OnCallFunction;
     mv->mainWindow = mainWindow;
     mv->imageFilterManager = &imageFilterManager;
+    mv->imageEditor = OnImageEditor;
+    mv->imageListEditor = OnImageListEditor;
     frame->header.mvPtr = mv.get();
     RuntimeCallback* callbacks = frame->header.RuntimeCallbacks;
     callbacks[HostCallback::GetStringSpace] = OnStringSpace;
@@ -152,6 +199,7 @@ void Host::ResetCounts()
     functionCounts.clear();
     callbackLog.clear();
     stringRequests.clear();
+    functionLog.clear();
 }
 
 Host* Host::Of(RUNDATA* rd)
@@ -183,18 +231,87 @@ std::uint32_t Host::Next(std::deque<Arg>& queue, int index, RUNDATA* rd, std::in
     return ValueOf(arg);
 }
 
-std::uint32_t HOST_STDCALL Host::OnCallFunction(EDITDATA*, std::int32_t id, std::int32_t, std::int32_t,
-                                                std::int32_t)
+std::uint32_t HOST_STDCALL Host::OnCallFunction(EDITDATA* edPtr, std::int32_t id, std::int32_t p1,
+                                                std::int32_t p2, std::int32_t p3)
 {
     if (living.empty())
         return 0;
     Host* host = living.back();
     ++host->functionCounts[id];
+    host->functionLog.push_back({edPtr, id, p1, p2, p3});
     switch (id) {
+    case HostFunction::ReallocEditData:
+        return Word(host->Reallocate(reinterpret_cast<EDITDATA*>(static_cast<std::uintptr_t>(p1)),
+                                     static_cast<std::uint32_t>(p2)));
+    case HostFunction::GetPropertyValue:
+        if (p1 != ObjectNamePropertyID || host->objectName.empty())
+            return 0;
+        return Word(new HostTextValue(host->objectName, &host->releasedValues));
     case HostFunction::IsHardwareAccelerated: return host->hardwareAccelerated;
     case HostFunction::IsUnicode: return host->unicodeHost;
     default: return 0;
     }
+}
+
+EDITDATA* Host::Reallocate(EDITDATA* old, std::uint32_t size)
+{
+    reallocRequests.push_back(size);
+    if (reallocRefused || old == nullptr)
+        return nullptr;
+    editRecords.emplace_back(new std::uint8_t[std::max<std::uint32_t>(size, sizeof(EditDataHeader))]());
+    auto* record = reinterpret_cast<EDITDATA*>(editRecords.back().get());
+    std::memcpy(record, old, std::min(old->eHeader.totalSize, size));
+    record->eHeader.totalSize = size;
+    lastReallocated = record;
+    return record;
+}
+
+namespace {
+
+// What an image editor received, before it answers.
+Host::ImageEditorCall Received(bool several, EDITDATA* edPtr, std::uint32_t word14, const void* record,
+                               std::size_t size, const wchar_t* windowTitle)
+{
+    const auto* bytes = static_cast<const std::uint8_t*>(record);
+    Host::ImageEditorCall call{};
+    call.several = several;
+    call.edPtr = edPtr;
+    call.word14 = word14;
+    call.record.assign(bytes, bytes + size);
+    call.hasWindowTitle = windowTitle != nullptr;
+    call.windowTitle = windowTitle != nullptr ? windowTitle : L"";
+    return call;
+}
+
+} // namespace
+
+std::int32_t HOST_STDCALL Host::OnImageEditor(EDITDATA* edPtr, HostImageEditRecord* record,
+                                              std::uint32_t word14)
+{
+    Host* host = living.back();
+    host->imageEditorCalls.push_back(Received(false, edPtr, word14, record, sizeof *record, record->windowTitle));
+    if (host->imageEditorAnswer == 1 && !host->editedImageIDs.empty())
+        record->imageID = host->editedImageIDs[0];
+    return host->imageEditorAnswer;
+}
+
+std::int32_t HOST_STDCALL Host::OnImageListEditor(EDITDATA* edPtr, HostImageListEditRecord* record,
+                                                  std::uint32_t word14)
+{
+    Host* host = living.back();
+    ImageEditorCall call = Received(true, edPtr, word14, record, sizeof *record, record->windowTitle);
+    call.imageIDs.assign(record->imageIDs, record->imageIDs + record->maxCount);
+    call.hasImageTitles = record->imageTitles != nullptr;
+    for (const wchar_t* const* title = record->imageTitles; title != nullptr && *title != nullptr; ++title)
+        call.imageTitles.push_back(*title);
+    host->imageEditorCalls.push_back(std::move(call));
+    if (host->imageEditorAnswer == 1) {
+        const std::size_t count = host->editedImageIDs.size();
+        std::copy_n(host->editedImageIDs.begin(), std::min<std::size_t>(count, record->maxCount),
+                    record->imageIDs);
+        record->count = static_cast<std::uint32_t>(count);
+    }
+    return host->imageEditorAnswer;
 }
 
 std::uint32_t HOST_STDCALL Host::OnStringSpace(RUNDATA* rd, std::int32_t w, std::int32_t bytes)

@@ -52,6 +52,19 @@ public:
     std::uint32_t hardwareAccelerated = 1;
     std::uint32_t unicodeHost = 1;
 
+    // CallFunction 5 resizes an object's EDITDATA: a new record of the asked size, kept by the host,
+    // holding the old bytes up to the smaller size and the new total size; null when reallocRefused or
+    // when no record is named.
+    bool reallocRefused = false;
+    // The sizes asked for, in order, and the latest record handed out (null before the first).
+    const std::vector<std::uint32_t>& ReallocRequests() const { return reallocRequests; }
+    EDITDATA* LastReallocated() const { return lastReallocated; }
+    // CallFunction 6 for property 21, the object's name: a new host value object of class "STRW"
+    // holding objectName, or null while objectName is empty. The host's value objects that the
+    // library released through their slot 1.
+    std::wstring objectName;
+    int ReleasedValues() const { return releasedValues; }
+
     // The value-editing dialogs, callbacks 20 (integer) and 21 (text), answer editAnswer. On 1 (the
     // user confirmed) the dialog writes editInteger, or a host copy of editText, into the record.
     std::uint32_t editAnswer = 0;
@@ -100,6 +113,35 @@ public:
     // Bytes requested through callback 3, in order.
     const std::vector<std::int32_t>& StringSpaceRequests() const { return stringRequests; }
 
+    // Every CallFunction call, in order, with the words the library passed.
+    struct FunctionCall {
+        EDITDATA* edPtr;
+        std::int32_t id;
+        std::int32_t p1;
+        std::int32_t p2;
+        std::int32_t p3;
+    };
+    const std::vector<FunctionCall>& FunctionLog() const { return functionLog; }
+
+    // The image editors of mV (+0x164 one image, +0x168 several) answer imageEditorAnswer. On 1 they
+    // hand back editedImageIDs: the first as the one image's id; or their number as the new count, with
+    // as many of them as the library's array has room for.
+    std::int32_t imageEditorAnswer = 0;
+    std::vector<std::uint16_t> editedImageIDs;
+    // What each editor call received: the record's bytes, and what its pointers led to at the time.
+    struct ImageEditorCall {
+        bool several;
+        EDITDATA* edPtr;
+        std::uint32_t word14;
+        std::vector<std::uint8_t> record;
+        bool hasWindowTitle;
+        std::wstring windowTitle;
+        std::vector<std::uint16_t> imageIDs; // several: the maximum count of ids from the ids pointer
+        bool hasImageTitles;
+        std::vector<std::wstring> imageTitles; // up to the closing null
+    };
+    const std::vector<ImageEditorCall>& ImageEditorCalls() const { return imageEditorCalls; }
+
 private:
     struct Frame;
     static std::uint32_t HOST_STDCALL OnCallFunction(EDITDATA*, std::int32_t id, std::int32_t, std::int32_t,
@@ -110,11 +152,14 @@ private:
     static std::uint32_t HOST_STDCALL OnActionParam(RUNDATA*, std::int32_t, std::int32_t);
     static std::uint32_t HOST_STDCALL OnEditInteger(RUNDATA*, std::int32_t, std::int32_t);
     static std::uint32_t HOST_STDCALL OnEditText(RUNDATA*, std::int32_t, std::int32_t);
+    static std::int32_t HOST_STDCALL OnImageEditor(EDITDATA*, HostImageEditRecord*, std::uint32_t);
+    static std::int32_t HOST_STDCALL OnImageListEditor(EDITDATA*, HostImageListEditRecord*, std::uint32_t);
     static Host* Of(RUNDATA* rd);
     void Record(int index, RUNDATA* rd, std::int32_t w, std::int32_t l);
     std::uint32_t Next(std::deque<Arg>& queue, int index, RUNDATA* rd, std::int32_t w, std::int32_t l);
     // Keeps what the library handed to an edit dialog and answers editAnswer.
     std::uint32_t Edit(HostEditRecord* record);
+    EDITDATA* Reallocate(EDITDATA* old, std::uint32_t size);
 
     std::unique_ptr<::mV> mv;
     HMODULE surfaceLibrary;               // null when the fake was not built
@@ -130,6 +175,12 @@ private:
     std::map<int, int> functionCounts;
     std::vector<CallbackCall> callbackLog;
     std::vector<std::int32_t> stringRequests;
+    std::vector<std::unique_ptr<std::uint8_t[]>> editRecords; // records resized by CallFunction 5
+    std::vector<std::uint32_t> reallocRequests;
+    EDITDATA* lastReallocated = nullptr;
+    int releasedValues = 0;
+    std::vector<FunctionCall> functionLog;
+    std::vector<ImageEditorCall> imageEditorCalls;
     bool fixedParams = false;
     std::uint32_t fixedFirst = 0;
     std::uint32_t fixedNext = 0;

@@ -52,7 +52,7 @@ bool AllZero(const void* data, std::size_t size)
 
 } // namespace
 
-TEST(TestHostRecords, MvHoldsOnlyCallFunctionMainWindowAndImageFilterManager)
+TEST(TestHostRecords, MvHoldsOnlyCallFunctionMainWindowImageFilterManagerAndImageEditors)
 {
     int window = 0;
     Host host(&window);
@@ -60,11 +60,15 @@ TEST(TestHostRecords, MvHoldsOnlyCallFunctionMainWindowAndImageFilterManager)
     EXPECT_EQ(mv->mainWindow, &window);
     EXPECT_NE(mv->CallFunction, nullptr);
     EXPECT_NE(mv->imageFilterManager, nullptr);
+    EXPECT_NE(mv->imageEditor, nullptr);
+    EXPECT_NE(mv->imageListEditor, nullptr);
     ::mV rest;
     std::memcpy(&rest, mv, sizeof rest);
     rest.mainWindow = nullptr;
     rest.CallFunction = nullptr;
     rest.imageFilterManager = nullptr;
+    rest.imageEditor = nullptr;
+    rest.imageListEditor = nullptr;
     EXPECT_TRUE(AllZero(&rest, sizeof rest));
 
     Host application;

@@ -13,6 +13,8 @@ struct RUNDATA;
 struct EDITDATA;
 struct RunHeader;
 struct mV;
+struct HostImageEditRecord;
+struct HostImageListEditRecord;
 class Extension;
 
 // CallFunction(edPtr, id, p1, p2, p3): the host's function-call entry in mV.
@@ -22,6 +24,11 @@ using HostCallFunction = std::uint32_t(HOST_STDCALL*)(EDITDATA* edPtr, std::int3
 // image; enumerating may rewrite the id in place.
 using HostEnumRoutine = std::int32_t(HOST_STDCALL*)(std::uint16_t* id, std::int32_t kind, std::int32_t w1,
                                                     std::int32_t w2);
+// The image editors in mV: (edPtr, record, mV's word14), 1 when the author confirmed the edit.
+using HostImageEditor = std::int32_t(HOST_STDCALL*)(EDITDATA* edPtr, HostImageEditRecord* record,
+                                                    std::uint32_t word14);
+using HostImageListEditor = std::int32_t(HOST_STDCALL*)(EDITDATA* edPtr, HostImageListEditRecord* record,
+                                                        std::uint32_t word14);
 // Run-time callback i is the routine at RunHeader + 0x35C + 4 * i.
 using RuntimeCallback = std::uint32_t(HOST_STDCALL*)(RUNDATA* rdPtr, std::int32_t w, std::int32_t l);
 
@@ -62,8 +69,8 @@ struct mV {
     std::uint8_t pad38[0x154 - 0x38];
     HostCallFunction CallFunction;
     std::uint8_t pad158[0x164 - 0x158];
-    void* imageEditor;     // single image editor
-    void* imageListEditor; // several images
+    HostImageEditor imageEditor;
+    HostImageListEditor imageListEditor;
 };
 static_assert(offsetof(mV, word04) == 0x04);
 static_assert(offsetof(mV, editorWindowId) == 0x0C);
@@ -74,6 +81,61 @@ static_assert(offsetof(mV, word34) == 0x34);
 static_assert(offsetof(mV, CallFunction) == 0x154);
 static_assert(offsetof(mV, imageEditor) == 0x164);
 static_assert(offsetof(mV, imageListEditor) == 0x168);
+
+// The single-image editor's record; imageID goes in as the first stored id and comes back edited.
+struct HostImageEditRecord {
+    std::uint32_t size;         // 24
+    const wchar_t* windowTitle; // null for none
+    std::uint16_t imageID;
+    std::uint16_t zero;
+    std::uint32_t options; // ImageEditorOption bits
+    std::uint32_t width;
+    std::uint32_t height;
+};
+static_assert(offsetof(HostImageEditRecord, size) == 0);
+static_assert(offsetof(HostImageEditRecord, windowTitle) == 4);
+static_assert(offsetof(HostImageEditRecord, imageID) == 8);
+static_assert(offsetof(HostImageEditRecord, zero) == 10);
+static_assert(offsetof(HostImageEditRecord, options) == 12);
+static_assert(offsetof(HostImageEditRecord, width) == 16);
+static_assert(offsetof(HostImageEditRecord, height) == 20);
+static_assert(sizeof(HostImageEditRecord) == 24);
+
+// The several-images editor's record; count and the ids come back edited.
+struct HostImageListEditRecord {
+    std::uint32_t size;         // 40
+    const wchar_t* windowTitle; // null for none
+    std::uint32_t count;
+    std::uint32_t maxCount;
+    std::uint32_t zero;
+    std::uint16_t* imageIDs;           // room for maxCount ids
+    const wchar_t* const* imageTitles; // closed by a null pointer; null for none
+    std::uint32_t options;             // ImageEditorOption bits
+    std::uint32_t width;
+    std::uint32_t height;
+};
+static_assert(offsetof(HostImageListEditRecord, size) == 0);
+static_assert(offsetof(HostImageListEditRecord, windowTitle) == 4);
+static_assert(offsetof(HostImageListEditRecord, count) == 8);
+static_assert(offsetof(HostImageListEditRecord, maxCount) == 12);
+static_assert(offsetof(HostImageListEditRecord, zero) == 16);
+static_assert(offsetof(HostImageListEditRecord, imageIDs) == 20);
+static_assert(offsetof(HostImageListEditRecord, imageTitles) == 24);
+static_assert(offsetof(HostImageListEditRecord, options) == 28);
+static_assert(offsetof(HostImageListEditRecord, width) == 32);
+static_assert(offsetof(HostImageListEditRecord, height) == 36);
+static_assert(sizeof(HostImageListEditRecord) == 40);
+
+// Options of both image editors.
+namespace ImageEditorOption {
+constexpr std::uint32_t FixedImageSize = 0x1;
+constexpr std::uint32_t HotSpotAndActionPoint = 0x2 | 0x4;
+constexpr std::uint32_t SixteenColors = 0x8;
+constexpr std::uint32_t FixedNumOfImages = 0x10;
+constexpr std::uint32_t NoTransparentColor = 0x20;
+constexpr std::uint32_t NoAlphaChannel = 0x40;
+constexpr std::uint32_t AllowEmpty = 0x80;
+} // namespace ImageEditorOption
 
 // One parameter of an event, in a chain: the next one starts `size` bytes on.
 struct EventParam {

@@ -33,6 +33,11 @@ HMODULE WINAPI RealFindSurfaceLibrary()
         return module;
     return LoadLibraryW(L"mmfs2.dll");
 }
+HINSTANCE WINAPI RealShellExecuteW(HWND owner, LPCWSTR operation, LPCWSTR file, LPCWSTR parameters,
+                                   LPCWSTR directory, INT show)
+{
+    return ::ShellExecuteW(owner, operation, file, parameters, directory, show);
+}
 
 } // namespace
 
@@ -40,7 +45,7 @@ SeamTable Seam = {
     RealMessageBoxW,      RealOutputDebugStringW, RealGetTickCount64,
     RealGetLocalTime,     RealCoInitialize,       RealCoUninitialize,
     RealCoCreateInstance, RealOutputDebugStringA, RealGetHostByName,
-    RealConnect,          RealFindSurfaceLibrary,
+    RealConnect,          RealFindSurfaceLibrary, RealShellExecuteW,
 };
 
 } // namespace Host

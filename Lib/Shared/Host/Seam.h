@@ -1,6 +1,6 @@
 // The one door through which tests replace what they cannot observe or control: message boxes,
-// debugger output, clocks, COM creation for the audio devices, the host's surface library, and the
-// update check's name lookup and connection.
+// debugger output, clocks, COM creation for the audio devices, the host's surface library, the
+// update check's name lookup and connection, and the shell's opening of the update page.
 // Every entry defaults to the real call.
 #pragma once
 
@@ -8,6 +8,7 @@
 
 #include <windows.h>
 #include <objbase.h>
+#include <shellapi.h>
 
 namespace Host {
 
@@ -27,6 +28,9 @@ struct SeamTable {
     // The host's surface library, MMFS2.dll, or null when it cannot be found. The module is kept for the
     // rest of the process: surfaces made with it are released as late as this library's unload.
     HMODULE(WINAPI* FindSurfaceLibrary)();
+    // Opens the update page in the user's browser: tests see the address, and nothing is opened.
+    HINSTANCE(WINAPI* ShellExecuteW)(HWND owner, LPCWSTR operation, LPCWSTR file, LPCWSTR parameters,
+                                     LPCWSTR directory, INT show);
 };
 
 extern SeamTable Seam;

@@ -45,7 +45,9 @@ bool BindSurfaceLibrary()
         BindOrdinal(module, bound.CreateAlpha, 375) && BindOrdinal(module, bound.Blit, 342) &&
         BindOrdinal(module, bound.GetSurfaceLastError, 523) &&
         BindOrdinal(module, bound.GetEditorSurface, 34) && BindOrdinal(module, bound.BlitAt, 344) &&
-        BindOrdinal(module, bound.Reset, 401) && BindOrdinal(module, bound.Clone, 355);
+        BindOrdinal(module, bound.Reset, 401) && BindOrdinal(module, bound.Fill, 436) &&
+        BindOrdinal(module, bound.DrawText, 470) && BindOrdinal(module, bound.LockAlpha, 612) &&
+        BindOrdinal(module, bound.UnlockAlpha, 613) && BindOrdinal(module, bound.Clone, 355);
     if (!complete)
         return false;
     Surfaces = bound;
@@ -91,6 +93,25 @@ void HostSurface::Reset() { Host::Surfaces.Reset(this); }
 void HostSurface::Clone(const HostSurface& source, std::int32_t width, std::int32_t height)
 {
     Host::Surfaces.Clone(this, &source, width, height);
+}
+
+std::uint8_t* HostSurface::LockAlpha() { return Host::Surfaces.LockAlpha(this); }
+
+void HostSurface::UnlockAlpha() { Host::Surfaces.UnlockAlpha(this); }
+
+void HostSurface::Fill(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+                       std::uint32_t colour)
+{
+    Host::Surfaces.Fill(this, x, y, width, height, colour);
+}
+
+void HostSurface::DrawText(const char* text, std::uint32_t length, RECT& rectangle, std::uint32_t format,
+                           std::uint32_t colour, HFONT font, std::int32_t option1, std::int32_t option2,
+                           std::int32_t option3, std::int32_t option4, std::int32_t option5,
+                           std::int32_t option6, std::int32_t option7)
+{
+    Host::Surfaces.DrawText(this, text, length, &rectangle, format, colour, font, option1, option2, option3,
+                            option4, option5, option6, option7);
 }
 
 void HostInputFile::OpenMemory(const void* bytes, std::uint32_t size)

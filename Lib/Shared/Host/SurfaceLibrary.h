@@ -5,7 +5,12 @@
 
 #include "Platform.h"
 
+#include <windows.h>
+
 #include <cstdint>
+
+// The library never calls the Windows DrawText; the host's surface operation of that name is meant.
+#undef DrawText
 
 class HostSurface;
 class HostInputFile;
@@ -38,6 +43,15 @@ struct SurfaceFunctions {
     void(HOST_THISCALL* Reset)(HostSurface* self);
     void(HOST_THISCALL* Clone)(HostSurface* self, const HostSurface* source, std::int32_t width,
                                std::int32_t height);
+    std::uint8_t*(HOST_THISCALL* LockAlpha)(HostSurface* self);
+    void(HOST_THISCALL* UnlockAlpha)(HostSurface* self);
+    std::int32_t(HOST_THISCALL* Fill)(HostSurface* self, std::int32_t x, std::int32_t y, std::int32_t width,
+                                      std::int32_t height, std::uint32_t colour);
+    std::int32_t(HOST_THISCALL* DrawText)(HostSurface* self, const char* text, std::uint32_t length,
+                                          RECT* rectangle, std::uint32_t format, std::uint32_t colour,
+                                          HFONT font, std::int32_t option1, std::int32_t option2,
+                                          std::int32_t option3, std::int32_t option4, std::int32_t option5,
+                                          std::int32_t option6, std::int32_t option7);
 };
 
 // The functions of the last successful binding.
@@ -73,6 +87,16 @@ public:
     void Reset();
     // This surface becomes a copy of the source; -1, -1 keeps the source's size.
     void Clone(const HostSurface& source, std::int32_t width, std::int32_t height);
+    // The alpha channel, one byte per pixel, writable until UnlockAlpha; null when there is none.
+    std::uint8_t* LockAlpha();
+    void UnlockAlpha();
+    void Fill(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height, std::uint32_t colour);
+    // Narrow text of length characters, laid out in the rectangle with the Windows text format flags;
+    // the seven options are the host's drawing options.
+    void DrawText(const char* text, std::uint32_t length, RECT& rectangle, std::uint32_t format,
+                  std::uint32_t colour, HFONT font, std::int32_t option1, std::int32_t option2,
+                  std::int32_t option3, std::int32_t option4, std::int32_t option5, std::int32_t option6,
+                  std::int32_t option7);
 
 private:
     std::uint8_t storage[16];

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+class Prop;
+
 namespace Polvane {
 
 // Property type ids: the index of the type's name in PropTypes. A stored entry keeps the id, which is
@@ -113,6 +115,14 @@ struct Properties {
         std::uint32_t ReadPropValueSize() const;
     };
 
+    // The readers that build a new block from an old record or the definition (PropertyReaders.h).
+    struct ConverterState;
+    struct ConverterReturn;
+    struct PropertyReader;
+    struct PreSmartPropertyReader;
+    struct SmartPropertyReader;
+    struct JSONPropertyReader;
+
     // Whether a value stored under oldTypeID may be taken over by a property now of newTypeID.
     static bool IsPropTypeCompatible(std::uint16_t oldTypeID, std::uint16_t newTypeID);
 
@@ -120,6 +130,14 @@ struct Properties {
     // The entry of property i, found by position; null past the end and for types without a value.
     Data* Internal_DataAt(std::uint32_t i);
     bool IsPropChecked(std::uint32_t i) const;
+
+    // A new value object for the property of that host id, or null. No read goes past the first
+    // blockBytes bytes of the block (the rest of the record from the block on).
+    Prop* GetProperty(std::uint32_t id, std::uint32_t blockBytes);
+    // Stores a new value for property i of the record *edPtr; when the record has to be resized, *edPtr
+    // becomes the host's resized record. A combo box takes a 4-byte item index and stores that item.
+    static void Internal_PropChange(::mV* mV, EDITDATA** edPtr, std::uint32_t i, const void* value,
+                                    std::uint32_t size);
 };
 
 static_assert(offsetof(Properties, magic) == 0);

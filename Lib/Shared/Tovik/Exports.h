@@ -8,6 +8,7 @@
 #include <cstdint>
 
 class HostSurface;
+class Prop;
 
 HOST_EXPORT BOOL HOST_STDCALL DllMain(HINSTANCE module, DWORD reason, LPVOID reserved);
 HOST_EXPORT std::int32_t HOST_STDCALL Initialize(::mV* mV, std::int32_t quiet);
@@ -57,8 +58,24 @@ HOST_EXPORT void HOST_STDCALL GetObjInfos(::mV* mV, std::int32_t, wchar_t* name,
 HOST_EXPORT const wchar_t* HOST_STDCALL GetHelpFileName();
 HOST_EXPORT std::int32_t HOST_STDCALL EnumElts(::mV* mV, EDITDATA* edPtr, HostEnumRoutine enumerate,
                                                HostEnumRoutine undo, std::int32_t w1, std::int32_t w2);
+// A new object's EDITDATA filled with the definition's defaults: 0, or -1 when it could not be.
+HOST_EXPORT std::int32_t HOST_STDCALL CreateObject(::mV* mV, std::int32_t, EDITDATA* edPtr);
+// Stored EDITDATA of another version or property list, rebuilt in global memory the host then owns;
+// null keeps the stored record.
+HOST_EXPORT HGLOBAL HOST_STDCALL UpdateEditStructure(::mV* mV, EDITDATA* oldEdPtr);
 
 // The icon: drawn at the object's place in the frame editor, and copied into a surface of the host's.
 HOST_EXPORT void HOST_STDCALL EditorDisplay(::mV* mV, std::int32_t, std::int32_t, EDITDATA* edPtr, RECT* rc);
 HOST_EXPORT std::int32_t HOST_STDCALL MakeIconEx(::mV* mV, HostSurface* icon, std::int32_t, std::int32_t,
                                                  std::int32_t);
+
+// The property sheet. id is a host property id, 0x80000 + the property's index; a value object handed
+// out by GetPropValue belongs to the host, one handed to SetPropValue stays the host's.
+HOST_EXPORT BOOL HOST_STDCALL GetProperties(::mV* mV, EDITDATA* edPtr, BOOL masterItem);
+HOST_EXPORT void HOST_STDCALL ReleaseProperties(::mV* mV, EDITDATA* edPtr, BOOL masterItem);
+HOST_EXPORT Prop* HOST_STDCALL GetPropValue(::mV* mV, EDITDATA* edPtr, std::uint32_t id);
+HOST_EXPORT void HOST_STDCALL SetPropValue(::mV* mV, EDITDATA* edPtr, std::uint32_t id, Prop* value);
+HOST_EXPORT BOOL HOST_STDCALL GetPropCheck(::mV* mV, EDITDATA* edPtr, std::uint32_t id);
+HOST_EXPORT void HOST_STDCALL SetPropCheck(::mV* mV, EDITDATA* edPtr, std::uint32_t id, BOOL check);
+HOST_EXPORT BOOL HOST_STDCALL IsPropEnabled(::mV* mV, EDITDATA* edPtr, std::uint32_t id);
+HOST_EXPORT BOOL HOST_STDCALL EditProp(::mV* mV, EDITDATA* edPtr, std::uint32_t id);

@@ -3,6 +3,7 @@
 #include "../Host/SurfaceLibrary.h"
 #include "../Polvane/Globals.h"
 #include "../Polvane/MsgBox.h"
+#include "../Polvane/UpdateNotice.h"
 #include "Exports.h"
 #include "SDK.h"
 #include "Startup.h"
@@ -96,8 +97,8 @@ HOST_EXPORT void HOST_STDCALL EditorDisplay(::mV* mV, std::int32_t, std::int32_t
     HostSurface* editor = Host::Surfaces.GetEditorSurface(mV->editorWindowId, 0);
     if (editor == nullptr)
         return;
-    // The update notice (Polvane::ShowUpdateNotice) is to be called here, before the icon is drawn: it may
-    // paint its badge on the icon.
+    // Before the icon is drawn: the notice may paint its badge on the icon.
+    Polvane::ShowUpdateNotice();
     ::SDK->Icon->Blit(*editor, rc->left, rc->top, 1, 0, 0, 0);
 }
 

@@ -1,0 +1,129 @@
+// A new value for one stored property. A value of the same size is written in place; any other size
+// means a new record: the library builds it whole, asks the host for a record of the new size, and only
+// then copies it over, so a host that refuses leaves the object's data as it was.
+#include "Lib/Shared/Host/HostFunctions.h"
+#include "MsgBox.h"
+#include "Properties.h"
+#include "PropertyExports.h"
+#include "TextConversion.h"
+#include "json/json.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cstddef>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string>
+
+namespace Polvane {
+namespace {
+
+constexpr std::uint32_t MaxEditDataSize = 65535;
+
+bool IsComboBoxTypeID(std::uint16_t id)
+{
+    return id == PropTypeID::ComboBox || id == PropTypeID::ComboBoxButton || id == PropTypeID::ComboBoxIcons;
+}
+
+} // namespace
+
+void Properties::Internal_PropChange(::mV* mV, EDITDATA** edPtr, std::uint32_t i, const void* value,
+                                     std::uint32_t size)
+{
+    constexpr const wchar_t* ErrorTitle = L"Polvane property error";
+    const json_value* property = PropertyDefinition(i);
+    const json_value& definition = property != nullptr ? *property : json_value_none;
+    const std::wstring title = UTF8ToTString(TextOf(definition["Title"]));
+    const char* type = definition["Type"];
+
+    auto* record = reinterpret_cast<std::uint8_t*>(*edPtr);
+    Properties* block = StoredBlock(*edPtr);
+    Data* data = DataWithin(*block, StoredBlockBytes(*edPtr), i);
+    if (data == nullptr) {
+        MsgBox::Error(ErrorTitle, L"Couldn't find property %s (JSON type %hs), failed to edit it.",
+                      title.c_str(), type);
+        return;
+    }
+    const std::uint32_t oldSize = data->ReadPropValueSize();
+
+    // A combo box stores the text of the chosen item, not its index.
+    std::string item;
+    if (IsComboBoxTypeID(data->propTypeID)) {
+        assert(size >= sizeof(std::uint32_t) && "a combo box value is a 4-byte item index");
+        std::uint32_t index;
+        std::memcpy(&index, value, sizeof index);
+        const json_value& items = definition["Items"];
+        if (items.type == json_array && index < items.u.array.length)
+            item = TextOf(items[static_cast<int>(index)]);
+        value = item.data();
+        size = static_cast<std::uint32_t>(item.size());
+    }
+
+    if (size == oldSize) {
+        std::memcpy(data->ReadPropValue(), value, size);
+        return;
+    }
+    // Numbers, sizes and image lists always have bytes: storing none would lose the value for good.
+    if (size == 0 && !IsStringPropType(type, true)) {
+        MsgBox::Error(ErrorTitle, L"Property size of property %s (JSON type %hs) is 0!", title.c_str(), type);
+        return;
+    }
+    if ((*edPtr)->eHeader.totalSize != block->sizeBytes) {
+        if (MsgBox::WarningYesNo(
+                L"Polvane property warning",
+                L"Change to property \"%s\" (JSON type \"%hs\") caused reserved size to be different "
+                L"to actual size. Press Yes to set it to Fusion's size (may corrupt properties).\n"
+                L"Press No to cancel property change.",
+                title.c_str(), type) != IDYES)
+            return;
+        block->sizeBytes = (*edPtr)->eHeader.totalSize;
+    }
+
+    // The entry lies inside the record, whose size the block's size word now repeats.
+    const std::uint32_t total = block->sizeBytes;
+    const std::size_t prefix = data->ReadPropValue() - record;
+    const std::size_t tail = total - prefix - oldSize;
+    const std::size_t newTotal = std::size_t(total) - oldSize + size;
+    // The host cannot keep a larger record; going on would lose the object's data.
+    if (newTotal > MaxEditDataSize) {
+        MsgBox::Error(ErrorTitle, L"Need %zu bytes, but EDITDATA can only store %u bytes!", newTotal,
+                      MaxEditDataSize);
+        return;
+    }
+    std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[newTotal]());
+    if (buffer == nullptr) {
+        MsgBox::Error(ErrorTitle, L"Out of memory attempting to rewrite properties!");
+        return;
+    }
+    std::memcpy(buffer.get(), record, prefix);
+    std::memcpy(buffer.get() + prefix, value, size);
+    std::memcpy(buffer.get() + prefix + size, record + prefix + oldSize, tail);
+    const std::uint32_t newTotalWord = static_cast<std::uint32_t>(newTotal);
+    std::memcpy(buffer.get() + sizeof(EditDataHeader) + offsetof(Properties, sizeBytes), &newTotalWord,
+                sizeof newTotalWord);
+    const std::uint32_t entrySize = sizeof(Data) + data->propNameSize + size;
+    std::memcpy(buffer.get() + (reinterpret_cast<std::uint8_t*>(data) - record) + offsetof(Data, sizeBytes),
+                &entrySize, sizeof entrySize);
+
+    EDITDATA* resized = mvReAllocEditData(mV, *edPtr, newTotalWord);
+    if (resized == nullptr) {
+        MsgBox::Error(L"Property Error",
+                      L"NULL returned from EDITDATA reallocation. Property changed cancelled.");
+        return;
+    }
+    // The header is the host's: its resize set the total size. Both blocks are found through their offset
+    // words; when those lead to different places, the copy stops where either record ends.
+    auto* built = reinterpret_cast<EDITDATA*>(buffer.get());
+    Properties* from = GetPropertiesFromEditData(built);
+    Properties* to = GetPropertiesFromEditData(resized);
+    const std::size_t fromOffset = reinterpret_cast<std::uint8_t*>(from) - buffer.get();
+    const std::size_t toOffset =
+        reinterpret_cast<std::uint8_t*>(to) - reinterpret_cast<std::uint8_t*>(resized);
+    const std::size_t start = std::max(fromOffset, toOffset);
+    if (start < newTotal)
+        std::memcpy(to, from, newTotal - start);
+    *edPtr = resized;
+}
+
+} // namespace Polvane
