@@ -1,5 +1,6 @@
 #include "LinkAction.h"
 
+#include "../Lib/Shared/Polvane/TextConversion.h"
 #include "../Lib/Shared/Tovik/SDK.h"
 #include "../json/json.h"
 
@@ -159,7 +160,8 @@ void ParamTypeCheck(const json_value& item, std::int32_t i, const MemberType& ac
         if (IsOneOf(code, IntegerComparisonCodes)) {
             ComparisonParamCheck(item, code, report, comparison);
         }
-        const bool isUnsigned = EqualsIgnoringCase(type, "Unsigned Integer") || IsOneOf(code, UnsignedCodes);
+        const bool isUnsigned =
+            Polvane::EqualsIgnoringCase(type, "Unsigned Integer") || IsOneOf(code, UnsignedCodes);
         expected = isUnsigned ? CppType::UnsignedInt : CppType::Int;
     } else if (code == ObjectCode) {
         // Conditions receive an object as its index in the object list, actions as the object itself.

@@ -1,5 +1,6 @@
 #include "LinkCheck.h"
 
+#include "../Lib/Shared/Polvane/JSONValues.h"
 #include "../Lib/Shared/Polvane/MsgBox.h"
 #include "../Lib/Shared/Polvane/TextConversion.h"
 #include "../json/json.h"
@@ -81,25 +82,13 @@ std::int32_t ParameterCount(const json_value& item, bool useAutoProps)
     if (useAutoProps && autoProps.type == json_integer) {
         return static_cast<std::int32_t>(static_cast<std::uint32_t>(autoProps.u.integer));
     }
-    const json_value& params = item["Parameters"];
-    return params.type == json_array ? static_cast<std::int32_t>(params.u.array.length) : 0;
+    return static_cast<std::int32_t>(Polvane::ArrayLength(item["Parameters"]));
 }
 
 void PutHeaderInFront(std::string& report, const std::string& header)
 {
     report = header + report;
     report.resize(report.size() - 2);
-}
-
-bool EqualsIgnoringCase(const char* a, const char* b)
-{
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    for (; *a != '\0' && *b != '\0'; ++a, ++b) {
-        if (lower(*a) != lower(*b)) {
-            return false;
-        }
-    }
-    return *a == *b;
 }
 
 void StoreLink(std::vector<Tovik::MemberCall>& table, std::uint32_t ID, Tovik::MemberCall entry)

@@ -106,9 +106,6 @@ std::int32_t ParameterCount(const json_value& item, bool useAutoProps);
 // line end of its last message).
 void PutHeaderInFront(std::string& report, const std::string& header);
 
-// ASCII letters compare without regard to case.
-bool EqualsIgnoringCase(const char* a, const char* b);
-
 // Stores entry at index ID; an id beyond the table (the definition has fewer items) stores nothing.
 void StoreLink(std::vector<Tovik::MemberCall>& table, std::uint32_t ID, Tovik::MemberCall entry);
 

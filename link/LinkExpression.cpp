@@ -1,5 +1,6 @@
 #include "LinkExpression.h"
 
+#include "../Lib/Shared/Polvane/TextConversion.h"
 #include "../Lib/Shared/Tovik/SDK.h"
 #include "../json/json.h"
 
@@ -22,7 +23,7 @@ CppType RequiredResult(const char* returns)
     case TextResultCode:
         return CppType::Text;
     default:
-        return EqualsIgnoringCase(returns, "Unsigned Integer") ? CppType::UnsignedInt : CppType::Int;
+        return Polvane::EqualsIgnoringCase(returns, "Unsigned Integer") ? CppType::UnsignedInt : CppType::Int;
     }
 }
 
@@ -91,7 +92,8 @@ void ExpParamTypeCheck(const json_value& item, std::int32_t i, const MemberType&
     } else if (code == TextParamCode) {
         expected = CppType::Text;
     } else if (code == NumberParamCode) {
-        expected = EqualsIgnoringCase(type, "Unsigned Integer") ? CppType::UnsignedInt : CppType::Int;
+        expected =
+            Polvane::EqualsIgnoringCase(type, "Unsigned Integer") ? CppType::UnsignedInt : CppType::Int;
     } else {
         // An unknown type name has already had the reader's own box.
         return;

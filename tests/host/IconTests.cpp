@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <utility>
@@ -53,14 +52,6 @@ protected:
         return seen;
     }
 
-    std::string Import()
-    {
-        char line[64];
-        std::snprintf(line, sizeof line, "ImportImage(%08X,#2,0,0)",
-                      static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(MV()->imageFilterManager)));
-        return line;
-    }
-
     TestHost::FakeSurfaces fake;
     TestHost::TempTree tree;
     std::unique_ptr<TestHost::Session> session;
@@ -72,23 +63,7 @@ TEST_F(EditorIcon, IsBuiltFromTheEmbeddedImage)
 {
     Start();
     EXPECT_TRUE(SeenBoxes().empty());
-    const Lines expected = {
-        "GetSurfacePrototype(32,1,3)",
-        "#1.Construct",
-        "CreateMemoryInputFile",
-        "file.OpenMemory(161)",
-        "#2.Construct",
-        Import(),
-        "file.Release",
-        "#2.HasAlpha",
-        "#2.GetWidth",
-        "#2.GetHeight",
-        "#1.Create(32,32,prototype)",
-        "#1.CreateAlpha",
-        "#2.Blit(#1)",
-        "#2.Destroy",
-    };
-    EXPECT_EQ(fake.Log(), expected);
+    EXPECT_EQ(fake.Log(), TestHost::EmbeddedIconBuild(MV()->imageFilterManager));
 }
 
 TEST_F(EditorIcon, EditorDisplayDrawsTheIconAtTheRectanglesLeftAndTop)
@@ -134,11 +109,7 @@ TEST_F(EditorIcon, MakeIconExCopiesTheIconIntoTheHostsSurfaceWithTheMagentaKey)
     EXPECT_TRUE(copy.hasAlpha);
     EXPECT_TRUE(copy.hasTransparentColor);
     EXPECT_EQ(copy.transparentColor, 0xFF00FFu);
-    int wrong = 0;
-    for (int y = 0; y < 32; ++y)
-        for (int x = 0; x < 32; ++x)
-            wrong += copy.pixels[y * 32 + x] != FakeMmfs2::ImportedPixel(x, y);
-    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(TestHost::PixelsUnlikeImported(copy), 0);
     fake.DeleteSurface(hostIcon);
 }
 
@@ -182,12 +153,7 @@ TEST_F(EditorIcon, AnImageBesideTheLibraryIsUsedAndAFailedOneIsReported)
         if (c.box != nullptr)
             expectedBoxes.emplace_back(L"Failed to load ext icon - Morvalex", c.box);
         EXPECT_EQ(SeenBoxes(), expectedBoxes) << c.label;
-        Lines expected = {"GetSurfacePrototype(32,1,3)",
-                          "#1.Construct",
-                          "CreateMemoryInputFile",
-                          "file.OpenMemory(" + std::to_string(c.image.size()) + ")",
-                          "#2.Construct",
-                          Import()};
+        Lines expected = TestHost::IconBuildStart(MV()->imageFilterManager, c.image.size());
         expected.insert(expected.end(), c.afterImport.begin(), c.afterImport.end());
         EXPECT_EQ(fake.Log(), expected) << c.label;
         session.reset();

@@ -16,10 +16,14 @@
 
 namespace {
 
+using TestHost::BytesOf;
+using TestHost::CallSlot;
 using TestHost::HostValue;
 using TestHost::StoredProperty;
 using TestHost::U16Bytes;
+using TestHost::U32At;
 using TestHost::ValueBytes;
+namespace Slot = TestHost::Slot;
 
 constexpr std::uint32_t FirstID = 0x80000;
 
@@ -30,24 +34,16 @@ using SetValueFn = void(HOST_STDCALL*)(::mV*, EDITDATA*, std::uint32_t, void*);
 using IdFn = BOOL(HOST_STDCALL*)(::mV*, EDITDATA*, std::uint32_t);
 using SetCheckFn = void(HOST_STDCALL*)(::mV*, EDITDATA*, std::uint32_t, BOOL);
 
-// Calls slot `slot` of a value object's virtual table as the host does.
-template <typename R, typename... Args> R CallSlot(void* object, int slot, Args... args)
-{
-    using Fn = R(HOST_THISCALL*)(void* self, Args...);
-    Fn const* table = *static_cast<Fn const* const*>(object);
-    return table[slot](object, args...);
-}
-
 // A value object as the host sees it: its class id (slot 4), its value copied into the host's value
 // record (slot 5) as "id:word 1" or "id:text", then released (slot 1).
 std::wstring TakeValue(void* object)
 {
     if (object == nullptr)
         return L"null";
-    const std::uint32_t id = CallSlot<std::uint32_t>(object, 4);
+    const std::uint32_t id = CallSlot<std::uint32_t>(object, Slot::GetClassID);
     std::uint32_t record[32];
     std::memset(record, 0xEE, sizeof record);
-    EXPECT_EQ(CallSlot<std::int32_t>(object, 5, static_cast<void*>(record)), 1);
+    EXPECT_EQ(CallSlot<std::int32_t>(object, Slot::CopyToHostValue, static_cast<void*>(record)), 1);
     EXPECT_EQ(record[0], 0xEEEEEEEEu); // word 0 is the host's
     std::wstring text;
     for (int shift = 24; shift >= 0; shift -= 8)
@@ -59,21 +55,8 @@ std::wstring TakeValue(void* object)
     } else {
         text += std::to_wstring(record[1]);
     }
-    CallSlot<void>(object, 1);
+    CallSlot<void>(object, Slot::Delete);
     return text;
-}
-
-std::uint32_t U32At(const std::vector<std::uint8_t>& bytes, std::size_t at)
-{
-    std::uint32_t value;
-    std::memcpy(&value, bytes.data() + at, sizeof value);
-    return value;
-}
-
-std::vector<std::uint8_t> BytesOf(const EDITDATA* edPtr)
-{
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(edPtr);
-    return {bytes, bytes + edPtr->eHeader.totalSize};
 }
 
 // The library in an editor session (any non-null main window), its exports as the host calls them.

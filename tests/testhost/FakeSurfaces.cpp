@@ -2,12 +2,44 @@
 
 #include "TempTree.h"
 
+#include <cstdint>
+#include <cstdio>
 #include <sstream>
 #include <stdexcept>
 
 namespace TestHost {
 
 std::wstring FakeSurfaceLibraryPath() { return (BuildFolder() / L"tests" / L"MMFS2.dll").wstring(); }
+
+std::vector<std::string> IconBuildStart(const void* filterManager, std::size_t imageBytes)
+{
+    char import[64];
+    std::snprintf(import, sizeof import, "ImportImage(%08X,#2,0,0)",
+                  static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(filterManager)));
+    return {"GetSurfacePrototype(32,1,3)",
+            "#1.Construct",
+            "CreateMemoryInputFile",
+            "file.OpenMemory(" + std::to_string(imageBytes) + ")",
+            "#2.Construct",
+            import};
+}
+
+std::vector<std::string> EmbeddedIconBuild(const void* filterManager)
+{
+    std::vector<std::string> log = IconBuildStart(filterManager, EmbeddedIconBytes);
+    log.insert(log.end(), {"file.Release", "#2.HasAlpha", "#2.GetWidth", "#2.GetHeight",
+                           "#1.Create(32,32,prototype)", "#1.CreateAlpha", "#2.Blit(#1)", "#2.Destroy"});
+    return log;
+}
+
+int PixelsUnlikeImported(const FakeMmfs2::SurfaceInfo& surface)
+{
+    int unlike = 0;
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x)
+            unlike += surface.pixels[y * 32 + x] != FakeMmfs2::ImportedPixel(x, y);
+    return unlike;
+}
 
 FakeSurfaces::FakeSurfaces() : module(LoadLibraryW(FakeSurfaceLibraryPath().c_str()))
 {

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,18 @@ namespace TestHost {
 
 // build\tests\MMFS2.dll
 std::wstring FakeSurfaceLibraryPath();
+
+// The size of the icon image embedded in the library and in the test programs.
+constexpr std::size_t EmbeddedIconBytes = 161;
+
+// The fake's log as the library starts building its icon from an image of imageBytes bytes: the
+// prototype, the icon surface (#1), the image in a memory file and its import into #2 through the host's
+// filterManager.
+std::vector<std::string> IconBuildStart(const void* filterManager, std::size_t imageBytes);
+// The fake's whole log of the icon built from the embedded image, 32 by 32 with alpha.
+std::vector<std::string> EmbeddedIconBuild(const void* filterManager);
+// How many pixels of a 32 by 32 surface differ from the image the fake imports.
+int PixelsUnlikeImported(const FakeMmfs2::SurfaceInfo& surface);
 
 class FakeSurfaces {
 public:

@@ -1,6 +1,7 @@
 #include "PropertyRecords.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace TestHost {
 
@@ -34,6 +35,19 @@ std::vector<std::uint8_t> StoredEditData(const std::vector<StoredProperty>& prop
     return record.bytes;
 }
 
+std::vector<std::uint8_t> BytesOf(const EDITDATA* edPtr)
+{
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(edPtr);
+    return {bytes, bytes + edPtr->eHeader.totalSize};
+}
+
+std::uint32_t U32At(const std::vector<std::uint8_t>& bytes, std::size_t at)
+{
+    std::uint32_t value;
+    std::memcpy(&value, bytes.data() + at, sizeof value);
+    return value;
+}
+
 std::string U16Bytes(std::initializer_list<std::uint16_t> values)
 {
     std::string bytes;
@@ -64,7 +78,7 @@ HostValue::HostValue(std::uint32_t classID, const std::string& text)
 
 void* HostValue::DeletingDestructor(unsigned) { return this; }
 
-void HostValue::Delete() {}
+void HostValue::Delete() { ++releases; }
 
 HostValue* HostValue::CreateCopy() const { return nullptr; }
 

@@ -1,11 +1,13 @@
 // Property data as the host holds it: an object's EDITDATA laid out as the library stores its
-// properties, and the value objects the host hands to SetPropValue.
+// properties, the value objects the host hands to SetPropValue and answers to CallFunction 6, and the
+// host's calls of a value object's slots.
 #pragma once
 
 #include "RecordBytes.h"
 
 #include "Lib/Shared/Host/HostRecords.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <initializer_list>
 #include <string>
@@ -33,11 +35,37 @@ inline EDITDATA* AsEditData(std::vector<std::uint8_t>& record)
     return reinterpret_cast<EDITDATA*>(record.data());
 }
 
+// The record's bytes, header included, as far as its total size goes.
+std::vector<std::uint8_t> BytesOf(const EDITDATA* edPtr);
+
+// The 32-bit word at byte at of a record.
+std::uint32_t U32At(const std::vector<std::uint8_t>& bytes, std::size_t at);
+
 // An image list's value bytes: the count, then the ids.
 std::string U16Bytes(std::initializer_list<std::uint16_t> values);
 
-// A value object as the host hands it over: the host's virtual slots, of which the library calls only
-// slot 4 (the class id), then the value's words from byte 4. Texts are kept by the object.
+// The slots of a value object's virtual table, in the host's order.
+namespace Slot {
+constexpr int DeletingDestructor = 0;
+constexpr int Delete = 1;
+constexpr int CreateCopy = 2;
+constexpr int IsEqual = 3;
+constexpr int GetClassID = 4;
+constexpr int CopyToHostValue = 5;
+constexpr int SetByteFlag = 6;
+} // namespace Slot
+
+// Calls slot `slot` of a value object's virtual table as the host does.
+template <typename R, typename... Args> R CallSlot(const void* object, int slot, Args... args)
+{
+    using Fn = R(HOST_THISCALL*)(void* self, Args...);
+    Fn const* table = *static_cast<Fn const* const*>(object);
+    return table[slot](const_cast<void*>(object), args...);
+}
+
+// A value object as the host hands it over: the host's virtual slots, then the value's words from byte
+// 4. The library reads slot 4 (the class id) and releases, through slot 1, a value it asked the host
+// for; the other slots hold their places. Texts are kept by the object, which its maker owns.
 class HostValue {
 public:
     HostValue(std::uint32_t classID, std::initializer_list<std::uint32_t> words);
@@ -47,21 +75,22 @@ public:
     HostValue(const HostValue&) = delete;
     HostValue& operator=(const HostValue&) = delete;
 
-    // Slots 0 to 3 hold slot 4 in its place; the library never calls them.
     virtual void* DeletingDestructor(unsigned flag);
     virtual void Delete();
     virtual HostValue* CreateCopy() const;
     virtual std::int32_t IsEqual(const HostValue* other) const;
     virtual std::uint32_t GetClassID() const;
 
-    // How many times slot 4 was called.
+    // How many times slot 4 and slot 1 were called.
     int ClassIDReads() const { return classIDReads; }
+    int Releases() const { return releases; }
 
     std::uint32_t words[3]; // bytes 4 to 15
 
 private:
     std::uint32_t classID;
     mutable int classIDReads = 0;
+    int releases = 0;
     std::wstring wideText;
     std::string ansiText;
 };

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <cwchar>
 #include <new>
 #include <utility>
 
@@ -25,42 +24,7 @@ std::uint32_t Word(const void* pointer)
 }
 
 constexpr std::int32_t ObjectNamePropertyID = 21;
-
-// The host's text value object as the library reads it: the virtual slots in the host's order (class
-// id at slot 4, release at slot 1), then an always-0 word and the text.
-class HostTextValue final {
-public:
-    HostTextValue(const std::wstring& value, int* released)
-        : text(new wchar_t[value.size() + 1]), released(released)
-    {
-        std::copy(value.c_str(), value.c_str() + value.size() + 1, text);
-    }
-
-    virtual void* DeletingDestructor(unsigned flag)
-    {
-        if (flag & 1)
-            delete this;
-        return this;
-    }
-    virtual void Delete()
-    {
-        delete[] text;
-        ++*released;
-        DeletingDestructor(1);
-    }
-    virtual HostTextValue* CreateCopy() const { return new HostTextValue(text, released); }
-    virtual std::int32_t IsEqual(const HostTextValue* other) const
-    {
-        return std::wcscmp(text, other->text) == 0;
-    }
-    virtual std::uint32_t GetClassID() const { return 0x53545257; } // "STRW"
-
-    std::uint32_t reserved = 0;
-    wchar_t* text;
-
-private:
-    int* released;
-};
+constexpr std::uint32_t WideTextClassID = 0x53545257; // "STRW"
 
 } // namespace
 
@@ -193,6 +157,14 @@ int Host::FunctionCount(int id) const
     return found == functionCounts.end() ? 0 : found->second;
 }
 
+int Host::ReleasedValues() const
+{
+    int released = 0;
+    for (const auto& value : values)
+        released += value->Releases();
+    return released;
+}
+
 void Host::ResetCounts()
 {
     callbackCounts.fill(0);
@@ -246,7 +218,8 @@ std::uint32_t HOST_STDCALL Host::OnCallFunction(EDITDATA* edPtr, std::int32_t id
     case HostFunction::GetPropertyValue:
         if (p1 != ObjectNamePropertyID || host->objectName.empty())
             return 0;
-        return Word(new HostTextValue(host->objectName, &host->releasedValues));
+        host->values.push_back(std::make_unique<HostValue>(WideTextClassID, host->objectName));
+        return Word(host->values.back().get());
     case HostFunction::IsHardwareAccelerated: return host->hardwareAccelerated;
     case HostFunction::IsUnicode: return host->unicodeHost;
     default: return 0;
@@ -325,24 +298,26 @@ std::uint32_t HOST_STDCALL Host::OnStringSpace(RUNDATA* rd, std::int32_t w, std:
     return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(host->strings.back().get()));
 }
 
+std::uint32_t Host::ExpressionParam(int index, std::uint32_t fixed, RUNDATA* rd, std::int32_t w,
+                                    std::int32_t i)
+{
+    if (fixedParams) {
+        ++callbackCounts[index];
+        return fixed;
+    }
+    return Next(expressionParams, index, rd, w, i);
+}
+
 std::uint32_t HOST_STDCALL Host::OnFirstExpressionParam(RUNDATA* rd, std::int32_t w, std::int32_t i)
 {
     Host* host = Of(rd);
-    if (host->fixedParams) {
-        ++host->callbackCounts[HostCallback::GetFirstExpressionParam];
-        return host->fixedFirst;
-    }
-    return host->Next(host->expressionParams, HostCallback::GetFirstExpressionParam, rd, w, i);
+    return host->ExpressionParam(HostCallback::GetFirstExpressionParam, host->fixedFirst, rd, w, i);
 }
 
 std::uint32_t HOST_STDCALL Host::OnNextExpressionParam(RUNDATA* rd, std::int32_t w, std::int32_t i)
 {
     Host* host = Of(rd);
-    if (host->fixedParams) {
-        ++host->callbackCounts[HostCallback::GetNextExpressionParam];
-        return host->fixedNext;
-    }
-    return host->Next(host->expressionParams, HostCallback::GetNextExpressionParam, rd, w, i);
+    return host->ExpressionParam(HostCallback::GetNextExpressionParam, host->fixedNext, rd, w, i);
 }
 
 std::uint32_t HOST_STDCALL Host::OnActionParam(RUNDATA* rd, std::int32_t w, std::int32_t l)
@@ -351,35 +326,31 @@ std::uint32_t HOST_STDCALL Host::OnActionParam(RUNDATA* rd, std::int32_t w, std:
     return host->Next(host->actionParams, HostCallback::GetActionParam, rd, w, l);
 }
 
-std::uint32_t Host::Edit(HostEditRecord* record)
+HostEditRecord* Host::Edit(int index, RUNDATA* rd, std::int32_t w, std::int32_t l)
 {
+    Record(index, rd, w, l);
+    auto* record = reinterpret_cast<HostEditRecord*>(static_cast<std::uintptr_t>(l));
     editReceived = *record;
     editReceivedText = record->text != nullptr ? record->text : L"";
-    return editAnswer;
+    return editAnswer == 1 ? record : nullptr;
 }
 
 std::uint32_t HOST_STDCALL Host::OnEditInteger(RUNDATA* rd, std::int32_t w, std::int32_t l)
 {
     Host* host = Of(rd);
-    host->Record(HostCallback::EditInteger, rd, w, l);
-    auto* record = reinterpret_cast<HostEditRecord*>(static_cast<std::uintptr_t>(l));
-    const std::uint32_t answer = host->Edit(record);
-    if (answer == 1)
+    if (HostEditRecord* record = host->Edit(HostCallback::EditInteger, rd, w, l))
         record->integer = host->editInteger;
-    return answer;
+    return host->editAnswer;
 }
 
 // A confirmed text is handed back in a copy the host keeps, not written into the library's buffer.
 std::uint32_t HOST_STDCALL Host::OnEditText(RUNDATA* rd, std::int32_t w, std::int32_t l)
 {
     Host* host = Of(rd);
-    host->Record(HostCallback::EditText, rd, w, l);
-    auto* record = reinterpret_cast<HostEditRecord*>(static_cast<std::uintptr_t>(l));
-    const std::uint32_t answer = host->Edit(record);
-    if (answer == 1)
+    if (HostEditRecord* record = host->Edit(HostCallback::EditText, rd, w, l))
         record->text =
             reinterpret_cast<wchar_t*>(static_cast<std::uintptr_t>(host->ValueOf(host->editText.c_str())));
-    return answer;
+    return host->editAnswer;
 }
 
 } // namespace TestHost

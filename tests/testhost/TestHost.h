@@ -3,6 +3,8 @@
 // answers parameters from queues the test fills, hands out string space, and counts every call.
 #pragma once
 
+#include "PropertyRecords.h"
+
 #include "Lib/Shared/Host/HostRecords.h"
 
 #include <windows.h>
@@ -60,10 +62,10 @@ public:
     const std::vector<std::uint32_t>& ReallocRequests() const { return reallocRequests; }
     EDITDATA* LastReallocated() const { return lastReallocated; }
     // CallFunction 6 for property 21, the object's name: a new host value object of class "STRW"
-    // holding objectName, or null while objectName is empty. The host's value objects that the
-    // library released through their slot 1.
+    // holding objectName, or null while objectName is empty. How often the library released the host's
+    // value objects through their slot 1.
     std::wstring objectName;
-    int ReleasedValues() const { return releasedValues; }
+    int ReleasedValues() const;
 
     // The value-editing dialogs, callbacks 20 (integer) and 21 (text), answer editAnswer. On 1 (the
     // user confirmed) the dialog writes editInteger, or a host copy of editText, into the record.
@@ -157,8 +159,12 @@ private:
     static Host* Of(RUNDATA* rd);
     void Record(int index, RUNDATA* rd, std::int32_t w, std::int32_t l);
     std::uint32_t Next(std::deque<Arg>& queue, int index, RUNDATA* rd, std::int32_t w, std::int32_t l);
-    // Keeps what the library handed to an edit dialog and answers editAnswer.
-    std::uint32_t Edit(HostEditRecord* record);
+    // An expression parameter: fixed while fixedParams holds (counted, not recorded), else the next queued.
+    std::uint32_t ExpressionParam(int index, std::uint32_t fixed, RUNDATA* rd, std::int32_t w,
+                                  std::int32_t i);
+    // Records dialog index's call and keeps what the library handed it in record l; the record to write
+    // into when editAnswer confirms, else null.
+    HostEditRecord* Edit(int index, RUNDATA* rd, std::int32_t w, std::int32_t l);
     EDITDATA* Reallocate(EDITDATA* old, std::uint32_t size);
 
     std::unique_ptr<::mV> mv;
@@ -178,7 +184,7 @@ private:
     std::vector<std::unique_ptr<std::uint8_t[]>> editRecords; // records resized by CallFunction 5
     std::vector<std::uint32_t> reallocRequests;
     EDITDATA* lastReallocated = nullptr;
-    int releasedValues = 0;
+    std::vector<std::unique_ptr<HostValue>> values; // handed out by CallFunction 6
     std::vector<FunctionCall> functionLog;
     std::vector<ImageEditorCall> imageEditorCalls;
     bool fixedParams = false;

@@ -11,7 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <utility>
@@ -57,14 +56,6 @@ protected:
         return seen;
     }
 
-    std::string Import() const
-    {
-        char line[64];
-        std::snprintf(line, sizeof line, "ImportImage(%08X,#2,0,0)",
-                      static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(&filterManager)));
-        return line;
-    }
-
     TestHost::FakeSurfaces fake;
     InProcess::BoxRecorder boxes;
     std::uint32_t filterManager = 0;
@@ -80,23 +71,7 @@ TEST_F(Icon, IsBuiltFromTheEmbeddedImageAndReleasedWithTheStateObject)
 {
     Build();
     EXPECT_TRUE(boxes.boxes.empty());
-    const Lines expected = {
-        "GetSurfacePrototype(32,1,3)",
-        "#1.Construct",
-        "CreateMemoryInputFile",
-        "file.OpenMemory(161)",
-        "#2.Construct",
-        Import(),
-        "file.Release",
-        "#2.HasAlpha",
-        "#2.GetWidth",
-        "#2.GetHeight",
-        "#1.Create(32,32,prototype)",
-        "#1.CreateAlpha",
-        "#2.Blit(#1)",
-        "#2.Destroy",
-    };
-    EXPECT_EQ(fake.Log(), expected);
+    EXPECT_EQ(fake.Log(), TestHost::EmbeddedIconBuild(&filterManager));
 
     ASSERT_NE(state->Icon, nullptr);
     FakeMmfs2::SurfaceInfo icon = fake.Describe(state->Icon);
@@ -105,11 +80,7 @@ TEST_F(Icon, IsBuiltFromTheEmbeddedImageAndReleasedWithTheStateObject)
     ASSERT_EQ(icon.height, 32);
     EXPECT_TRUE(icon.hasAlpha);
     EXPECT_FALSE(icon.hasTransparentColor);
-    int wrong = 0;
-    for (int y = 0; y < 32; ++y)
-        for (int x = 0; x < 32; ++x)
-            wrong += icon.pixels[y * 32 + x] != FakeMmfs2::ImportedPixel(x, y);
-    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(TestHost::PixelsUnlikeImported(icon), 0);
 
     fake.Reset();
     state.reset();
@@ -151,8 +122,7 @@ TEST_F(Icon, EachFailureIsReportedAndTheIconKeepsWhatItGot)
         fake.SetFailures(c.failures, 7);
         Build();
         EXPECT_EQ(SeenBoxes(), c.boxes) << c.label;
-        Lines expected = {"GetSurfacePrototype(32,1,3)", "#1.Construct", "CreateMemoryInputFile",
-                          "file.OpenMemory(161)",        "#2.Construct", Import()};
+        Lines expected = TestHost::IconBuildStart(&filterManager, TestHost::EmbeddedIconBytes);
         expected.insert(expected.end(), c.afterImport.begin(), c.afterImport.end());
         EXPECT_EQ(fake.Log(), expected) << c.label;
         ASSERT_NE(state->Icon, nullptr) << c.label;

@@ -1,4 +1,5 @@
 #include "InProcess.h"
+#include "RecordBytes.h"
 
 #include "Lib/Shared/Polvane/Globals.h"
 #include "Lib/Shared/Polvane/Properties.h"
@@ -41,44 +42,18 @@ protected:
     std::vector<TestHost::RecordedBox>& boxes = recorder.boxes;
 };
 
-// Little-endian bytes of a record or block, written field by field.
-class Bytes {
+// Little-endian bytes of a record, or of a block on its own, read where they lie.
+class Bytes : public TestHost::RecordBytes {
 public:
-    Bytes& U8(std::uint8_t value)
-    {
-        bytes.push_back(value);
-        return *this;
-    }
-    Bytes& U16(std::uint16_t value) { return U8(value & 0xFF).U8(value >> 8); }
-    Bytes& U32(std::uint32_t value) { return U16(value & 0xFFFF).U16(value >> 16); }
-    Bytes& Text(const std::string& text)
-    {
-        bytes.insert(bytes.end(), text.begin(), text.end());
-        return *this;
-    }
-    // An entry as the writer lays it out.
-    Bytes& Entry(std::uint16_t typeID, const std::string& title, const std::string& value)
-    {
-        return U32(static_cast<std::uint32_t>(7 + title.size() + value.size()))
-            .U16(typeID)
-            .U8(static_cast<std::uint8_t>(title.size()))
-            .Text(title)
-            .Text(value);
-    }
     // The fixed 20 bytes of a block.
     Bytes& BlockHeader(std::uint16_t numProps, std::uint32_t recordSize)
     {
-        U8(0x31).U8(0x4E).U8(0x56).U8(0x50).U32(~0x1234u).U32(~0x5678u);
-        return U16(numProps).U16(0).U32(recordSize);
+        Block(numProps, ~0x1234u, ~0x5678u).Put(16, recordSize);
+        return *this;
     }
 
-    std::uint8_t* Data() { return bytes.data(); }
-    std::size_t Size() const { return bytes.size(); }
-    Polvane::Properties* Block() { return reinterpret_cast<Polvane::Properties*>(bytes.data()); }
+    Polvane::Properties* Props() { return reinterpret_cast<Polvane::Properties*>(bytes.data()); }
     std::size_t OffsetOf(const void* p) const { return static_cast<const std::uint8_t*>(p) - bytes.data(); }
-
-private:
-    std::vector<std::uint8_t> bytes;
 };
 
 std::string ValueText(const Polvane::Properties::Data* data)
@@ -90,7 +65,7 @@ TEST_F(PropertiesTest, BlockFieldsReadFromStoredBytes)
 {
     Bytes block;
     block.BlockHeader(2, 0xA1B2C3D4).U8(0x02).Entry(5, "Name", "abc").Entry(6, "Count", "\x2A\0\0\0"s);
-    Polvane::Properties* props = block.Block();
+    Polvane::Properties* props = block.Props();
     EXPECT_EQ(props->magic, Polvane::Properties::Magic);
     EXPECT_EQ(props->hashTitles, ~0x1234u);
     EXPECT_EQ(props->hashTypes, ~0x5678u);
@@ -113,7 +88,7 @@ TEST_F(PropertiesTest, BlockFieldsReadFromStoredBytes)
     std::int32_t count;
     std::memcpy(&count, second->ReadPropValue(), 4);
     EXPECT_EQ(count, 42);
-    EXPECT_EQ(block.OffsetOf(second->Next()), block.Size());
+    EXPECT_EQ(block.OffsetOf(second->Next()), block.bytes.size());
 }
 
 TEST_F(PropertiesTest, MagicIsStoredAsBytes1NVP)
@@ -126,24 +101,24 @@ TEST_F(PropertiesTest, TextEntryIsSevenBytesWithoutTitleOrValue)
 {
     Bytes block;
     block.BlockHeader(1, 48).U8(0).U8(0x07).U8(0).U8(0).U8(0).U8(0x01).U8(0).U8(0);
-    Polvane::Properties::Data* text = block.Block()->Internal_FirstData();
+    Polvane::Properties::Data* text = block.Props()->Internal_FirstData();
     EXPECT_EQ(text->sizeBytes, 7u);
     EXPECT_EQ(text->propTypeID, Polvane::PropTypeID::Text);
     EXPECT_EQ(text->ReadPropName(), "");
     EXPECT_EQ(text->ReadPropValueSize(), 0u);
-    EXPECT_EQ(block.OffsetOf(text->ReadPropValue()), block.Size());
-    EXPECT_EQ(block.OffsetOf(text->Next()), block.Size());
+    EXPECT_EQ(block.OffsetOf(text->ReadPropValue()), block.bytes.size());
+    EXPECT_EQ(block.OffsetOf(text->Next()), block.bytes.size());
 }
 
 TEST_F(PropertiesTest, WritableValueChangesTheStoredBytes)
 {
     Bytes block;
     block.BlockHeader(1, 0).U8(0).Entry(21, "Speed", "\0\0\0\0"s);
-    Polvane::Properties::Data* entry = block.Block()->Internal_FirstData();
+    Polvane::Properties::Data* entry = block.Props()->Internal_FirstData();
     const float speed = 2.5f;
     std::memcpy(entry->ReadPropValue(), &speed, sizeof(speed));
     std::uint32_t stored;
-    std::memcpy(&stored, block.Data() + 20 + 1 + 7 + 5, 4);
+    std::memcpy(&stored, block.bytes.data() + 20 + 1 + 7 + 5, 4);
     EXPECT_EQ(stored, 0x40200000u);
     const Polvane::Properties::Data* readOnly = entry;
     EXPECT_EQ(readOnly->ReadPropValue(), entry->ReadPropValue());
@@ -154,7 +129,7 @@ TEST_F(PropertiesTest, TitleIsCopiedToExactlyItsLength)
     // Titles are not terminated: the byte after the title is the value's first.
     Bytes block;
     block.BlockHeader(1, 0).U8(0).Entry(5, "Nam", "e and more");
-    EXPECT_EQ(block.Block()->Internal_FirstData()->ReadPropName(), "Nam");
+    EXPECT_EQ(block.Props()->Internal_FirstData()->ReadPropName(), "Nam");
 }
 
 struct CheckboxCase {
@@ -181,9 +156,9 @@ TEST_F(PropertiesTest, CheckboxBitsAndFirstEntry)
             block.U8(b);
         for (std::uint16_t i = 0; i < c.numProps; ++i)
             block.Entry(1, "", "");
-        EXPECT_EQ(block.OffsetOf(block.Block()->Internal_FirstData()), 20u + c.checkboxBytes.size()) << label;
+        EXPECT_EQ(block.OffsetOf(block.Props()->Internal_FirstData()), 20u + c.checkboxBytes.size()) << label;
         for (std::uint16_t i = 0; i < c.numProps; ++i)
-            EXPECT_EQ(block.Block()->IsPropChecked(i), c.expected[i]) << label << ", property " << i;
+            EXPECT_EQ(block.Props()->IsPropChecked(i), c.expected[i]) << label << ", property " << i;
         EXPECT_TRUE(boxes.empty()) << label;
     }
 }
@@ -209,7 +184,7 @@ TEST_F(PropertiesTest, CheckboxOutOfRangeShowsErrorAndIsUnchecked)
         block.BlockHeader(c.numProps, 0);
         for (int i = 0; i < 16; ++i)
             block.U8(0xFF);
-        EXPECT_FALSE(block.Block()->IsPropChecked(c.index)) << label;
+        EXPECT_FALSE(block.Props()->IsPropChecked(c.index)) << label;
         ExpectOneBox(L"Polvane property error", c.text, ErrorStyle, label);
     }
 }
@@ -242,7 +217,7 @@ TEST_F(PropertiesTest, BlockFoundThroughOffsetWord)
         boxes.clear();
         Bytes record;
         record.U32(c.totalSize).U32(c.totalSize).U32(1).U32(0).U32(c.offset);
-        auto* edPtr = reinterpret_cast<EDITDATA*>(record.Data());
+        EDITDATA* edPtr = record.Record();
         EXPECT_EQ(record.OffsetOf(Polvane::GetPropertiesFromEditData(edPtr)), c.expectedOffset) << c.name;
         ASSERT_EQ(boxes.size(), c.expectedBoxes.size()) << c.name;
         for (std::size_t i = 0; i < boxes.size(); ++i) {
@@ -431,7 +406,7 @@ TEST_F(PropertiesDefinitionTest, EntryOfPropertyIsFoundByPosition)
         .Entry(4, "", "")
         .Entry(14, "", "")
         .Entry(7, "Old mode", "Fast");
-    Polvane::Properties* props = block.Block();
+    Polvane::Properties* props = block.Props();
 
     const struct {
         std::uint32_t index;
@@ -458,14 +433,14 @@ TEST_F(PropertiesDefinitionTest, EntryWithoutPropertiesArrayShowsError)
     UseDefinition(R"({"Type": "Editbox Number", "Title": "Count"})", "Deutsch");
     Bytes block;
     block.BlockHeader(1, 0).U8(0).Entry(6, "Count", "\0\0\0\0"s);
-    EXPECT_EQ(block.Block()->Internal_DataAt(0), nullptr);
+    EXPECT_EQ(block.Props()->Internal_DataAt(0), nullptr);
     ExpectOneBox(L"Premature function call",
                  L"Internal_DataAt() called for prop ID 0 without Polvane_Props for language Deutsch being "
                  L"valid.",
                  ErrorStyle);
     // Past the block's count there is nothing to look up, and so nothing to report.
     boxes.clear();
-    EXPECT_EQ(block.Block()->Internal_DataAt(1), nullptr);
+    EXPECT_EQ(block.Props()->Internal_DataAt(1), nullptr);
     EXPECT_TRUE(boxes.empty());
 }
 

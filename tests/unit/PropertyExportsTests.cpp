@@ -20,9 +20,11 @@
 
 namespace {
 
+using TestHost::BytesOf;
 using TestHost::HostValue;
 using TestHost::StoredProperty;
 using TestHost::U16Bytes;
+using TestHost::U32At;
 using TestHost::ValueBytes;
 
 constexpr std::uint32_t FirstID = 0x80000;
@@ -89,20 +91,6 @@ std::vector<StoredProperty> SheetEntries()
 std::uint32_t Word(const void* pointer)
 {
     return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(pointer));
-}
-
-std::uint32_t U32At(const std::vector<std::uint8_t>& bytes, std::size_t at)
-{
-    std::uint32_t value;
-    std::memcpy(&value, bytes.data() + at, sizeof value);
-    return value;
-}
-
-// The record's bytes, header included, as far as its total size goes.
-std::vector<std::uint8_t> BytesOf(const EDITDATA* edPtr)
-{
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(edPtr);
-    return {bytes, bytes + edPtr->eHeader.totalSize};
 }
 
 // A value object described as "class id:value", "null" for none; the object is released.

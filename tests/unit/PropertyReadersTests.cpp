@@ -61,6 +61,37 @@ protected:
     std::unique_ptr<Tovik::SDK> sdk;
 };
 
+// One reader asked as the upgrade asks it.
+template <typename Reader> class OneReaderTest : public ReaderTest {
+protected:
+    // Initializes the reader for an upgrade of that old record and block; gives the answer's kind and
+    // keeps an error's text.
+    int Initialize(EDITDATA* oldEdPtr, Properties* oldEdPtrProps)
+    {
+        state = std::make_unique<Properties::ConverterState>(oldEdPtr, oldEdPtrProps, Props());
+        ConverterReturn result;
+        reader.Initialize(*state, &result);
+        lastError = ErrorOf(result);
+        return result.kind;
+    }
+    ConverterReturn Get(std::uint32_t i)
+    {
+        ConverterReturn result;
+        reader.GetProperty(i, &result);
+        return result;
+    }
+    ConverterReturn Checkbox(std::uint32_t i)
+    {
+        ConverterReturn result;
+        reader.GetPropertyCheckbox(i, &result);
+        return result;
+    }
+
+    Reader reader;
+    std::unique_ptr<Properties::ConverterState> state;
+    std::wstring lastError;
+};
+
 } // namespace
 
 TEST_F(ReaderTest, ANewAnswerHasNothingYet)
@@ -169,31 +200,9 @@ RecordBytes PreSmartWithGuard(const std::vector<std::uint8_t>& checkboxBytes, co
     return record;
 }
 
-class PreSmartTest : public ReaderTest {
+class PreSmartTest : public OneReaderTest<Properties::PreSmartPropertyReader> {
 protected:
-    // Initializes the reader on record; gives the answer's kind.
-    int Start(RecordBytes& record)
-    {
-        state = std::make_unique<Properties::ConverterState>(record.Record(), nullptr, Props());
-        ConverterReturn result;
-        reader.Initialize(*state, &result);
-        return result.kind;
-    }
-    ConverterReturn Get(std::uint32_t i)
-    {
-        ConverterReturn result;
-        reader.GetProperty(i, &result);
-        return result;
-    }
-    ConverterReturn Checkbox(std::uint32_t i)
-    {
-        ConverterReturn result;
-        reader.GetPropertyCheckbox(i, &result);
-        return result;
-    }
-
-    Properties::PreSmartPropertyReader reader;
-    std::unique_ptr<Properties::ConverterState> state;
+    int Start(RecordBytes& record) { return Initialize(record.Record(), nullptr); }
 };
 
 } // namespace
@@ -429,34 +438,13 @@ TEST_F(PreSmartTest, CheckboxBitsCoverEveryPropertyOfTheDefinition)
 // Smart records: a property block at offset 20.
 namespace {
 
-class SmartTest : public ReaderTest {
+class SmartTest : public OneReaderTest<Properties::SmartPropertyReader> {
 protected:
     int Start(RecordBytes& record)
     {
         EDITDATA* edPtr = record.Record();
-        auto* props = reinterpret_cast<Properties*>(reinterpret_cast<std::uint8_t*>(edPtr) + 20);
-        state = std::make_unique<Properties::ConverterState>(edPtr, props, Props());
-        ConverterReturn result;
-        reader.Initialize(*state, &result);
-        lastError = ErrorOf(result);
-        return result.kind;
+        return Initialize(edPtr, reinterpret_cast<Properties*>(reinterpret_cast<std::uint8_t*>(edPtr) + 20));
     }
-    ConverterReturn Get(std::uint32_t i)
-    {
-        ConverterReturn result;
-        reader.GetProperty(i, &result);
-        return result;
-    }
-    ConverterReturn Checkbox(std::uint32_t i)
-    {
-        ConverterReturn result;
-        reader.GetPropertyCheckbox(i, &result);
-        return result;
-    }
-
-    Properties::SmartPropertyReader reader;
-    std::unique_ptr<Properties::ConverterState> state;
-    std::wstring lastError;
 };
 
 RecordBytes Smart(std::uint16_t numProps, const std::vector<std::uint8_t>& checkboxBytes)
@@ -647,27 +635,9 @@ TEST_F(SmartTest, AnEntryTooSmallForItsTitleIsNotTaken)
 // The definition's defaults.
 namespace {
 
-class JSONTest : public ReaderTest {
+class JSONTest : public OneReaderTest<Properties::JSONPropertyReader> {
 protected:
-    int Start()
-    {
-        state = std::make_unique<Properties::ConverterState>(nullptr, nullptr, Props());
-        ConverterReturn result;
-        reader.Initialize(*state, &result);
-        return result.kind;
-    }
-    ConverterReturn Get(std::uint32_t i)
-    {
-        ConverterReturn result;
-        reader.GetProperty(i, &result);
-        return result;
-    }
-    ConverterReturn Checkbox(std::uint32_t i)
-    {
-        ConverterReturn result;
-        reader.GetPropertyCheckbox(i, &result);
-        return result;
-    }
+    int Start() { return Initialize(nullptr, nullptr); }
     // Takes a found value as the upgrade does: copies it, then frees it when asked to.
     std::string Take(const ConverterReturn& result)
     {
@@ -678,9 +648,6 @@ protected:
         return value;
     }
     std::string ResetList() const { return state->resetPropertiesStream.str(); }
-
-    Properties::JSONPropertyReader reader;
-    std::unique_ptr<Properties::ConverterState> state;
 };
 
 } // namespace

@@ -41,6 +41,14 @@ struct Box {
     UINT icon;
 };
 
+// The box of an upgrade that copied one property and gave Count its default.
+const Box CountResetBox = {
+    L"Upgraded properties",
+    L"Successfully copied 1 of Morvalex object properties from ext version 0 to 1.\n\nAlso "
+    L"set 1 property to their default settings, namely:\n" +
+        Bullet + L"Count",
+    InfoStyle};
+
 class Upgrade : public testing::Test {
 protected:
     // Before the first upgrade: the settings are read once.
@@ -335,12 +343,7 @@ TEST_F(Upgrade, APropertyMissingFromTheOldRecordTakesItsDefault)
     RecordBytes expected = Expected(0xCAFE, 2, {0x01});
     expected.Entry(5, "Name", "old").Entry(6, "Count", ValueBytes(3));
     EXPECT_EQ(Run(old.Record()), Done(expected, 500));
-    ExpectBoxes(
-        {{L"Upgraded properties",
-          L"Successfully copied 1 of Morvalex object properties from ext version 0 to 1.\n\nAlso set 1 "
-          L"property to their default settings, namely:\n" +
-              Bullet + L"Count",
-          InfoStyle}});
+    ExpectBoxes({CountResetBox});
 }
 
 TEST_F(Upgrade, PropertiesResetTogetherAreListedInOrder)
@@ -417,12 +420,7 @@ TEST_F(Upgrade, APreSmartRecordCutShortIsCompletedFromTheDefinition)
     RecordBytes expected = Expected(0, 2, {0x03});
     expected.Entry(5, "Name", "abc").Entry(6, "Count", ValueBytes(3));
     EXPECT_EQ(Run(old.Record()), Done(expected));
-    ExpectBoxes(
-        {{L"Upgraded properties",
-          L"Successfully copied 1 of Morvalex object properties from ext version 0 to 1.\n\nAlso set 1 "
-          L"property to their default settings, namely:\n" +
-              Bullet + L"Count",
-          InfoStyle}});
+    ExpectBoxes({CountResetBox});
 }
 
 TEST_F(Upgrade, WithoutAnyReaderNothingIsBuilt)
@@ -589,12 +587,6 @@ TEST_P(UpgradeBox, ShownAsTheSettingSays)
         L"Upgraded properties",
         L"Successfully upgraded all 2 of Morvalex object properties from ext version 0 to version 1.",
         InfoStyle};
-    const Box some = {
-        L"Upgraded properties",
-        L"Successfully copied 1 of Morvalex object properties from ext version 0 to 1.\n\nAlso set 1 "
-        L"property to their default settings, namely:\n" +
-            Bullet + L"Count",
-        InfoStyle};
     const Box misunderstood = {
         L"Polvane INI error",
         L"Couldn't understand \"SmartPropertiesUpgradeBox\" setting of \"" +
@@ -615,7 +607,7 @@ TEST_P(UpgradeBox, ShownAsTheSettingSays)
         if (c.misunderstood)
             expected.push_back(misunderstood);
         if (c.shown[s] != None)
-            expected.push_back(c.shown[s] == AllCopied ? all : some);
+            expected.push_back(c.shown[s] == AllCopied ? all : CountResetBox);
         ExpectBoxes(expected, "upgrade " + std::to_string(s));
     }
 }

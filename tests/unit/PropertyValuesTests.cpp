@@ -1,6 +1,7 @@
 // The property value classes driven as the host drives them: every operation is called through its
 // slot in the object's virtual table with the host's calling convention.
-#include "Lib/Shared/Host/Platform.h"
+#include "PropertyRecords.h"
+
 #include "Lib/Shared/Polvane/PropertyValues.h"
 
 #include <gtest/gtest.h>
@@ -16,23 +17,8 @@
 
 namespace {
 
-namespace Slot {
-constexpr int DeletingDestructor = 0;
-constexpr int Delete = 1;
-constexpr int CreateCopy = 2;
-constexpr int IsEqual = 3;
-constexpr int GetClassID = 4;
-constexpr int CopyToHostValue = 5;
-constexpr int SetByteFlag = 6;
-} // namespace Slot
-
-// Calls slot `slot` of the object's virtual table as the host does.
-template <typename R, typename... Args> R CallSlot(const void* object, int slot, Args... args)
-{
-    using Fn = R(HOST_THISCALL*)(void* self, Args...);
-    Fn const* table = *static_cast<Fn const* const*>(object);
-    return table[slot](const_cast<void*>(object), args...);
-}
+using TestHost::CallSlot;
+namespace Slot = TestHost::Slot;
 
 void Release(const void* object) { CallSlot<void>(object, Slot::Delete); }
 void* Copy(const void* object) { return CallSlot<void*>(object, Slot::CreateCopy); }

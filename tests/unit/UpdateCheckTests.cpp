@@ -304,6 +304,23 @@ protected:
         return responder.Received();
     }
 
+    // Starts a check against the responder and frees the object as the host does while the worker
+    // runs: how long Free took, and the worker's exit code once it has ended within endWait.
+    static void FreeDuringCheck(const Responder& responder, DWORD endWait, ULONGLONG& waited, DWORD& exitCode)
+    {
+        responderPort = responder.Port();
+        Polvane::StartUpdateCheck();
+        const HANDLE worker = Polvane::UpdateThreadHandle;
+        ASSERT_NE(worker, nullptr);
+        const ULONGLONG start = GetTickCount64();
+        EXPECT_EQ(Free(nullptr), 0);
+        waited = GetTickCount64() - start;
+        ASSERT_EQ(WaitForSingleObject(worker, endWait), WAIT_OBJECT_0);
+        GetExitCodeThread(worker, &exitCode);
+        CloseHandle(worker);
+        Polvane::UpdateThreadHandle = nullptr;
+    }
+
     static std::string Log() { return Polvane::UpdateLog.str(); }
 
 private:
@@ -689,42 +706,24 @@ TEST_F(UpdateCheck, FreeWaitsForAWorkerThatFinishes)
     EXPECT_EQ(Free(nullptr), 0); // no worker: nothing to wait for
 
     Responder responder({Ok("Major Update:\nv2")}, 300);
-    responderPort = responder.Port();
-    Polvane::StartUpdateCheck();
-    const HANDLE worker = Polvane::UpdateThreadHandle;
-    ASSERT_NE(worker, nullptr);
-    const ULONGLONG start = GetTickCount64();
-    EXPECT_EQ(Free(nullptr), 0);
-    const ULONGLONG waited = GetTickCount64() - start;
-    EXPECT_LT(waited, 2500u);
-    ASSERT_EQ(WaitForSingleObject(worker, 0), WAIT_OBJECT_0);
+    ULONGLONG waited = 0;
     DWORD exitCode = 1;
-    GetExitCodeThread(worker, &exitCode);
+    ASSERT_NO_FATAL_FAILURE(FreeDuringCheck(responder, 0, waited, exitCode));
+    EXPECT_LT(waited, 2500u);
     EXPECT_EQ(exitCode, 0u);
     EXPECT_EQ(Polvane::UpdateState, UpdateOutcome::MajorUpdate);
-    CloseHandle(worker);
-    Polvane::UpdateThreadHandle = nullptr;
 }
 
 TEST_F(UpdateCheck, FreeEndsAWorkerStillWaitingAfterThreeSeconds)
 {
     Responder responder({}, 0, Responder::Ending::Stall);
-    responderPort = responder.Port();
-    Polvane::StartUpdateCheck();
-    const HANDLE worker = Polvane::UpdateThreadHandle;
-    ASSERT_NE(worker, nullptr);
-    const ULONGLONG start = GetTickCount64();
-    EXPECT_EQ(Free(nullptr), 0);
-    const ULONGLONG waited = GetTickCount64() - start;
+    ULONGLONG waited = 0;
+    DWORD exitCode = 0;
+    ASSERT_NO_FATAL_FAILURE(FreeDuringCheck(responder, 5000, waited, exitCode));
     EXPECT_GE(waited, 2900u);
     EXPECT_LT(waited, 6000u);
-    ASSERT_EQ(WaitForSingleObject(worker, 5000), WAIT_OBJECT_0);
-    DWORD exitCode = 0;
-    GetExitCodeThread(worker, &exitCode);
     EXPECT_EQ(exitCode, 2u);
     EXPECT_EQ(Polvane::UpdateState, UpdateOutcome::Running);
-    CloseHandle(worker);
-    Polvane::UpdateThreadHandle = nullptr;
 }
 
 namespace {

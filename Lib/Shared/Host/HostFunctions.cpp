@@ -28,3 +28,9 @@ EDITDATA* mvReAllocEditData(::mV* mV, EDITDATA* edPtr, std::uint32_t newSize)
                                                    static_cast<std::int32_t>(newSize), 0);
     return reinterpret_cast<EDITDATA*>(static_cast<std::uintptr_t>(resized));
 }
+
+Prop* mvGetPropValue(::mV* mV, EDITDATA* edPtr, std::int32_t id)
+{
+    const std::uint32_t value = mV->CallFunction(edPtr, HostFunction::GetPropertyValue, id, 0, 0);
+    return reinterpret_cast<Prop*>(static_cast<std::uintptr_t>(value));
+}

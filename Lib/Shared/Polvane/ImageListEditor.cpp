@@ -1,5 +1,6 @@
 // Image List properties are edited in the host's own image editors: one image, or several with a
 // maximum count. The editors fill in the image ids, which are stored as a u16 count and the ids.
+#include "JSONValues.h"
 #include "MsgBox.h"
 #include "Properties.h"
 #include "PropertyExports.h"

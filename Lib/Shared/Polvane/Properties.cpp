@@ -1,8 +1,9 @@
 #include "Properties.h"
 
+#include "JSONValues.h"
+#include "Lib/Shared/Tovik/Startup.h"
 #include "MsgBox.h"
 #include "TextConversion.h"
-#include "Lib/Shared/Tovik/Startup.h"
 #include "json/json.h"
 
 #include <algorithm>
@@ -43,24 +44,6 @@ const PropTypeInfo PropTypes[PropTypeID::Count] = {
 
 namespace {
 
-char LowerASCII(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (LowerASCII(a[i]) != LowerASCII(b[i]))
-            return false;
-    }
-    return true;
-}
-
-bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix)
-{
-    return text.size() >= prefix.size() && EqualsIgnoringCase(text.substr(0, prefix.size()), prefix);
-}
-
 // Whether type is, as a whole, the name of a table type of that class. The prefix rules that some
 // classes add (any "Folder...", "Editbox String...", "Combo Box...") are applied by the callers.
 bool IsNameOfClass(std::string_view type, PropTypeClass typeClass)
@@ -80,8 +63,6 @@ bool IsOneOf(std::uint16_t id, std::initializer_list<std::uint16_t> ids)
 {
     return std::find(ids.begin(), ids.end(), id) != ids.end();
 }
-
-std::uint32_t CheckboxByteCount(std::uint32_t numProps) { return numProps / 8 + (numProps % 8 != 0); }
 
 // Bytes of a text member, 0 when it is absent or not a text.
 std::uint32_t TextLength(const json_value& value)
@@ -229,13 +210,15 @@ std::uint32_t PropIndexFromHostID(std::uint32_t hostID)
     return hostID >= FirstHostID ? hostID - FirstHostID : 0xFFFFFFFF;
 }
 
+std::uint32_t CheckboxByteCount(std::uint32_t numProps) { return numProps / 8 + (numProps % 8 != 0); }
+
 } // namespace Polvane
 
 std::uint16_t GetEDITDATASizeFromJSON()
 {
     using namespace Polvane;
     const json_value& props = CurLang()["Properties"];
-    const std::uint32_t numProps = props.type == json_array ? props.u.array.length : 0;
+    const std::uint32_t numProps = ArrayLength(props);
 
     // Wide enough that no definition can wrap it.
     std::uint64_t total = HeaderAndBlockFixedSize + CheckboxByteCount(numProps);

@@ -163,6 +163,9 @@ Properties* GetPropertiesFromEditData(EDITDATA* edPtr);
 // Host property ids are 0x80000 + index; anything below gives 0xFFFFFFFF, no property.
 std::uint32_t PropIndexFromHostID(std::uint32_t hostID);
 
+// Bytes of a block's checkbox bits: one bit a property, the last byte's spare bits zero.
+std::uint32_t CheckboxByteCount(std::uint32_t numProps);
+
 } // namespace Polvane
 
 // The size of a new EDITDATA holding the definition's default values, as the host's 16-bit size.

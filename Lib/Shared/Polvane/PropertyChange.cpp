@@ -1,6 +1,7 @@
 // A new value for one stored property. A value of the same size is written in place; any other size
 // means a new record: the library builds it whole, asks the host for a record of the new size, and only
 // then copies it over, so a host that refuses leaves the object's data as it was.
+#include "JSONValues.h"
 #include "Lib/Shared/Host/HostFunctions.h"
 #include "MsgBox.h"
 #include "Properties.h"
@@ -54,7 +55,7 @@ void Properties::Internal_PropChange(::mV* mV, EDITDATA** edPtr, std::uint32_t i
         std::uint32_t index;
         std::memcpy(&index, value, sizeof index);
         const json_value& items = definition["Items"];
-        if (items.type == json_array && index < items.u.array.length)
+        if (index < ArrayLength(items))
             item = TextOf(items[static_cast<int>(index)]);
         value = item.data();
         size = static_cast<std::uint32_t>(item.size());

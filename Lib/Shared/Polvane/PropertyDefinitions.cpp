@@ -1,5 +1,6 @@
 #include "PropertyDefinitions.h"
 
+#include "JSONValues.h"
 #include "Lib/Shared/Tovik/SDK.h"
 #include "Lib/Shared/Tovik/Startup.h"
 #include "MsgBox.h"
@@ -239,21 +240,12 @@ HostPropertyDescriptor Describe(const json_value& property, int index, std::vect
     return descriptor;
 }
 
-std::string LowerASCII(std::string text)
-{
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
-}
-
 } // namespace
 
 void ParsePropertiesFromJSON()
 {
     const json_value& properties = CurLang()["Properties"];
-    const int count = properties.type == json_array ? static_cast<int>(properties.u.array.length) : 0;
+    const int count = static_cast<int>(ArrayLength(properties));
 
     // One descriptor per element, refused ones included: descriptor i is always element i.
     std::vector<HostPropertyDescriptor> table;

@@ -1,6 +1,7 @@
 #include "PropertyExports.h"
 
 #include "Globals.h"
+#include "JSONValues.h"
 #include "Lib/Shared/Host/HostFunctions.h"
 #include "Lib/Shared/Tovik/Exports.h"
 #include "Lib/Shared/Tovik/SDK.h"
@@ -128,7 +129,7 @@ std::uint8_t* CheckboxByte(Properties& block, std::uint32_t blockBytes, std::uin
 const json_value* PropertyDefinition(std::uint32_t i)
 {
     const json_value& props = CurLang()["Properties"];
-    return props.type == json_array && i < props.u.array.length ? &props[static_cast<int>(i)] : nullptr;
+    return i < ArrayLength(props) ? &props[static_cast<int>(i)] : nullptr;
 }
 
 Properties* StoredBlock(EDITDATA* edPtr)
@@ -160,12 +161,6 @@ Properties::Data* DataWithin(Properties& block, std::uint32_t blockBytes, std::u
         }
     }
     return block.Internal_DataAt(i);
-}
-
-std::string_view TextOf(const json_value& value)
-{
-    return value.type == json_string ? std::string_view(value.u.string.ptr, value.u.string.length)
-                                     : std::string_view();
 }
 
 void CorruptPropertiesWarning()

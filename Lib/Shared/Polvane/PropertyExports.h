@@ -8,7 +8,6 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <string_view>
 
 struct json_value;
 
@@ -34,8 +33,6 @@ std::uint32_t StoredBlockBytes(const EDITDATA* edPtr);
 // Internal_DataAt(i), once every entry up to i is known to lie in the block's first blockBytes bytes;
 // null when one does not.
 Properties::Data* DataWithin(Properties& block, std::uint32_t blockBytes, std::uint32_t i);
-// The bytes of a JSON text (which may hold NULs); empty for any other value.
-std::string_view TextOf(const json_value& value);
 // Shown when a stored entry cannot be read: the object's data is damaged.
 void CorruptPropertiesWarning();
 

@@ -1,5 +1,6 @@
 #include "PropertyReaders.h"
 
+#include "JSONValues.h"
 #include "Lib/Shared/Tovik/SDK.h"
 #include "Lib/Shared/Tovik/Startup.h"
 #include "MsgBox.h"
@@ -29,33 +30,21 @@ constexpr std::size_t MaxDefaultTextLength = 4096;
 constexpr std::uint32_t MaxJSONProperties = 1000;
 constexpr std::size_t MaxStoredTitleLength = 254;
 
+constexpr const wchar_t* NoDefaultValueError =
+    L"JSONPropertyReader: JSON item %s, ID %zu, language %s has no default value.";
+
 // Error texts of every reader; overwritten by the next error.
 wchar_t outputBuff[2048];
 
-// A JSON reader's number, until its next answer.
+// A number that an answer points to, until the reader's next answer.
 alignas(4) std::uint8_t numberStorage[8];
 
-std::uint32_t CheckboxByteCount(std::uint32_t numProps) { return numProps / 8 + (numProps % 8 != 0); }
-
-std::uint32_t ArrayLength(const json_value& value)
+// The number, copied where the answer that points to it can find it.
+template <typename Number> const void* KeptNumber(const Number& number)
 {
-    return value.type == json_array ? value.u.array.length : 0;
-}
-
-// The bytes of a string, which may hold a NUL; empty for any other type.
-std::string_view TextOf(const json_value& value)
-{
-    return value.type == json_string ? std::string_view(value.u.string.ptr, value.u.string.length)
-                                     : std::string_view();
-}
-
-char LowerASCII(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-char UpperASCII(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [](char x, char y) { return LowerASCII(x) == LowerASCII(y); });
+    static_assert(sizeof number <= sizeof numberStorage);
+    std::memcpy(numberStorage, &number, sizeof number);
+    return numberStorage;
 }
 
 void FreeCopy(const void* data) { std::free(const_cast<void*>(data)); }
@@ -181,16 +170,12 @@ void Properties::PreSmartPropertyReader::GetProperty(std::uint32_t i, ConverterR
         return (void)convRet->Return_ConverterUnsuitable();
     // Values have no sizes: the one of property i is found by reading every value before it.
     while (nextIndex < i) {
-        if (!ReadNextProperty(nullptr)) {
-            lastCheckboxIndex = std::min<std::int64_t>(lastCheckboxIndex, std::int64_t(nextIndex) - 1);
+        if (!ReadNextProperty(nullptr))
             return KillConverter(convRet);
-        }
         ++nextIndex;
     }
-    if (!ReadNextProperty(convRet)) {
-        lastCheckboxIndex = std::min<std::int64_t>(lastCheckboxIndex, std::int64_t(nextIndex) - 1);
+    if (!ReadNextProperty(convRet))
         KillConverter(convRet);
-    }
     ++nextIndex;
 }
 
@@ -305,6 +290,7 @@ bool Properties::PreSmartPropertyReader::ReadNextProperty(ConverterReturn* convR
 
 void Properties::PreSmartPropertyReader::KillConverter(ConverterReturn* convRet)
 {
+    lastCheckboxIndex = std::min<std::int64_t>(lastCheckboxIndex, std::int64_t(nextIndex) - 1);
     pos = nullptr;
     end = nullptr;
     convRet->Return_ConverterUnsuitable();
@@ -389,8 +375,7 @@ void Properties::SmartPropertyReader::GetProperty(std::uint32_t i, ConverterRetu
         std::int32_t integer;
         std::memcpy(&integer, entry->ReadPropValue(), sizeof integer);
         const float value = static_cast<float>(integer);
-        std::memcpy(numberStorage, &value, sizeof value);
-        return (void)convRet->Return_OK(numberStorage, sizeof value, nullptr, checked);
+        return (void)convRet->Return_OK(KeptNumber(value), sizeof value, nullptr, checked);
     }
     convRet->Return_OK(entry->ReadPropValue(), entry->ReadPropValueSize(), nullptr, checked);
 }
@@ -420,28 +405,52 @@ void Properties::JSONPropertyReader::Initialize(ConverterState& state, Converter
     convRet->Return_OK(nullptr, 0);
 }
 
-void Properties::JSONPropertyReader::CountAsReset(std::uint32_t i, const json_value& property)
+const json_value* Properties::JSONPropertyReader::Item(std::uint32_t i, ConverterReturn* convRet,
+                                                       const wchar_t* ending) const
 {
-    if (counted[i])
-        return;
-    counted[i] = true;
-    convState->resetPropertiesStream << "\xE2\x80\xA2 " << TextOf(property["Title"]) << '\n';
-    ++convState->numPropsReset;
+    const json_value& props = *convState->jsonProps;
+    const std::size_t index = i;
+    if (i >= ArrayLength(props)) {
+        convRet->Return_Error(
+            L"JSONPropertyReader: no JSON item for property %zu, only %u items are stored%s", index,
+            ArrayLength(props), ending);
+        return nullptr;
+    }
+    const json_value& property = props[static_cast<int>(i)];
+    if (property.type != json_object) {
+        convRet->Return_Error(
+            L"JSDNPropertyReader: Index %zu is not a json_object (but within Properties array)%s", index,
+            ending);
+        return nullptr;
+    }
+    return &property;
+}
+
+void Properties::JSONPropertyReader::ReturnDefault(std::uint32_t i, const json_value& property,
+                                                   ConverterReturn* convRet, const void* data,
+                                                   std::uint32_t size, ConverterReturn::FreeFunction freeData,
+                                                   int checkboxState)
+{
+    if (!counted[i]) {
+        counted[i] = true;
+        convState->resetPropertiesStream << "\xE2\x80\xA2 " << TextOf(property["Title"]) << '\n';
+        ++convState->numPropsReset;
+    }
+    convRet->Return_OK(data, size, freeData, checkboxState);
 }
 
 void Properties::JSONPropertyReader::GetProperty(std::uint32_t i, ConverterReturn* convRet)
 {
     using namespace PropTypeID;
-    const json_value& props = *convState->jsonProps;
-    const std::size_t index = i;
-    if (i >= ArrayLength(props))
-        return (void)convRet->Return_Error(
-            L"JSONPropertyReader: no JSON item for property %zu, only %u items are stored", index,
-            ArrayLength(props));
-    const json_value& property = props[static_cast<int>(i)];
-    if (property.type != json_object)
-        return (void)convRet->Return_Error(
-            L"JSDNPropertyReader: Index %zu is not a json_object (but within Properties array)", index);
+    const json_value* item = Item(i, convRet, L"");
+    if (item == nullptr)
+        return;
+    const json_value& property = *item;
+    // The property's title, index and language come first in every error about its default.
+    const auto defaultError = [&](const wchar_t* format, auto... more) {
+        convRet->Return_Error(format, TitleOrMissing(property).c_str(), static_cast<std::size_t>(i),
+                              GetCurLangName(), more...);
+    };
 
     const json_value& defaultState = property["DefaultState"];
     const std::string_view defaultText = TextOf(defaultState);
@@ -461,14 +470,14 @@ void Properties::JSONPropertyReader::GetProperty(std::uint32_t i, ConverterRetur
     case EditboxFolder: {
         if (defaultText.size() >= MaxDefaultTextLength)
             return (void)convRet->Return_ConverterUnsuitable();
-        CountAsReset(i, property);
-        char* text = CopyForCaller(defaultText);
         const std::string_view letterCase = TextOf(property["Case"]);
+        std::string text(defaultText);
         if (EqualsIgnoringCase(letterCase, "Lower"))
-            std::transform(text, text + defaultText.size(), text, LowerASCII);
+            text = LowerASCII(text);
         else if (EqualsIgnoringCase(letterCase, "Upper"))
-            std::transform(text, text + defaultText.size(), text, UpperASCII);
-        return (void)convRet->Return_OK(text, static_cast<std::uint32_t>(defaultText.size()), FreeCopy);
+            text = UpperASCII(text);
+        return ReturnDefault(i, property, convRet, CopyForCaller(text),
+                             static_cast<std::uint32_t>(text.size()), FreeCopy);
     }
     case ComboBox:
     case ComboBoxButton:
@@ -477,19 +486,16 @@ void Properties::JSONPropertyReader::GetProperty(std::uint32_t i, ConverterRetur
             return (void)convRet->Return_Pass();
         if (defaultText.size() >= MaxDefaultTextLength)
             return (void)convRet->Return_ConverterUnsuitable();
-        CountAsReset(i, property);
         // The default is the item's text, which the definition keeps for the process.
-        return (void)convRet->Return_OK(defaultText.data(), static_cast<std::uint32_t>(defaultText.size()));
+        return ReturnDefault(i, property, convRet, defaultText.data(),
+                             static_cast<std::uint32_t>(defaultText.size()));
     case Size: {
-        if (defaultState.type != json_array || defaultState.u.array.length != 2)
-            return (void)convRet->Return_Error(L"JSONPropertyReader: Couldn't read default state for JSON "
-                                               L"item %s, ID %zu, language %s. Erroring.",
-                                               TitleOrMissing(property).c_str(), index, GetCurLangName());
+        if (ArrayLength(defaultState) != 2)
+            return defaultError(L"JSONPropertyReader: Couldn't read default state for JSON item %s, ID %zu, "
+                                L"language %s. Erroring.");
         const std::int32_t pair[2] = {static_cast<std::int32_t>(static_cast<json_int_t>(defaultState[0])),
                                       static_cast<std::int32_t>(static_cast<json_int_t>(defaultState[1]))};
-        std::memcpy(numberStorage, pair, sizeof pair);
-        CountAsReset(i, property);
-        return (void)convRet->Return_OK(numberStorage, sizeof pair);
+        return ReturnDefault(i, property, convRet, KeptNumber(pair), sizeof pair);
     }
     case EditboxNumber:
     case Color:
@@ -497,43 +503,31 @@ void Properties::JSONPropertyReader::GetProperty(std::uint32_t i, ConverterRetur
     case EditSpin:
     case EditDirection: {
         if (defaultState.type != json_integer)
-            return (void)convRet->Return_Error(
-                L"JSONPropertyReader: JSON item %s, ID %zu, language %s has no default value.",
-                TitleOrMissing(property).c_str(), index, GetCurLangName());
+            return defaultError(NoDefaultValueError);
         const json_int_t value = defaultState.u.integer;
         if (value < INT32_MIN || value > INT32_MAX)
-            return (void)convRet->Return_Error(L"JSONPropertyReader: JSON item %s, ID %zu, language %s has "
-                                               L"default value that can't be stored "
-                                               L"in 32-bit int (value is %lld).",
-                                               TitleOrMissing(property).c_str(), index, GetCurLangName(),
-                                               static_cast<long long>(value));
+            return defaultError(
+                L"JSONPropertyReader: JSON item %s, ID %zu, language %s has default value that "
+                L"can't be stored in 32-bit int (value is %lld).",
+                static_cast<long long>(value));
         const std::int32_t stored = static_cast<std::int32_t>(value);
-        std::memcpy(numberStorage, &stored, sizeof stored);
-        CountAsReset(i, property);
-        return (void)convRet->Return_OK(numberStorage, sizeof stored);
+        return ReturnDefault(i, property, convRet, KeptNumber(stored), sizeof stored);
     }
     case EditboxFloat:
     case EditSpinFloat: {
         // Only a number written with a fraction or an exponent counts as a float default.
         if (defaultState.type != json_double)
-            return (void)convRet->Return_Error(
-                L"JSONPropertyReader: JSON item %s, ID %zu, language %s has no default value.",
-                TitleOrMissing(property).c_str(), index, GetCurLangName());
+            return defaultError(NoDefaultValueError);
         const float stored = static_cast<float>(defaultState.u.dbl);
-        std::memcpy(numberStorage, &stored, sizeof stored);
-        CountAsReset(i, property);
-        return (void)convRet->Return_OK(numberStorage, sizeof stored);
+        return ReturnDefault(i, property, convRet, KeptNumber(stored), sizeof stored);
     }
     case ImageList: {
         if (defaultState.type != json_none)
-            return (void)convRet->Return_Error(L"JSONPropertyReader: JSON item %s, ID %zu, language %s has a "
-                                               L"default value, and shouldn't have "
-                                               L"one.",
-                                               TitleOrMissing(property).c_str(), index, GetCurLangName());
+            return defaultError(
+                L"JSONPropertyReader: JSON item %s, ID %zu, language %s has a default value, and "
+                L"shouldn't have one.");
         const std::uint16_t noImages = 0;
-        std::memcpy(numberStorage, &noImages, sizeof noImages);
-        CountAsReset(i, property);
-        return (void)convRet->Return_OK(numberStorage, sizeof noImages);
+        return ReturnDefault(i, property, convRet, KeptNumber(noImages), sizeof noImages);
     }
     default:
         convRet->Return_Pass();
@@ -542,16 +536,10 @@ void Properties::JSONPropertyReader::GetProperty(std::uint32_t i, ConverterRetur
 
 void Properties::JSONPropertyReader::GetPropertyCheckbox(std::uint32_t i, ConverterReturn* convRet)
 {
-    const json_value& props = *convState->jsonProps;
-    const std::size_t index = i;
-    if (i >= ArrayLength(props))
-        return (void)convRet->Return_Error(
-            L"JSONPropertyReader: no JSON item for property %zu, only %u items are stored.\n", index,
-            ArrayLength(props));
-    const json_value& property = props[static_cast<int>(i)];
-    if (property.type != json_object)
-        return (void)convRet->Return_Error(
-            L"JSDNPropertyReader: Index %zu is not a json_object (but within Properties array).\n", index);
+    const json_value* item = Item(i, convRet, L".\n");
+    if (item == nullptr)
+        return;
+    const json_value& property = *item;
 
     if (PropTypeIDOf(i) == PropTypeID::Checkbox) {
         const json_value& defaultState = property["DefaultState"];
@@ -559,9 +547,8 @@ void Properties::JSONPropertyReader::GetPropertyCheckbox(std::uint32_t i, Conver
             return (void)convRet->Return_Error(
                 L"JSONPropertyReader: DefaultState is not set for checkbox property. "
                 L"Property %s, ID %zu (language %s). Erroring.\n",
-                TitleOrMissing(property).c_str(), index, GetCurLangName());
-        CountAsReset(i, property);
-        return (void)convRet->Return_OK(nullptr, 0, nullptr, defaultState.u.boolean ? 1 : 0);
+                TitleOrMissing(property).c_str(), static_cast<std::size_t>(i), GetCurLangName());
+        return ReturnDefault(i, property, convRet, nullptr, 0, nullptr, defaultState.u.boolean ? 1 : 0);
     }
     const json_value& checkboxDefault = property["CheckboxDefaultState"];
     if (checkboxDefault.type == json_none)
@@ -571,8 +558,7 @@ void Properties::JSONPropertyReader::GetPropertyCheckbox(std::uint32_t i, Conver
             L"JSONPropertyReader: the CheckboxDefaultState is not set for property "
             L"with checkbox flag. Property %s, ID %u (language %s). Erroring.\n",
             TitleOrMissing(property).c_str(), i, GetCurLangName());
-    CountAsReset(i, property);
-    convRet->Return_OK(nullptr, 0, nullptr, checkboxDefault.u.boolean ? 1 : 0);
+    ReturnDefault(i, property, convRet, nullptr, 0, nullptr, checkboxDefault.u.boolean ? 1 : 0);
 }
 
 } // namespace Polvane

@@ -75,6 +75,8 @@ private:
     // Reads (or, without a result, skips) the value of property nextIndex at the cursor; false when it
     // cannot be read.
     bool ReadNextProperty(ConverterReturn* convRet);
+    // Ends the reader: every later question is unsuitable, and no checkbox from property nextIndex on
+    // is answered.
     void KillConverter(ConverterReturn* convRet);
     bool CheckboxBit(std::uint32_t i) const;
 
@@ -110,8 +112,14 @@ struct Properties::JSONPropertyReader : Properties::PropertyReader {
     void GetPropertyCheckbox(std::uint32_t i, ConverterReturn* convRet) override;
 
 private:
-    // Lists property i as reset, once however many of its parts took their default.
-    void CountAsReset(std::uint32_t i, const json_value& property);
+    // The definition of property i; null, with the error answered, when there is none. ending closes
+    // each error text.
+    const json_value* Item(std::uint32_t i, ConverterReturn* convRet, const wchar_t* ending) const;
+    // Answers a default of property i and lists the property as reset, once however many of its parts
+    // took their default.
+    void ReturnDefault(std::uint32_t i, const json_value& property, ConverterReturn* convRet,
+                       const void* data, std::uint32_t size, ConverterReturn::FreeFunction freeData = nullptr,
+                       int checkboxState = -1);
 
     ConverterState* convState = nullptr;
     std::vector<bool> counted;

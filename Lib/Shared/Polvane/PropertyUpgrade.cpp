@@ -1,6 +1,7 @@
 #include "PropertyUpgrade.h"
 
 #include "Globals.h"
+#include "JSONValues.h"
 #include "Lib/Shared/Host/HostFunctions.h"
 #include "Lib/Shared/Tovik/Exports.h"
 #include "Lib/Shared/Tovik/SDK.h"
@@ -50,23 +51,6 @@ struct ChainLink {
     const char* name;
 };
 using Chain = std::vector<ChainLink>;
-
-std::uint32_t ArrayLength(const json_value& value)
-{
-    return value.type == json_array ? value.u.array.length : 0;
-}
-
-std::string_view TextOf(const json_value& value)
-{
-    return value.type == json_string ? std::string_view(value.u.string.ptr, value.u.string.length)
-                                     : std::string_view();
-}
-
-Prop* mvGetPropValue(::mV* mV, EDITDATA* edPtr, std::int32_t id)
-{
-    const std::uint32_t value = mV->CallFunction(edPtr, HostFunction::GetPropertyValue, id, 0, 0);
-    return reinterpret_cast<Prop*>(static_cast<std::uintptr_t>(value));
-}
 
 // The name the author gave the object, for the upgrade box; the product's name without one.
 std::wstring ObjectName(::mV* mV, EDITDATA* oldEdPtr)
@@ -349,7 +333,7 @@ HGLOBAL DLL_UpdateEditStructure(::mV* mV, EDITDATA* oldEdPtr)
         return nullptr;
     }
 
-    std::vector<std::uint8_t> checkboxes(numProps / 8 + (numProps % 8 != 0));
+    std::vector<std::uint8_t> checkboxes(CheckboxByteCount(numProps));
     std::vector<bool> checkboxOpen(numProps, true);
     std::string entries;
     Chain chain = readers;

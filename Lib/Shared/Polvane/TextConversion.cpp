@@ -25,6 +25,9 @@ std::wstring ToWide(UINT codePage, std::string_view text)
     return result;
 }
 
+char LowerLetter(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+char UpperLetter(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
 } // namespace
 
 std::wstring UTF8ToWide(std::string_view text) { return ToWide(CP_UTF8, text); }
@@ -57,6 +60,32 @@ std::string TStringToUTF8(std::wstring_view text) { return WideToUTF8(text); }
 std::wstring ANSIToWide(std::string_view text) { return ToWide(CP_ACP, text); }
 
 std::string ANSIToUTF8(std::string_view text) { return WideToUTF8(ANSIToWide(text)); }
+
+std::string LowerASCII(std::string_view text)
+{
+    std::string lower(text);
+    std::transform(lower.begin(), lower.end(), lower.begin(), LowerLetter);
+    return lower;
+}
+
+std::string UpperASCII(std::string_view text)
+{
+    std::string upper(text);
+    std::transform(upper.begin(), upper.end(), upper.begin(), UpperLetter);
+    return upper;
+}
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return LowerLetter(x) == LowerLetter(y);
+           });
+}
+
+bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix)
+{
+    return text.size() >= prefix.size() && EqualsIgnoringCase(text.substr(0, prefix.size()), prefix);
+}
 
 } // namespace Polvane
 

@@ -1,5 +1,5 @@
 // Conversions between the UTF-8 of the definition and settings, the UTF-16 of Windows and the host, and
-// the ANSI code page. The UI string type (TString) is the wide string.
+// the ANSI code page. The UI string type (TString) is the wide string. Also the letter case of names.
 #pragma once
 
 #include <cstddef>
@@ -15,6 +15,13 @@ std::string WideToUTF8(std::wstring_view text);
 std::string TStringToUTF8(std::wstring_view text);
 std::wstring ANSIToWide(std::string_view text);
 std::string ANSIToUTF8(std::string_view text);
+
+// Names in the definition, in stored records and in the update server's replies change and compare
+// their case by ASCII letters only, whatever the C library's locale; other bytes stay as they are.
+std::string LowerASCII(std::string_view text);
+std::string UpperASCII(std::string_view text);
+bool EqualsIgnoringCase(std::string_view a, std::string_view b);
+bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix);
 
 } // namespace Polvane
 

@@ -8,7 +8,6 @@
 
 #include <winsock2.h>
 
-#include <cctype>
 #include <cstring>
 #include <stdexcept>
 
@@ -119,17 +118,6 @@ void Conclude(const std::string& text, UpdateOutcome outcome)
 bool StartsWith(std::string_view text, std::string_view prefix)
 {
     return text.substr(0, prefix.size()) == prefix;
-}
-
-bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix)
-{
-    if (text.size() < prefix.size())
-        return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(text[i])) !=
-            std::tolower(static_cast<unsigned char>(prefix[i])))
-            return false;
-    return true;
 }
 
 // Replaces pair by ";" until none is left, each search starting again at the beginning.

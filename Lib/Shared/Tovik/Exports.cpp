@@ -1,12 +1,13 @@
 // The library's exports: thin forwards to start-up, the state object and the extension object.
+#include "Exports.h"
 #include "../Host/HostRecords.h"
 #include "../Polvane/Globals.h"
+#include "../Polvane/JSONValues.h"
 #include "../Polvane/Properties.h"
 #include "../Polvane/TextConversion.h"
 #include "../Polvane/UpdateCheck.h"
-#include "SDK.h"
-#include "Exports.h"
 #include "ObjectLife.h"
+#include "SDK.h"
 #include "Startup.h"
 #include "json/json.h"
 
@@ -60,7 +61,7 @@ void BuildDependencyList()
 // The host takes the low 16 bits of an array's length.
 std::uint16_t ArrayLength(const json_value& value)
 {
-    return static_cast<std::uint16_t>(value.type == json_array ? value.u.array.length : 0);
+    return static_cast<std::uint16_t>(Polvane::ArrayLength(value));
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "../Host/SurfaceLibrary.h"
 #include "../Polvane/Globals.h"
+#include "../Polvane/JSONValues.h"
 #include "../Polvane/MsgBox.h"
 #include "../Polvane/PropertyDefinitions.h"
 #include "../Polvane/TextConversion.h"
@@ -12,11 +13,11 @@
 #include "Startup.h"
 #include "json/json.h"
 
-#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <string>
+#include <string_view>
 
 namespace {
 
@@ -120,7 +121,7 @@ bool BuildInfo(const Kind& kind)
         return false;
     }
     const json_value& params = item["Parameters"];
-    const std::uint32_t n = params.type == json_array ? params.u.array.length : 0;
+    const std::uint32_t n = Polvane::ArrayLength(params);
     if (n > Tovik::MaxParams) {
         Polvane::MsgBox::Error(kind.readTitle, kind.tooMany, idx);
         AppendPlaceholder(kind, idx);
@@ -164,27 +165,17 @@ Routine* MakeJumpTable(std::size_t count, Routine routine, std::vector<Tovik::Me
     return table;
 }
 
-std::size_t ArrayCount(const json_value& value)
-{
-    return value.type == json_array ? value.u.array.length : 0;
-}
-
-bool EqualsIgnoringCase(const char* text, const char* placeholder)
-{
-    return _stricmp(text, placeholder) == 0;
-}
-
 void CheckTemplateDefaults(const json_value& about)
 {
-    bool unedited = EqualsIgnoringCase(about["Name"], "Polvane Template") ||
-                    EqualsIgnoringCase(about["Author"], "Your Name") ||
-                    EqualsIgnoringCase(about["Comment"], "A sentence or two to describe your extension") ||
-                    EqualsIgnoringCase(about["Help"], "Help/Example.chm") ||
-                    EqualsIgnoringCase(about["URL"], "https://www.example.com/");
+    const auto isPlaceholder = [&about](const char* key, std::string_view placeholder) {
+        return Polvane::EqualsIgnoringCase(static_cast<const char*>(about[key]), placeholder);
+    };
+    bool unedited = isPlaceholder("Name", "Polvane Template") || isPlaceholder("Author", "Your Name") ||
+                    isPlaceholder("Comment", "A sentence or two to describe your extension") ||
+                    isPlaceholder("Help", "Help/Example.chm") ||
+                    isPlaceholder("URL", "https://www.example.com/");
     if (!unedited) {
-        std::string copyright = static_cast<const char*>(about["Copyright"]);
-        for (char& c : copyright)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        const std::string copyright = Polvane::LowerASCII(static_cast<const char*>(about["Copyright"]));
         unedited = copyright.find("by your name") != std::string::npos;
     }
     if (unedited)
@@ -219,9 +210,9 @@ SDK::SDK(::mV* mV, json_value* root)
                                L"The JSON parser could not find a JSON object to use for current language.");
         return;
     }
-    const std::size_t actions = ArrayCount(lang["Actions"]);
-    const std::size_t conditions = ArrayCount(lang["Conditions"]);
-    const std::size_t expressions = ArrayCount(lang["Expressions"]);
+    const std::size_t actions = Polvane::ArrayLength(lang["Actions"]);
+    const std::size_t conditions = Polvane::ArrayLength(lang["Conditions"]);
+    const std::size_t expressions = Polvane::ArrayLength(lang["Expressions"]);
     ActionJumpTable = MakeJumpTable<ActionRoutine>(actions, &Tovik::Action, ActionFunctions);
     ConditionJumpTable = MakeJumpTable<ConditionRoutine>(conditions, &Tovik::Condition, ConditionFunctions);
     ExpressionJumpTable = MakeJumpTable<ExpressionRoutine>(expressions, &Tovik::Expression, ExpressionFunctions);
