@@ -1,6 +1,7 @@
 #include "InProcess.h"
 #include "TempTree.h"
 
+#include "Lib/Shared/Host/Seam.h"
 #include "Lib/Shared/Polvane/Globals.h"
 #include "Lib/Shared/Polvane/Settings.h"
 
@@ -126,4 +127,28 @@ TEST_F(Settings, FileThatCannotBeOpenedIsReportedAndNotRetried)
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].title, L"Polvane SDK error - Morvalex");
     EXPECT_EQ(boxes[0].text, L"Couldn't open Extensions\\Polvane.ini, error 13.");
+}
+
+namespace {
+
+std::string readDuringBox;
+
+int WINAPI ReadSettingDuringBox(HWND, LPCWSTR, LPCWSTR, UINT)
+{
+    readDuringBox = Polvane::GetIniSetting("Languages") + "|read";
+    return IDOK;
+}
+
+} // namespace
+
+// A box waits for its owner, the editor's window, whose thread may be asking for a setting at that
+// moment: the load's box is shown with the settings free to read, not while the load holds them.
+TEST_F(Settings, TheLoadsBoxIsShownWithTheSettingsFree)
+{
+    fs::create_directory(tree.Path(L"Extensions\\Polvane.ini"));
+    const auto recorder = Host::Seam.MessageBoxW;
+    Host::Seam.MessageBoxW = ReadSettingDuringBox;
+    EXPECT_EQ(Polvane::GetIniSetting("Languages"), "");
+    Host::Seam.MessageBoxW = recorder;
+    EXPECT_EQ(readDuringBox, "|read");
 }

@@ -39,40 +39,47 @@ void RemoveBlanksAroundEquals(std::string& text)
     }
 }
 
-void Load()
+// What went wrong while loading, shown once the lock is released: a box waits for its owner, the
+// editor's main window, whose thread may itself be waiting for this lock.
+struct LoadFailure {
+    const wchar_t* format = nullptr;
+    unsigned long value = 0;
+};
+
+LoadFailure Load()
 {
     const std::wstring path = std::wstring(GetFolder(1)) + L"Polvane.ini";
     if (!FileExists(path)) {
         // Having no settings file is normal; anything else in the way is worth telling the author.
         const DWORD error = GetLastError();
         if (error != ERROR_FILE_NOT_FOUND)
-            MsgBox::Error(L"Polvane SDK error", L"Error %u opening Extensions\\Polvane.ini.", error);
-        return;
+            return {L"Error %u opening Extensions\\Polvane.ini.", error};
+        return {};
     }
 
     FILE* file = _wfsopen(path.c_str(), L"rb", _SH_DENYWR);
-    if (file == nullptr) {
-        MsgBox::Error(L"Polvane SDK error", L"Couldn't open Extensions\\Polvane.ini, error %d.", errno);
-        return;
-    }
+    if (file == nullptr)
+        return {L"Couldn't open Extensions\\Polvane.ini, error %d.", static_cast<unsigned long>(errno)};
     std::fseek(file, 0, SEEK_END);
     const long size = std::ftell(file);
     std::fseek(file, 0, SEEK_SET);
+    const wchar_t* const unreadable = L"Couldn't read Extensions\\Polvane.ini file, error %i.";
     if (size < 0) {
-        MsgBox::Error(L"Polvane SDK error", L"Couldn't read Extensions\\Polvane.ini file, error %i.", errno);
+        const auto error = static_cast<unsigned long>(errno);
         std::fclose(file);
-        return;
+        return {unreadable, error};
     }
     const std::size_t length = static_cast<std::size_t>(size);
     settings.assign(length + 2, '\n');
     if (std::fread(&settings[1], 1, length, file) < length) {
-        MsgBox::Error(L"Polvane SDK error", L"Couldn't read Extensions\\Polvane.ini file, error %i.", errno);
+        const auto error = static_cast<unsigned long>(errno);
         std::fclose(file);
         settings.clear();
-        return;
+        return {unreadable, error};
     }
     RemoveBlanksAroundEquals(settings);
     std::fclose(file);
+    return {};
 }
 
 } // namespace
@@ -84,12 +91,15 @@ std::string GetIniSetting(std::string_view key)
 
     while (loadLock.exchange(true))
         ;
+    LoadFailure failure;
     if (!loaded) {
         // Once, whatever the outcome: a broken file reports one box per process, not one per key.
         loaded = true;
-        Load();
+        failure = Load();
     }
     loadLock.store(false);
+    if (failure.format != nullptr)
+        MsgBox::Error(L"Polvane SDK error", failure.format, failure.value);
 
     const std::string needle = "\n" + std::string(key) + "=";
     const std::size_t found = settings.find(needle);
