@@ -1,5 +1,6 @@
 #include "Log.h"
 
+#include "Format.h"
 #include "Lib/Shared/Host/Seam.h"
 
 #include <cstdio>
@@ -24,7 +25,7 @@ void Log(int level, const wchar_t* format, ...)
 
 void LogArgs(int /*level*/, const wchar_t* format, va_list args)
 {
-    if (_vsnwprintf_s(logBuffer, std::size(logBuffer), _TRUNCATE, format, args) < 0) {
+    if (FormatArgs(logBuffer, std::size(logBuffer), format, args) < 0) {
         // A cut line says so, and keeps the line end its format asked for so the next line starts
         // on its own line in the debugger output.
         static constexpr wchar_t marker[] = L"... [truncated]";

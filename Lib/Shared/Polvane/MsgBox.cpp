@@ -1,5 +1,6 @@
 #include "MsgBox.h"
 
+#include "Format.h"
 #include "Globals.h"
 #include "Lib/Shared/Host/Seam.h"
 
@@ -41,7 +42,7 @@ int Custom(const wchar_t* titlePrefix, const wchar_t* msgFormat, va_list args, U
     // Cut rather than overflow: a text that does not fit counts as a format failure (-1), and the C
     // library's invalid-parameter handler, which may end the host, is never reached for it.
     wchar_t text[4096];
-    if (_vsnwprintf_s(text, std::size(text), _TRUNCATE, msgFormat, args) > 0)
+    if (FormatArgs(text, std::size(text), msgFormat, args) > 0)
         return Host::Seam.MessageBoxW(OwnerWindow, text, title.c_str(), style);
 
     Host::Seam.MessageBoxW(OwnerWindow, L"Failed to format a message box. Contact extension developer.",

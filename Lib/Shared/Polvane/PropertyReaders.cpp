@@ -1,5 +1,6 @@
 #include "PropertyReaders.h"
 
+#include "Format.h"
 #include "JSONValues.h"
 #include "Lib/Shared/Tovik/SDK.h"
 #include "Lib/Shared/Tovik/Startup.h"
@@ -119,7 +120,7 @@ ConverterReturn* ConverterReturn::Return_Error(const wchar_t* format, ...)
 {
     va_list args;
     va_start(args, format);
-    _vsnwprintf_s(outputBuff, std::size(outputBuff), _TRUNCATE, format, args);
+    FormatArgs(outputBuff, std::size(outputBuff), format, args);
     va_end(args);
     kind = Error;
     data = outputBuff;
