@@ -1,11 +1,13 @@
 // The records, jump tables and template check of the state object, built from small definitions.
 #include "InProcess.h"
 
+#include "Lib/Shared/Host/Seam.h"
 #include "Lib/Shared/Tovik/CallPath.h"
 #include "Lib/Shared/Tovik/SDK.h"
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -225,3 +227,18 @@ INSTANTIATE_TEST_SUITE_P(
                     TemplateCase{R"({"Name": "Mine", "Copyright": "(C) 2026 BY YOUR NAME Ltd"})", true},
                     TemplateCase{R"({"Name": "Mine", "Author": "Your Name Here", "Copyright": "by you"})", false}),
     [](const testing::TestParamInfo<TemplateCase>& info) { return "Case" + std::to_string(info.index); });
+
+namespace {
+
+HMODULE WINAPI FailingSurfaceLibrary() { throw std::runtime_error("surface library failed"); }
+
+} // namespace
+
+// The exception leaves the constructor, and no half-built state object stays reachable.
+TEST(Records, AStateObjectThatFailsToBuildIsNotLeftReachable)
+{
+    InProcess::BoxRecorder boxes;
+    Host::Seam.FindSurfaceLibrary = FailingSurfaceLibrary;
+    EXPECT_THROW(InProcess::BuildState(Definition(R"({"Title": "a"})")), std::runtime_error);
+    EXPECT_EQ(::SDK, nullptr);
+}

@@ -191,7 +191,7 @@ void CheckTemplateDefaults(const json_value& about)
 namespace Tovik {
 
 SDK::SDK(::mV* mV, json_value* root)
-    : Root(root), ActionJumpTable(nullptr), ConditionJumpTable(nullptr), ExpressionJumpTable(nullptr), mV(mV),
+try : Root(root), ActionJumpTable(nullptr), ConditionJumpTable(nullptr), ExpressionJumpTable(nullptr), mV(mV),
       PropertyTitlesHash(0), PropertyTypesHash(0), Icon(nullptr)
 {
     // The builders and the current-language lookup reach this object through ::SDK.
@@ -228,6 +228,13 @@ SDK::SDK(::mV* mV, json_value* root)
     Tovik::BuildEditorMenus(lang);
 
     CheckTemplateDefaults(lang["About"]);
+} catch (...) {
+    // An object that failed to build must not stay reachable: the exception leaves Initialize, and a
+    // host that goes on finds no state rather than a broken one.
+    if (::SDK == this) {
+        ::SDK = nullptr;
+        Polvane::ForgetCurrentLanguage();
+    }
 }
 
 SDK::~SDK()
