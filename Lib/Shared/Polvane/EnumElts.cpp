@@ -1,5 +1,6 @@
 // Offers the font and image ids stored in an object's properties to the host, which keeps a project's
 // fonts and images and may renumber them. All or nothing: after a refusal the accepted ids are undone.
+#include "../Tovik/Boundary.h"
 #include "Lib/Shared/Tovik/Exports.h"
 #include "MsgBox.h"
 #include "Properties.h"
@@ -92,27 +93,29 @@ bool OfferEntry(Enumeration& enumeration, Polvane::Properties::Data& data)
 HOST_EXPORT std::int32_t HOST_STDCALL EnumElts(::mV*, EDITDATA* edPtr, HostEnumRoutine enumerate,
                                                HostEnumRoutine undo, std::int32_t w1, std::int32_t w2)
 {
-    using Polvane::Properties;
-    const std::uint64_t recordSize = edPtr->eHeader.totalSize;
-    if (recordSize < BlockOffset + sizeof(Properties))
-        return 0;
-    auto* record = reinterpret_cast<std::uint8_t*>(edPtr);
-    auto* props = reinterpret_cast<Properties*>(record + BlockOffset);
-    std::uint64_t offset = BlockOffset + sizeof(Properties) + (props->numProps + 7u) / 8u;
+    return Tovik::Guard("EnumElts", 0, [&] {
+        using Polvane::Properties;
+        const std::uint64_t recordSize = edPtr->eHeader.totalSize;
+        if (recordSize < BlockOffset + sizeof(Properties))
+            return 0;
+        auto* record = reinterpret_cast<std::uint8_t*>(edPtr);
+        auto* props = reinterpret_cast<Properties*>(record + BlockOffset);
+        std::uint64_t offset = BlockOffset + sizeof(Properties) + (props->numProps + 7u) / 8u;
 
-    Enumeration enumeration(enumerate, w1, w2);
-    for (std::uint32_t i = 0; i < props->numProps; ++i) {
-        if (offset + sizeof(Properties::Data) > recordSize)
-            break;
-        auto* data = reinterpret_cast<Properties::Data*>(record + offset);
-        if (data->sizeBytes < sizeof(Properties::Data) + data->propNameSize ||
-            offset + data->sizeBytes > recordSize)
-            break;
-        if (!OfferEntry(enumeration, *data)) {
-            enumeration.UndoAccepted(undo);
-            break;
+        Enumeration enumeration(enumerate, w1, w2);
+        for (std::uint32_t i = 0; i < props->numProps; ++i) {
+            if (offset + sizeof(Properties::Data) > recordSize)
+                break;
+            auto* data = reinterpret_cast<Properties::Data*>(record + offset);
+            if (data->sizeBytes < sizeof(Properties::Data) + data->propNameSize ||
+                offset + data->sizeBytes > recordSize)
+                break;
+            if (!OfferEntry(enumeration, *data)) {
+                enumeration.UndoAccepted(undo);
+                break;
+            }
+            offset += data->sizeBytes;
         }
-        offset += data->sizeBytes;
-    }
-    return enumeration.Result();
+        return enumeration.Result();
+    });
 }

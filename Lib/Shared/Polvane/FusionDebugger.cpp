@@ -1,6 +1,7 @@
 #include "FusionDebugger.h"
 
 #include "../Host/Seam.h"
+#include "../Tovik/Boundary.h"
 #include "../Tovik/Exports.h"
 #include "../Tovik/ObjectLife.h"
 #include "extension/Extension.h"
@@ -99,15 +100,21 @@ void FusionDebugger::EditDebugItem(int id)
 
 HOST_EXPORT std::uint16_t* HOST_STDCALL GetDebugTree(RUNDATA* rdPtr)
 {
-    return GetExtension(rdPtr)->Debugger.GetDebugTree();
+    return Tovik::Guard("GetDebugTree", nullptr, [&] {
+        return GetExtension(rdPtr)->Debugger.GetDebugTree();
+    });
 }
 
 HOST_EXPORT void HOST_STDCALL GetDebugItem(wchar_t* buffer, RUNDATA* rdPtr, std::int32_t id)
 {
-    GetExtension(rdPtr)->Debugger.GetDebugItem(buffer, id);
+    Tovik::GuardVoid("GetDebugItem", [&] {
+        GetExtension(rdPtr)->Debugger.GetDebugItem(buffer, id);
+    });
 }
 
 HOST_EXPORT void HOST_STDCALL EditDebugItem(RUNDATA* rdPtr, std::int32_t id)
 {
-    GetExtension(rdPtr)->Debugger.EditDebugItem(id);
+    Tovik::GuardVoid("EditDebugItem", [&] {
+        GetExtension(rdPtr)->Debugger.EditDebugItem(id);
+    });
 }

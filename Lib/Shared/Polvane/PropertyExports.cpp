@@ -1,5 +1,6 @@
 #include "PropertyExports.h"
 
+#include "../Tovik/Boundary.h"
 #include "Globals.h"
 #include "JSONValues.h"
 #include "Lib/Shared/Host/HostFunctions.h"
@@ -287,52 +288,64 @@ BOOL DLL_GetProperties(::mV* mV, EDITDATA* edPtr, BOOL)
 
 HOST_EXPORT BOOL HOST_STDCALL GetProperties(::mV* mV, EDITDATA* edPtr, BOOL masterItem)
 {
-    return DLL_GetProperties(mV, edPtr, masterItem);
+    return Tovik::Guard("GetProperties", FALSE, [&] {
+        return DLL_GetProperties(mV, edPtr, masterItem);
+    });
 }
 
 HOST_EXPORT void HOST_STDCALL ReleaseProperties(::mV*, EDITDATA*, BOOL) {}
 
 HOST_EXPORT Prop* HOST_STDCALL GetPropValue(::mV* mV, EDITDATA* edPtr, std::uint32_t id)
 {
-    return Polvane::DLL_GetPropValue(mV, edPtr, id);
+    return Tovik::Guard("GetPropValue", nullptr, [&] {
+        return Polvane::DLL_GetPropValue(mV, edPtr, id);
+    });
 }
 
 HOST_EXPORT void HOST_STDCALL SetPropValue(::mV* mV, EDITDATA* edPtr, std::uint32_t id, Prop* value)
 {
-    Polvane::DLL_SetPropValue(mV, edPtr, id, value);
+    Tovik::GuardVoid("SetPropValue", [&] {
+        Polvane::DLL_SetPropValue(mV, edPtr, id, value);
+    });
 }
 
 HOST_EXPORT BOOL HOST_STDCALL GetPropCheck(::mV*, EDITDATA* edPtr, std::uint32_t id)
 {
-    using namespace Polvane;
-    const std::uint32_t i = PropIndexFromHostID(id);
-    if (PropertyDefinition(i) == nullptr)
-        return FALSE;
-    Properties* block = StoredBlock(edPtr);
-    const std::uint32_t blockBytes = StoredBlockBytes(edPtr);
-    if (CheckboxByte(*block, blockBytes, i) != nullptr)
-        return block->IsPropChecked(i) ? TRUE : FALSE;
-    // Past the stored count IsPropChecked explains itself; a record too small for the bit goes unread.
-    return blockBytes >= sizeof(Properties) && i >= block->numProps ? block->IsPropChecked(i) : FALSE;
+    return Tovik::Guard("GetPropCheck", FALSE, [&] {
+        using namespace Polvane;
+        const std::uint32_t i = PropIndexFromHostID(id);
+        if (PropertyDefinition(i) == nullptr)
+            return FALSE;
+        Properties* block = StoredBlock(edPtr);
+        const std::uint32_t blockBytes = StoredBlockBytes(edPtr);
+        if (CheckboxByte(*block, blockBytes, i) != nullptr)
+            return block->IsPropChecked(i) ? TRUE : FALSE;
+        // Past the stored count IsPropChecked explains itself; a record too small for the bit goes unread.
+        return blockBytes >= sizeof(Properties) && i >= block->numProps ? block->IsPropChecked(i) : FALSE;
+    });
 }
 
 HOST_EXPORT void HOST_STDCALL SetPropCheck(::mV*, EDITDATA* edPtr, std::uint32_t id, BOOL check)
 {
-    using namespace Polvane;
-    const std::uint32_t i = PropIndexFromHostID(id);
-    if (PropertyDefinition(i) == nullptr)
-        return;
-    // A block stored for fewer properties has no bit for this one: its bytes there belong to an entry.
-    std::uint8_t* byte = CheckboxByte(*StoredBlock(edPtr), StoredBlockBytes(edPtr), i);
-    if (byte == nullptr)
-        return;
-    const std::uint8_t bit = static_cast<std::uint8_t>(1u << (i % 8));
-    *byte = check != 0 ? *byte | bit : *byte & ~bit;
+    Tovik::GuardVoid("SetPropCheck", [&] {
+        using namespace Polvane;
+        const std::uint32_t i = PropIndexFromHostID(id);
+        if (PropertyDefinition(i) == nullptr)
+            return;
+        // A block stored for fewer properties has no bit for this one: its bytes there belong to an entry.
+        std::uint8_t* byte = CheckboxByte(*StoredBlock(edPtr), StoredBlockBytes(edPtr), i);
+        if (byte == nullptr)
+            return;
+        const std::uint8_t bit = static_cast<std::uint8_t>(1u << (i % 8));
+        *byte = check != 0 ? *byte | bit : *byte & ~bit;
+    });
 }
 
 HOST_EXPORT BOOL HOST_STDCALL IsPropEnabled(::mV*, EDITDATA*, std::uint32_t) { return TRUE; }
 
 HOST_EXPORT BOOL HOST_STDCALL EditProp(::mV* mV, EDITDATA* edPtr, std::uint32_t id)
 {
-    return Polvane::DLL_EditProp(mV, edPtr, id);
+    return Tovik::Guard("EditProp", FALSE, [&] {
+        return Polvane::DLL_EditProp(mV, edPtr, id);
+    });
 }

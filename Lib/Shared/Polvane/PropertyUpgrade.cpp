@@ -1,5 +1,6 @@
 #include "PropertyUpgrade.h"
 
+#include "../Tovik/Boundary.h"
 #include "Globals.h"
 #include "JSONValues.h"
 #include "Lib/Shared/Host/HostFunctions.h"
@@ -439,11 +440,15 @@ std::int32_t DLL_CreateObject(::mV* mV, std::int32_t, EDITDATA* edPtr)
 
 HOST_EXPORT HGLOBAL HOST_STDCALL UpdateEditStructure(::mV* mV, EDITDATA* oldEdPtr)
 {
-    return Polvane::DLL_UpdateEditStructure(mV, oldEdPtr);
+    return Tovik::Guard("UpdateEditStructure", nullptr, [&] {
+        return Polvane::DLL_UpdateEditStructure(mV, oldEdPtr);
+    });
 }
 
 HOST_EXPORT std::int32_t HOST_STDCALL CreateObject(::mV* mV, std::int32_t word, EDITDATA* edPtr)
 {
-    Tovik::InitObject(mV, edPtr);
-    return Polvane::DLL_CreateObject(mV, word, edPtr);
+    return Tovik::Guard("CreateObject", -1, [&] {
+        Tovik::InitObject(mV, edPtr);
+        return Polvane::DLL_CreateObject(mV, word, edPtr);
+    });
 }

@@ -4,6 +4,7 @@
 #include "../Polvane/Log.h"
 #include "../Polvane/MsgBox.h"
 #include "../Polvane/TextConversion.h"
+#include "Boundary.h"
 #include "ObjectLife.h"
 #include "SDK.h"
 #include "Startup.h"
@@ -132,83 +133,89 @@ std::uint32_t GetEventNumber(RUNDATA* rdPtr) { return rdPtr->rHo.eventNumber; }
 
 std::int32_t HOST_STDCALL Action(RUNDATA* rdPtr, std::int32_t param1, std::int32_t param2)
 {
-    const std::uint32_t id = GetEventNumber(rdPtr);
-    Extension* ext = GetExtension(rdPtr);
-    if (id >= ::SDK->ActionFunctions.size() || ::SDK->ActionFunctions[id] == nullptr) {
-        ext->UnlinkedAction(static_cast<int>(id));
+    return Guard("Action", 0, [&]() -> std::int32_t {
+        const std::uint32_t id = GetEventNumber(rdPtr);
+        Extension* ext = GetExtension(rdPtr);
+        if (id >= ::SDK->ActionFunctions.size() || ::SDK->ActionFunctions[id] == nullptr) {
+            ext->UnlinkedAction(static_cast<int>(id));
+            return 0;
+        }
+        ConditionOrActionManager_Windows reader(false, rdPtr, param1, param2);
+        ActionOrCondition(::SDK->ActionFunctions[id], id, ext, ::SDK->ActionInfos[id], ::SDK->ActionArgCounts[id],
+                          reader, false);
         return 0;
-    }
-    ConditionOrActionManager_Windows reader(false, rdPtr, param1, param2);
-    ActionOrCondition(::SDK->ActionFunctions[id], id, ext, ::SDK->ActionInfos[id], ::SDK->ActionArgCounts[id],
-                      reader, false);
-    return 0;
+    });
 }
 
 std::int32_t HOST_STDCALL Condition(RUNDATA* rdPtr, std::int32_t param1, std::int32_t param2)
 {
-    const std::uint32_t id = GetEventNumber(rdPtr);
-    Extension* ext = GetExtension(rdPtr);
-    if (id >= ::SDK->ConditionFunctions.size()) {
-        Polvane::MsgBox::Error(L"Condition linking error",
-                               L"Missing condition ID %d in extension %s. This ID was not linked in Extension ctor "
-                               L"with LinkCondition().",
-                               static_cast<int>(id), Polvane::ProjectName.c_str());
-        return ext->UnlinkedCondition(static_cast<int>(id));
-    }
-    if (::SDK->ConditionFunctions[id] == nullptr) {
-        Polvane::MsgBox::Error(L"Condition linking error",
-                               L"Missing condition ID %d in extension %s. Condition existed in vector, but was NULL. "
-                               L"Might not be linked.",
-                               static_cast<int>(id), Polvane::ProjectName.c_str());
-        return ext->UnlinkedCondition(static_cast<int>(id));
-    }
-    ConditionOrActionManager_Windows reader(true, rdPtr, param1, param2);
-    return static_cast<std::int32_t>(ActionOrCondition(::SDK->ConditionFunctions[id], id, ext,
-                                                       ::SDK->ConditionInfos[id], ::SDK->ConditionArgCounts[id],
-                                                       reader, true));
+    return Guard("Condition", 0, [&]() -> std::int32_t {
+        const std::uint32_t id = GetEventNumber(rdPtr);
+        Extension* ext = GetExtension(rdPtr);
+        if (id >= ::SDK->ConditionFunctions.size()) {
+            Polvane::MsgBox::Error(L"Condition linking error",
+                                   L"Missing condition ID %d in extension %s. This ID was not linked in Extension ctor "
+                                   L"with LinkCondition().",
+                                   static_cast<int>(id), Polvane::ProjectName.c_str());
+            return ext->UnlinkedCondition(static_cast<int>(id));
+        }
+        if (::SDK->ConditionFunctions[id] == nullptr) {
+            Polvane::MsgBox::Error(L"Condition linking error",
+                                   L"Missing condition ID %d in extension %s. Condition existed in vector, but was NULL. "
+                                   L"Might not be linked.",
+                                   static_cast<int>(id), Polvane::ProjectName.c_str());
+            return ext->UnlinkedCondition(static_cast<int>(id));
+        }
+        ConditionOrActionManager_Windows reader(true, rdPtr, param1, param2);
+        return static_cast<std::int32_t>(ActionOrCondition(::SDK->ConditionFunctions[id], id, ext,
+                                                           ::SDK->ConditionInfos[id], ::SDK->ConditionArgCounts[id],
+                                                           reader, true));
+    });
 }
 
 std::int32_t HOST_STDCALL Expression(RUNDATA* rdPtr, std::int32_t)
 {
-    const std::uint32_t id = GetEventNumber(rdPtr);
-    Extension* ext = GetExtension(rdPtr);
-    ExpressionManager_Windows reader(rdPtr);
-    if (id >= ::SDK->ExpressionFunctions.size() || ::SDK->ExpressionFunctions[id] == nullptr) {
-        const auto result = static_cast<std::int32_t>(ext->UnlinkedExpression(static_cast<int>(id)));
-        if (id < ::SDK->ExpressionInfos.size())
-            reader.SetReturnType(::SDK->ExpressionInfos[id]->FlagsOrReturnType);
-        return result;
-    }
-    const ACEInfo* info = ::SDK->ExpressionInfos[id];
-    const std::uint16_t retType = info->FlagsOrReturnType;
-    const std::uint8_t count = ::SDK->ExpressionArgCounts[id];
-    std::uint32_t args[MaxParams];
-    std::uint32_t result = 0;
-    bool failed = false;
-    for (int i = 0; i < count && !failed; ++i) {
-        const auto code = static_cast<std::int16_t>(info->Parameter[i]);
-        if (code == ExpressionNumberCode) {
-            args[i] = (info->FloatFlags >> i) & 1 ? Bits(reader.GetFloat(i))
-                                                  : static_cast<std::uint32_t>(reader.GetInteger(i, 0));
-        } else if (code == ExpressionTextCode) {
-            args[i] = reader.GetString(i);
-            failed = args[i] == 0;
-            if (failed)
-                ReportExpressionParameter(id, i, L"was given a null string pointer.\nWas the parameter type "
-                                                 L"different when the expression was created in the MFA?");
-        } else {
-            failed = true;
-            ReportExpressionParameter(id, i, L"has unrecognised ExpParams %hi.", code);
+    return Guard("Expression", 0, [&]() -> std::int32_t {
+        const std::uint32_t id = GetEventNumber(rdPtr);
+        Extension* ext = GetExtension(rdPtr);
+        ExpressionManager_Windows reader(rdPtr);
+        if (id >= ::SDK->ExpressionFunctions.size() || ::SDK->ExpressionFunctions[id] == nullptr) {
+            const auto result = static_cast<std::int32_t>(ext->UnlinkedExpression(static_cast<int>(id)));
+            if (id < ::SDK->ExpressionInfos.size())
+                reader.SetReturnType(::SDK->ExpressionInfos[id]->FlagsOrReturnType);
+            return result;
         }
-    }
-    if (failed) {
-        if (retType == ReturnsText)
-            result = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(ext->Runtime.CopyString(L"")));
-    } else {
-        result = ::SDK->ExpressionFunctions[id](ext, args, count);
-    }
-    reader.SetReturnType(retType);
-    return static_cast<std::int32_t>(result);
+        const ACEInfo* info = ::SDK->ExpressionInfos[id];
+        const std::uint16_t retType = info->FlagsOrReturnType;
+        const std::uint8_t count = ::SDK->ExpressionArgCounts[id];
+        std::uint32_t args[MaxParams];
+        std::uint32_t result = 0;
+        bool failed = false;
+        for (int i = 0; i < count && !failed; ++i) {
+            const auto code = static_cast<std::int16_t>(info->Parameter[i]);
+            if (code == ExpressionNumberCode) {
+                args[i] = (info->FloatFlags >> i) & 1 ? Bits(reader.GetFloat(i))
+                                                      : static_cast<std::uint32_t>(reader.GetInteger(i, 0));
+            } else if (code == ExpressionTextCode) {
+                args[i] = reader.GetString(i);
+                failed = args[i] == 0;
+                if (failed)
+                    ReportExpressionParameter(id, i, L"was given a null string pointer.\nWas the parameter type "
+                                                     L"different when the expression was created in the MFA?");
+            } else {
+                failed = true;
+                ReportExpressionParameter(id, i, L"has unrecognised ExpParams %hi.", code);
+            }
+        }
+        if (failed) {
+            if (retType == ReturnsText)
+                result = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(ext->Runtime.CopyString(L"")));
+        } else {
+            result = ::SDK->ExpressionFunctions[id](ext, args, count);
+        }
+        reader.SetReturnType(retType);
+        return static_cast<std::int32_t>(result);
+    });
 }
 
 } // namespace Tovik

@@ -1,6 +1,7 @@
 #include "EditorMenus.h"
 
 #include "../Polvane/TextConversion.h"
+#include "Boundary.h"
 #include "Exports.h"
 #include "SDK.h"
 #include "json/json.h"
@@ -118,15 +119,21 @@ void BuildEditorMenus(const json_value& lang)
 
 HOST_EXPORT HMENU HOST_STDCALL GetActionMenu(::mV*, std::int32_t, std::int32_t)
 {
-    return CopyForHost(actionMenu);
+    return Tovik::Guard("GetActionMenu", nullptr, [&] {
+        return CopyForHost(actionMenu);
+    });
 }
 
 HOST_EXPORT HMENU HOST_STDCALL GetConditionMenu(::mV*, std::int32_t, std::int32_t)
 {
-    return CopyForHost(conditionMenu);
+    return Tovik::Guard("GetConditionMenu", nullptr, [&] {
+        return CopyForHost(conditionMenu);
+    });
 }
 
 HOST_EXPORT HMENU HOST_STDCALL GetExpressionMenu(::mV*, std::int32_t, std::int32_t)
 {
-    return CopyForHost(expressionMenu);
+    return Tovik::Guard("GetExpressionMenu", nullptr, [&] {
+        return CopyForHost(expressionMenu);
+    });
 }

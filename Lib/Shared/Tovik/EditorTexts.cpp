@@ -1,6 +1,7 @@
 // The editor's texts and records of actions, conditions and expressions, the object's information and
 // its help file, all read from the current language of the definition.
 #include "../Polvane/TextConversion.h"
+#include "Boundary.h"
 #include "Exports.h"
 #include "SDK.h"
 #include "Startup.h"
@@ -64,92 +65,122 @@ const json_value& ThirdRootMember()
 
 HOST_EXPORT std::uint32_t HOST_STDCALL GetActionCodeFromMenu(::mV*, std::uint16_t menuId)
 {
-    return CodeFromMenu(menuId, Tovik::ActionID(0));
+    return Tovik::Guard("GetActionCodeFromMenu", 0u, [&] {
+        return CodeFromMenu(menuId, Tovik::ActionID(0));
+    });
 }
 
 HOST_EXPORT std::uint32_t HOST_STDCALL GetConditionCodeFromMenu(::mV*, std::uint16_t menuId)
 {
-    return CodeFromMenu(menuId, Tovik::ConditionID(0));
+    return Tovik::Guard("GetConditionCodeFromMenu", 0u, [&] {
+        return CodeFromMenu(menuId, Tovik::ConditionID(0));
+    });
 }
 
 HOST_EXPORT std::uint32_t HOST_STDCALL GetExpressionCodeFromMenu(::mV*, std::uint16_t menuId)
 {
-    return CodeFromMenu(menuId, Tovik::ExpressionID(0));
+    return Tovik::Guard("GetExpressionCodeFromMenu", 0u, [&] {
+        return CodeFromMenu(menuId, Tovik::ExpressionID(0));
+    });
 }
 
 HOST_EXPORT void* HOST_STDCALL GetActionInfos(::mV*, std::int16_t code)
 {
-    return HostRecordOf(&Tovik::SDK::ActionInfos, code);
+    return Tovik::Guard("GetActionInfos", nullptr, [&] {
+        return HostRecordOf(&Tovik::SDK::ActionInfos, code);
+    });
 }
 
 HOST_EXPORT void* HOST_STDCALL GetConditionInfos(::mV*, std::int16_t code)
 {
-    return HostRecordOf(&Tovik::SDK::ConditionInfos, code);
+    return Tovik::Guard("GetConditionInfos", nullptr, [&] {
+        return HostRecordOf(&Tovik::SDK::ConditionInfos, code);
+    });
 }
 
 HOST_EXPORT void* HOST_STDCALL GetExpressionInfos(::mV*, std::int16_t code)
 {
-    return HostRecordOf(&Tovik::SDK::ExpressionInfos, code);
+    return Tovik::Guard("GetExpressionInfos", nullptr, [&] {
+        return HostRecordOf(&Tovik::SDK::ExpressionInfos, code);
+    });
 }
 
 HOST_EXPORT void HOST_STDCALL GetActionString(::mV*, std::int16_t code, wchar_t* buffer, std::int16_t max)
 {
-    WriteTitle("Actions", code, buffer, max);
+    Tovik::GuardVoid("GetActionString", [&] {
+        WriteTitle("Actions", code, buffer, max);
+    });
 }
 
 HOST_EXPORT void HOST_STDCALL GetConditionString(::mV*, std::int16_t code, wchar_t* buffer, std::int16_t max)
 {
-    WriteTitle("Conditions", code, buffer, max);
+    Tovik::GuardVoid("GetConditionString", [&] {
+        WriteTitle("Conditions", code, buffer, max);
+    });
 }
 
 HOST_EXPORT void HOST_STDCALL GetExpressionString(::mV*, std::int16_t code, wchar_t* buffer, std::int16_t max)
 {
-    WriteTitle("Expressions", code, buffer, max);
+    Tovik::GuardVoid("GetExpressionString", [&] {
+        WriteTitle("Expressions", code, buffer, max);
+    });
 }
 
 // The expression editor shows the title followed by the parameters, so it always opens a bracket.
 HOST_EXPORT void HOST_STDCALL GetExpressionTitle(::mV*, std::int16_t code, wchar_t* buffer, std::int16_t max)
 {
-    std::string title = static_cast<const char*>(Item("Expressions", code)["Title"]);
-    if (title.empty() || title.back() != '(')
-        title += '(';
-    WriteText(title.c_str(), buffer, max);
+    Tovik::GuardVoid("GetExpressionTitle", [&] {
+        std::string title = static_cast<const char*>(Item("Expressions", code)["Title"]);
+        if (title.empty() || title.back() != '(')
+            title += '(';
+        WriteText(title.c_str(), buffer, max);
+    });
 }
 
 HOST_EXPORT void HOST_STDCALL GetActionTitle(::mV*, std::int16_t code, std::int16_t param, wchar_t* buffer,
                                              std::int16_t max)
 {
-    WriteParamName("Actions", code, param, buffer, max);
+    Tovik::GuardVoid("GetActionTitle", [&] {
+        WriteParamName("Actions", code, param, buffer, max);
+    });
 }
 
 HOST_EXPORT void HOST_STDCALL GetConditionTitle(::mV*, std::int16_t code, std::int16_t param, wchar_t* buffer,
                                                 std::int16_t max)
 {
-    WriteParamName("Conditions", code, param, buffer, max);
+    Tovik::GuardVoid("GetConditionTitle", [&] {
+        WriteParamName("Conditions", code, param, buffer, max);
+    });
 }
 
 HOST_EXPORT void HOST_STDCALL GetExpressionParam(::mV*, std::int16_t code, std::int16_t param,
                                                  wchar_t* buffer, std::int16_t max)
 {
-    WriteParamName("Expressions", code, param, buffer, max);
+    Tovik::GuardVoid("GetExpressionParam", [&] {
+        WriteParamName("Expressions", code, param, buffer, max);
+    });
 }
 
 HOST_EXPORT void HOST_STDCALL GetObjInfos(::mV* mV, std::int32_t, wchar_t* name, wchar_t* author,
                                           wchar_t* copyright, wchar_t* comment, wchar_t* url)
 {
-    const json_value& about = Polvane::CurLang()["About"];
-    Tovik::UTF8ToWideBuffer(author, about["Author"], InfoBufferSize);
-    Tovik::UTF8ToWideBuffer(copyright, about["Copyright"], InfoBufferSize);
-    Tovik::UTF8ToWideBuffer(url, about["URL"], InfoBufferSize);
-    // Asked without a full editor record, the object goes by the name of the definition's first language,
-    // whichever language is current.
-    const bool ownLanguage = mV != nullptr && mV->word04 != 0;
-    const json_value& nameSource = ownLanguage ? about : ThirdRootMember()["About"];
-    Tovik::UTF8ToWideBuffer(name, nameSource["Name"], InfoBufferSize);
-    Tovik::UTF8ToWideBuffer(comment, about["Comment"], InfoBufferSize);
+    Tovik::GuardVoid("GetObjInfos", [&] {
+        const json_value& about = Polvane::CurLang()["About"];
+        Tovik::UTF8ToWideBuffer(author, about["Author"], InfoBufferSize);
+        Tovik::UTF8ToWideBuffer(copyright, about["Copyright"], InfoBufferSize);
+        Tovik::UTF8ToWideBuffer(url, about["URL"], InfoBufferSize);
+        // Asked without a full editor record, the object goes by the name of the definition's first language,
+        // whichever language is current.
+        const bool ownLanguage = mV != nullptr && mV->word04 != 0;
+        const json_value& nameSource = ownLanguage ? about : ThirdRootMember()["About"];
+        Tovik::UTF8ToWideBuffer(name, nameSource["Name"], InfoBufferSize);
+        Tovik::UTF8ToWideBuffer(comment, about["Comment"], InfoBufferSize);
+    });
 }
 
 HOST_EXPORT const wchar_t* HOST_STDCALL GetHelpFileName()
 {
-    return Tovik::UTF8ToWideBuffer(helpFileName, Polvane::CurLang()["About"]["Help"], InfoBufferSize);
+    return Tovik::Guard("GetHelpFileName", nullptr, [&] {
+        return Tovik::UTF8ToWideBuffer(helpFileName, Polvane::CurLang()["About"]["Help"], InfoBufferSize);
+    });
 }

@@ -6,6 +6,7 @@
 #include "../Polvane/Properties.h"
 #include "../Polvane/TextConversion.h"
 #include "../Polvane/UpdateCheck.h"
+#include "Boundary.h"
 #include "ObjectLife.h"
 #include "SDK.h"
 #include "Startup.h"
@@ -87,49 +88,57 @@ HOST_EXPORT std::uint32_t HOST_STDCALL GetInfos(std::int32_t info)
 
 HOST_EXPORT std::int32_t HOST_STDCALL Initialize(::mV* mV, std::int32_t quiet)
 {
-    return Tovik::Init(mV, quiet != 0);
+    return Tovik::Guard("Initialize", -1, [&] {
+        return Tovik::Init(mV, quiet != 0);
+    });
 }
 
 // The update worker has no time limit on its network calls: it gets three seconds to finish before the
 // library goes away under it, and is ended after that.
 HOST_EXPORT std::int32_t HOST_STDCALL Free(::mV*)
 {
-    if (Polvane::UpdateThreadHandle != nullptr &&
-        WaitForSingleObject(Polvane::UpdateThreadHandle, 3000) == WAIT_TIMEOUT)
-        TerminateThread(Polvane::UpdateThreadHandle, 2);
-    return 0;
+    return Tovik::Guard("Free", 0, [&] {
+        if (Polvane::UpdateThreadHandle != nullptr &&
+            WaitForSingleObject(Polvane::UpdateThreadHandle, 3000) == WAIT_TIMEOUT)
+            TerminateThread(Polvane::UpdateThreadHandle, 2);
+        return 0;
+    });
 }
 
 HOST_EXPORT const wchar_t** HOST_STDCALL GetDependencies()
 {
-    if (!dependenciesBuilt) {
-        BuildDependencyList();
-        dependenciesBuilt = true;
-    }
-    return dependencyList;
+    return Tovik::Guard("GetDependencies", nullptr, [&] {
+        if (!dependenciesBuilt) {
+            BuildDependencyList();
+            dependenciesBuilt = true;
+        }
+        return dependencyList;
+    });
 }
 
 HOST_EXPORT std::int32_t HOST_STDCALL GetRunObjectInfos(::mV*, HostRunInfo* info)
 {
-    info->conditions = ::SDK->ConditionJumpTable;
-    info->actions = ::SDK->ActionJumpTable;
-    info->expressions = ::SDK->ExpressionJumpTable;
-    const json_value& lang = Polvane::CurLang();
-    info->numOfConditions = ArrayLength(lang["Conditions"]);
-    info->numOfActions = ArrayLength(lang["Actions"]);
-    info->numOfExpressions = ArrayLength(lang["Expressions"]);
-    if (editDataSize == 0)
-        editDataSize = GetEDITDATASizeFromJSON();
-    info->editDataSize = editDataSize;
-    info->objectFlags = 0;
-    info->windowProcPriority = 100;
-    info->objectFlags2 = 0;
-    // An identifier shorter than four bytes is padded with NULs.
-    const char* identifier = (*::SDK->Root)["Identifier"];
-    std::memset(info->identifier, 0, sizeof info->identifier);
-    std::memcpy(info->identifier, identifier, strnlen(identifier, sizeof info->identifier));
-    info->version = 1;
-    return 1;
+    return Tovik::Guard("GetRunObjectInfos", 0, [&] {
+        info->conditions = ::SDK->ConditionJumpTable;
+        info->actions = ::SDK->ActionJumpTable;
+        info->expressions = ::SDK->ExpressionJumpTable;
+        const json_value& lang = Polvane::CurLang();
+        info->numOfConditions = ArrayLength(lang["Conditions"]);
+        info->numOfActions = ArrayLength(lang["Actions"]);
+        info->numOfExpressions = ArrayLength(lang["Expressions"]);
+        if (editDataSize == 0)
+            editDataSize = GetEDITDATASizeFromJSON();
+        info->editDataSize = editDataSize;
+        info->objectFlags = 0;
+        info->windowProcPriority = 100;
+        info->objectFlags2 = 0;
+        // An identifier shorter than four bytes is padded with NULs.
+        const char* identifier = (*::SDK->Root)["Identifier"];
+        std::memset(info->identifier, 0, sizeof info->identifier);
+        std::memcpy(info->identifier, identifier, strnlen(identifier, sizeof info->identifier));
+        info->version = 1;
+        return 1;
+    });
 }
 
 HOST_EXPORT std::uint32_t HOST_STDCALL GetRunObjectDataSize(std::int32_t, std::int32_t)
@@ -139,8 +148,10 @@ HOST_EXPORT std::uint32_t HOST_STDCALL GetRunObjectDataSize(std::int32_t, std::i
 
 HOST_EXPORT std::int32_t HOST_STDCALL LoadObject(::mV* mV, std::int32_t, EDITDATA* edPtr, std::int32_t)
 {
-    Tovik::InitObject(mV, edPtr);
-    return 0;
+    return Tovik::Guard("LoadObject", 0, [&] {
+        Tovik::InitObject(mV, edPtr);
+        return 0;
+    });
 }
 
 HOST_EXPORT void HOST_STDCALL UnloadObject(std::int32_t, std::int32_t, std::int32_t) {}

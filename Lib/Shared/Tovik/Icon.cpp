@@ -4,6 +4,7 @@
 #include "../Polvane/Globals.h"
 #include "../Polvane/MsgBox.h"
 #include "../Polvane/UpdateNotice.h"
+#include "Boundary.h"
 #include "Exports.h"
 #include "SDK.h"
 #include "Startup.h"
@@ -91,24 +92,28 @@ HostSurface* BuildIcon(::mV* mV)
 
 HOST_EXPORT void HOST_STDCALL EditorDisplay(::mV* mV, std::int32_t, std::int32_t, EDITDATA*, RECT* rc)
 {
-    // Without the host's surface library there is neither an icon nor anything to draw it with.
-    if (::SDK == nullptr || ::SDK->Icon == nullptr)
-        return;
-    HostSurface* editor = Host::Surfaces.GetEditorSurface(mV->editorWindowId, 0);
-    if (editor == nullptr)
-        return;
-    // Before the icon is drawn: the notice may paint its badge on the icon.
-    Polvane::ShowUpdateNotice();
-    ::SDK->Icon->Blit(*editor, rc->left, rc->top, 1, 0, 0, 0);
+    Tovik::GuardVoid("EditorDisplay", [&] {
+        // Without the host's surface library there is neither an icon nor anything to draw it with.
+        if (::SDK == nullptr || ::SDK->Icon == nullptr)
+            return;
+        HostSurface* editor = Host::Surfaces.GetEditorSurface(mV->editorWindowId, 0);
+        if (editor == nullptr)
+            return;
+        // Before the icon is drawn: the notice may paint its badge on the icon.
+        Polvane::ShowUpdateNotice();
+        ::SDK->Icon->Blit(*editor, rc->left, rc->top, 1, 0, 0, 0);
+    });
 }
 
 HOST_EXPORT std::int32_t HOST_STDCALL MakeIconEx(::mV*, HostSurface* icon, std::int32_t, std::int32_t,
                                                  std::int32_t)
 {
-    if (icon != nullptr && ::SDK != nullptr && ::SDK->Icon != nullptr) {
-        icon->Reset();
-        icon->Clone(*::SDK->Icon, -1, -1);
-        icon->SetTransparentColor(Tovik::IconTransparentColor);
-    }
-    return 0;
+    return Tovik::Guard("MakeIconEx", 0, [&] {
+        if (icon != nullptr && ::SDK != nullptr && ::SDK->Icon != nullptr) {
+            icon->Reset();
+            icon->Clone(*::SDK->Icon, -1, -1);
+            icon->SetTransparentColor(Tovik::IconTransparentColor);
+        }
+        return 0;
+    });
 }

@@ -1,5 +1,6 @@
 #include "ObjectLife.h"
 
+#include "Boundary.h"
 #include "Exports.h"
 #include "extension/Extension.h"
 
@@ -16,19 +17,40 @@ void SetExtension(RUNDATA* rdPtr, Extension* ext)
 
 HOST_EXPORT std::int32_t HOST_STDCALL CreateRunObject(RUNDATA* rdPtr, EDITDATA* edPtr, void* cobPtr)
 {
-    auto* ext = new Extension(rdPtr, edPtr, cobPtr);
-    Tovik::SetExtension(rdPtr, ext);
-    ext->Runtime.ObjectSelection.pExtension = ext;
-    return 0;
+    return Tovik::Guard("CreateRunObject", 0, [&] {
+        // An object whose construction fails is left without one, which every later call answers neutrally.
+        Tovik::SetExtension(rdPtr, nullptr);
+        auto* ext = new Extension(rdPtr, edPtr, cobPtr);
+        Tovik::SetExtension(rdPtr, ext);
+        ext->Runtime.ObjectSelection.pExtension = ext;
+        return 0;
+    });
 }
 
 HOST_EXPORT std::int32_t HOST_STDCALL DestroyRunObject(RUNDATA* rdPtr, std::int32_t)
 {
-    delete GetExtension(rdPtr);
-    Tovik::SetExtension(rdPtr, nullptr);
-    return 0;
+    return Tovik::Guard("DestroyRunObject", 0, [&] {
+        delete GetExtension(rdPtr);
+        Tovik::SetExtension(rdPtr, nullptr);
+        return 0;
+    });
 }
 
-HOST_EXPORT std::int32_t HOST_STDCALL HandleRunObject(RUNDATA* rdPtr) { return GetExtension(rdPtr)->Handle(); }
-HOST_EXPORT std::int32_t HOST_STDCALL PauseRunObject(RUNDATA* rdPtr) { return GetExtension(rdPtr)->Pause(); }
-HOST_EXPORT std::int32_t HOST_STDCALL ContinueRunObject(RUNDATA* rdPtr) { return GetExtension(rdPtr)->Continue(); }
+// An object that was never built, or is already destroyed, has nothing to handle (1: no further calls).
+HOST_EXPORT std::int32_t HOST_STDCALL HandleRunObject(RUNDATA* rdPtr)
+{
+    Extension* ext = GetExtension(rdPtr);
+    return ext != nullptr ? ext->Handle() : 1;
+}
+
+HOST_EXPORT std::int32_t HOST_STDCALL PauseRunObject(RUNDATA* rdPtr)
+{
+    Extension* ext = GetExtension(rdPtr);
+    return ext != nullptr ? ext->Pause() : 0;
+}
+
+HOST_EXPORT std::int32_t HOST_STDCALL ContinueRunObject(RUNDATA* rdPtr)
+{
+    Extension* ext = GetExtension(rdPtr);
+    return ext != nullptr ? ext->Continue() : 0;
+}
