@@ -7,8 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include <malloc.h>
+
+#include <atomic>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 namespace InProcess {
 namespace {
@@ -87,3 +92,102 @@ LibraryCopy::LibraryCopy(const TestHost::TempTree& tree, const std::wstring& rel
 LibraryCopy::~LibraryCopy() { Polvane::ModuleHandle = savedModule; }
 
 } // namespace InProcess
+
+// Every allocation of the in-process tests carries a guard word after its end, checked when it is freed
+// and, while it lives, after each test: a write one element past a buffer fails the test that made it,
+// where the heap itself (whose blocks are rounded up) would not notice.
+namespace {
+
+constexpr std::uint32_t GuardWord = 0xFDFDFDFD;
+struct alignas(16) Block {
+    Block* prev;
+    Block* next;
+    std::size_t size;
+};
+Block live = {&live, &live, 0};
+std::atomic_flag lock = ATOMIC_FLAG_INIT;
+std::atomic<int> damagedFrees{0};
+
+struct Locked {
+    Locked() { while (lock.test_and_set(std::memory_order_acquire)) {} }
+    ~Locked() { lock.clear(std::memory_order_release); }
+};
+
+bool Intact(const Block* block)
+{
+    std::uint32_t word;
+    std::memcpy(&word, reinterpret_cast<const char*>(block + 1) + block->size, sizeof word);
+    return word == GuardWord;
+}
+
+// Counts the damaged blocks among those alive.
+int DamagedLiveBlocks()
+{
+    Locked locked;
+    int damaged = 0;
+    for (const Block* block = live.next; block != &live; block = block->next)
+        damaged += Intact(block) ? 0 : 1;
+    return damaged;
+}
+
+} // namespace
+
+bool InProcess::IsLiveAllocation(const void* p)
+{
+    Locked locked;
+    for (const Block* block = live.next; block != &live; block = block->next)
+        if (block + 1 == p)
+            return true;
+    return false;
+}
+
+namespace {
+
+class HeapCheck : public ::testing::EmptyTestEventListener {
+    void OnTestEnd(const ::testing::TestInfo&) override
+    {
+        EXPECT_EQ(damagedFrees.exchange(0), 0) << "blocks were written past their end before being freed";
+        EXPECT_EQ(DamagedLiveBlocks(), 0) << "live blocks are written past their end";
+        EXPECT_EQ(_heapchk(), _HEAPOK) << "the C runtime's heap is damaged";
+    }
+};
+
+const bool heapCheckInstalled = [] {
+    ::testing::UnitTest::GetInstance()->listeners().Append(new HeapCheck);
+    return true;
+}();
+
+} // namespace
+
+void* operator new(std::size_t size)
+{
+    // Sizes near the top of the address space are how some tests ask for a failing allocation.
+    auto* block = size > SIZE_MAX - sizeof(Block) - sizeof GuardWord
+                      ? nullptr
+                      : static_cast<Block*>(std::malloc(sizeof(Block) + size + sizeof GuardWord));
+    if (block == nullptr)
+        throw std::bad_alloc();
+    block->size = size;
+    std::memcpy(reinterpret_cast<char*>(block + 1) + size, &GuardWord, sizeof GuardWord);
+    Locked locked;
+    block->prev = &live;
+    block->next = live.next;
+    live.next->prev = block;
+    live.next = block;
+    return block + 1;
+}
+
+void operator delete(void* p) noexcept
+{
+    if (p == nullptr)
+        return;
+    Block* block = static_cast<Block*>(p) - 1;
+    if (!Intact(block))
+        ++damagedFrees;
+    {
+        Locked locked;
+        block->prev->next = block->next;
+        block->next->prev = block->prev;
+    }
+    std::free(block);
+}

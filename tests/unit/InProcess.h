@@ -50,6 +50,9 @@ private:
     HWND savedOwner;
 };
 
+// Whether p is a block from operator new that is not yet deleted.
+bool IsLiveAllocation(const void* p);
+
 // A definition text parsed as start-up parses it; fails the test when it does not parse, naming label
 // (a table's case) and showing the text.
 json_value* ParseDefinition(const std::string& text, const std::string& label = {});

@@ -1,12 +1,11 @@
 // The property value classes driven as the host drives them: every operation is called through its
 // slot in the object's virtual table with the host's calling convention.
+#include "InProcess.h"
 #include "PropertyRecords.h"
 
 #include "Lib/Shared/Polvane/PropertyValues.h"
 
 #include <gtest/gtest.h>
-
-#include <malloc.h>
 
 #include <cmath>
 #include <cstdint>
@@ -37,18 +36,8 @@ const wchar_t* TextOf(const void* wideTextValue)
     return reinterpret_cast<const wchar_t*>(WordAt(wideTextValue, 8));
 }
 
-// Whether the C run-time heap holds `block` as an allocated block: how a test sees what was freed.
-bool IsAllocated(const void* block)
-{
-    _HEAPINFO entry = {};
-    int status;
-    while ((status = _heapwalk(&entry)) == _HEAPOK) {
-        if (entry._pentry == block)
-            return entry._useflag == _USEDENTRY;
-    }
-    EXPECT_EQ(status, _HEAPEND) << "the heap walk stopped early";
-    return false;
-}
+// Whether `block` is allocated and not yet freed: how a test sees what was freed.
+bool IsAllocated(const void* block) { return InProcess::IsLiveAllocation(block); }
 
 std::uint32_t FloatBits(float value)
 {
