@@ -337,3 +337,72 @@ TEST(EditorExports, EnumEltsUndoesAcceptedIdsAfterARefusal)
     EXPECT_EQ(session.Boxes().Boxes()[0].title, L"EnumElts - Morvalex");
     EXPECT_EQ(session.Boxes().Boxes()[0].text, L"Adding image of property Images, ID 9 failed! Error 3.\n");
 }
+
+namespace {
+
+using EditorDisplayFn = void(HOST_STDCALL*)(::mV*, std::int32_t, std::int32_t, EDITDATA*, RECT*);
+using MakeIconExFn = std::int32_t(HOST_STDCALL*)(::mV*, void*, std::int32_t, std::int32_t, std::int32_t);
+
+// Every editor export answered neutrally by a library with no state object: one box naming the early
+// call from the exports that read the definition, nothing else.
+void ExpectNeutralAnswers(TestHost::Library& lib, TestHost::MessageBoxRecorder& recorder, ::mV* mV,
+                          const char* label)
+{
+    const std::wstring premature =
+        L"Premature function call!\n  Called DefaultLanguageIndex() before ::SDK was a valid pointer.";
+    const auto expectBoxes = [&](std::size_t count, const char* name) {
+        ASSERT_EQ(recorder.Boxes().size(), count) << label << " " << name;
+        for (const auto& box : recorder.Boxes())
+            EXPECT_EQ(box.text, premature) << label << " " << name;
+        recorder.Clear();
+    };
+    recorder.Clear();
+    for (const char* name : {"GetActionInfos", "GetConditionInfos", "GetExpressionInfos"})
+        EXPECT_EQ(lib.Export<InfosFn>(name)(mV, 0), nullptr) << label << " " << name;
+    for (const char* name : {"GetActionMenu", "GetConditionMenu", "GetExpressionMenu"}) {
+        HMENU menu = lib.Export<MenuFn>(name)(mV, 0, 0);
+        EXPECT_EQ(GetMenuItemCount(menu), 0) << label << " " << name;
+        DestroyMenu(menu);
+    }
+    expectBoxes(0, "records and menus");
+    wchar_t buffers[5][260];
+    for (auto& buffer : buffers)
+        std::wmemset(buffer, L'#', 260);
+    lib.Export<ObjInfosFn>("GetObjInfos")(mV, 0, buffers[0], buffers[1], buffers[2], buffers[3], buffers[4]);
+    for (const auto& buffer : buffers)
+        EXPECT_EQ(std::wstring(buffer), L"") << label;
+    expectBoxes(1, "GetObjInfos");
+    EXPECT_EQ(std::wstring(lib.Export<HelpFn>("GetHelpFileName")()), L"") << label;
+    expectBoxes(1, "GetHelpFileName");
+    for (const char* name : {"GetActionString", "GetConditionString", "GetExpressionString", "GetExpressionTitle"}) {
+        lib.Export<StringFn>(name)(mV, 0, buffers[0], 260);
+        expectBoxes(1, name);
+    }
+    for (const char* name : {"GetActionTitle", "GetConditionTitle", "GetExpressionParam"}) {
+        lib.Export<ParamFn>(name)(mV, 0, 0, buffers[0], 260);
+        EXPECT_EQ(std::wstring(buffers[0]), L"") << label << " " << name;
+        expectBoxes(1, name);
+    }
+    RECT place = {0, 0, 32, 32};
+    lib.Export<EditorDisplayFn>("EditorDisplay")(mV, 0, 0, nullptr, &place);
+    lib.Export<EditorDisplayFn>("EditorDisplay")(nullptr, 0, 0, nullptr, nullptr);
+    EXPECT_EQ(lib.Export<MakeIconExFn>("MakeIconEx")(mV, nullptr, 0, 0, 0), 0) << label;
+    expectBoxes(0, "icon");
+}
+
+} // namespace
+
+TEST(EditorExports, BeforeInitializeOrAfterItFailedEveryExportAnswersNeutrally)
+{
+    {
+        TestHost::Library lib(TestHost::BuiltLibraryPath());
+        TestHost::MessageBoxRecorder recorder(lib.Module());
+        TestHost::Host host(GetDesktopWindow());
+        ExpectNeutralAnswers(lib, recorder, host.MV(), "not initialised");
+    }
+    TestHost::TempTree tree;
+    tree.Write(L"Morvalex.json", "{\"Identifier\": ");
+    EditorSession session(tree.Copy(TestHost::BuiltLibraryPath(), L"Morvalex.mfx").wstring());
+    ASSERT_EQ(session.InitializeResult(), -1);
+    ExpectNeutralAnswers(session.Lib(), session.Boxes(), session.TheHost().MV(), "initialisation failed");
+}

@@ -159,3 +159,11 @@ TEST_F(EditorIcon, AnImageBesideTheLibraryIsUsedAndAFailedOneIsReported)
         session.reset();
     }
 }
+
+TEST_F(EditorIcon, AHostLibraryWithoutABadgeOperationStillGivesTheIcon)
+{
+    TestHost::MissingOrdinal missing(fake.Module(), 470);
+    Start();
+    EXPECT_TRUE(SeenBoxes().empty());
+    EXPECT_EQ(fake.Log(), TestHost::EmbeddedIconBuild(MV()->imageFilterManager));
+}

@@ -41,6 +41,32 @@ int PixelsUnlikeImported(const FakeMmfs2::SurfaceInfo& surface)
     return unlike;
 }
 
+namespace {
+
+void Write(DWORD* entry, DWORD value)
+{
+    DWORD protection = 0;
+    VirtualProtect(entry, sizeof *entry, PAGE_READWRITE, &protection);
+    *entry = value;
+    VirtualProtect(entry, sizeof *entry, protection, &protection);
+}
+
+} // namespace
+
+MissingOrdinal::MissingOrdinal(HMODULE module, WORD ordinal)
+{
+    auto* base = reinterpret_cast<std::uint8_t*>(module);
+    const auto* nt =
+        reinterpret_cast<IMAGE_NT_HEADERS32*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+    const auto* exports = reinterpret_cast<IMAGE_EXPORT_DIRECTORY*>(base + directory.VirtualAddress);
+    entry = reinterpret_cast<DWORD*>(base + exports->AddressOfFunctions) + (ordinal - exports->Base);
+    saved = *entry;
+    Write(entry, 0);
+}
+
+MissingOrdinal::~MissingOrdinal() { Write(entry, saved); }
+
 FakeSurfaces::FakeSurfaces() : module(LoadLibraryW(FakeSurfaceLibraryPath().c_str()))
 {
     if (module == nullptr)

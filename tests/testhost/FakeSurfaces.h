@@ -27,6 +27,20 @@ std::vector<std::string> EmbeddedIconBuild(const void* filterManager);
 // How many pixels of a 32 by 32 surface differ from the image the fake imports.
 int PixelsUnlikeImported(const FakeMmfs2::SurfaceInfo& surface);
 
+// While it lives, the module's export of that ordinal reads as missing (its entry blanked in memory),
+// as in a host library that lacks the operation.
+class MissingOrdinal {
+public:
+    MissingOrdinal(HMODULE module, WORD ordinal);
+    ~MissingOrdinal();
+    MissingOrdinal(const MissingOrdinal&) = delete;
+    MissingOrdinal& operator=(const MissingOrdinal&) = delete;
+
+private:
+    DWORD* entry;
+    DWORD saved;
+};
+
 class FakeSurfaces {
 public:
     // Loads the fake (or takes another reference to it) and resets it; throws when it cannot be loaded.

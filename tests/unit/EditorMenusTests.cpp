@@ -230,3 +230,33 @@ TEST(EditorMenus, ExportsHandOutFreshCopiesOfTheThreePrebuiltMenus)
     EXPECT_TRUE(boxes.boxes.empty());
     delete state;
 }
+
+// Each level costs a menu handle and a frame of the builder: nesting past 16 levels is cut, with one box.
+TEST(EditorMenus, SubmenusDeeperThan16LevelsAreCutWithOneBox)
+{
+    const struct {
+        int levels;
+        int kept;
+        bool box;
+    } cases[] = {{16, 16, false}, {17, 16, true}, {50000, 16, true}};
+    for (const auto& c : cases) {
+        InProcess::BoxRecorder boxes;
+        std::string array;
+        for (int i = 0; i < c.levels; ++i)
+            array += "[\"L\", ";
+        array += "[2, \"Deepest\"]" + std::string(static_cast<std::size_t>(c.levels), ']');
+        HMENU menu = Build(25000, "[" + array + ", [3, \"After\"]]");
+        int depth = 0;
+        for (HMENU level = menu; GetMenuItemCount(level) > 0 && GetSubMenu(level, 0) != nullptr; ++depth)
+            level = GetSubMenu(level, 0);
+        EXPECT_EQ(depth, c.kept) << c.levels;
+        EXPECT_EQ(GetMenuItemCount(menu), 2) << c.levels;
+        ASSERT_EQ(boxes.boxes.size(), c.box ? 1u : 0u) << c.levels;
+        if (c.box) {
+            EXPECT_EQ(boxes.boxes[0].title, L"Error reading menu JSON - Morvalex");
+            EXPECT_EQ(boxes.boxes[0].text, L"A menu of Morvalex's JSON nests submenus more than 16 levels deep; "
+                                           L"the deeper ones are left out.");
+        }
+        DestroyMenu(menu);
+    }
+}

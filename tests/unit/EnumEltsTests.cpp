@@ -128,6 +128,7 @@ public:
         return id;
     }
     void SetTotalSize(std::uint32_t size) { std::memcpy(bytes.data(), U32(size).data(), 4); }
+    void SetWord(std::size_t offset, std::uint32_t value) { std::memcpy(bytes.data() + offset, U32(value).data(), 4); }
 
 private:
     std::string bytes;
@@ -341,4 +342,22 @@ TEST_F(EnumEltsTest, ARecordTooSmallForTheBlockOffersNothing)
         EXPECT_EQ(Run(record), 0) << size;
         EXPECT_TRUE(enumerated.empty()) << size;
     }
+}
+
+// A record of the old layout has no block: whatever lies where a block would be is not offered.
+TEST_F(EnumEltsTest, OnlyABlockWithItsMagicAtTheOffsetWordOffersIds)
+{
+    const struct {
+        const char* name;
+        std::size_t at;
+        std::uint32_t value;
+    } cases[] = {{"offset word 0", 16, 0}, {"offset word 24", 16, 24}, {"magic 1NVQ", 20, 0x51564E31}};
+    for (const auto& c : cases) {
+        enumerated.clear();
+        Record record(FontAndImages());
+        record.SetWord(c.at, c.value);
+        EXPECT_EQ(Run(record), 0) << c.name;
+        EXPECT_TRUE(enumerated.empty()) << c.name;
+    }
+    EXPECT_TRUE(boxes.boxes.empty());
 }

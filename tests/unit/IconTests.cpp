@@ -6,6 +6,8 @@
 #include "Lib/Shared/Host/Seam.h"
 #include "Lib/Shared/Host/SurfaceLibrary.h"
 #include "Lib/Shared/Polvane/Globals.h"
+#include "Lib/Shared/Polvane/UpdateCheck.h"
+#include "Lib/Shared/Polvane/UpdateNotice.h"
 #include "Lib/Shared/Tovik/Exports.h"
 #include "Lib/Shared/Tovik/SDK.h"
 
@@ -155,4 +157,26 @@ TEST_F(Icon, WithoutTheSurfaceLibraryThereIsNoIconAndTheEditorExportsLeaveTheHos
     EXPECT_TRUE(fake.Log().empty());
     EXPECT_EQ(fake.Describe(hostIcon).width, 4);
     fake.DeleteSurface(hostIcon);
+}
+
+// A host library without one of the badge's operations: the icon is built as ever, and an update
+// notice leaves it unbadged, with nothing shown about it.
+TEST_F(Icon, WithoutTheBadgesOperationsTheIconIsBuiltAndNeverBadged)
+{
+    for (WORD ordinal : {436, 470, 612, 613}) {
+        state.reset();
+        fake.Reset();
+        TestHost::MissingOrdinal missing(fake.Module(), ordinal);
+        Build();
+        EXPECT_EQ(fake.Log(), TestHost::EmbeddedIconBuild(&filterManager)) << ordinal;
+        fake.Reset();
+        Polvane::UpdateNoticeShown = false;
+        Polvane::AcquireUpdateLock();
+        Polvane::UpdateState = Polvane::UpdateOutcome::MinorUpdate;
+        Polvane::ReleaseUpdateLock();
+        Polvane::ShowUpdateNotice();
+        EXPECT_EQ(fake.Log(), (Lines{"#1.GetWidth", "#1.GetHeight"})) << ordinal;
+        EXPECT_TRUE(boxes.boxes.empty()) << ordinal;
+    }
+    Polvane::UpdateState = Polvane::UpdateOutcome::Running;
 }

@@ -199,3 +199,17 @@ TEST_F(SurfaceLibrary, AMemoryInputFileReadsTheGivenBytesAndIsReleasedThroughIts
     };
     EXPECT_EQ(fake.Log(), expected);
 }
+
+// The badge's ordinals are assumed: without any of them the icon's operations still bind, silently.
+TEST_F(SurfaceLibrary, BadgeOrdinalsAreBoundApartFromTheIconsOperations)
+{
+    ASSERT_TRUE(Host::BindSurfaceLibrary());
+    EXPECT_TRUE(Host::CanDrawBadge());
+    for (WORD ordinal : {436, 470, 612, 613}) {
+        TestHost::MissingOrdinal missing(fake.Module(), ordinal);
+        EXPECT_TRUE(Host::BindSurfaceLibrary()) << ordinal;
+        EXPECT_FALSE(Host::CanDrawBadge()) << ordinal;
+        EXPECT_NE(Host::Surfaces.Clone, nullptr) << ordinal;
+    }
+    EXPECT_TRUE(boxes.boxes.empty());
+}
