@@ -182,11 +182,14 @@ TEST(EditorExports, MenusAsTheHostReceivesThem)
 }
 
 // The current language is the first member that is a language; the third member of the root another one.
+// The object's information and the help file go into buffers of 260 characters.
 TEST(EditorExports, TextsAreCutToTheHostsBuffers)
 {
-    Editor editor(
-        R"({"Identifier": "T", "Current": {"About": {"Name": "Current", "Author": "Me", "Help": "c"},
-        "Actions": [{"Title": "Do %0 with %1", "Parameters": [["Integer", "Amount"], ["Text", "Gr\u00f6\u00dfe"]]}],
+    const std::string long300(300, 'x');
+    Editor editor(R"({"Identifier": "T", "Current": {"About": {"Name": "Current", "Author": ")" + long300 +
+                  R"(", "Help": ")" + long300 + R"("},
+        "Actions": [{"Title": "Do %0 with %1",
+                     "Parameters": [["Integer", "Amount"], ["Text", "Gr\u00f6\u00dfe"]]}],
         "Expressions": [{"Title": "Add(", "Returns": "Integer"}, {"Title": "Add", "Returns": "Integer"},
                         {"Title": "", "Returns": "Integer"}]}, "Third": {"About": {"Name": "Third"}}})");
     ASSERT_EQ(editor.session->InitializeResult(), 0);
@@ -215,9 +218,10 @@ TEST(EditorExports, TextsAreCutToTheHostsBuffers)
         editor.MV()->word04 = word;
         wchar_t name[260], author[260], copyright[260], comment[260], url[260];
         editor.Get<InfoFn>("GetObjInfos")(editor.MV(), 0, name, author, copyright, comment, url);
-        EXPECT_EQ(std::wstring(name) + L"/" + author, word ? L"Current/Me" : L"Third/Me");
+        const std::wstring named = word ? L"Current/" : L"Third/";
+        EXPECT_EQ(std::wstring(name) + L"/" + author, named + std::wstring(259, L'x'));
     }
-    EXPECT_EQ(std::wstring(editor.Get<HelpFn>("GetHelpFileName")()), L"c");
+    EXPECT_EQ(std::wstring(editor.Get<HelpFn>("GetHelpFileName")()), std::wstring(259, L'x'));
     editor.ExpectBox(nullptr, nullptr, "texts");
 }
 
