@@ -7,12 +7,17 @@
 namespace Host {
 namespace {
 
-// Fills one slot; a missing ordinal is named in the box, so the host version at fault can be found.
-template <typename Function> bool BindOrdinal(HMODULE module, Function& slot, WORD ordinal)
+template <typename Function> bool FindOrdinal(HMODULE module, Function& slot, WORD ordinal)
 {
     slot = reinterpret_cast<Function>(
         reinterpret_cast<void*>(GetProcAddress(module, MAKEINTRESOURCEA(ordinal))));
-    if (slot != nullptr)
+    return slot != nullptr;
+}
+
+// Fills one slot; a missing ordinal is named in the box, so the host version at fault can be found.
+template <typename Function> bool BindOrdinal(HMODULE module, Function& slot, WORD ordinal)
+{
+    if (FindOrdinal(module, slot, ordinal))
         return true;
     Polvane::MsgBox::Error(L"Polvane error",
                            L"MMFS2.dll has no function of ordinal %u, so %s's icon cannot be shown.",
@@ -45,14 +50,20 @@ bool BindSurfaceLibrary()
         BindOrdinal(module, bound.CreateAlpha, 375) && BindOrdinal(module, bound.Blit, 342) &&
         BindOrdinal(module, bound.GetSurfaceLastError, 523) &&
         BindOrdinal(module, bound.GetEditorSurface, 34) && BindOrdinal(module, bound.BlitAt, 344) &&
-        BindOrdinal(module, bound.Reset, 401) && BindOrdinal(module, bound.Fill, 436) &&
-        BindOrdinal(module, bound.DrawText, 470) && BindOrdinal(module, bound.LockAlpha, 612) &&
-        BindOrdinal(module, bound.UnlockAlpha, 613) && BindOrdinal(module, bound.Clone, 355);
+        BindOrdinal(module, bound.Reset, 401) && BindOrdinal(module, bound.Clone, 355);
     if (!complete)
         return false;
+    // A host library without the badge's operations still shows the icon, only never badged.
+    SurfaceFunctions::BadgeFunctions& badge = bound.Badge;
+    if (!(FindOrdinal(module, badge.Fill, 436) && FindOrdinal(module, badge.DrawText, 470) &&
+          FindOrdinal(module, badge.LockAlpha, 612) && FindOrdinal(module, badge.UnlockAlpha, 613)))
+        badge = {};
     Surfaces = bound;
     return true;
 }
+
+// Bound all or none.
+bool CanDrawBadge() { return Surfaces.Badge.Fill != nullptr; }
 
 } // namespace Host
 
@@ -95,14 +106,14 @@ void HostSurface::Clone(const HostSurface& source, std::int32_t width, std::int3
     Host::Surfaces.Clone(this, &source, width, height);
 }
 
-std::uint8_t* HostSurface::LockAlpha() { return Host::Surfaces.LockAlpha(this); }
+std::uint8_t* HostSurface::LockAlpha() { return Host::Surfaces.Badge.LockAlpha(this); }
 
-void HostSurface::UnlockAlpha() { Host::Surfaces.UnlockAlpha(this); }
+void HostSurface::UnlockAlpha() { Host::Surfaces.Badge.UnlockAlpha(this); }
 
 void HostSurface::Fill(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
                        std::uint32_t colour)
 {
-    Host::Surfaces.Fill(this, x, y, width, height, colour);
+    Host::Surfaces.Badge.Fill(this, x, y, width, height, colour);
 }
 
 void HostSurface::DrawText(const char* text, std::uint32_t length, RECT& rectangle, std::uint32_t format,
@@ -110,7 +121,7 @@ void HostSurface::DrawText(const char* text, std::uint32_t length, RECT& rectang
                            std::int32_t option3, std::int32_t option4, std::int32_t option5,
                            std::int32_t option6, std::int32_t option7)
 {
-    Host::Surfaces.DrawText(this, text, length, &rectangle, format, colour, font, option1, option2, option3,
+    Host::Surfaces.Badge.DrawText(this, text, length, &rectangle, format, colour, font, option1, option2, option3,
                             option4, option5, option6, option7);
 }
 

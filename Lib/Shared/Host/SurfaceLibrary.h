@@ -43,23 +43,31 @@ struct SurfaceFunctions {
     void(HOST_THISCALL* Reset)(HostSurface* self);
     void(HOST_THISCALL* Clone)(HostSurface* self, const HostSurface* source, std::int32_t width,
                                std::int32_t height);
-    std::uint8_t*(HOST_THISCALL* LockAlpha)(HostSurface* self);
-    void(HOST_THISCALL* UnlockAlpha)(HostSurface* self);
-    std::int32_t(HOST_THISCALL* Fill)(HostSurface* self, std::int32_t x, std::int32_t y, std::int32_t width,
-                                      std::int32_t height, std::uint32_t colour);
-    std::int32_t(HOST_THISCALL* DrawText)(HostSurface* self, const char* text, std::uint32_t length,
-                                          RECT* rectangle, std::uint32_t format, std::uint32_t colour,
-                                          HFONT font, std::int32_t option1, std::int32_t option2,
-                                          std::int32_t option3, std::int32_t option4, std::int32_t option5,
-                                          std::int32_t option6, std::int32_t option7);
+    // The update badge's operations, whose ordinals are assumed rather than documented: all bound or
+    // all null, and the icon does not depend on them.
+    struct BadgeFunctions {
+        std::uint8_t*(HOST_THISCALL* LockAlpha)(HostSurface* self);
+        void(HOST_THISCALL* UnlockAlpha)(HostSurface* self);
+        std::int32_t(HOST_THISCALL* Fill)(HostSurface* self, std::int32_t x, std::int32_t y,
+                                          std::int32_t width, std::int32_t height, std::uint32_t colour);
+        std::int32_t(HOST_THISCALL* DrawText)(HostSurface* self, const char* text, std::uint32_t length,
+                                              RECT* rectangle, std::uint32_t format, std::uint32_t colour,
+                                              HFONT font, std::int32_t option1, std::int32_t option2,
+                                              std::int32_t option3, std::int32_t option4,
+                                              std::int32_t option5, std::int32_t option6,
+                                              std::int32_t option7);
+    } Badge;
 };
 
 // The functions of the last successful binding.
 extern SurfaceFunctions Surfaces;
 
-// Binds every function by its ordinal from the module the seam finds. A missing module or ordinal
-// shows one error box and answers false, leaving the table as it was: no surface may then be made.
+// Binds every function by its ordinal from the module the seam finds. A missing module or icon ordinal
+// shows one error box and answers false, leaving the table as it was: no surface may then be made. A
+// missing badge ordinal leaves the badge's functions null, without a word.
 bool BindSurfaceLibrary();
+// Whether the badge's functions are bound: the surface operations below them may be called.
+bool CanDrawBadge();
 
 } // namespace Host
 
@@ -87,6 +95,7 @@ public:
     void Reset();
     // This surface becomes a copy of the source; -1, -1 keeps the source's size.
     void Clone(const HostSurface& source, std::int32_t width, std::int32_t height);
+    // The badge's operations: only when Host::CanDrawBadge().
     // The alpha channel, one byte per pixel, writable until UnlockAlpha; null when there is none.
     std::uint8_t* LockAlpha();
     void UnlockAlpha();

@@ -95,11 +95,17 @@ HOST_EXPORT std::int32_t HOST_STDCALL EnumElts(::mV*, EDITDATA* edPtr, HostEnumR
 {
     return Tovik::Guard("EnumElts", 0, [&] {
         using Polvane::Properties;
+        if (edPtr == nullptr || enumerate == nullptr || undo == nullptr)
+            return 0;
         const std::uint64_t recordSize = edPtr->eHeader.totalSize;
         if (recordSize < BlockOffset + sizeof(Properties))
             return 0;
         auto* record = reinterpret_cast<std::uint8_t*>(edPtr);
         auto* props = reinterpret_cast<Properties*>(record + BlockOffset);
+        // A record of the old layout has no block at all: its bytes at that offset are not ids, and the
+        // host would rewrite them in place.
+        if (edPtr->eHeader.propertiesOffset != BlockOffset || props->magic != Properties::Magic)
+            return 0;
         std::uint64_t offset = BlockOffset + sizeof(Properties) + (props->numProps + 7u) / 8u;
 
         Enumeration enumeration(enumerate, w1, w2);

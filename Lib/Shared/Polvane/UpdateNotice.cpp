@@ -116,6 +116,8 @@ void FillIconRect(HostSurface& icon, LONG iconHeight, const RECT& area, COLORREF
 
 void PaintBadge(HostSurface& icon, LONG iconHeight, const UpdateKind& kind)
 {
+    if (!Host::CanDrawBadge())
+        return;
     HFONT font =
         CreateFontA(8, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
                     CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, DEFAULT_PITCH | FF_MODERN, "Small Fonts");

@@ -1,5 +1,7 @@
 #include "EditorMenus.h"
 
+#include "../Polvane/Globals.h"
+#include "../Polvane/MsgBox.h"
 #include "../Polvane/TextConversion.h"
 #include "Boundary.h"
 #include "Exports.h"
@@ -20,6 +22,10 @@ constexpr UINT SeparatorFlags = MF_SEPARATOR | MF_BYPOSITION;
 constexpr UINT PopupFlags = MF_POPUP | MF_BYPOSITION;
 constexpr UINT ItemFlags = MF_STRING | MF_BYPOSITION;
 
+// Every level of submenus costs a menu handle and a frame of the builder. Windows refuses a menu nested
+// about 30 deep, and the host puts ours inside menus of its own: half that is room enough for authors.
+constexpr int MaxMenuDepth = 16;
+
 // Each element of a menu array is a separator text, a submenu (a title text, then its entries), or an
 // item [id, text, greyed].
 bool IsSeparator(const json_value& element)
@@ -36,16 +42,19 @@ bool IsSubmenu(const json_value& element)
 void AppendWithText(HMENU menu, UINT flags, UINT_PTR id, const char* text)
 {
     wchar_t* wide = Tovik::UTF8ToWideAlloc(text);
-    AppendMenuW(menu, flags, id, wide);
+    // Out of memory: the entry keeps its place, without its text.
+    AppendMenuW(menu, flags, id, wide != nullptr ? wide : L"");
     Tovik::FreeWideAlloc(wide);
 }
 
 // A submenu's title is its element 0: its entries start at element 1, so that a title spelled like a
-// separator does not put a separator at the top of its own submenu.
-void AppendEntries(HMENU menu, int base, const json_value& array, std::uint32_t first)
+// separator does not put a separator at the top of its own submenu. depth is the menu's own level of
+// nesting; answers whether submenus deeper than the limit were left out.
+bool AppendEntries(HMENU menu, int base, const json_value& array, std::uint32_t first, int depth)
 {
     if (array.type != json_array)
-        return;
+        return false;
+    bool cut = false;
     for (std::uint32_t i = first; i < array.u.array.length; ++i) {
         const json_value& element = array[static_cast<int>(i)];
         if (element.type == json_string) {
@@ -53,8 +62,12 @@ void AppendEntries(HMENU menu, int base, const json_value& array, std::uint32_t 
                 AppendMenuW(menu, SeparatorFlags, 0, nullptr);
         } else if (element.type == json_array) {
             if (IsSubmenu(element)) {
+                if (depth == MaxMenuDepth) {
+                    cut = true;
+                    continue;
+                }
                 HMENU popup = CreatePopupMenu();
-                AppendEntries(popup, base, element, 1);
+                cut = AppendEntries(popup, base, element, 1, depth + 1) || cut;
                 AppendWithText(menu, PopupFlags, reinterpret_cast<UINT_PTR>(popup), element[0]);
             } else {
                 const auto id = static_cast<UINT_PTR>(static_cast<json_int_t>(element[0]) + base);
@@ -63,6 +76,7 @@ void AppendEntries(HMENU menu, int base, const json_value& array, std::uint32_t 
             }
         }
     }
+    return cut;
 }
 
 // What the host gets: a new popup holding a copy of a prebuilt menu.
@@ -81,7 +95,11 @@ HMENU BuildMenuFromJSON(int base, const json_value& array, HMENU menu)
 {
     if (menu == nullptr)
         menu = CreateMenu();
-    AppendEntries(menu, base, array, 0);
+    if (AppendEntries(menu, base, array, 0, 0))
+        Polvane::MsgBox::Error(L"Error reading menu JSON",
+                               L"A menu of %s's JSON nests submenus more than %d levels deep; the deeper ones "
+                               L"are left out.",
+                               Polvane::ProjectName.c_str(), MaxMenuDepth);
     return menu;
 }
 

@@ -37,9 +37,12 @@ void WriteParamName(const char* arrayKey, std::int16_t code, std::int16_t param,
     WriteText(Item(arrayKey, code)["Parameters"][param][1], buffer, max);
 }
 
-// The host's part of a record; an index the records do not have answers null.
+// The host's part of a record; an index the records do not have answers null, and so does every index
+// before a state object exists (Initialize not called, or failed).
 void* HostRecordOf(const std::vector<ACEInfo*> Tovik::SDK::*records, std::int16_t code)
 {
+    if (::SDK == nullptr)
+        return nullptr;
     const std::vector<ACEInfo*>& list = ::SDK->*records;
     if (code < 0 || static_cast<std::size_t>(code) >= list.size())
         return nullptr;
@@ -52,9 +55,11 @@ std::uint32_t CodeFromMenu(std::uint16_t menuId, int base)
 }
 
 // The definition is laid out as Identifier, Dependencies, then the languages: the third member is the
-// first language. A root without one gives no name.
+// first language. A root without one, or no definition yet, gives no name.
 const json_value& ThirdRootMember()
 {
+    if (::SDK == nullptr)
+        return json_value_none;
     const json_value& root = *::SDK->Root;
     if (root.type != json_object || root.u.object.length < 3)
         return json_value_none;

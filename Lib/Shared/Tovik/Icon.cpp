@@ -93,8 +93,9 @@ HostSurface* BuildIcon(::mV* mV)
 HOST_EXPORT void HOST_STDCALL EditorDisplay(::mV* mV, std::int32_t, std::int32_t, EDITDATA*, RECT* rc)
 {
     Tovik::GuardVoid("EditorDisplay", [&] {
-        // Without the host's surface library there is neither an icon nor anything to draw it with.
-        if (::SDK == nullptr || ::SDK->Icon == nullptr)
+        // Without the host's surface library there is neither an icon nor anything to draw it with; before
+        // Initialize there is not even a state object.
+        if (::SDK == nullptr || ::SDK->Icon == nullptr || mV == nullptr || rc == nullptr)
             return;
         HostSurface* editor = Host::Surfaces.GetEditorSurface(mV->editorWindowId, 0);
         if (editor == nullptr)
