@@ -30,6 +30,7 @@ struct Icon : testing::Test {
     void Build(HMODULE(WINAPI* find)())
     {
         Host::Seam.FindSurfaceLibrary = find;
+        state.reset(); // first: the language it chose points into its tree
         state.reset(InProcess::BuildState(R"({"Identifier": "ICON", "L": {"About": {"Name": "Icon"}}})"));
     }
 
