@@ -471,12 +471,12 @@ TEST_F(UpdateNotice, WithAnAddressTheBoxAsksAndYesOpensThePage)
          IDNO,
          {L"Morvalex update notice", L"Major update for Morvalex:\nv2", 0x144, nullptr},
          0x144},
-        // The Yes/No box has no room limit: the text goes in whole.
+        // The Yes/No box is cut to fit as well.
         {"reinstall, yes",
          ReinstallBadge,
          L"please reinstall" + std::wstring(5000, L'.'),
          IDYES,
-         {L"Morvalex error", L"Reinstall needed for Morvalex:\nplease reinstall" + std::wstring(5000, L'.'),
+         {L"Morvalex error", L"Reinstall needed for Morvalex:\nplease reinstall" + std::wstring(3881, L'.') + L"...",
           0x14, nullptr},
          0x14},
         {"reinstall, no",
@@ -659,4 +659,31 @@ TEST_F(UpdateNotice, EditorDisplayShowsTheNoticeBeforeItDrawsTheIcon)
     EditorDisplay(&mv, 0, 0, nullptr, &place);
     EXPECT_EQ(fake.Log(), (Lines{"GetEditorSurface(7,0)", "#1.Blit(editor,10,20,1,0,0,0)"}));
     EXPECT_TRUE(boxes.boxes.empty());
+}
+
+TEST_F(UpdateNotice, OnlyAWebAddressOfSaneLengthIsOffered)
+{
+    const std::wstring page = L"https://e.example/";
+    const struct {
+        std::wstring url;
+        bool offered;
+    } cases[] = {
+        {page + std::wstring(2048 - page.size(), L'a'), true},
+        {L"HTTP://e.example/", true},
+        {page + std::wstring(2049 - page.size(), L'a'), false},
+        {L"ftp://e.example/", false},
+        {L"file:///C:/Windows/notepad.exe", false},
+        {L"https:/e.example/", false},
+    };
+    for (const auto& c : cases) {
+        Reset();
+        MakeIcon(32, 32, true);
+        boxes.answer = IDYES;
+        Outcome(UpdateOutcome::MajorUpdate, L"v2", c.url);
+        Polvane::ShowUpdateNotice();
+        ASSERT_EQ(boxes.boxes.size(), 1u) << c.url.size();
+        EXPECT_EQ(boxes.boxes[0].title, c.offered ? L"Morvalex update notice" : L"Update notice - Morvalex")
+            << c.url.substr(0, 40);
+        EXPECT_EQ(opened.size(), c.offered ? 1u : 0u) << c.url.substr(0, 40);
+    }
 }
