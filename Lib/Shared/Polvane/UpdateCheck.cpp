@@ -8,6 +8,7 @@
 
 #include <winsock2.h>
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
@@ -21,9 +22,16 @@ std::wstring UpdateURL;
 HANDLE UpdateThreadHandle = nullptr;
 bool UpdateNoticeShown = false;
 
-const char* const UpdateServerName = "update.ostrel.net";
+// The project has no update server: a name under .invalid never resolves, so the check ends as a quiet
+// lookup failure and nobody else's server can answer in the project's name.
+const char* const UpdateServerName = "update.morvalex.invalid";
+
+UpdateCheckLimits UpdateLimits = {10000, 30000, 65536};
 
 namespace {
+
+// Set by EndUpdateCheck: the worker's waits on the network end early.
+std::atomic<bool> StopRequested{false};
 
 // What the request tells the server about this build.
 constexpr char ProductName[] = "Morvalex";
@@ -115,6 +123,68 @@ void Conclude(const std::string& text, UpdateOutcome outcome)
     UpdateState = outcome;
 }
 
+// The worker's own clock, not the tests' seam: the limits are real time.
+ULONGLONG Now() { return GetTickCount64(); }
+
+enum class Awaited { Connection, Data };
+
+// Waits in short slices, so that a stop request is seen soon. False past the deadline or on a stop.
+bool AwaitSocket(SOCKET socket, Awaited awaited, ULONGLONG deadline)
+{
+    while (!StopRequested.load()) {
+        const ULONGLONG now = Now();
+        if (now >= deadline)
+            return false;
+        fd_set ready, failed;
+        FD_ZERO(&ready);
+        FD_SET(socket, &ready);
+        FD_ZERO(&failed);
+        FD_SET(socket, &failed);
+        const long slice = static_cast<long>(std::min<ULONGLONG>(deadline - now, 50));
+        timeval wait = {0, slice * 1000};
+        // A connection is made when the socket turns writable and has failed when it shows an exception.
+        const int n = awaited == Awaited::Connection ? select(0, nullptr, &ready, &failed, &wait)
+                                                     : select(0, &ready, nullptr, nullptr, &wait);
+        // Ready, or select failed: the next call on the socket tells which.
+        if (n != 0)
+            return true;
+    }
+    return false;
+}
+
+// connect, within the connection limit: past it, the sockets error of a connection that timed out.
+int ConnectWithinLimit(SOCKET socket, const sockaddr_in& address)
+{
+    u_long nonBlocking = 1;
+    ioctlsocket(socket, FIONBIO, &nonBlocking);
+    int error = 0;
+    if (Host::Seam.connect(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        error = WSAGetLastError();
+        if (error == WSAEWOULDBLOCK) {
+            int length = sizeof error;
+            if (!AwaitSocket(socket, Awaited::Connection, Now() + UpdateLimits.connectMilliseconds))
+                error = WSAETIMEDOUT;
+            else if (getsockopt(socket, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) != 0)
+                error = WSAGetLastError();
+        }
+    }
+    // Sending and receiving block again; receiving waits for data first, so it cannot hang.
+    nonBlocking = 0;
+    ioctlsocket(socket, FIONBIO, &nonBlocking);
+    WSASetLastError(error);
+    return error == 0 ? 0 : SOCKET_ERROR;
+}
+
+// recv, once data is there or the connection is over; past the deadline, a timed-out error.
+int ReceiveBefore(SOCKET socket, char* buffer, int size, ULONGLONG deadline)
+{
+    if (!AwaitSocket(socket, Awaited::Data, deadline)) {
+        WSASetLastError(WSAETIMEDOUT);
+        return SOCKET_ERROR;
+    }
+    return recv(socket, buffer, size, 0);
+}
+
 bool StartsWith(std::string_view text, std::string_view prefix)
 {
     return text.substr(0, prefix.size()) == prefix;
@@ -178,8 +248,7 @@ bool FetchReply(std::string& raw)
     address.sin_port = htons(80);
     std::memcpy(&address.sin_addr, server->h_addr_list[0], sizeof address.sin_addr);
     AppendLog("Connecting...\n");
-    if (Host::Seam.connect(sockets.socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) !=
-        0) {
+    if (ConnectWithinLimit(sockets.socket, address) != 0) {
         const int error = WSAGetLastError();
         if (ReportUpdateError(error)) {
             UpdateLockHold hold(UpdateLockHold::Adopt{});
@@ -212,10 +281,17 @@ bool FetchReply(std::string& raw)
     }
 
     AppendLog("Result follows:\n");
+    const ULONGLONG deadline = Now() + UpdateLimits.replyMilliseconds;
     char buffer[1024];
     int received;
-    while ((received = recv(sockets.socket, buffer, sizeof buffer, 0)) > 0)
+    while ((received = ReceiveBefore(sockets.socket, buffer, sizeof buffer, deadline)) > 0) {
         raw.append(buffer, static_cast<std::size_t>(received));
+        if (raw.size() > UpdateLimits.replyBytes) {
+            Conclude("Update page response longer than " + std::to_string(UpdateLimits.replyBytes) + " bytes.",
+                     UpdateOutcome::Error);
+            return false;
+        }
+    }
     if (received < 0) {
         if (ReportUpdateError(WSAGetLastError())) {
             UpdateLockHold hold(UpdateLockHold::Adopt{});
@@ -277,20 +353,22 @@ void Interpret(const std::string& raw)
     }
     AppendLog("Completed OK. Response:\n" + body);
 
+    // Every text is made before the lock is taken: what is published under it cannot fail halfway, so
+    // the main thread never sees an outcome without its text, and nothing is written after it.
     for (const PageKind& kind : PageKinds) {
         if (StartsWithIgnoringCase(body, kind.prefix)) {
-            const std::wstring text =
-                UTF8ToWide(kind.textKeepsPrefix ? body : body.substr(std::strlen(kind.prefix)));
+            std::wstring text = UTF8ToWide(kind.textKeepsPrefix ? body : body.substr(std::strlen(kind.prefix)));
             UpdateLockHold hold;
+            UpdateText.swap(text);
             UpdateState = kind.outcome;
-            UpdateText = text;
             return;
         }
     }
+    std::wstring text = UTF8ToWide(body);
     if (ReportUpdateError(22)) {
         UpdateLockHold hold(UpdateLockHold::Adopt{});
         UpdateLog << "Can't interpret type of page:\n" << body;
-        UpdateText = UTF8ToWide(body);
+        UpdateText.swap(text);
     }
 }
 
@@ -323,6 +401,7 @@ void StartUpdateCheck()
     }
     if (UpdateThreadHandle != nullptr)
         throw std::runtime_error("Using multiple update threads");
+    StopRequested.store(false);
     UpdateThreadHandle = CreateThread(nullptr, 0, UpdateCheckThread, nullptr, 0, nullptr);
     if (UpdateThreadHandle == nullptr) {
         MsgBox::Error(L"Critial error", L"The update checker failed to start, error %u.",
@@ -339,9 +418,25 @@ DWORD WINAPI UpdateCheckThread(LPVOID)
         // No outcome is stored, so no notice is ever shown; the log goes to the debugger.
         UpdateLockHold hold;
         UpdateLog << "Caught a crash. Aborting update.";
-        Host::Seam.OutputDebugStringA(UpdateLog.str().c_str());
+        // Nothing may leave the thread: a log that cannot be copied any more is not passed on.
+        try {
+            Host::Seam.OutputDebugStringA(UpdateLog.str().c_str());
+        } catch (...) {
+        }
     }
     return 0;
+}
+
+void EndUpdateCheck()
+{
+    if (UpdateThreadHandle == nullptr)
+        return;
+    StopRequested.store(true);
+    // Ending a thread from outside can leave the heap's lock taken and hang the unload: the last resort.
+    if (WaitForSingleObject(UpdateThreadHandle, 3000) == WAIT_TIMEOUT)
+        TerminateThread(UpdateThreadHandle, 2);
+    CloseHandle(UpdateThreadHandle);
+    UpdateThreadHandle = nullptr;
 }
 
 bool ReportUpdateError(int code)

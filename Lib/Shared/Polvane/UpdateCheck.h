@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <sstream>
 #include <string>
@@ -38,6 +39,15 @@ extern bool UpdateNoticeShown;
 // Looked up, named in the request's Host header and in the lookup failure's log line.
 extern const char* const UpdateServerName;
 
+// What one check may take: a server that is slow, silent or talkative cannot hold the worker or its
+// memory. The shipped values are the defaults; tests shorten the times.
+struct UpdateCheckLimits {
+    DWORD connectMilliseconds;
+    DWORD replyMilliseconds; // from the request sent to the reply's end
+    std::size_t replyBytes;
+};
+extern UpdateCheckLimits UpdateLimits;
+
 // A spin lock: held only for short appends and stores, so waiting means spinning.
 void AcquireUpdateLock();
 void ReleaseUpdateLock();
@@ -45,6 +55,10 @@ void ReleaseUpdateLock();
 // Starts the worker; the editor only. A second start throws std::runtime_error.
 void StartUpdateCheck();
 DWORD WINAPI UpdateCheckThread(LPVOID);
+
+// At unload: wakes a worker still waiting on the network, waits up to 3 s for it to end and ends it
+// only when it has not, then lets its handle go.
+void EndUpdateCheck();
 
 // Triage of a sockets error code (or 22 for an unreadable page). True: state 3 is set and the caller
 // still holds UpdateLock, to append its own line and release it. False: state 2, lock released.

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <cwchar>
 #include <string>
 
 namespace Polvane {
@@ -74,7 +75,8 @@ const UpdateKind UpdateKinds[] = {
 };
 
 // The framework's boxes format their text into 4096 characters and show a formatting error instead of
-// anything longer: a long log or announcement is cut, leaving room for the line before it.
+// anything longer: a long log or announcement is cut, leaving room for the line before it. The notice's
+// own Yes/No boxes are cut alike, to stay readable.
 constexpr std::size_t BoxTextRoom = 3900;
 
 std::wstring FitForBox(std::wstring text)
@@ -87,6 +89,13 @@ std::wstring FitForBox(std::wstring text)
         --keep;
     text.resize(keep);
     return text + L"...";
+}
+
+// The address comes from the network: only a web page of a sane length is handed to the shell.
+bool AddressToOffer(const std::wstring& address)
+{
+    return address.size() <= 2048 &&
+           (_wcsnicmp(address.c_str(), L"https://", 8) == 0 || _wcsnicmp(address.c_str(), L"http://", 7) == 0);
 }
 
 // The worker stores its outcome a little before it ends: it still gives back its sockets and leaves
@@ -151,11 +160,11 @@ void ShowUpdateBox(const UpdateKind& kind)
 {
     if (!BoxWanted(kind.state))
         return;
-    if (UpdateURL.empty()) {
+    if (!AddressToOffer(UpdateURL)) {
         MsgBox::Info(kind.infoTitle, kind.infoFormat, ProjectName.c_str(), FitForBox(UpdateText).c_str());
         return;
     }
-    const std::wstring text = kind.yesNoLead + ProjectName + L":\n" + UpdateText;
+    const std::wstring text = kind.yesNoLead + ProjectName + L":\n" + FitForBox(UpdateText);
     const std::wstring title = ProjectName + kind.yesNoTitleEnd;
     if (Host::Seam.MessageBoxW(nullptr, text.c_str(), title.c_str(), kind.yesNoStyle) == IDYES)
         Host::Seam.ShellExecuteW(nullptr, L"open", UpdateURL.c_str(), nullptr, nullptr, SW_SHOWNORMAL);

@@ -93,14 +93,11 @@ HOST_EXPORT std::int32_t HOST_STDCALL Initialize(::mV* mV, std::int32_t quiet)
     });
 }
 
-// The update worker has no time limit on its network calls: it gets three seconds to finish before the
-// library goes away under it, and is ended after that.
+// The update worker must be gone before the library's code is.
 HOST_EXPORT std::int32_t HOST_STDCALL Free(::mV*)
 {
     return Tovik::Guard("Free", 0, [&] {
-        if (Polvane::UpdateThreadHandle != nullptr &&
-            WaitForSingleObject(Polvane::UpdateThreadHandle, 3000) == WAIT_TIMEOUT)
-            TerminateThread(Polvane::UpdateThreadHandle, 2);
+        Polvane::EndUpdateCheck();
         return 0;
     });
 }
