@@ -68,6 +68,13 @@ void shift_left(big& a, int bits)
     trim(a);
 }
 
+void halve(big& a)
+{
+    for (int i = 0; i < a.size; ++i)
+        a.limb[i] = a.limb[i] >> 1 | (i + 1 < a.size ? a.limb[i + 1] << 31 : 0u);
+    trim(a);
+}
+
 int bit_length(const big& a)
 {
     if (a.size == 0)
@@ -154,20 +161,22 @@ double json_decimal_to_double(const char* first, const char* last)
     // it lies between 2^52 and 2^54, or below 2^53 when k is held at the subnormal exponent.
     int k = std::max(bit_length(numerator) - bit_length(denominator) - 53, -1074);
     shift_left(k < 0 ? numerator : denominator, k < 0 ? -k : k);
-    big bound = denominator;
-    shift_left(bound, 53);
-    if (compare(numerator, bound) >= 0) {
+    // Long division one bit at a time, the denominator standing at the bit and halving after each. A
+    // quotient of 54 bits takes one more power of two into k: the denominator doubles, which is where it
+    // stands at the first comparison.
+    shift_left(denominator, 53);
+    if (compare(numerator, denominator) >= 0)
         ++k;
-        shift_left(denominator, 1);
-    }
+    else
+        halve(denominator);
     std::uint64_t significand = 0;
     for (int bit = 52; bit >= 0; --bit) {
-        big part = denominator;
-        shift_left(part, bit);
-        if (compare(numerator, part) >= 0) {
-            subtract(numerator, part);
+        if (compare(numerator, denominator) >= 0) {
+            subtract(numerator, denominator);
             significand |= std::uint64_t{1} << bit;
         }
+        if (bit > 0)
+            halve(denominator);
     }
     // The numerator is now the remainder: past half the denominator, or on it with an odd significand
     // or dropped digits, the value rounds up.
