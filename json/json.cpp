@@ -4,9 +4,10 @@
 // nesting is limited only by memory.
 #include "json.h"
 
+#include "decimal.h"
+
 #include <algorithm>
 #include <cctype>
-#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -36,11 +37,9 @@ enum scan_flag : unsigned {
     flag_leading_zero = 1u << 9,
     flag_exponent = 1u << 10,
     flag_exponent_sign = 1u << 11,
-    flag_exponent_negative = 1u << 12,
 };
 
-constexpr unsigned number_flags =
-    flag_negative | flag_leading_zero | flag_exponent | flag_exponent_sign | flag_exponent_negative;
+constexpr unsigned number_flags = flag_negative | flag_leading_zero | flag_exponent | flag_exponent_sign;
 
 void* json_default_alloc(std::size_t size, int zero, void*)
 {
@@ -84,9 +83,8 @@ struct json_state {
     char* string; // second pass: where the bytes of the string or member name being read go
     std::uint32_t string_length;
 
-    std::uint32_t num_digits;
-    json_int_t num_fraction;
-    int num_e;
+    const char* num_start;  // first pass: the number's first digit (past a '-')
+    std::size_t num_digits; // in the current part: before the point, after it, or in the exponent
 };
 
 bool fail(json_state& state, const char* format, ...)
@@ -256,6 +254,7 @@ bool json_strip_comments(json_state& state, const char*& text, std::size_t& leng
     // text[length] is the caller's NUL, so looking one byte ahead never leaves the buffer.
     std::size_t copied = 0;
     bool in_string = false;
+    bool escaped = false; // inside a string, the byte before was a backslash that escapes this one
     bool in_comment = false;
     int line = 1;
     const char* line_start = text;
@@ -266,6 +265,7 @@ bool json_strip_comments(json_state& state, const char*& text, std::size_t& leng
         if (byte == '\n') {
             out[copied++] = byte;
             ++line;
+            escaped = false;
             if (!in_comment)
                 line_start = text + i;
         } else if (in_comment) {
@@ -274,10 +274,17 @@ bool json_strip_comments(json_state& state, const char*& text, std::size_t& leng
                 in_comment = false;
                 ++i;
             }
-        } else if (byte == '"' && (i == 0 || text[i - 1] != '\\')) {
-            in_string = !in_string;
+        } else if (in_string) {
+            // A quote closes the string only after an even run of backslashes: "C:\\" ends at its
+            // last quote.
+            if (byte == '"' && !escaped)
+                in_string = false;
+            escaped = byte == '\\' && !escaped;
             out[copied++] = byte;
-        } else if (!in_string && byte == '/' && text[i + 1] == '/') {
+        } else if (byte == '"') {
+            in_string = true;
+            out[copied++] = byte;
+        } else if (byte == '/' && text[i + 1] == '/') {
             const char* feed = static_cast<const char*>(std::memchr(text + i, '\n', length - i));
             if (!feed) {
                 release(state.settings, out);
@@ -289,7 +296,7 @@ bool json_strip_comments(json_state& state, const char*& text, std::size_t& leng
             ++line;
             line_start = feed;
             i = static_cast<std::size_t>(feed - text);
-        } else if (!in_string && byte == '/' && text[i + 1] == '*') {
+        } else if (byte == '/' && text[i + 1] == '*') {
             in_comment = true;
             comment_line = line;
             comment_char = static_cast<int>(text + i - line_start);
@@ -433,8 +440,7 @@ bool start_number(json_state& state, const char*& ptr, const char* end, char byt
         return true;
     }
     state.num_digits = 0;
-    state.num_fraction = 0;
-    state.num_e = 0;
+    state.num_start = byte == '-' ? ptr + 1 : ptr;
     if (byte == '-')
         state.flags |= flag_negative;
     else
@@ -521,66 +527,50 @@ bool scan_object(json_state& state, const char* ptr, char byte)
     return fail(state, "Line %d, char %d: Unexpected `%c` in object", state.line, column(state, ptr), byte);
 }
 
-// The first pass computes numbers; the 64-bit and int arithmetic wraps on overflow.
+// The first pass computes numbers: integers in 64 bits, wrapping on overflow; doubles from their text
+// once it is complete.
 bool scan_number(json_state& state, const char* ptr, char byte)
 {
     json_value& number = *state.top;
     if (byte >= '0' && byte <= '9') {
-        const unsigned digit = static_cast<unsigned>(byte - '0');
         ++state.num_digits;
-        if (state.flags & flag_exponent) {
-            state.num_e = static_cast<int>(static_cast<unsigned>(state.num_e) * 10u + digit);
-        } else if (number.type == json_integer) {
-            if (state.flags & flag_leading_zero)
-                return fail(state, "Line %d, char %d: Unexpected `0` before `%c`", state.line,
-                            column(state, ptr), byte);
-            if (state.num_digits == 1 && digit == 0)
-                state.flags |= flag_leading_zero;
-            number.u.integer =
-                static_cast<json_int_t>(static_cast<std::uint64_t>(number.u.integer) * 10u + digit);
-        } else {
-            state.num_fraction =
-                static_cast<json_int_t>(static_cast<std::uint64_t>(state.num_fraction) * 10u + digit);
-        }
+        if (number.type != json_integer)
+            return true;
+        if (state.flags & flag_leading_zero)
+            return fail(state, "Line %d, char %d: Unexpected `0` before `%c`", state.line, column(state, ptr),
+                        byte);
+        if (state.num_digits == 1 && byte == '0')
+            state.flags |= flag_leading_zero;
+        const std::uint64_t digit = static_cast<std::uint64_t>(byte - '0');
+        number.u.integer = static_cast<json_int_t>(static_cast<std::uint64_t>(number.u.integer) * 10 + digit);
         return true;
     }
     if ((byte == '+' || byte == '-') && (state.flags & flag_exponent) && state.num_digits == 0 &&
         !(state.flags & flag_exponent_sign)) {
         state.flags |= flag_exponent_sign;
-        if (byte == '-')
-            state.flags |= flag_exponent_negative;
         return true;
     }
     if (byte == '.' && number.type == json_integer) {
         if (state.num_digits == 0)
             return fail(state, "Line %d, char %d: Expected digit before `.`", state.line, column(state, ptr));
         number.type = json_double;
-        number.u.dbl = static_cast<double>(number.u.integer);
         state.num_digits = 0;
         return true;
     }
 
     // Any other byte ends the number, or its part before an exponent.
-    if (number.type == json_double && !(state.flags & flag_exponent)) {
-        if (state.num_digits == 0)
-            return fail(state, "Line %d, char %d: Expected digit after `.`", state.line, column(state, ptr));
-        number.u.dbl += static_cast<double>(state.num_fraction) / std::pow(10.0, state.num_digits);
-    }
+    if (number.type == json_double && !(state.flags & flag_exponent) && state.num_digits == 0)
+        return fail(state, "Line %d, char %d: Expected digit after `.`", state.line, column(state, ptr));
     if ((byte == 'e' || byte == 'E') && !(state.flags & flag_exponent)) {
-        if (number.type == json_integer) {
-            number.type = json_double;
-            number.u.dbl = static_cast<double>(number.u.integer);
-        }
+        number.type = json_double;
         state.flags = (state.flags & ~flag_leading_zero) | flag_exponent;
         state.num_digits = 0;
         return true;
     }
-    if (state.flags & flag_exponent) {
-        if (state.num_digits == 0)
-            return fail(state, "Line %d, char %d: Expected digit after `e`", state.line, column(state, ptr));
-        const double exponent = static_cast<double>(state.num_e);
-        number.u.dbl *= std::pow(10.0, state.flags & flag_exponent_negative ? -exponent : exponent);
-    }
+    if ((state.flags & flag_exponent) && state.num_digits == 0)
+        return fail(state, "Line %d, char %d: Expected digit after `e`", state.line, column(state, ptr));
+    if (number.type == json_double)
+        number.u.dbl = json_decimal_to_double(state.num_start, ptr);
     if (state.flags & flag_negative) {
         if (number.type == json_integer)
             number.u.integer = static_cast<json_int_t>(0u - static_cast<std::uint64_t>(number.u.integer));
