@@ -9,7 +9,7 @@ void* __cdecl LimitedMalloc(std::size_t size)
 {
     // The C runtime's own allocator, not the module's import of it, which may be this very routine.
     static const auto allocate = reinterpret_cast<void*(__cdecl*)(std::size_t)>(
-        GetProcAddress(GetModuleHandleW(L"msvcrt.dll"), "malloc"));
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"msvcrt.dll"), "malloc")));
     return size >= Limit ? nullptr : allocate(size);
 }
 
