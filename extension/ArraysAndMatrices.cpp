@@ -28,7 +28,7 @@ template <typename T> void Create(Store<T>& store, const wchar_t* name, std::siz
 {
     try {
         std::vector<T> values(count);
-        store[name] = std::move(values);
+        store.insert_or_assign(name, std::move(values));
     } catch (const std::bad_alloc&) {
         // Too large for this process: the old entry stays.
     } catch (const std::length_error&) {
@@ -63,10 +63,12 @@ template <typename T> T* Element(Store<T>& store, const wchar_t* name, int index
     return &found->second[static_cast<std::size_t>(index)];
 }
 
-template <typename T> T Read(Store<T>& store, const wchar_t* name, int index)
+// The element itself, not a copy: a long text reaches the host's string space in one copy.
+template <typename T> const T& Read(Store<T>& store, const wchar_t* name, int index)
 {
+    static const T none{};
     const T* element = Element(store, name, index);
-    return element ? *element : T();
+    return element ? *element : none;
 }
 
 template <typename T, typename V> void Change(Store<T>& store, const wchar_t* name, int index, V value)
@@ -75,9 +77,14 @@ template <typename T, typename V> void Change(Store<T>& store, const wchar_t* na
         *element = value;
 }
 
+// The name's entry becomes exactly the values. They are all copied before the entry is touched, so a
+// copy that fails for want of memory leaves the old entry whole.
 template <typename T, typename... V> void Overwrite(Store<T>& store, const wchar_t* name, V... values)
 {
-    store[name] = std::vector<T>{T(values)...};
+    std::vector<T> entry;
+    entry.reserve(sizeof...(values));
+    (entry.emplace_back(values), ...);
+    store.insert_or_assign(name, std::move(entry));
 }
 
 // Components X, Y, Z and W are elements 0 to 3; any other text addresses none (-1).

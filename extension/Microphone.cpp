@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cwchar>
+#include <new>
 
 // The capture objects are plain pointers on purpose: COM must not be called while the library unloads,
 // so a capture still open then is left unreleased rather than released from a global destructor.
@@ -26,7 +27,9 @@ std::vector<std::pair<std::wstring, std::wstring>> MicDevices;
 
 std::int32_t MicDelay = 100;
 std::int32_t MicSampleSize = 10;
-std::vector<float> MicSamples;
+// Sized with the window from the start, and resized only before a new size takes effect, so that no
+// sample is ever written or read past the ring.
+std::vector<float> MicSamples(static_cast<std::size_t>(MicSampleSize), 0.0f);
 std::uint32_t MicSampleIndex = 0;
 ULONGLONG MicLastSampleTime = 0;
 bool MicStatsEnabled = false;
@@ -48,10 +51,14 @@ void SetError(std::int32_t code, const wchar_t* message)
     LastError = L"[" + std::wstring(stamp) + L"] (" + std::to_wstring(code) + L") - " + message;
 }
 
-namespace Mic {
 namespace {
 
 constexpr REFERENCE_TIME BufferDuration = 10000000; // one second, in 100-nanosecond units
+
+// The largest statistics window: 4 MiB of samples, more than a day of them at the default delay.
+constexpr std::int32_t MaxSampleSize = 1048576;
+
+const wchar_t* const Empty = L"";
 
 template <class Interface> void Release(Interface*& object)
 {
@@ -67,7 +74,8 @@ HRESULT CreateEnumerator(IMMDeviceEnumerator** enumerator)
                                        __uuidof(IMMDeviceEnumerator), reinterpret_cast<void**>(enumerator));
 }
 
-// The device's friendly name, or empty when it has none that can be read; never reports anything.
+// The device's friendly name, or empty when it has none that can be read; never reports or throws, so
+// that the interfaces held around it are always given back.
 std::wstring ReadFriendlyName(IMMDevice* device)
 {
     std::wstring name;
@@ -76,9 +84,14 @@ std::wstring ReadFriendlyName(IMMDevice* device)
         return name;
     PROPVARIANT value;
     PropVariantInit(&value);
-    const bool read = SUCCEEDED(store->GetValue(PKEY_Device_FriendlyName, &value));
-    if (read && value.vt == VT_LPWSTR && value.pwszVal)
-        name = value.pwszVal;
+    if (SUCCEEDED(store->GetValue(PKEY_Device_FriendlyName, &value)) && value.vt == VT_LPWSTR &&
+        value.pwszVal) {
+        try {
+            name = value.pwszVal;
+        } catch (const std::bad_alloc&) {
+            // A name too long for the memory left is a name that cannot be read.
+        }
+    }
     PropVariantClear(&value);
     store->Release();
     return name;
@@ -135,7 +148,7 @@ bool Open()
     }
     const HRESULT initialized =
         MicAudioClient->Initialize(AUDCLNT_SHAREMODE_SHARED, 0, BufferDuration, 0, format, nullptr);
-    CoTaskMemFree(format);
+    Host::Seam.CoTaskMemFree(format);
     if (FAILED(initialized)) {
         ReleaseClientDeviceEnumerator();
         FailOpening(-206, L"Failed to initialize iAudioClient.");
@@ -156,7 +169,6 @@ bool Open()
     }
     MicActive = true;
     MicLastSampleTime = Host::Seam.GetTickCount64();
-    MicSamples.resize(static_cast<std::size_t>(MicSampleSize), 0.0f);
     return true;
 }
 
@@ -180,16 +192,16 @@ void Sample()
     ++MicSampleIndex;
 
     // The window is complete: restart it, and measure it only when someone reads the measures.
-    if (MicSampleSize > 0 && MicSampleIndex >= static_cast<std::uint32_t>(MicSampleSize)) {
+    if (MicSampleIndex >= MicSamples.size()) {
         MicSampleIndex = 0;
         if (MicStatsEnabled) {
             float high = MicSamples[0];
             float low = MicSamples[0];
             float sum = 0.0f;
-            for (std::int32_t i = 0; i < MicSampleSize; ++i) {
-                sum += MicSamples[i];
-                high = std::fmax(MicSamples[i], high);
-                low = std::fmin(MicSamples[i], low);
+            for (float sample : MicSamples) {
+                sum += sample;
+                high = std::fmax(sample, high);
+                low = std::fmin(sample, low);
             }
             MicVolumeHigh = high;
             MicVolumeLow = low;
@@ -199,18 +211,66 @@ void Sample()
     MicLastSampleTime = now;
 }
 
-const wchar_t* const Empty = L"";
+// A device whose entry does not fit in the memory left is skipped, like one that cannot be read.
+void AddToList(const wchar_t* id, IMMDevice* device)
+{
+    try {
+        MicDevices.emplace_back(id, ReadFriendlyName(device));
+    } catch (const std::bad_alloc&) {
+    }
+}
+
+// Marks the statistics as wanted and gives value back.
+float ReadStatistic(float value)
+{
+    MicStatsEnabled = true;
+    return value;
+}
+
+// 20 log10(level) for a positive level; the level itself otherwise, so -209 stays -209.
+float Decibels(float level)
+{
+    if (!(level > 0.0f))
+        return level;
+    return 20.0f * static_cast<float>(std::log10(static_cast<double>(level)));
+}
+
+// The entry of MicDevices at index, or null outside the list.
+const std::pair<std::wstring, std::wstring>* Listed(int index)
+{
+    if (index < 0 || static_cast<std::size_t>(index) >= MicDevices.size())
+        return nullptr;
+    return &MicDevices[static_cast<std::size_t>(index)];
+}
 
 } // namespace
 
-void Capture()
+// Actions 36 to 41.
+
+void Extension::CaptureMicrophone()
 {
     if (!MicActive && !Open())
         return;
     Sample();
 }
 
-void Close()
+void Extension::SetMicrophoneCaptureDelay(int milliseconds) { MicDelay = std::max(milliseconds, 0); }
+
+// The new size takes effect only once its ring is had; a size beyond the largest window is refused and
+// recorded, and the window stays as it was.
+void Extension::SetMicrophoneFrequencySamples(int samples)
+{
+    const std::int32_t size = std::max(samples, 1);
+    if (size > MaxSampleSize) {
+        SetError(-210, L"Failed to set the sample window: at most 1048576 samples.");
+        return;
+    }
+    MicSamples.resize(static_cast<std::size_t>(size), 0.0f);
+    MicSampleSize = size;
+    MicSampleIndex = 0;
+}
+
+void Extension::RefreshMicrophone()
 {
     if (!MicActive)
         return;
@@ -222,7 +282,7 @@ void Close()
     MicActive = false;
 }
 
-void RefreshList()
+void Extension::RefreshMicrophoneList()
 {
     MicDevices.clear();
     if (FAILED(Host::Seam.CoInitialize(nullptr)))
@@ -244,11 +304,9 @@ void RefreshList()
                 continue;
             // A device without an id could not be chosen later, so it is not listed.
             LPWSTR id = nullptr;
-            if (SUCCEEDED(device->GetId(&id))) {
-                if (id)
-                    MicDevices.emplace_back(id, ReadFriendlyName(device));
-                CoTaskMemFree(id);
-            }
+            if (SUCCEEDED(device->GetId(&id)) && id)
+                AddToList(id, device);
+            Host::Seam.CoTaskMemFree(id);
             device->Release();
         }
         collection->Release();
@@ -257,74 +315,40 @@ void RefreshList()
     Host::Seam.CoUninitialize();
 }
 
-void SetDelay(int milliseconds) { MicDelay = std::max(milliseconds, 0); }
-
-void SetWindowSize(int samples)
-{
-    MicSampleSize = std::max(samples, 1);
-    MicSamples.resize(static_cast<std::size_t>(MicSampleSize), 0.0f);
-    MicSampleIndex = 0;
-}
-
-void Choose(const wchar_t* id)
+void Extension::SetCurrentMicrophone(const wchar_t* id)
 {
     MicDeviceId = id ? id : Empty;
-    Close();
+    RefreshMicrophone();
 }
-
-float ReadStatistic(float value)
-{
-    MicStatsEnabled = true;
-    return value;
-}
-
-float Decibels(float level)
-{
-    if (!(level > 0.0f))
-        return level;
-    return 20.0f * static_cast<float>(std::log10(static_cast<double>(level)));
-}
-
-const wchar_t* ListedId(int index)
-{
-    if (index < 0 || static_cast<std::size_t>(index) >= MicDevices.size())
-        return Empty;
-    return MicDevices[static_cast<std::size_t>(index)].first.c_str();
-}
-
-const wchar_t* ListedName(int index)
-{
-    if (index < 0 || static_cast<std::size_t>(index) >= MicDevices.size())
-        return Empty;
-    return MicDevices[static_cast<std::size_t>(index)].second.c_str();
-}
-
-} // namespace Mic
-
-// Actions 36 to 41.
-void Extension::CaptureMicrophone() { Mic::Capture(); }
-void Extension::SetMicrophoneCaptureDelay(int milliseconds) { Mic::SetDelay(milliseconds); }
-void Extension::SetMicrophoneFrequencySamples(int samples) { Mic::SetWindowSize(samples); }
-void Extension::RefreshMicrophone() { Mic::Close(); }
-void Extension::RefreshMicrophoneList() { Mic::RefreshList(); }
-void Extension::SetCurrentMicrophone(const wchar_t* id) { Mic::Choose(id); }
 
 // Expressions 58 to 75. The texts are the globals' own, valid until the global next changes.
+
 float Extension::DVMicVol() { return MicVolume; }
 int Extension::DVMicDelay() { return MicDelay; }
-float Extension::DVMicVoldB() { return Mic::Decibels(MicVolume); }
-float Extension::DVMicFraqAvg() { return Mic::ReadStatistic(MicVolumeAvg); }
+float Extension::DVMicVoldB() { return Decibels(MicVolume); }
+float Extension::DVMicFraqAvg() { return ReadStatistic(MicVolumeAvg); }
 int Extension::DVMicSampleSize() { return MicSampleSize; }
-float Extension::DVMicFraqHigh() { return Mic::ReadStatistic(MicVolumeHigh); }
-float Extension::DVMicFraqLow() { return Mic::ReadStatistic(MicVolumeLow); }
+float Extension::DVMicFraqHigh() { return ReadStatistic(MicVolumeHigh); }
+float Extension::DVMicFraqLow() { return ReadStatistic(MicVolumeLow); }
 const wchar_t* Extension::DVMicCNameStr() { return MicDeviceName.c_str(); }
 int Extension::DVMicCount() { return static_cast<int>(MicDevices.size()); }
-const wchar_t* Extension::DVMicIDStr(int index) { return Mic::ListedId(index); }
-const wchar_t* Extension::DVMicNameStr(int index) { return Mic::ListedName(index); }
+
+const wchar_t* Extension::DVMicIDStr(int index)
+{
+    const auto* entry = Listed(index);
+    return entry ? entry->first.c_str() : Empty;
+}
+
+const wchar_t* Extension::DVMicNameStr(int index)
+{
+    const auto* entry = Listed(index);
+    return entry ? entry->second.c_str() : Empty;
+}
+
 const wchar_t* Extension::DVMicCIDStr() { return MicDeviceId.c_str(); }
-float Extension::DVMicVolLowdB() { return Mic::Decibels(Mic::ReadStatistic(MicVolumeLow)); }
-float Extension::DVMicVolHighdB() { return Mic::Decibels(Mic::ReadStatistic(MicVolumeHigh)); }
-float Extension::DVMicVolAvgdB() { return Mic::Decibels(Mic::ReadStatistic(MicVolumeAvg)); }
+float Extension::DVMicVolLowdB() { return Decibels(ReadStatistic(MicVolumeLow)); }
+float Extension::DVMicVolHighdB() { return Decibels(ReadStatistic(MicVolumeHigh)); }
+float Extension::DVMicVolAvgdB() { return Decibels(ReadStatistic(MicVolumeAvg)); }
 int Extension::DVMicFreqCheck() { return MicStatsEnabled ? 1 : 0; }
 int Extension::DVMicActiveCheq() { return MicActive ? 1 : 0; }
 const wchar_t* Extension::Error() { return LastError.c_str(); }

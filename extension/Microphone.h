@@ -1,6 +1,7 @@
 // Microphone capture and the last error. The level is the audio meter's peak value, read only when an
 // event asks for it; there is no thread, timer or capture buffer. Every value here is process-wide and
-// shared by all objects of the extension; the Extension members forward to the functions of Mic.
+// shared by all objects of the extension; the Extension members of actions 36 to 41 and expressions 58
+// to 75 work on them.
 #pragma once
 
 #include <windows.h>
@@ -41,8 +42,8 @@ extern std::wstring MicDeviceName; // friendly name of the device opened last
 extern std::vector<std::pair<std::wstring, std::wstring>> MicDevices; // (endpoint id, friendly name)
 
 extern std::int32_t MicDelay;         // minimum milliseconds between two samples
-extern std::int32_t MicSampleSize;    // samples per statistics window
-extern std::vector<float> MicSamples; // ring of the last samples
+extern std::int32_t MicSampleSize;    // samples per statistics window, 1 to 1048576 once set
+extern std::vector<float> MicSamples; // ring of the last samples, always MicSampleSize long
 extern std::uint32_t MicSampleIndex;  // next write position in MicSamples
 extern ULONGLONG MicLastSampleTime;   // tick count of the last sample, or of the opening
 extern bool MicStatsEnabled;          // set by the first read of a statistic, never cleared
@@ -56,27 +57,3 @@ extern std::wstring LastError; // never cleared
 
 // LastError := "[YYYY-MM-DD HH:MM:SS] (code) - message", stamped with the local time.
 void SetError(std::int32_t code, const wchar_t* message);
-
-namespace Mic {
-
-// Opens the capture when it is closed, then samples at most once per MicDelay milliseconds.
-void Capture();
-// Releases the open capture and ends its COM use; nothing when closed.
-void Close();
-// Refills MicDevices with the active capture devices; the open capture is not touched.
-void RefreshList();
-void SetDelay(int milliseconds);
-// Resizes the window (at least 1), keeping the samples that fit, and restarts it.
-void SetWindowSize(int samples);
-// Chooses the device that the next opening uses, closing the capture.
-void Choose(const wchar_t* id);
-
-// Marks the statistics as wanted and gives value back.
-float ReadStatistic(float value);
-// 20 log10(level) for a positive level; the level itself otherwise, so -209 stays -209.
-float Decibels(float level);
-// Entry index of MicDevices, or the empty text out of range.
-const wchar_t* ListedId(int index);
-const wchar_t* ListedName(int index);
-
-} // namespace Mic

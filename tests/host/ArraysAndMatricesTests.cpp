@@ -1,13 +1,12 @@
-// Named arrays and matrices through the real library's jump tables: sizes, bounds, component letters,
-// replacement and removal, and the stores being shared by every object and outliving them. Each kind of
-// store runs the same cases; values are compared as they reach the host (floats by their bits).
+// Named arrays and matrices through the real library's jump tables. The six stores share one lookup, so
+// bounds, names and components are tried once, on the integer stores; what differs by element type
+// (defaults, values as the host passes them, kind words, overwrites) runs over all three.
+#include "HeapLimit.h"
 #include "SessionFixture.h"
 
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <cstdint>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -15,435 +14,137 @@ using TestHost::Arg;
 
 namespace {
 
-// A value as the host sees it, so that integers, floats (by bits) and texts compare alike.
-std::wstring Shown(const Arg& value)
-{
-    switch (value.kind) {
-    case Arg::Kind::Integer:
-        return L"integer " + std::to_wstring(static_cast<int>(value.bits));
-    case Arg::Kind::Float:
-        return L"float bits " + std::to_wstring(value.bits);
-    default:
-        return L"text \"" + value.text + L"\"";
-    }
-}
-
-enum class Kind { Integer, Float, Text };
-
-Arg DefaultOf(Kind kind)
-{
-    switch (kind) {
-    case Kind::Integer:
-        return Arg(0);
-    case Kind::Float:
-        return Arg(0.0f);
-    default:
-        return Arg(L"");
-    }
-}
-
-std::wstring ReadShown(TestHost::Session& session, RUNDATA* object, Kind kind, int id,
-                       const std::vector<Arg>& args)
-{
-    switch (kind) {
-    case Kind::Integer:
-        return Shown(Arg(session.Expression(object, id, args)));
-    case Kind::Float:
-        return Shown(Arg(session.ExpressionFloat(object, id, args)));
-    default: {
-        const std::wstring text = session.ExpressionText(object, id, args);
-        return Shown(Arg(text.c_str()));
-    }
-    }
-}
-
-// --- Arrays ---
-
-struct ArrayStore {
-    const char* label;
-    Kind kind;
-    int create, remove, change, read; // action, action, action, expression
-    std::vector<Arg> samples;         // distinct non-default values
-    int beyondMemory; // a size allowed by the vector, but nearly 2 GiB: never free in one piece
+// Actions create, remove and change, then the read expression, of the arrays and of the matrices; the
+// overwrite actions taking 1 to 4 values; the kind word; four values unlike the default.
+struct ElementType {
+    int array[4], matrix[4], overwrite[4];
+    const wchar_t* word;
+    Arg samples[4];
 };
-
-const ArrayStore arrayStores[] = {
-    {"Integer", Kind::Integer, 27, 28, 29, 32, {Arg(-7), Arg(INT_MAX)}, 536870000},
-    {"Float", Kind::Float, 30, 31, 32, 33, {Arg(2.5f), Arg(-0.0f)}, 536870000},
-    {"Text", Kind::Text, 33, 34, 35, 34, {Arg(L"seven"), Arg(L"Zw\u00f6lf ")}, 89000000},
-};
-
-void PrintTo(const ArrayStore& store, std::ostream* out) { *out << store.label; }
-
-class NamedArrays : public TestHost::SessionWithObject<testing::TestWithParam<ArrayStore>> {
-protected:
-    const Arg& Sample(int i) const { return GetParam().samples[i]; }
-    std::wstring Default() const { return Shown(DefaultOf(GetParam().kind)); }
-    void Create(const wchar_t* name, int size, RUNDATA* on = nullptr)
-    {
-        session.Action(on ? on : object, GetParam().create, {name, size});
-    }
-    void Remove(const wchar_t* name) { session.Action(object, GetParam().remove, {name}); }
-    void Change(const wchar_t* name, int pos, const Arg& value, RUNDATA* on = nullptr)
-    {
-        session.Action(on ? on : object, GetParam().change, {name, pos, value});
-    }
-    std::wstring Read(const wchar_t* name, int pos, RUNDATA* on = nullptr)
-    {
-        return ReadShown(session, on ? on : object, GetParam().kind, GetParam().read, {name, pos});
-    }
-};
-
-TEST_P(NamedArrays, CreateFillsWithDefaultsAndChangeSetsOneElement)
-{
-    Create(L"a", 3);
-    for (int pos = 0; pos < 3; ++pos)
-        EXPECT_EQ(Read(L"a", pos), Default()) << pos;
-    Change(L"a", 1, Sample(0));
-    EXPECT_EQ(Read(L"a", 0), Default());
-    EXPECT_EQ(Read(L"a", 1), Shown(Sample(0)));
-    EXPECT_EQ(Read(L"a", 2), Default());
-    Change(L"a", 2, Sample(1));
-    EXPECT_EQ(Read(L"a", 2), Shown(Sample(1)));
-}
-
-TEST_P(NamedArrays, PositionsOutsideTheArrayChangeAndReadNothing)
-{
-    Create(L"a", 3);
-    for (int pos = 0; pos < 3; ++pos)
-        Change(L"a", pos, Sample(0));
-    for (int pos : {-1, 3, 4, INT_MIN, INT_MAX}) {
-        Change(L"a", pos, Sample(1));
-        EXPECT_EQ(Read(L"a", pos), Default()) << pos;
-    }
-    for (int pos = 0; pos < 3; ++pos)
-        EXPECT_EQ(Read(L"a", pos), Shown(Sample(0))) << pos;
-}
-
-TEST_P(NamedArrays, MissingNamesReadDefaultsAndChangeCreatesNothing)
-{
-    EXPECT_EQ(Read(L"missing", 0), Default());
-    Change(L"missing", 0, Sample(0));
-    EXPECT_EQ(Read(L"missing", 0), Default());
-}
-
-TEST_P(NamedArrays, SizeZeroReplacesWithAnEmptyArray)
-{
-    Create(L"a", 2);
-    Change(L"a", 0, Sample(0));
-    Create(L"a", 0);
-    EXPECT_EQ(Read(L"a", 0), Default());
-    Change(L"a", 0, Sample(0));
-    EXPECT_EQ(Read(L"a", 0), Default());
-}
-
-TEST_P(NamedArrays, NegativeSizeLeavesTheArrayUntouched)
-{
-    Create(L"a", 2);
-    Change(L"a", 1, Sample(0));
-    Create(L"a", -1);
-    Create(L"a", INT_MIN);
-    EXPECT_EQ(Read(L"a", 1), Shown(Sample(0)));
-    Change(L"a", 0, Sample(1));
-    EXPECT_EQ(Read(L"a", 0), Shown(Sample(1)));
-}
-
-TEST_P(NamedArrays, CreateReplacesAndResizes)
-{
-    Create(L"a", 2);
-    Change(L"a", 1, Sample(0));
-    Create(L"a", 5);
-    EXPECT_EQ(Read(L"a", 1), Default());
-    Change(L"a", 4, Sample(1));
-    EXPECT_EQ(Read(L"a", 4), Shown(Sample(1)));
-    Create(L"a", 1);
-    EXPECT_EQ(Read(L"a", 4), Default());
-}
-
-TEST_P(NamedArrays, SizesBeyondMemoryLeaveTheOldArray)
-{
-    Create(L"a", 2);
-    Change(L"a", 1, Sample(0));
-    for (int size : {INT_MAX, GetParam().beyondMemory}) {
-        Create(L"a", size);
-        EXPECT_EQ(Read(L"a", 1), Shown(Sample(0))) << size;
-        EXPECT_EQ(Read(L"a", 2), Default()) << size;
-    }
-    Create(L"fresh", INT_MAX);
-    Change(L"fresh", 0, Sample(0));
-    EXPECT_EQ(Read(L"fresh", 0), Default());
-}
-
-TEST_P(NamedArrays, RemoveErasesTheName)
-{
-    Create(L"a", 2);
-    Change(L"a", 0, Sample(0));
-    Remove(L"a");
-    EXPECT_EQ(Read(L"a", 0), Default());
-    Change(L"a", 0, Sample(0));
-    EXPECT_EQ(Read(L"a", 0), Default());
-    Remove(L"a");
-    Remove(L"never made");
-    Create(L"a", 1);
-    EXPECT_EQ(Read(L"a", 0), Default());
-}
-
-TEST_P(NamedArrays, NamesCompareExactly)
-{
-    Create(L"Name", 1);
-    Change(L"Name", 0, Sample(0));
-    for (const wchar_t* other : {L"name", L"NAME", L"Name ", L" Name", L"Nam", L""})
-        EXPECT_EQ(Read(other, 0), Default()) << testing::PrintToString(std::wstring(other));
-    EXPECT_EQ(Read(L"Name", 0), Shown(Sample(0)));
-    Create(L"", 1);
-    Change(L"", 0, Sample(1));
-    EXPECT_EQ(Read(L"", 0), Shown(Sample(1)));
-    EXPECT_EQ(Read(L"Name", 0), Shown(Sample(0)));
-}
-
-TEST_P(NamedArrays, SharedByObjectsAndKeptWhenTheCreatorIsDestroyed)
-{
-    RUNDATA* other = session.CreateObject();
-    Create(L"shared", 2, other);
-    Change(L"shared", 1, Sample(0), other);
-    EXPECT_EQ(Read(L"shared", 1), Shown(Sample(0)));
-    session.DestroyObject(other);
-    EXPECT_EQ(Read(L"shared", 1), Shown(Sample(0)));
-    RUNDATA* later = session.CreateObject();
-    EXPECT_EQ(Read(L"shared", 1, later), Shown(Sample(0)));
-}
-
-INSTANTIATE_TEST_SUITE_P(Stores, NamedArrays, testing::ValuesIn(arrayStores),
-                         [](const testing::TestParamInfo<ArrayStore>& info) { return info.param.label; });
-
-// --- Matrices ---
-
-struct MatrixStore {
-    const char* label;
-    Kind kind;
-    int create, remove, change, read; // action, action, action, expression
-    int overwrite[4];                 // actions taking 1, 2, 3 and 4 values
-    std::wstring base;                // the kind word: "int", "float", "text"
-    std::wstring otherBase;           // another store's kind word
-    std::vector<Arg> samples;         // four distinct non-default values
-};
-
-const MatrixStore matrixStores[] = {
-    {"Integer",
-     Kind::Integer,
-     14,
-     15,
-     16,
-     6,
-     {6, 7, 8, 9},
-     L"int",
-     L"float",
-     {Arg(11), Arg(-22), Arg(INT_MIN), Arg(44)}},
-    {"Float",
-     Kind::Float,
-     17,
-     18,
-     19,
-     7,
-     {10, 11, 12, 13},
-     L"float",
-     L"text",
-     {Arg(1.25f), Arg(-0.0f), Arg(3e38f), Arg(-4.5f)}},
-    {"Text",
-     Kind::Text,
-     20,
-     21,
-     22,
-     31,
-     {23, 24, 25, 26},
-     L"text",
-     L"int",
-     {Arg(L"first"), Arg(L"Second one"), Arg(L"third"), Arg(L"\u00e9")}},
-};
-
-void PrintTo(const MatrixStore& store, std::ostream* out) { *out << store.label; }
-
+// clang-format off
+const ElementType types[] = {
+    {{27, 28, 29, 32}, {14, 15, 16, 6}, {6, 7, 8, 9}, L"int", {11, -22, INT_MIN, 44}},
+    {{30, 31, 32, 33}, {17, 18, 19, 7}, {10, 11, 12, 13}, L"float", {1.25f, -0.0f, 3e38f, -4.5f}},
+    {{33, 34, 35, 34}, {20, 21, 22, 31}, {23, 24, 25, 26}, L"text", {L"one", L"Two ", L"3", L"\u00e9"}}};
+// clang-format on
 const wchar_t* const components[] = {L"X", L"Y", L"Z", L"W"};
 
-class NamedMatrices : public TestHost::SessionWithObject<testing::TestWithParam<MatrixStore>> {
+class NamedStores : public TestHost::SessionWithObject<testing::Test> {
 protected:
-    const Arg& Sample(int i) const { return GetParam().samples[i]; }
-    std::wstring Default() const { return Shown(DefaultOf(GetParam().kind)); }
-    void Create(const wchar_t* name, const std::wstring& kind, RUNDATA* on = nullptr)
+    // A value as the host receives it: integers and float bits as numbers, texts as they are.
+    std::wstring Read(const ElementType& type, int id, const std::vector<Arg>& args)
     {
-        session.Action(on ? on : object, GetParam().create, {name, kind.c_str()});
+        return type.samples[0].kind == Arg::Kind::Text
+                   ? session.ExpressionText(object, id, args)
+                   : std::to_wstring(session.Expression(object, id, args));
     }
-    void Remove(const wchar_t* name) { session.Action(object, GetParam().remove, {name}); }
-    void Change(const wchar_t* name, const wchar_t* component, const Arg& value)
+    std::wstring Shown(const Arg& value)
     {
-        session.Action(object, GetParam().change, {name, component, value});
+        return value.kind == Arg::Kind::Text ? value.text : std::to_wstring(static_cast<int>(value.bits));
     }
-    std::wstring Read(const wchar_t* name, const wchar_t* component, RUNDATA* on = nullptr)
-    {
-        return ReadShown(session, on ? on : object, GetParam().kind, GetParam().read, {name, component});
-    }
-    // Overwrites name with the first count samples.
-    void Overwrite(const wchar_t* name, int count, RUNDATA* on = nullptr)
-    {
-        std::vector<Arg> args{name};
-        for (int i = 0; i < count; ++i)
-            args.push_back(Sample(i));
-        session.Action(on ? on : object, GetParam().overwrite[count - 1], args);
-    }
-    // The components that take a value: the matrix's size, seen from outside. Leaves samples in them.
-    int ComponentCount(const wchar_t* name)
+    // The components that keep a value: the matrix's size as the host sees it. Leaves samples in them.
+    int Components(const ElementType& type, const wchar_t* name)
     {
         int count = 0;
         for (int i = 0; i < 4; ++i) {
-            Change(name, components[i], Sample(i));
-            if (Read(name, components[i]) == Shown(Sample(i)))
-                ++count;
+            session.Action(object, type.matrix[2], {name, components[i], type.samples[i]});
+            count += Read(type, type.matrix[3], {name, components[i]}) == Shown(type.samples[i]);
         }
         return count;
     }
 };
 
-TEST_P(NamedMatrices, KindTextSetsTheComponentCount)
+TEST_F(NamedStores, EachElementTypeHasItsDefaultsValuesKindWordsAndOverwrites)
 {
-    const std::wstring& base = GetParam().base;
-    std::wstring capitalised = base;
-    capitalised[0] = static_cast<wchar_t>(capitalised[0] - L'a' + L'A');
-    const struct {
-        std::wstring kind;
-        int count;
-    } cases[] = {
-        {base + L"2", 2},
-        {base + L"3", 3},
-        {base + L"4", 4},
-        {base, 1},
-        {base + L"1", 1},
-        {base + L"5", 1},
-        {capitalised + L"3", 1},
-        {base + L"3 ", 1},
-        {L" " + base + L"3", 1},
-        {L"", 1},
-        {L"3", 1},
-        {GetParam().otherBase + L"3", 1},
-    };
-    for (const auto& c : cases) {
-        Create(L"m", c.kind);
-        EXPECT_EQ(ComponentCount(L"m"), c.count) << "kind \"" << testing::PrintToString(c.kind) << "\"";
+    for (const ElementType& type : types) {
+        const std::wstring none = type.samples[0].kind == Arg::Kind::Text ? L"" : L"0", word = type.word;
+        session.Action(object, type.array[0], {L"a", 3});
+        session.Action(object, type.array[2], {L"a", 1, type.samples[1]});
+        for (int pos : {0, 1, 2, 3})
+            EXPECT_EQ(Read(type, type.array[3], {L"a", pos}), pos == 1 ? Shown(type.samples[1]) : none)
+                << word << " array, position " << pos;
+        session.Action(object, type.array[0], {L"a", 0});
+        session.Action(object, type.array[2], {L"a", 0, type.samples[1]});
+        EXPECT_EQ(Read(type, type.array[3], {L"a", 0}), none) << word << " array of size 0";
+        session.Action(object, type.array[0], {L"a", 1});
+        session.Action(object, type.array[2], {L"a", 0, type.samples[1]});
+        session.Action(object, type.array[1], {L"a"});
+        EXPECT_EQ(Read(type, type.array[3], {L"a", 0}), none) << word << " array removed";
+        const std::pair<std::wstring, int> kinds[] = {{word + L"2", 2}, {word + L"3", 3},  {word + L"4", 4},
+                                                      {word, 1},        {word + L"3 ", 1}, {L"Int3", 1}};
+        for (const auto& [kind, size] : kinds) {
+            session.Action(object, type.matrix[0], {L"m", kind.c_str()});
+            EXPECT_EQ(Read(type, type.matrix[3], {L"m", L"X"}), none) << word << " matrix " << kind;
+            EXPECT_EQ(Components(type, L"m"), size) << word << " matrix of kind \"" << kind << "\"";
+        }
+        for (int count = 1; count <= 4; ++count) {
+            std::vector<Arg> args{L"m"};
+            args.insert(args.end(), type.samples, type.samples + count);
+            session.Action(object, type.overwrite[count - 1], args);
+            EXPECT_EQ(Components(type, L"m"), count) << word << " overwrite of " << count;
+        }
+        session.Action(object, type.overwrite[1], {L"m", type.samples[3], type.samples[2]});
+        EXPECT_EQ(Read(type, type.matrix[3], {L"m", L"Y"}), Shown(type.samples[2])) << word;
+        EXPECT_EQ(Components(type, L"m"), 2) << word << ": an overwrite leaves exactly its values";
+        session.Action(object, type.matrix[1], {L"m"});
+        EXPECT_EQ(Components(type, L"m"), 0) << word << ": removed, and not made again by a change";
     }
 }
 
-TEST_P(NamedMatrices, CreateFillsWithDefaultsAndReplacesTheMatrix)
+TEST_F(NamedStores, PositionsNamesComponentsAndSizesOutsideTheStoreChangeNothing)
 {
-    Overwrite(L"m", 4);
-    Create(L"m", GetParam().base + L"3");
-    for (int i = 0; i < 4; ++i)
-        EXPECT_EQ(Read(L"m", components[i]), Default()) << i;
-    EXPECT_EQ(ComponentCount(L"m"), 3);
-}
-
-TEST_P(NamedMatrices, OverwriteLeavesExactlyTheGivenValues)
-{
-    for (int count = 1; count <= 4; ++count) {
-        Overwrite(L"m", 4);
-        Overwrite(L"m", count);
-        for (int i = 0; i < 4; ++i)
-            EXPECT_EQ(Read(L"m", components[i]), i < count ? Shown(Sample(i)) : Default())
-                << count << " values, component " << i;
-        EXPECT_EQ(ComponentCount(L"m"), count);
-    }
-}
-
-TEST_P(NamedMatrices, OverwriteCreatesAMissingMatrix)
-{
-    Overwrite(L"new", 3);
-    EXPECT_EQ(Read(L"new", L"Z"), Shown(Sample(2)));
-}
-
-TEST_P(NamedMatrices, ComponentTextsCompareExactly)
-{
-    Overwrite(L"m", 4);
-    for (const wchar_t* component : {L"x", L"y", L"z", L"w", L"X ", L" X", L"XY", L"", L"V", L"0"}) {
-        EXPECT_EQ(Read(L"m", component), Default()) << testing::PrintToString(std::wstring(component));
-        Change(L"m", component, Sample(3));
-    }
-    for (int i = 0; i < 4; ++i)
-        EXPECT_EQ(Read(L"m", components[i]), Shown(Sample(i))) << i;
-}
-
-TEST_P(NamedMatrices, ComponentsBeyondTheSizeChangeNothing)
-{
-    Overwrite(L"m", 3);
-    Change(L"m", L"W", Sample(3));
-    EXPECT_EQ(Read(L"m", L"W"), Default());
-    EXPECT_EQ(Read(L"m", L"Z"), Shown(Sample(2)));
-    EXPECT_EQ(ComponentCount(L"m"), 3);
-}
-
-TEST_P(NamedMatrices, ChangeOnAMissingNameCreatesNothing)
-{
-    Change(L"missing", L"X", Sample(0));
-    EXPECT_EQ(Read(L"missing", L"X"), Default());
-    EXPECT_EQ(ComponentCount(L"missing"), 0);
-}
-
-TEST_P(NamedMatrices, RemoveErasesTheName)
-{
-    Overwrite(L"m", 2);
-    Remove(L"m");
-    EXPECT_EQ(Read(L"m", L"X"), Default());
-    EXPECT_EQ(ComponentCount(L"m"), 0);
-    Remove(L"m");
-    Remove(L"never made");
-}
-
-TEST_P(NamedMatrices, SharedByObjectsAndKeptWhenTheCreatorIsDestroyed)
-{
+    const ElementType& t = types[0];
+    session.Action(object, t.array[0], {L"Name", 3});
+    for (int pos : {0, 1, 2, -1, 3, INT_MIN, INT_MAX})
+        session.Action(object, t.array[2], {L"Name", pos, pos >= 0 && pos < 3 ? 5 : 6});
+    for (int size : {-1, INT_MIN, INT_MAX, 536870000}) // refused, or beyond memory: the old array stays
+        session.Action(object, t.array[0], {L"Name", size});
+    for (const wchar_t* name : {L"name", L"Name ", L"Nam", L""})
+        session.Action(object, t.array[2], {name, 0, 6});
+    const std::pair<const wchar_t*, int> reads[] = {{L"Name", -1}, {L"Name", 0}, {L"Name", 2},
+                                                    {L"Name", 3},  {L"name", 0}, {L"", 0}};
+    std::wstring read;
+    for (const auto& [name, pos] : reads)
+        read += Read(t, t.array[3], {name, pos});
+    EXPECT_EQ(read, L"055000");
+    session.Action(object, t.overwrite[2], {L"m", 1, 2, 3});
+    for (const wchar_t* component : {L"x", L"W", L"X ", L"XY", L""})
+        session.Action(object, t.matrix[2], {L"m", component, 9});
+    EXPECT_EQ(Read(t, t.matrix[3], {L"m", L"x"}) + Read(t, t.matrix[3], {L"m", L"W"}) +
+                  Read(t, t.matrix[3], {L"m", L"X"}),
+              L"001");
+    // Every store is separate, shared by every object, and outlives the object that made the entry.
     RUNDATA* creator = session.CreateObject();
-    Overwrite(L"shared", 2, creator);
-    EXPECT_EQ(Read(L"shared", L"Y"), Shown(Sample(1)));
+    session.Action(creator, 10, {L"Name", 1.5f});
     session.DestroyObject(creator);
-    EXPECT_EQ(Read(L"shared", L"Y"), Shown(Sample(1)));
+    EXPECT_EQ(session.ExpressionFloat(object, 7, {L"Name", L"X"}), 1.5f);
+    EXPECT_EQ(session.Expression(object, 6, {L"Name", L"X"}) + session.Expression(object, 32, {L"m", 0}), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Stores, NamedMatrices, testing::ValuesIn(matrixStores),
-                         [](const testing::TestParamInfo<MatrixStore>& info) { return info.param.label; });
-
-// --- Across stores ---
-
-class NamedStores : public TestHost::SessionWithObject<testing::Test> {};
-
-TEST_F(NamedStores, OneNameInEveryStoreMakesSeparateEntries)
+TEST_F(NamedStores, ATextTooLongForTheMemoryLeftEndsInABoxAndChangesNothing)
 {
-    session.Action(object, 27, {L"n", 1}); // integer array
-    session.Action(object, 29, {L"n", 0, 5});
-    session.Action(object, 30, {L"n", 1});    // float array
-    session.Action(object, 33, {L"n", 1});    // text array
-    session.Action(object, 6, {L"n", 9});     // integer matrix
-    session.Action(object, 10, {L"n", 1.5f}); // float matrix
-    session.Action(object, 23, {L"n", L"m"}); // text matrix
-    EXPECT_EQ(session.Expression(object, 32, {L"n", 0}), 5);
-    EXPECT_EQ(session.ExpressionFloat(object, 33, {L"n", 0}), 0.0f);
-    EXPECT_EQ(session.ExpressionText(object, 34, {L"n", 0}), L"");
-    EXPECT_EQ(session.Expression(object, 6, {L"n", L"X"}), 9);
-    EXPECT_EQ(session.ExpressionFloat(object, 7, {L"n", L"X"}), 1.5f);
-    EXPECT_EQ(session.ExpressionText(object, 31, {L"n", L"X"}), L"m");
-    session.Action(object, 15, {L"n"}); // removing the integer matrix keeps the integer array
-    EXPECT_EQ(session.Expression(object, 32, {L"n", 0}), 5);
-    EXPECT_EQ(session.Expression(object, 6, {L"n", L"X"}), 0);
-}
-
-TEST_F(NamedStores, TextReadsAreCopiesInTheHostsStringSpace)
-{
+    session.Action(object, 26, {L"m", L"a", L"b", L"c", L"d"});
     session.Action(object, 33, {L"t", 1});
-    session.Action(object, 35, {L"t", 0, L"abc"});
-    session.Action(object, 25, {L"m", L"x", L"yy", L"zzz"});
-    const auto before = session.TheHost().StringSpaceRequests().size();
-    EXPECT_EQ(session.ExpressionText(object, 34, {L"t", 0}), L"abc");
-    EXPECT_EQ(session.ExpressionText(object, 34, {L"t", 1}), L"");
-    EXPECT_EQ(session.ExpressionText(object, 31, {L"m", L"Z"}), L"zzz");
-    EXPECT_EQ(session.ExpressionText(object, 31, {L"m", L"W"}), L"");
-    const std::vector<std::int32_t> requests(session.TheHost().StringSpaceRequests().begin() + before,
-                                             session.TheHost().StringSpaceRequests().end());
-    EXPECT_EQ(requests, (std::vector<std::int32_t>{8, 2, 8, 2}));
+    const std::wstring huge(1 << 20, L'h'); // 2 MiB: refused by the library's heap below
+    const std::pair<int, std::vector<Arg>> calls[] = {{23, {L"m", huge.c_str()}},
+                                                      {26, {L"m", L"p", L"q", L"r", huge.c_str()}},
+                                                      {22, {L"m", L"Y", huge.c_str()}},
+                                                      {35, {L"t", 0, huge.c_str()}}};
+    for (const auto& [action, args] : calls) {
+        session.Boxes().Clear();
+        {
+            const TestHost::HeapLimit full(session.Lib().Module(), 1 << 20);
+            ASSERT_TRUE(full.Installed());
+            session.Action(object, action, args);
+        }
+        ASSERT_EQ(session.Boxes().Boxes().size(), 1u) << action;
+        EXPECT_EQ(session.Boxes().Boxes()[0].title + L": " + session.Boxes().Boxes()[0].text,
+                  L"Polvane SDK error - Morvalex: Action stopped on an unexpected error: std::bad_alloc");
+        std::wstring kept = session.ExpressionText(object, 34, {L"t", 0}) + L"|";
+        for (const wchar_t* component : components)
+            kept += session.ExpressionText(object, 31, {L"m", component});
+        EXPECT_EQ(kept, L"|abcd") << action;
+    }
 }
 
 } // namespace

@@ -39,6 +39,8 @@ HINSTANCE WINAPI RealShellExecuteW(HWND owner, LPCWSTR operation, LPCWSTR file, 
     return ::ShellExecuteW(owner, operation, file, parameters, directory, show);
 }
 
+void WINAPI RealCoTaskMemFree(LPVOID block) { ::CoTaskMemFree(block); }
+
 } // namespace
 
 SeamTable Seam = {
@@ -46,6 +48,7 @@ SeamTable Seam = {
     RealGetLocalTime,     RealCoInitialize,       RealCoUninitialize,
     RealCoCreateInstance, RealOutputDebugStringA, RealGetHostByName,
     RealConnect,          RealFindSurfaceLibrary, RealShellExecuteW,
+    RealCoTaskMemFree,
 };
 
 } // namespace Host

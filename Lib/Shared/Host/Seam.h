@@ -1,6 +1,7 @@
 // The one door through which tests replace what they cannot observe or control: message boxes,
-// debugger output, clocks, COM creation for the audio devices, the host's surface library, the
-// update check's name lookup and connection, and the shell's opening of the update page.
+// debugger output, clocks, COM creation for the audio devices and the freeing of what they hand out,
+// the host's surface library, the update check's name lookup and connection, and the shell's opening
+// of the update page.
 // Every entry defaults to the real call.
 #pragma once
 
@@ -31,6 +32,8 @@ struct SeamTable {
     // Opens the update page in the user's browser: tests see the address, and nothing is opened.
     HINSTANCE(WINAPI* ShellExecuteW)(HWND owner, LPCWSTR operation, LPCWSTR file, LPCWSTR parameters,
                                      LPCWSTR directory, INT show);
+    // Gives back what the audio devices handed out (mix formats, endpoint ids): tests see it given back.
+    void(WINAPI* CoTaskMemFree)(LPVOID block);
 };
 
 extern SeamTable Seam;
