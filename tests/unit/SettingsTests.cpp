@@ -152,3 +152,21 @@ TEST_F(Settings, TheLoadsBoxIsShownWithTheSettingsFree)
     Host::Seam.MessageBoxW = recorder;
     EXPECT_EQ(readDuringBox, "|read");
 }
+
+// A settings file is a handful of lines: one of more than 1 MiB is refused unread, with the lock free
+// for every later caller.
+class SettingsSize : public Settings, public testing::WithParamInterface<std::uintmax_t> {};
+
+TEST_P(SettingsSize, LargerThanOneMebibyteIsRefused)
+{
+    WriteSettings("Languages=French\n");
+    fs::resize_file(tree.Path(L"Extensions\\Polvane.ini"), GetParam()); // sparse beyond the text
+    const bool fits = GetParam() <= (1u << 20);
+    for (int call = 0; call < 2; ++call)
+        EXPECT_EQ(Polvane::GetIniSetting("Languages"), fits ? "French" : "") << call;
+    ASSERT_EQ(boxes.size(), fits ? 0u : 1u);
+    if (!fits)
+        EXPECT_EQ(boxes[0].text, L"Couldn't read Extensions\\Polvane.ini file, error 27.");
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, SettingsSize, testing::Values(1u << 20, (1u << 20) + 1, 1u << 30));
