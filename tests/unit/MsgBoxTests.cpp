@@ -1,146 +1,87 @@
+// Message boxes, the log and text conversion: texts that do not fit their buffers, and the system runtime's
+// own spelling of the length modifiers.
 #include "InProcess.h"
 
-#include "Lib/Shared/Polvane/Globals.h"
+#include "Lib/Shared/Host/Seam.h"
+#include "Lib/Shared/Polvane/Format.h"
+#include "Lib/Shared/Polvane/Log.h"
 #include "Lib/Shared/Polvane/MsgBox.h"
+#include "Lib/Shared/Polvane/TextConversion.h"
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <thread>
-#include <vector>
+// 4095 characters and the terminator fill the buffer; a longer or empty text shows the fixed box, a plain
+// error even in the editor, and answers cancel.
+TEST(MsgBox, TextThatCannotBeFormattedShowsTheFixedBox)
+{
+    InProcess::RunningAs editor{Polvane::MFXRunMode::Editor};
+    InProcess::BoxRecorder recorder;
+    EXPECT_EQ(Polvane::MsgBox::Info(L"Polvane error", L"%s", std::wstring(4095, L'f').c_str()), IDOK);
+    EXPECT_EQ(recorder.boxes.at(0).text, std::wstring(4095, L'f'));
+    for (const wchar_t* format : {L"", L"%s"}) {
+        recorder.boxes.clear();
+        EXPECT_EQ(Polvane::MsgBox::WarningYesNo(L"Property error", format, std::wstring(4096, L't').c_str()), IDCANCEL);
+        ASSERT_EQ(recorder.boxes.size(), 1u);
+        EXPECT_EQ(recorder.boxes[0].title + L"|" + recorder.boxes[0].text,
+                  L"Property error - Morvalex|Failed to format a message box. Contact extension developer.");
+        EXPECT_EQ(recorder.boxes[0].style, 0x10u);
+    }
+}
+
+TEST(Format, LengthModifiersAreRespelledForTheSystemRuntime)
+{
+    const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+        {L"ID %zu.", L"ID %Iu."},       {L"%5zu|%-3zd", L"%5Iu|%-3Id"}, {L"depth %hhu", L"depth %hu"},
+        {L"%lld %llu", L"%I64d %I64u"}, {L"%-08.3lld", L"%-08.3I64d"},  {L"100%% zu %%zu", L"100%% zu %%zu"},
+        {L"%s %ls %hi %u %d", L"%s %ls %hi %u %d"}, {L"ends with %", L"ends with %"}};
+    for (const auto& [format, respelled] : cases)
+        EXPECT_EQ(Polvane::ForSystemRuntime(format), respelled);
+    InProcess::BoxRecorder recorder; // and the runtime reads the values as their modifiers say
+    Polvane::MsgBox::Error(L"t", L"%zu|%hhu|%lld|%s", std::size_t(4000000000u), 4, -5000000000LL, L"wide");
+    EXPECT_EQ(recorder.boxes.at(0).text, L"4000000000|4|-5000000000|wide");
+}
 
 namespace {
 
-const HWND hostWindow = reinterpret_cast<HWND>(0x1234);
-
-class MsgBoxTest : public testing::Test {
-protected:
-    void SetUp() override { Polvane::OwnerWindow = hostWindow; }
-
-    InProcess::RunningAs builtApplication{Polvane::MFXRunMode::BuiltEXE};
-    InProcess::BoxRecorder recorder;
-    std::vector<TestHost::RecordedBox>& boxes = recorder.boxes;
-};
-
-using BoxFunction = int (*)(const wchar_t*, const wchar_t*, ...);
-
-struct StyleCase {
-    const char* name;
-    BoxFunction show;
-    UINT style;
-};
-
-const StyleCase styleCases[] = {
-    {"Error", Polvane::MsgBox::Error, 0x10},
-    {"Info", Polvane::MsgBox::Info, 0x40},
-    {"WarningOK", Polvane::MsgBox::WarningOK, 0x30},
-    {"WarningYesNo", Polvane::MsgBox::WarningYesNo, 0x34},
-    {"WarningYesNoCancel", Polvane::MsgBox::WarningYesNoCancel, 0x33},
-};
-
-// Custom takes an argument list, as a caller with its own variadic front would pass it.
-int CustomBox(UINT style, const wchar_t* title, const wchar_t* format, ...)
-{
-    va_list args;
-    va_start(args, format);
-    const int result = Polvane::MsgBox::Custom(title, format, args, style);
-    va_end(args);
-    return result;
-}
+std::wstring logged;
+void WINAPI KeepLine(LPCWSTR text) { logged = text; }
 
 } // namespace
 
-TEST_F(MsgBoxTest, EachKindShowsItsStyleTitleAndFormattedText)
+// A line too long for the log's buffer is cut and marked, keeping its format's line end.
+TEST(Log, LongLinesAreCutAndMarkedKeepingTheirLineEnd)
 {
-    recorder.answer = IDYES;
-    for (const StyleCase& kind : styleCases) {
-        boxes.clear();
-        const std::size_t count = 3;
-        EXPECT_EQ(kind.show(L"Polvane error", L"%s has %d items (%zu)", L"List", -4, count), IDYES)
-            << kind.name;
-        ASSERT_EQ(boxes.size(), 1u) << kind.name;
-        EXPECT_EQ(boxes[0].owner, hostWindow) << kind.name;
-        EXPECT_EQ(boxes[0].title, L"Polvane error - Morvalex") << kind.name;
-        EXPECT_EQ(boxes[0].text, L"List has -4 items (3)") << kind.name;
-        EXPECT_EQ(boxes[0].style, kind.style) << kind.name;
+    Host::Seam.OutputDebugStringW = KeepLine;
+    Polvane::Log(4, L"%s\n", std::wstring(2046, L'a').c_str());
+    EXPECT_EQ(logged, std::wstring(2046, L'a') + L"\n");
+    const std::wstring text(2047, L'b'); // with the x, one character more than a line holds
+    for (const auto& [format, ending] :
+         {std::pair{L"%s\r\n", L"\r\n"}, {L"%s\n", L"\n"}, {L"%s", L""}, {L"%s\r", L""}, {L"%s\n\r", L""}}) {
+        Polvane::Log(6, format, (text + L"x").c_str());
+        EXPECT_EQ(logged, text.substr(0, 2030) + L"... [truncated]" + ending) << std::wstring(format).size();
     }
 }
 
-TEST_F(MsgBoxTest, CustomShowsTheStylePassedOutsideTheEditor)
+// Cut to fit, never inside a surrogate pair, and terminated; nothing written past the buffer. Empty input
+// never reaches Windows, which would fail a conversion of no characters.
+TEST(TextConversion, BufferTakesTheTextCutToFitAndTerminated)
 {
-    recorder.answer = IDRETRY;
-    EXPECT_EQ(CustomBox(MB_RETRYCANCEL | MB_ICONQUESTION, L"Update check error", L"Try %ls?", L"again"),
-              IDRETRY);
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].title, L"Update check error - Morvalex");
-    EXPECT_EQ(boxes[0].text, L"Try again?");
-    EXPECT_EQ(boxes[0].style, UINT(MB_RETRYCANCEL | MB_ICONQUESTION));
-}
-
-TEST_F(MsgBoxTest, EditorMainThreadBoxIsTaskModalAndForeground)
-{
-    Polvane::RunMode = Polvane::MFXRunMode::Editor;
-    for (const StyleCase& kind : styleCases) {
-        boxes.clear();
-        kind.show(L"Property error", L"x");
-        ASSERT_EQ(boxes.size(), 1u) << kind.name;
-        EXPECT_EQ(boxes[0].style, kind.style | 0x12000) << kind.name;
+    struct Case {
+        const char* text;
+        std::size_t max;
+        std::wstring expected;
+    };
+    for (const Case& c : {Case{"abc", 4, L"abc"}, {"abcd", 4, L"abc"}, {"abc", 1, L""}, {"", 5, L""},
+                          {"\xC3\xA9\xC3\xA9\xC3\xA9", 3, L"\u00E9\u00E9"}, {"a\xF0\x9F\x98\x80", 4, L"a\xD83D\xDE00"},
+                          {"a\xF0\x9F\x98\x80", 3, L"a"}, {"\xF0\x9F\x98\x80" "bc", 4, L"\xD83D\xDE00" L"b"},
+                          {"abc", 0, L""}}) {
+        std::wstring buffer(c.max + 2, L'\xAAAA');
+        EXPECT_EQ(Tovik::UTF8ToWideBuffer(buffer.data(), c.text, c.max), buffer.data());
+        const std::wstring written = c.max > 0 ? c.expected + L'\0' : L"";
+        EXPECT_EQ(buffer, written + std::wstring(buffer.size() - written.size(), L'\xAAAA')) << c.text << " in " << c.max;
     }
-}
-
-TEST_F(MsgBoxTest, EditorKeepsAModalityTheCallerChose)
-{
-    Polvane::RunMode = Polvane::MFXRunMode::Editor;
-    const UINT styles[] = {MB_ICONERROR | MB_SYSTEMMODAL, MB_ICONERROR | MB_TASKMODAL,
-                           MB_ICONERROR | MB_SYSTEMMODAL | MB_TASKMODAL};
-    for (UINT style : styles) {
-        boxes.clear();
-        CustomBox(style, L"Polvane error", L"x");
-        ASSERT_EQ(boxes.size(), 1u);
-        EXPECT_EQ(boxes[0].style, style);
-    }
-}
-
-TEST_F(MsgBoxTest, OtherRunModesAndThreadsKeepTheStyle)
-{
-    const Polvane::MFXRunMode modes[] = {Polvane::MFXRunMode::BuiltEXE, Polvane::MFXRunMode::QuietLoad,
-                                         Polvane::MFXRunMode::RunApplication, Polvane::MFXRunMode::Unset};
-    for (Polvane::MFXRunMode mode : modes) {
-        Polvane::RunMode = mode;
-        boxes.clear();
-        Polvane::MsgBox::Error(L"Polvane error", L"x");
-        ASSERT_EQ(boxes.size(), 1u);
-        EXPECT_EQ(boxes[0].style, 0x10u) << "run mode " << static_cast<int>(mode);
-    }
-
-    Polvane::RunMode = Polvane::MFXRunMode::Editor;
-    boxes.clear();
-    std::thread([] { Polvane::MsgBox::Error(L"Polvane error", L"from %s", L"a worker"); }).join();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, L"from a worker");
-    EXPECT_EQ(boxes[0].style, 0x10u);
-}
-
-TEST_F(MsgBoxTest, TextThatCannotBeFormattedShowsTheFixedBoxAndCancels)
-{
-    // 4095 characters and the terminator fill the buffer exactly; one more does not fit.
-    const std::wstring fits(4095, L'f');
-    const std::wstring tooLong(4096, L't');
-    recorder.answer = IDOK;
-    EXPECT_EQ(Polvane::MsgBox::Info(L"Polvane error", L"%s", fits.c_str()), IDOK);
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, fits);
-
-    // Fallback boxes are plain errors even where the editor would make them task-modal.
-    Polvane::RunMode = Polvane::MFXRunMode::Editor;
-    const wchar_t* const formats[] = {L"", L"%s"};
-    for (const wchar_t* format : formats) {
-        boxes.clear();
-        EXPECT_EQ(Polvane::MsgBox::WarningYesNo(L"Property error", format, tooLong.c_str()), IDCANCEL);
-        ASSERT_EQ(boxes.size(), 1u);
-        EXPECT_EQ(boxes[0].owner, hostWindow);
-        EXPECT_EQ(boxes[0].title, L"Property error - Morvalex");
-        EXPECT_EQ(boxes[0].text, L"Failed to format a message box. Contact extension developer.");
-        EXPECT_EQ(boxes[0].style, 0x10u);
-    }
+    SetLastError(0x1234567);
+    EXPECT_EQ(Polvane::UTF8ToWide("") + Polvane::ANSIToWide(""), L"");
+    EXPECT_EQ(Polvane::WideToUTF8(L"") + Polvane::ANSIToUTF8(""), "");
+    EXPECT_EQ(GetLastError(), 0x1234567u);
 }
