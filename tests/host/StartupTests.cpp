@@ -1,45 +1,49 @@
-// Start-up of the real library in folder trees laid out as the host lays them out, seen through the probe
-// program: where the definition is found, which language the host executable names, and the run mode.
-#include "Library.h"
+// Start-up in folder trees laid out as the host lays them out, seen through the probe program; exports
+// called out of the host's order; the boundary that turns an exception inside an export into a box.
+#include "Lib/Shared/Host/Platform.h"
+#include "Session.h"
 #include "TempTree.h"
 
 #include <gtest/gtest.h>
 
-#include <map>
-#include <sstream>
+#include <algorithm>
 
 namespace fs = std::filesystem;
+using namespace std::string_literals;
 
 namespace {
-
-const fs::path probeProgram = TestHost::BuildFolder() / L"tests" / L"host_probe.exe";
 
 std::string Definition(const std::string& identifier)
 {
     return R"({"Identifier": ")" + identifier + R"(", "Dependencies": ["a.dll", 5], "L": {"About": {"Name": "x"}}})";
 }
 
-// Runs the probe copied at `program` for that library: what it printed, by key.
-std::map<std::string, std::string> Probe(const fs::path& program, const fs::path& library)
+// What the probe prints for the resource's definition, or for one read from a file: the file's name is then
+// the first dependency, and a name that is not a text is empty.
+std::string Seen(const std::string& identifier, int runMode = 0)
 {
-    const auto result = TestHost::RunProcess(program, L"\"" + library.wstring() + L"\"");
-    EXPECT_EQ(result.exitCode, 0u) << result.output;
-    std::map<std::string, std::string> values;
-    std::istringstream lines(result.output);
-    for (std::string line; std::getline(lines, line);)
-        if (const std::size_t equals = line.find('='); equals != std::string::npos)
-            values[line.substr(0, equals)] += line.substr(equals + 1, line.find_last_not_of('\r') - equals);
-    return values;
+    return "initialize=0\nrunmode=" + std::to_string(runMode) + "\nidentifier=" + identifier +
+           (identifier == "ZOBU" ? "\ncounts=42 6 76\n"
+                                 : "\ncounts=0 0 0\ndependency=Morvalex.json\ndependency=a.dll\ndependency=\n");
 }
+
+std::wstring Seen(const TestHost::RecordedBox& box) { return box.title + L"|" + box.text; }
 
 // The host program at App\Host.exe, the library in Extensions\Unicode\.
 class Startup : public testing::Test {
 protected:
     TestHost::TempTree tree;
-    fs::path probe = tree.Copy(probeProgram, L"App\\Host.exe");
+    fs::path probe = Copy(L"App\\Host.exe");
     fs::path library = tree.Copy(TestHost::BuiltLibraryPath(), L"Extensions\\Unicode\\Morvalex.mfx");
 
-    std::map<std::string, std::string> Load() { return Probe(probe, library); }
+    fs::path Copy(const std::wstring& to) { return tree.Copy(TestHost::BuildFolder() / L"tests\\host_probe.exe", to); }
+    // What the probe at `program` printed, its line ends as LF.
+    std::string Probe(const fs::path& program)
+    {
+        std::string output = TestHost::RunProcess(program, L"\"" + library.wstring() + L"\"").output;
+        output.erase(std::remove(output.begin(), output.end(), '\r'), output.end());
+        return output;
+    }
 };
 
 } // namespace
@@ -51,53 +55,87 @@ TEST_F(Startup, DefinitionIsLookedForInSixPlacesThenInTheResources)
                                      L"App\\Morvalex.json",                    L"App\\Data\\Runtime\\Morvalex.json"};
     for (int i = 0; i < 6; ++i)
         tree.Write(places[i], Definition("ID" + std::to_string(i) + "_"));
-    for (int i = 0; i < 6; ++i) {
-        // Read from a file, the definition is the first dependency; a name that is not a text is empty.
-        auto seen = Load();
-        EXPECT_EQ(seen["identifier"] + " " + seen["dependencies"], "ID" + std::to_string(i) + "_ Morvalex.json|a.dll||");
-        tree.Remove(places[i]);
-    }
-    auto seen = Load();
-    EXPECT_EQ(seen["identifier"] + " " + seen["counts"] + " [" + seen["dependencies"] + seen["box"] + "]", "ZOBU 42 6 76 []");
-
+    for (int i = 0; i < 6; tree.Remove(places[i++]))
+        EXPECT_EQ(Probe(probe), Seen("ID" + std::to_string(i) + "_"));
+    EXPECT_EQ(Probe(probe), Seen("ZOBU"));
     // A sibling that cannot be opened is not found, and the resource is then not tried.
-    const HANDLE locked = CreateFileW(tree.Write(places[3], "{}").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    EXPECT_EQ(Load()["box"], "Couldn't find JSON - Morvalex|JSON file for Morvalex not found on disk or in MFX resources");
+    const HANDLE locked = CreateFileW(tree.Write(places[5], "{}").c_str(), GENERIC_READ, 0, 0, OPEN_EXISTING, 0, 0);
+    EXPECT_EQ(Probe(probe), "box=Couldn't find JSON - Morvalex|JSON file for Morvalex not found on disk or in MFX "
+                            "resources\ninitialize=-1\nrunmode=0\n");
     CloseHandle(locked);
-    tree.Write(places[3], "{\"Identifier\": \"ZOBU\",}x");
-    EXPECT_EQ(Load()["box"], "Error parsing JSON - Morvalex|JSON file for Morvalex couldn't be parsed:\\nLine 1, "
-                             "char 23: Trailing garbage: `x`");
 }
 
 TEST_F(Startup, TheHostsLanguageStringChoosesTheLanguagesFile)
 {
     for (const char* code : {"EN", "FR", "JP"})
-        tree.Write(L"Extensions\\Unicode\\Morvalex." + fs::path(code).wstring() + L".json", Definition(code + std::string("__")));
-    EXPECT_EQ(Load()["identifier"], "EN__"); // no language string
-    for (const auto& [language, identifier] : {std::pair<std::wstring, const char*>{L"1036", "FR__"}, {L"1041", "JP__"},
-                                               {L"1033", "EN__"}, {L"1036 French", "FR__"}, {L"x1036", "EN__"}}) {
+        tree.Write(L"Extensions\\Unicode\\Morvalex." + fs::path(code).wstring() + L".json", Definition(code + "__"s));
+    EXPECT_EQ(Probe(probe), Seen("EN__")); // no language string
+    for (const auto& [language, code] : {std::pair<std::wstring, const char*>{L"1036", "FR__"}, {L"1041", "JP__"},
+                                         {L"1033", "EN__"}, {L"1036 French", "FR__"}, {L"x1036", "EN__"}}) {
         // String 720 of the host program, in a block of 16 strings whose others are empty.
         std::wstring block = wchar_t(language.size()) + language + std::wstring(15, L'\0');
         HANDLE update = BeginUpdateResourceW(probe.c_str(), FALSE);
         ASSERT_TRUE(update && UpdateResourceW(update, RT_STRING, MAKEINTRESOURCEW(720 / 16 + 1), 0, block.data(),
-                                              static_cast<DWORD>(block.size() * sizeof(wchar_t))));
-        ASSERT_TRUE(EndUpdateResourceW(update, FALSE));
-        EXPECT_EQ(Load()["identifier"], identifier) << fs::path(language);
+                                              block.size() * 2) && EndUpdateResourceW(update, FALSE));
+        EXPECT_EQ(Probe(probe), Seen(code)) << fs::path(language);
     }
 }
 
 // The editor's test run-time lives under the editor's Data\Runtime folder, with the editor beside it.
-TEST(RunMode, TheEditorsTestRuntimeIsRecognisedByItsPlace)
+TEST_F(Startup, TheEditorsTestRuntimeIsRecognisedByItsPlace)
 {
-    TestHost::TempTree tree;
-    const fs::path library = tree.Copy(TestHost::BuiltLibraryPath(), L"Fusion\\Extensions\\Unicode\\Morvalex.mfx");
-    tree.Write(L"Fusion\\mmf2u.exe", "");
-    for (const auto& [place, mode] : {std::pair{L"Hwa\\Unicode\\edrtex.exe", "3"}, {L"edrt.exe", "3"},
-                                      {L"Unicode\\Hwa\\edrtex.exe", "0"}, // "\Unicode" is removed before "\Hwa"
-                                      {L"Host.exe", "0"}}) {
-        const fs::path program = tree.Copy(probeProgram, L"Fusion\\Data\\Runtime\\" + std::wstring(place));
-        EXPECT_EQ(Probe(program, library)["runmode"], mode) << program;
+    tree.Write(L"mmf2u.exe", "");
+    for (const auto& [place, mode] : {std::pair{L"Hwa\\Unicode\\edrtex.exe", 3}, {L"edrt.exe", 3},
+                                      {L"Unicode\\Hwa\\edrtex.exe", 0}, // "\Unicode" is removed before "\Hwa"
+                                      {L"Host.exe", 0}})
+        EXPECT_EQ(Probe(Copy(L"Data\\Runtime\\" + std::wstring(place))), Seen("ZOBU", mode)) << fs::path(place);
+    tree.Remove(L"mmf2u.exe"); // without the editor beside it, a run-time is a built application
+    EXPECT_EQ(Probe(tree.Path(L"Data\\Runtime\\edrt.exe")), Seen("ZOBU"));
+}
+
+// Before a successful Initialize, and for an object never built, exports answer neutrally.
+TEST(Exports, AnswerTheHostInAndOutOfOrder)
+{
+    TestHost::Library library(TestHost::BuiltLibraryPath());
+    TestHost::MessageBoxRecorder boxes(library.Module());
+    TestHost::Host host;
+    auto getInfos = library.Export<std::uint32_t(HOST_STDCALL*)(std::int32_t)>("GetInfos");
+    for (const auto& [info, answer] : {std::pair{0, 0x300u}, {2, 0x100u}, {6, 2u}, {7, 254u}, {8, 1u}, {9, 0u}})
+        EXPECT_EQ(getInfos(info), answer) << info;
+    auto getRunObjectInfos = library.Export<std::int32_t(HOST_STDCALL*)(::mV*, HostRunInfo*)>("GetRunObjectInfos");
+    HostRunInfo info{};
+    EXPECT_EQ(getRunObjectInfos(host.MV(), &info), 0);
+    EXPECT_EQ(*library.Export<const wchar_t**(HOST_STDCALL*)()>("GetDependencies")(), nullptr);
+    EXPECT_EQ(Seen(boxes.Boxes().at(0)), L"Polvane error - Morvalex|Premature function call!\n  Called "
+                                         L"DefaultLanguageIndex() before ::SDK was a valid pointer.");
+    ASSERT_EQ(library.Export<std::int32_t(HOST_STDCALL*)(::mV*, std::int32_t)>("Initialize")(host.MV(), 0), 0);
+    EXPECT_EQ(getRunObjectInfos(host.MV(), &info), 1);
+    EXPECT_EQ(info.numOfActions, 42);
+    // An object never built has an empty debugger tree and no items.
+    RUNDATA* neverBuilt = host.NewObject();
+    EXPECT_EQ(library.Export<std::uint16_t*(HOST_STDCALL*)(RUNDATA*)>("GetDebugTree")(neverBuilt)[0], 0xFFFF);
+    wchar_t buffer[256] = L"kept";
+    library.Export<void(HOST_STDCALL*)(wchar_t*, RUNDATA*, std::int32_t)>("GetDebugItem")(buffer, neverBuilt, 0);
+    library.Export<void(HOST_STDCALL*)(RUNDATA*, std::int32_t)>("EditDebugItem")(neverBuilt, 0);
+    EXPECT_STREQ(buffer, L"kept");
+    EXPECT_EQ(boxes.Boxes().size(), 1u);
+}
+
+// A sibling file too large to read throws inside start-up (the definition in a built application, the icon
+// while the editor builds the state object): a box and -1. Fit to read, the same file starts the library.
+TEST(Boundary, AnExceptionInAnExportIsABoxAndTheNeutralAnswer)
+{
+    for (const auto& [sibling, mainWindow] : {std::pair{L"Morvalex.json", 0}, {L"Morvalex.png", 1}}) {
+        TestHost::TempTree tree;
+        const fs::path library = tree.Copy(TestHost::BuiltLibraryPath(), L"Morvalex.mfx");
+        const fs::path file = tree.Write(sibling, Definition("FILE"));
+        fs::resize_file(file, (16 << 20) + 1); // sparse: nothing more is written
+        TestHost::Session session(library.wstring(), reinterpret_cast<void*>(mainWindow));
+        EXPECT_EQ(session.InitializeResult(), -1) << file;
+        EXPECT_EQ(Seen(session.Boxes().Boxes().at(0)),
+                  L"Polvane SDK error - Morvalex|Initialize stopped on an unexpected error: Out of memory");
+        fs::resize_file(file, 16 << 20);
+        auto initialize = session.Lib().Export<std::int32_t(HOST_STDCALL*)(::mV*, std::int32_t)>("Initialize");
+        EXPECT_EQ(initialize(session.TheHost().MV(), 0), 0) << file;
     }
-    tree.Remove(L"Fusion\\mmf2u.exe"); // without the editor beside it, a run-time is a built application
-    EXPECT_EQ(Probe(tree.Path(L"Fusion\\Data\\Runtime\\edrt.exe"), library)["runmode"], "0");
 }

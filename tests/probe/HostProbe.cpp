@@ -1,6 +1,5 @@
-// A host program that start-up tests copy into folder trees and run there, so that start-up sees a real
-// host executable path, folder layout and language string: `host_probe <library>` runs start-up in this
-// process for that library's file and folder, and prints what it saw as key=value lines.
+// A host program that tests copy into folder trees: `host_probe <library>` runs start-up for that library's
+// file and folder with a real host path, folder layout and language string, and prints what it saw.
 #include "Lib/Shared/Host/Seam.h"
 #include "Lib/Shared/Polvane/Globals.h"
 #include "Lib/Shared/Tovik/Exports.h"
@@ -8,22 +7,12 @@
 #include "TestHost.h"
 
 #include <cstdio>
-#include <string>
 
 namespace {
 
-// The texts here are ASCII; a line feed is written as \n so that each value stays on its line.
-std::string Narrow(std::wstring_view text)
-{
-    std::string result;
-    for (wchar_t c : text)
-        result += c == L'\n' ? std::string("\\n") : std::string(1, static_cast<char>(c));
-    return result;
-}
-
 int WINAPI PrintBox(HWND, LPCWSTR text, LPCWSTR title, UINT)
 {
-    std::printf("box=%s|%s\n", Narrow(title).c_str(), Narrow(text).c_str());
+    std::printf("box=%ls|%ls\n", title, text);
     return IDOK;
 }
 
@@ -38,11 +27,10 @@ int wmain(int argc, wchar_t** argv)
     const int result = Tovik::Init(host.MV(), false);
     std::printf("initialize=%d\nrunmode=%d\n", result, static_cast<int>(Polvane::RunMode));
     HostRunInfo info{};
-    if (result != 0 || !GetRunObjectInfos(host.MV(), &info))
-        return 0;
-    std::printf("identifier=%.4s\ncounts=%u %u %u\ndependencies=", info.identifier, info.numOfActions,
-                info.numOfConditions, info.numOfExpressions);
+    if (result == 0 && GetRunObjectInfos(host.MV(), &info) == 1)
+        std::printf("identifier=%.4s\ncounts=%u %u %u\n", info.identifier, info.numOfActions, info.numOfConditions,
+                    info.numOfExpressions);
     for (const wchar_t** name = GetDependencies(); *name != nullptr; ++name)
-        std::printf("%s|", Narrow(*name).c_str());
+        std::printf("dependency=%ls\n", *name);
     return 0;
 }

@@ -1,14 +1,12 @@
-// The settings file, Polvane.ini in the host's Extensions folder, and the language it chooses. It is read
-// once per process: each case runs in a process of its own, with the library (a copy of a small system
-// library) in Extensions\Unicode\.
+// The framework's shared services: the settings file, message boxes, the log and text conversion.
 #include "InProcess.h"
 
 #include "Lib/Shared/Host/Seam.h"
+#include "Lib/Shared/Polvane/Format.h"
+#include "Lib/Shared/Polvane/Log.h"
+#include "Lib/Shared/Polvane/MsgBox.h"
 #include "Lib/Shared/Polvane/Settings.h"
 #include "Lib/Shared/Polvane/TextConversion.h"
-#include "Lib/Shared/Tovik/SDK.h"
-#include "Lib/Shared/Tovik/Startup.h"
-#include "json/json.h"
 
 #include <gtest/gtest.h>
 
@@ -24,27 +22,38 @@ int WINAPI ShowAndRead(HWND, LPCWSTR text, LPCWSTR title, UINT style)
     return IDOK;
 }
 
+std::wstring logged;
+void WINAPI KeepLine(LPCWSTR text) { logged = text; }
+
+// Polvane.ini is read once per process: each case runs in a process of its own, with the library (a copy of
+// a small system library) in Extensions\Unicode\ and the settings file in Extensions\.
 template <typename Base> class InExtensions : public Base {
 protected:
     TestHost::TempTree tree;
     InProcess::LibraryCopy library{tree, L"Extensions\\Unicode\\Morvalex.mfx"};
     InProcess::RunningAs editor{Polvane::MFXRunMode::Editor};
-    std::filesystem::path file = tree.Path(L"Extensions\\Polvane.ini");
     decltype(Host::Seam.MessageBoxW) saved = std::exchange(Host::Seam.MessageBoxW, ShowAndRead);
     ~InExtensions() { Host::Seam.MessageBoxW = saved; }
 };
 
-using SettingsLines = InExtensions<testing::TestWithParam<const char*>>;
+// size: -1 no file (one is written after the first read), 0 a folder of that name, else a file's bytes.
+struct FailureCase {
+    const char* name;
+    long long size;
+    const char* value;
+    const wchar_t* box;
+};
+
+using Settings = InExtensions<testing::Test>;
+using SettingsFile = InExtensions<testing::TestWithParam<FailureCase>>;
 
 } // namespace
 
-TEST_P(SettingsLines, ValuesByKey)
+// Lines end in CR LF or in LF alone, the last in nothing.
+TEST_F(Settings, ValuesByKey)
 {
-    std::string text;
-    for (const char* line : {"Languages = UK English; French", "Two  =blanks", "After=  two", "Inner=a = b",
-                             "Doubled= = c", "Repeat=first", "repeat=lower", "Repeat=again", "Last=no line end"})
-        text += (text.empty() ? "" : GetParam()) + std::string(line);
-    tree.Write(L"Extensions\\Polvane.ini", text);
+    tree.Write(L"Extensions\\Polvane.ini", "Languages = UK English; French\r\nTwo  =blanks\nAfter=  two\r\nInner=a = b\n"
+                                            "Doubled= = c\r\nRepeat=first\nrepeat=lower\r\nRepeat=again\nLast=no line end");
     for (const auto& [key, value] : {std::pair{"Languages", "UK English; French"}, {"Two", ""}, {"After", " two"},
                                      {"Inner", "a=b"}, {"Doubled", "= c"}, // after an erased blank the next byte stays
                                      {"Repeat", "first"}, {"repeat", "lower"}, {"anguages", ""},
@@ -53,41 +62,18 @@ TEST_P(SettingsLines, ValuesByKey)
     EXPECT_EQ(shown, L"");
 }
 
-INSTANTIATE_TEST_SUITE_P(LineEnds, SettingsLines, testing::Values("\r\n", "\n"),
-                         [](const auto& info) { return info.param[0] == '\n' ? "LF" : "CRLF"; });
-
-namespace {
-
-enum Setup { None, Folder, Locked, Sized };
-struct FailureCase {
-    const char* name;
-    Setup setup;
-    std::uintmax_t size;
-    const char* value;
-    const wchar_t* box;
-};
-
-using SettingsFile = InExtensions<testing::TestWithParam<FailureCase>>;
-
-} // namespace
-
-// Read once whatever the outcome: a file that appears later has no effect, a failure shows one box, and
-// the load's lock is free for every later caller. A file above 1 MiB is refused unread.
+// Read once whatever the outcome: a failure shows one box, and the load's lock is free for every later
+// caller. A file above 1 MiB is refused unread.
 TEST_P(SettingsFile, IsReadOnceAndFailsWithOneBox)
 {
     const FailureCase& c = GetParam();
     tree.Write(L"Extensions\\Unicode\\Polvane.ini", "Languages=Unicode\n"); // not the host's folder
-    if (c.setup == Folder)
-        std::filesystem::create_directories(file);
-    if (c.setup == Locked || c.setup == Sized)
-        tree.Write(L"Extensions\\Polvane.ini", "Languages=French\n");
-    if (c.setup == Sized)
-        std::filesystem::resize_file(file, c.size); // sparse beyond the text
-    const HANDLE lock = c.setup == Locked ? CreateFileW(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)
-                                          : INVALID_HANDLE_VALUE;
+    if (c.size == 0)
+        std::filesystem::create_directories(tree.Path(L"Extensions\\Polvane.ini"));
+    if (c.size > 0) // sparse beyond the text
+        std::filesystem::resize_file(tree.Write(L"Extensions\\Polvane.ini", "Languages=French\n"), c.size);
     EXPECT_EQ(Polvane::GetIniSetting("Languages"), c.value);
-    CloseHandle(lock);
-    if (c.setup == None)
+    if (c.size < 0)
         tree.Write(L"Extensions\\Polvane.ini", "Languages=French\n");
     EXPECT_EQ(Polvane::GetIniSetting("Languages"), c.value);
     // On the editor's main thread, a box is task-modal and in front: 0x12010.
@@ -96,47 +82,59 @@ TEST_P(SettingsFile, IsReadOnceAndFailsWithOneBox)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, SettingsFile,
-    testing::Values(FailureCase{"None", None, 0, "", nullptr},
-                    FailureCase{"Folder", Folder, 0, "", L"Error 5 opening Extensions\\Polvane.ini."},
-                    FailureCase{"Locked", Locked, 0, "", L"Couldn't open Extensions\\Polvane.ini, error 13."},
-                    FailureCase{"OneMebibyte", Sized, 1 << 20, "French", nullptr},
-                    FailureCase{"Larger", Sized, (1 << 20) + 1, "", L"Couldn't read Extensions\\Polvane.ini file, error 27."},
-                    FailureCase{"OneGibibyte", Sized, 1 << 30, "", L"Couldn't read Extensions\\Polvane.ini file, error 27."}),
+    testing::Values(FailureCase{"None", -1, "", nullptr},
+                    FailureCase{"Folder", 0, "", L"Error 5 opening Extensions\\Polvane.ini."},
+                    FailureCase{"OneMebibyte", 1 << 20, "French", nullptr},
+                    FailureCase{"Larger", (1 << 20) + 1, "", L"Couldn't read Extensions\\Polvane.ini file, error 27."},
+                    FailureCase{"OneGibibyte", 1 << 30, "", L"Couldn't read Extensions\\Polvane.ini file, error 27."}),
     [](const auto& info) { return std::string(info.param.name); });
 
-namespace {
-
-struct LanguageCase {
-    const char* name;
-    Polvane::MFXRunMode mode;
-    const char* settings;
-    const char* chosen;
-};
-
-using Language = InExtensions<testing::TestWithParam<LanguageCase>>;
-
-} // namespace
-
-// In the editor, the first language the settings list that the definition has, its name compared ignoring
-// case once one leading blank is dropped; else, and always outside the editor, the first object whose
-// "About" has a "Name".
-TEST_P(Language, IsChosenFromTheSettingsInTheEditorOnly)
+// 4095 characters and the terminator fill the buffer; a longer or empty text shows the fixed box, a plain
+// error even in the editor, and answers cancel. The values are read as their length modifiers say.
+TEST(MsgBox, FormatsForTheSystemRuntimeAndShowsTheFixedBoxForATextThatDoesNotFit)
 {
-    tree.Write(L"Extensions\\Polvane.ini", std::string("DisableUpdateCheckFor=*\n") + GetParam().settings);
-    Polvane::RunMode = GetParam().mode;
-    ::SDK = nullptr;
-    new Tovik::SDK(nullptr, InProcess::ParseDefinition(R"({"Identifier": "ZOBU", "Default": {"About": {"Name": "a"}},
-        "UK English": {"About": {"Name": "b"}}})"));
-    EXPECT_EQ(&Polvane::CurLang(), &(*::SDK->Root)[GetParam().chosen]);
-    EXPECT_EQ(Polvane::TStringToUTF8(Polvane::GetCurLangName()), GetParam().chosen);
-    EXPECT_EQ(shown, L"");
+    InProcess::RunningAs editor{Polvane::MFXRunMode::Editor};
+    InProcess::BoxRecorder recorder;
+    Polvane::MsgBox::Error(L"Polvane error", L"%zu|%hhu|%lld|%s", std::size_t(4000000000u), 4, -5000000000LL, L"s");
+    EXPECT_EQ(Polvane::MsgBox::Info(L"Polvane error", L"%s", std::wstring(4095, L'f').c_str()), IDOK);
+    for (const wchar_t* format : {L"", L"%s"})
+        EXPECT_EQ(Polvane::MsgBox::WarningYesNo(L"Property error", format, std::wstring(4096, L't').c_str()), IDCANCEL);
+    ASSERT_EQ(recorder.boxes.size(), 4u);
+    EXPECT_EQ(recorder.boxes[0].text, L"4000000000|4|-5000000000|s");
+    EXPECT_EQ(recorder.boxes[1].text, std::wstring(4095, L'f'));
+    for (const auto& box : {recorder.boxes[2], recorder.boxes[3]})
+        EXPECT_EQ(box.title + L"|" + box.text + L"|" + std::to_wstring(box.style),
+                  L"Property error - Morvalex|Failed to format a message box. Contact extension developer.|16");
+    // The system runtime's own spelling of the length modifiers.
+    const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+        {L"ID %zu.", L"ID %Iu."},       {L"%5zu|%-3zd", L"%5Iu|%-3Id"}, {L"depth %hhu", L"depth %hu"},
+        {L"%lld %llu", L"%I64d %I64u"}, {L"%-08.3lld", L"%-08.3I64d"},  {L"100%% zu %%zu", L"100%% zu %%zu"},
+        {L"%s %ls %hi %u %d", L"%s %ls %hi %u %d"}, {L"ends with %", L"ends with %"}};
+    for (const auto& [format, respelled] : cases)
+        EXPECT_EQ(Polvane::ForSystemRuntime(format), respelled);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, Language,
-    testing::Values(LanguageCase{"Listed", Polvane::MFXRunMode::Editor, "Languages = Deutsch; uk english", "UK English"},
-                    LanguageCase{"TwoBlanks", Polvane::MFXRunMode::Editor, "Languages=Deutsch;  UK English", "Default"},
-                    LanguageCase{"NoneListed", Polvane::MFXRunMode::QuietLoad, "Languages=Klingon", "Default"},
-                    LanguageCase{"Built", Polvane::MFXRunMode::BuiltEXE, "Languages=UK English", "Default"},
-                    LanguageCase{"TestRun", Polvane::MFXRunMode::RunApplication, "Languages=UK English", "Default"}),
-    [](const auto& info) { return std::string(info.param.name); });
+// A line too long for the log's buffer is cut and marked, keeping its format's line end.
+TEST(Log, LongLinesAreCutAndMarkedKeepingTheirLineEnd)
+{
+    Host::Seam.OutputDebugStringW = KeepLine;
+    const std::wstring text(2047, L'b'); // with the x, one character more than a line holds
+    for (const auto& [format, ending] :
+         {std::pair{L"%s\r\n", L"\r\n"}, {L"%s\n", L"\n"}, {L"%s", L""}, {L"%s\r", L""}, {L"%s\n\r", L""}}) {
+        Polvane::Log(6, format, (text + L"x").c_str());
+        EXPECT_EQ(logged, text.substr(0, 2030) + L"... [truncated]" + ending) << std::wstring(format).size();
+    }
+}
+
+// Cut to fit, never inside a surrogate pair, and terminated. Empty input never reaches Windows, which
+// would fail a conversion of no characters.
+TEST(TextConversion, BufferIsCutNeverInsideAPair)
+{
+    wchar_t buffer[4];
+    EXPECT_STREQ(Tovik::UTF8ToWideBuffer(buffer, "a\xF0\x9F\x98\x80", 4), L"a\xD83D\xDE00");
+    EXPECT_STREQ(Tovik::UTF8ToWideBuffer(buffer, "a\xF0\x9F\x98\x80", 3), L"a");
+    SetLastError(0x1234567);
+    EXPECT_EQ(Polvane::UTF8ToWide("") + Polvane::ANSIToWide(""), L"");
+    EXPECT_EQ(Polvane::WideToUTF8(L"") + Polvane::ANSIToUTF8(""), "");
+    EXPECT_EQ(GetLastError(), 0x1234567u);
+}
