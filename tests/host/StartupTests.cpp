@@ -9,7 +9,6 @@
 #include <algorithm>
 
 namespace fs = std::filesystem;
-using namespace std::string_literals;
 
 namespace {
 
@@ -67,8 +66,8 @@ TEST_F(Startup, DefinitionIsLookedForInSixPlacesThenInTheResources)
 
 TEST_F(Startup, TheHostsLanguageStringChoosesTheLanguagesFile)
 {
-    for (const char* code : {"EN", "FR", "JP"})
-        tree.Write(L"Extensions\\Unicode\\Morvalex." + fs::path(code).wstring() + L".json", Definition(code + "__"s));
+    for (const std::string code : {"EN", "FR", "JP"})
+        tree.Write(L"Extensions\\Unicode\\Morvalex." + fs::path(code).wstring() + L".json", Definition(code + "__"));
     EXPECT_EQ(Probe(probe), Seen("EN__")); // no language string
     for (const auto& [language, code] : {std::pair<std::wstring, const char*>{L"1036", "FR__"}, {L"1041", "JP__"},
                                          {L"1033", "EN__"}, {L"1036 French", "FR__"}, {L"x1036", "EN__"}}) {

@@ -64,8 +64,8 @@ TEST_F(Debugger, ItemsAreReadAsTheirIntervalSaysAndEditedThroughTheHostsDialogs)
 {
     using Times = std::vector<ULONGLONG>;
     for (const auto& [refreshMs, times, expectedReads] :
-         {std::tuple{1000, Times{5000, 5010}, 1}, {0, Times{5000, 5010}, 2}, {0, Times{5000, 5000}, 2},
-          {1000, Times{5000, 5999}, 1}, {1000, Times{5000, 6000}, 2}, {1000, Times{5000, 5500, 6000, 6999, 7000}, 3}}) {
+         {std::tuple{1000, Times{5000, 5010}, 1}, {0, Times{5000, 5010}, 2}, {1000, Times{5000, 5999}, 1},
+          {1000, Times{5000, 6000}, 2}, {1000, Times{5000, 5500, 6000, 6999, 7000}, 3}}) {
         const int id = Add(false, refreshMs);
         reads = 0;
         for (ULONGLONG time : times) {
@@ -80,8 +80,8 @@ TEST_F(Debugger, ItemsAreReadAsTheirIntervalSaysAndEditedThroughTheHostsDialogs)
     // A confirmed edit is kept when the item accepts it; refused, the old value comes back and the next
     // request reads afresh although the interval has not passed. A cancelled dialog changes nothing.
     const auto handed = [&] {
-        const HostEditRecord& record = host.editReceived;
-        return std::to_wstring(record.integer) + L"|" + host.editReceivedText + L"|" + std::to_wstring(record.textLength);
+        const HostEditRecord& sent = host.editReceived;
+        return std::to_wstring(sent.integer) + L"|" + host.editReceivedText + L"|" + std::to_wstring(sent.textLength);
     };
     for (const auto& [isInt, accepted] : {std::pair{true, true}, {true, false}, {false, true}, {false, false}}) {
         const int id = Add(isInt, 1000);

@@ -36,13 +36,9 @@ protected:
     ~InExtensions() { Host::Seam.MessageBoxW = saved; }
 };
 
-// size: -1 no file (one is written after the first read), 0 a folder of that name, else a file's bytes.
-struct FailureCase {
-    const char* name;
-    long long size;
-    const char* value;
-    const wchar_t* box;
-};
+// Name; size (-1: no file until after the first read, 0: a folder of that name, else the file's bytes);
+// the value read; the box shown.
+using FailureCase = std::tuple<const char*, long long, const char*, const wchar_t*>;
 
 using Settings = InExtensions<testing::Test>;
 using SettingsFile = InExtensions<testing::TestWithParam<FailureCase>>;
@@ -52,8 +48,9 @@ using SettingsFile = InExtensions<testing::TestWithParam<FailureCase>>;
 // Lines end in CR LF or in LF alone, the last in nothing.
 TEST_F(Settings, ValuesByKey)
 {
-    tree.Write(L"Extensions\\Polvane.ini", "Languages = UK English; French\r\nTwo  =blanks\nAfter=  two\r\nInner=a = b\n"
-                                            "Doubled= = c\r\nRepeat=first\nrepeat=lower\r\nRepeat=again\nLast=no line end");
+    tree.Write(L"Extensions\\Polvane.ini", "Languages = UK English; French\r\nTwo  =blanks\nAfter=  two\r\n"
+                                            "Inner=a = b\nDoubled= = c\r\nRepeat=first\nrepeat=lower\r\n"
+                                            "Repeat=again\nLast=no line end");
     for (const auto& [key, value] : {std::pair{"Languages", "UK English; French"}, {"Two", ""}, {"After", " two"},
                                      {"Inner", "a=b"}, {"Doubled", "= c"}, // after an erased blank the next byte stays
                                      {"Repeat", "first"}, {"repeat", "lower"}, {"anguages", ""},
@@ -66,18 +63,18 @@ TEST_F(Settings, ValuesByKey)
 // caller. A file above 1 MiB is refused unread.
 TEST_P(SettingsFile, IsReadOnceAndFailsWithOneBox)
 {
-    const FailureCase& c = GetParam();
+    const auto& [name, size, value, box] = GetParam();
     tree.Write(L"Extensions\\Unicode\\Polvane.ini", "Languages=Unicode\n"); // not the host's folder
-    if (c.size == 0)
+    if (size == 0)
         std::filesystem::create_directories(tree.Path(L"Extensions\\Polvane.ini"));
-    if (c.size > 0) // sparse beyond the text
-        std::filesystem::resize_file(tree.Write(L"Extensions\\Polvane.ini", "Languages=French\n"), c.size);
-    EXPECT_EQ(Polvane::GetIniSetting("Languages"), c.value);
-    if (c.size < 0)
+    if (size > 0) // sparse beyond the text
+        std::filesystem::resize_file(tree.Write(L"Extensions\\Polvane.ini", "Languages=French\n"), size);
+    EXPECT_EQ(Polvane::GetIniSetting("Languages"), value);
+    if (size < 0)
         tree.Write(L"Extensions\\Polvane.ini", "Languages=French\n");
-    EXPECT_EQ(Polvane::GetIniSetting("Languages"), c.value);
+    EXPECT_EQ(Polvane::GetIniSetting("Languages"), value);
     // On the editor's main thread, a box is task-modal and in front: 0x12010.
-    EXPECT_EQ(shown, c.box ? L"Polvane SDK error - Morvalex|" + std::wstring(c.box) + L"|73744|" : L"");
+    EXPECT_EQ(shown, box ? L"Polvane SDK error - Morvalex|" + std::wstring(box) + L"|73744|" : L"") << name;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -87,7 +84,7 @@ INSTANTIATE_TEST_SUITE_P(
                     FailureCase{"OneMebibyte", 1 << 20, "French", nullptr},
                     FailureCase{"Larger", (1 << 20) + 1, "", L"Couldn't read Extensions\\Polvane.ini file, error 27."},
                     FailureCase{"OneGibibyte", 1 << 30, "", L"Couldn't read Extensions\\Polvane.ini file, error 27."}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& info) { return std::string(std::get<0>(info.param)); });
 
 // 4095 characters and the terminator fill the buffer; a longer or empty text shows the fixed box, a plain
 // error even in the editor, and answers cancel. The values are read as their length modifiers say.
@@ -126,8 +123,7 @@ TEST(Log, LongLinesAreCutAndMarkedKeepingTheirLineEnd)
     }
 }
 
-// Cut to fit, never inside a surrogate pair, and terminated. Empty input never reaches Windows, which
-// would fail a conversion of no characters.
+// Cut to fit, never inside a surrogate pair; empty input never reaches Windows, which would fail it.
 TEST(TextConversion, BufferIsCutNeverInsideAPair)
 {
     wchar_t buffer[4];

@@ -25,7 +25,9 @@ class HostPathAs {
 public:
     explicit HostPathAs(std::wstring path) : text(std::move(path))
     {
-        const LIST_ENTRY* list = &NtCurrentTeb()->ProcessEnvironmentBlock->Ldr->InMemoryOrderModuleList;
+        const FARPROC getPeb = GetProcAddress(GetModuleHandleW(L"ntdll"), "RtlGetCurrentPeb");
+        const auto peb = reinterpret_cast<PEB*(WINAPI*)()>(reinterpret_cast<void*>(getPeb));
+        const LIST_ENTRY* list = &peb()->Ldr->InMemoryOrderModuleList;
         for (LIST_ENTRY* link = list->Flink; link != list; link = link->Flink)
             if (auto* entry = CONTAINING_RECORD(link, LDR_DATA_TABLE_ENTRY, InMemoryOrderLinks);
                 entry->DllBase == GetModuleHandleW(nullptr))
@@ -43,12 +45,12 @@ private:
 
 } // namespace
 
-// A state object that fails after its icon releases what it built and leaves no update check behind, so
-// a later start-up in the editor builds afresh.
+// A state object that fails after its icon frees what it built and leaves no update check: the next builds.
 TEST(StateObject, AFailedBuildLeavesNothingBehind)
 {
     TestHost::FakeSurfaces surfaces;
     InProcess::RunningAs editor{Polvane::MFXRunMode::Editor};
+    InProcess::BoxRecorder restoresTheBoxes;
     Host::Seam.gethostbyname = Offline;
     Host::Seam.MessageBoxW = FailingBox; // for a definition without a language object; there is no other box
     ::SDK = nullptr;

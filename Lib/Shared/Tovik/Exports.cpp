@@ -25,10 +25,10 @@ namespace {
 constexpr std::size_t DependencySlots = 32;
 constexpr std::size_t DependencyPoolSize = 1024;
 const wchar_t* dependencyList[DependencySlots];
-// What a host that asks too early, or a list that could not be built, is answered.
-const wchar_t* noDependencies[] = {nullptr};
 wchar_t dependencyPool[DependencyPoolSize];
 bool dependenciesBuilt = false;
+// What a host that asks before a successful Initialize, or a list that could not be built, is answered.
+const wchar_t* noDependencies[] = {nullptr};
 
 std::uint16_t editDataSize = 0;
 
