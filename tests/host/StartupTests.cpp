@@ -1,74 +1,47 @@
-// Start-up of the real library in folder trees laid out as the host lays them out: where the definition
-// is found, which language code the host executable names, and how the run mode is decided.
-#include "Library.h"
+// Start-up in folder trees laid out as the host lays them out, seen through the probe program; exports
+// called out of the host's order; the boundary that turns an exception inside an export into a box.
+#include "Lib/Shared/Host/Platform.h"
+#include "Session.h"
 #include "TempTree.h"
-
-#include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include <map>
-#include <sstream>
-#include <string>
-#include <vector>
+#include <algorithm>
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string DefinitionWithIdentifier(const std::string& identifier)
+std::string Definition(const std::string& identifier)
 {
-    return R"({"Identifier": ")" + identifier + R"(", "Dependencies": "", "L": {"About": {"Name": "Probe"}}})";
+    return R"({"Identifier": ")" + identifier + R"(", "Dependencies": ["a.dll", 5], "L": {"About": {"Name": "x"}}})";
 }
 
-std::map<std::string, std::string> Parse(const std::string& output)
+// What the probe prints for the resource's definition, or for one read from a file: the file's name is then
+// the first dependency, and a name that is not a text is empty.
+std::string Seen(const std::string& identifier, int runMode = 0)
 {
-    std::map<std::string, std::string> values;
-    std::istringstream lines(output);
-    std::string line;
-    while (std::getline(lines, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        std::size_t equals = line.find('=');
-        if (equals != std::string::npos)
-            values[line.substr(0, equals)] += line.substr(equals + 1);
-    }
-    return values;
+    return "initialize=0\nrunmode=" + std::to_string(runMode) + "\nidentifier=" + identifier +
+           (identifier == "ZOBU" ? "\ncounts=42 6 76\n"
+                                 : "\ncounts=0 0 0\ndependency=Morvalex.json\ndependency=a.dll\ndependency=\n");
 }
 
-// Gives a copy of the host program the language string (id 720) that the editor carries.
-void SetLanguageString(const fs::path& program, const std::wstring& language)
-{
-    std::vector<wchar_t> block;
-    block.push_back(static_cast<wchar_t>(language.size()));
-    block.insert(block.end(), language.begin(), language.end());
-    block.insert(block.end(), 15, L'\0'); // the other 15 strings of the block are empty
-    HANDLE update = BeginUpdateResourceW(program.c_str(), FALSE);
-    ASSERT_NE(update, nullptr);
-    ASSERT_TRUE(UpdateResourceW(update, MAKEINTRESOURCEW(6), MAKEINTRESOURCEW(720 / 16 + 1),
-                                MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL), block.data(),
-                                static_cast<DWORD>(block.size() * sizeof(wchar_t))));
-    ASSERT_TRUE(EndUpdateResourceW(update, FALSE));
-}
+std::wstring Seen(const TestHost::RecordedBox& box) { return box.title + L"|" + box.text; }
 
+// The host program at App\Host.exe, the library in Extensions\Unicode\.
 class Startup : public testing::Test {
 protected:
     TestHost::TempTree tree;
-    fs::path probe;
-    fs::path library;
+    fs::path probe = Copy(L"App\\Host.exe");
+    fs::path library = tree.Copy(TestHost::BuiltLibraryPath(), L"Extensions\\Unicode\\Morvalex.mfx");
 
-    // The host program at App\Host.exe; the library in its own Extensions\Unicode folder.
-    void SetUp() override
+    fs::path Copy(const std::wstring& to) { return tree.Copy(TestHost::BuildFolder() / L"tests\\host_probe.exe", to); }
+    // What the probe at `program` printed, its line ends as LF.
+    std::string Probe(const fs::path& program)
     {
-        probe = tree.Copy(TestHost::BuildFolder() / L"tests" / L"host_probe.exe", L"App\\Host.exe");
-        library = tree.Copy(TestHost::BuiltLibraryPath(), L"Extensions\\Unicode\\Morvalex.mfx");
-    }
-
-    std::map<std::string, std::string> Load()
-    {
-        TestHost::ProcessResult result = TestHost::RunProcess(probe, L"load \"" + library.wstring() + L"\"");
-        EXPECT_EQ(result.exitCode, 0u) << result.output;
-        return Parse(result.output);
+        std::string output = TestHost::RunProcess(program, L"\"" + library.wstring() + L"\"").output;
+        output.erase(std::remove(output.begin(), output.end(), '\r'), output.end());
+        return output;
     }
 };
 
@@ -76,124 +49,92 @@ protected:
 
 TEST_F(Startup, DefinitionIsLookedForInSixPlacesThenInTheResources)
 {
-    const std::pair<const wchar_t*, const char*> places[] = {
-        {L"Extensions\\Unicode\\Morvalex.EN.json", "LIB1"}, {L"App\\Morvalex.EN.json", "APP1"},
-        {L"App\\Data\\Runtime\\Morvalex.EN.json", "RUN1"}, {L"Extensions\\Unicode\\Morvalex.json", "LIB2"},
-        {L"App\\Morvalex.json", "APP2"},                   {L"App\\Data\\Runtime\\Morvalex.json", "RUN2"},
-    };
-    for (const auto& [place, identifier] : places)
-        tree.Write(place, DefinitionWithIdentifier(identifier));
-    for (const auto& [place, identifier] : places) {
-        auto seen = Load();
-        EXPECT_EQ(seen["initialize"], "0");
-        EXPECT_EQ(seen["identifier"], identifier);
-        // Read from a file, the definition is a dependency, named after the library.
-        EXPECT_EQ(seen["dependencies"], "Morvalex.json");
-        tree.Remove(place);
-    }
-    auto seen = Load();
-    EXPECT_EQ(seen["identifier"], "ZOBU");
-    EXPECT_EQ(seen["counts"], "42 6 76");
-    EXPECT_EQ(seen["dependencies"], "");
-    EXPECT_EQ(seen.count("box"), 0u);
+    const wchar_t* const places[] = {L"Extensions\\Unicode\\Morvalex.EN.json", L"App\\Morvalex.EN.json",
+                                     L"App\\Data\\Runtime\\Morvalex.EN.json",  L"Extensions\\Unicode\\Morvalex.json",
+                                     L"App\\Morvalex.json",                    L"App\\Data\\Runtime\\Morvalex.json"};
+    for (int i = 0; i < 6; ++i)
+        tree.Write(places[i], Definition("ID" + std::to_string(i) + "_"));
+    for (int i = 0; i < 6; tree.Remove(places[i++]))
+        EXPECT_EQ(Probe(probe), Seen("ID" + std::to_string(i) + "_"));
+    EXPECT_EQ(Probe(probe), Seen("ZOBU"));
+    // A sibling that cannot be opened is not found, and the resource is then not tried.
+    const HANDLE locked = CreateFileW(tree.Write(places[5], "{}").c_str(), GENERIC_READ, 0, 0, OPEN_EXISTING, 0, 0);
+    EXPECT_EQ(Probe(probe), "box=Couldn't find JSON - Morvalex|JSON file for Morvalex not found on disk or in MFX "
+                            "resources\ninitialize=-1\nrunmode=0\n");
+    CloseHandle(locked);
 }
 
-TEST_F(Startup, AFileThatCannotBeParsedIsReported)
+TEST_F(Startup, TheHostsLanguageStringChoosesTheLanguagesFile)
 {
-    tree.Write(L"Extensions\\Unicode\\Morvalex.json", "{\"Identifier\": \"ZOBU\",}x");
-    auto seen = Load();
-    EXPECT_EQ(seen["initialize"], "-1");
-    EXPECT_EQ(seen["box"], "Error parsing JSON - Morvalex|JSON file for Morvalex couldn't be parsed:\\nLine 1, char "
-                           "23: Trailing garbage: `x`");
-}
-
-TEST_F(Startup, TheHostsLanguageStringChoosesTheLanguageFile)
-{
-    tree.Write(L"Extensions\\Unicode\\Morvalex.EN.json", DefinitionWithIdentifier("ENGL"));
-    tree.Write(L"Extensions\\Unicode\\Morvalex.FR.json", DefinitionWithIdentifier("FREN"));
-    tree.Write(L"Extensions\\Unicode\\Morvalex.JP.json", DefinitionWithIdentifier("JAPN"));
-    EXPECT_EQ(Load()["identifier"], "ENGL"); // no language string
-    const std::pair<const wchar_t*, const char*> cases[] = {
-        {L"1036", "FREN"}, {L"1041", "JAPN"}, {L"1033", "ENGL"}, {L"1036 French", "FREN"}, {L"x1036", "ENGL"}};
-    for (const auto& [language, identifier] : cases) {
-        SetLanguageString(probe, language);
-        EXPECT_EQ(Load()["identifier"], identifier) << std::string(language, language + wcslen(language));
+    for (const std::string code : {"EN", "FR", "JP"})
+        tree.Write(L"Extensions\\Unicode\\Morvalex." + fs::path(code).wstring() + L".json", Definition(code + "__"));
+    EXPECT_EQ(Probe(probe), Seen("EN__")); // no language string
+    for (const auto& [language, code] : {std::pair<std::wstring, const char*>{L"1036", "FR__"}, {L"1041", "JP__"},
+                                         {L"1033", "EN__"}, {L"1036 French", "FR__"}, {L"x1036", "EN__"}}) {
+        // String 720 of the host program, in a block of 16 strings whose others are empty.
+        std::wstring block = wchar_t(language.size()) + language + std::wstring(15, L'\0');
+        HANDLE update = BeginUpdateResourceW(probe.c_str(), FALSE);
+        ASSERT_TRUE(update && UpdateResourceW(update, RT_STRING, MAKEINTRESOURCEW(720 / 16 + 1), 0, block.data(),
+                                              block.size() * 2) && EndUpdateResourceW(update, FALSE));
+        EXPECT_EQ(Probe(probe), Seen(code)) << fs::path(language);
     }
 }
 
-namespace {
-
-std::map<std::string, std::string> RunModeOf(const TestHost::TempTree& tree, const fs::path& program,
-                                             const fs::path& library, const std::wstring& extra = L"")
+// The editor's test run-time lives under the editor's Data\Runtime folder, with the editor beside it.
+TEST_F(Startup, TheEditorsTestRuntimeIsRecognisedByItsPlace)
 {
-    TestHost::ProcessResult result =
-        TestHost::RunProcess(program, L"runmode \"" + library.wstring() + L"\"" + extra);
-    EXPECT_EQ(result.exitCode, 0u) << result.output;
-    (void)tree;
-    return Parse(result.output);
+    tree.Write(L"mmf2u.exe", "");
+    for (const auto& [place, mode] : {std::pair{L"Hwa\\Unicode\\edrtex.exe", 3}, {L"edrt.exe", 3},
+                                      {L"Unicode\\Hwa\\edrtex.exe", 0}, // "\Unicode" is removed before "\Hwa"
+                                      {L"Host.exe", 0}})
+        EXPECT_EQ(Probe(Copy(L"Data\\Runtime\\" + std::wstring(place))), Seen("ZOBU", mode)) << fs::path(place);
+    tree.Remove(L"mmf2u.exe"); // without the editor beside it, a run-time is a built application
+    EXPECT_EQ(Probe(tree.Path(L"Data\\Runtime\\edrt.exe")), Seen("ZOBU"));
 }
 
-} // namespace
-
-TEST(RunMode, TheEditorsTestRuntimeIsRecognisedByItsPlace)
+// Before a successful Initialize, and for an object never built, exports answer neutrally.
+TEST(Exports, AnswerTheHostInAndOutOfOrder)
 {
-    TestHost::TempTree tree;
-    fs::path library = tree.Copy(TestHost::BuiltLibraryPath(), L"Fusion\\Extensions\\Unicode\\Morvalex.mfx");
-    tree.Write(L"Fusion\\mmf2u.exe", "");
-    fs::path runtime = tree.Copy(TestHost::BuildFolder() / L"tests" / L"host_probe.exe",
-                                 L"Fusion\\Data\\Runtime\\Hwa\\Unicode\\edrtex.exe");
-    auto seen = RunModeOf(tree, runtime, library);
-    EXPECT_EQ(seen["initialize"], "0");
-    EXPECT_EQ(seen["runmode"], "3");
-
-    // "\Unicode" is removed before "\Hwa", so the other nesting is not the test run-time.
-    fs::path other = tree.Copy(runtime, L"Fusion\\Data\\Runtime\\Unicode\\Hwa\\edrtex.exe");
-    EXPECT_EQ(RunModeOf(tree, other, library)["runmode"], "0");
-
-    fs::path plain = tree.Copy(runtime, L"Fusion\\Data\\Runtime\\edrt.exe");
-    EXPECT_EQ(RunModeOf(tree, plain, library)["runmode"], "3");
-
-    // Without the editor beside it, a runtime of that name is a built application.
-    tree.Remove(L"Fusion\\mmf2u.exe");
-    EXPECT_EQ(RunModeOf(tree, runtime, library)["runmode"], "0");
+    TestHost::Library library(TestHost::BuiltLibraryPath());
+    TestHost::MessageBoxRecorder boxes(library.Module());
+    TestHost::Host host;
+    auto getInfos = library.Export<std::uint32_t(HOST_STDCALL*)(std::int32_t)>("GetInfos");
+    for (const auto& [info, answer] : {std::pair{0, 0x300u}, {2, 0x100u}, {6, 2u}, {7, 254u}, {8, 1u}, {9, 0u}})
+        EXPECT_EQ(getInfos(info), answer) << info;
+    auto getRunObjectInfos = library.Export<std::int32_t(HOST_STDCALL*)(::mV*, HostRunInfo*)>("GetRunObjectInfos");
+    HostRunInfo info{};
+    EXPECT_EQ(getRunObjectInfos(host.MV(), &info), 0);
+    EXPECT_EQ(*library.Export<const wchar_t**(HOST_STDCALL*)()>("GetDependencies")(), nullptr);
+    EXPECT_EQ(Seen(boxes.Boxes().at(0)), L"Polvane error - Morvalex|Premature function call!\n  Called "
+                                         L"DefaultLanguageIndex() before ::SDK was a valid pointer.");
+    ASSERT_EQ(library.Export<std::int32_t(HOST_STDCALL*)(::mV*, std::int32_t)>("Initialize")(host.MV(), 0), 0);
+    EXPECT_EQ(getRunObjectInfos(host.MV(), &info), 1);
+    EXPECT_EQ(info.numOfActions, 42);
+    // An object never built has an empty debugger tree and no items.
+    RUNDATA* neverBuilt = host.NewObject();
+    EXPECT_EQ(library.Export<std::uint16_t*(HOST_STDCALL*)(RUNDATA*)>("GetDebugTree")(neverBuilt)[0], 0xFFFF);
+    wchar_t buffer[256] = L"kept";
+    library.Export<void(HOST_STDCALL*)(wchar_t*, RUNDATA*, std::int32_t)>("GetDebugItem")(buffer, neverBuilt, 0);
+    library.Export<void(HOST_STDCALL*)(RUNDATA*, std::int32_t)>("EditDebugItem")(neverBuilt, 0);
+    EXPECT_STREQ(buffer, L"kept");
+    EXPECT_EQ(boxes.Boxes().size(), 1u);
 }
 
-TEST(RunMode, SelfExtractingApplicationTakesItsPathFromTheCommandLine)
+// A sibling file too large to read throws inside start-up (the definition in a built application, the icon
+// while the editor builds the state object): a box and -1. Fit to read, the same file starts the library.
+TEST(Boundary, AnExceptionInAnExportIsABoxAndTheNeutralAnswer)
 {
-    TestHost::TempTree tree;
-    fs::path library = tree.Copy(TestHost::BuiltLibraryPath(), L"Extensions\\Morvalex.mfx");
-    fs::path program =
-        tree.Copy(TestHost::BuildFolder() / L"tests" / L"host_probe.exe", L"Temp\\x.tmp\\stdrt.exe");
-    auto seen = RunModeOf(tree, program, library, L" /SF \"C:\\Games\\Game.exe\" more");
-    EXPECT_EQ(seen["application"], "C:\\Games\\Game.exe");
-    EXPECT_EQ(seen["runmode"], "0");
-    // Without the marker's closing quote the executable's own path stands.
-    seen = RunModeOf(tree, program, library, L" /SF \"C:\\Games\\Game.exe");
-    EXPECT_EQ(fs::path(seen["application"]).filename(), "stdrt.exe");
-}
-
-TEST_F(Startup, DependencyListKeepsWholeNamesWithinItsLimits)
-{
-    const std::string prefix = R"({"Identifier": "DEPS", "L": {"About": {"Name": "Probe"}}, "Dependencies": [)";
-    tree.Write(L"Extensions\\Unicode\\Morvalex.json", prefix + R"("a.dll", 5, "b.dll"]})");
-    EXPECT_EQ(Load()["dependencies"], "Morvalex.json|a.dll||b.dll"); // a name that is not a text is empty
-
-    // 31 names at most: the definition's own file and the first 30 of these.
-    std::string names, expected = "Morvalex.json";
-    for (int i = 0; i < 40; ++i) {
-        std::string name = "d" + std::to_string(i) + ".dll";
-        names += (i ? ", \"" : "\"") + name + "\"";
-        if (i < 30)
-            expected += "|" + name;
+    for (const auto& [sibling, mainWindow] : {std::pair{L"Morvalex.json", 0}, {L"Morvalex.png", 1}}) {
+        TestHost::TempTree tree;
+        const fs::path library = tree.Copy(TestHost::BuiltLibraryPath(), L"Morvalex.mfx");
+        const fs::path file = tree.Write(sibling, Definition("FILE"));
+        fs::resize_file(file, (16 << 20) + 1); // sparse: nothing more is written
+        TestHost::Session session(library.wstring(), reinterpret_cast<void*>(mainWindow));
+        EXPECT_EQ(session.InitializeResult(), -1) << file;
+        EXPECT_EQ(Seen(session.Boxes().Boxes().at(0)),
+                  L"Polvane SDK error - Morvalex|Initialize stopped on an unexpected error: Out of memory");
+        fs::resize_file(file, 16 << 20);
+        auto initialize = session.Lib().Export<std::int32_t(HOST_STDCALL*)(::mV*, std::int32_t)>("Initialize");
+        EXPECT_EQ(initialize(session.TheHost().MV(), 0), 0) << file;
     }
-    tree.Write(L"Extensions\\Unicode\\Morvalex.json", prefix + names + "]}");
-    EXPECT_EQ(Load()["dependencies"], expected);
-
-    // 1024 characters in all, terminators included: a name that does not fit is left out whole.
-    const std::string longName(300, 'x');
-    tree.Write(L"Extensions\\Unicode\\Morvalex.json",
-               prefix + "\"" + longName + "\", \"" + longName + "\", \"" + longName + "\", \"" + longName +
-                   "\", \"short.dll\"]}");
-    EXPECT_EQ(Load()["dependencies"],
-              "Morvalex.json|" + longName + "|" + longName + "|" + longName + "|short.dll");
 }

@@ -1,154 +1,136 @@
+// The framework's shared services: the settings file, message boxes, the log and text conversion.
 #include "InProcess.h"
-#include "TempTree.h"
 
 #include "Lib/Shared/Host/Seam.h"
-#include "Lib/Shared/Polvane/Globals.h"
+#include "Lib/Shared/Polvane/Format.h"
+#include "Lib/Shared/Polvane/Log.h"
+#include "Lib/Shared/Polvane/MsgBox.h"
 #include "Lib/Shared/Polvane/Settings.h"
+#include "Lib/Shared/Polvane/TextConversion.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <string>
-#include <vector>
-
-namespace fs = std::filesystem;
-
 namespace {
 
-// The settings and the library's path are read once per process: every case here expects to be the
-// first to ask, which holds because ctest runs each case in a process of its own. Each case lays out
-// the host's folders: the library (a copy of a small system library) in Extensions\Unicode\, the
-// settings file in Extensions\.
-class Settings : public testing::Test {
-protected:
-    void WriteSettings(const std::string& bytes) const { tree.Write(L"Extensions\\Polvane.ini", bytes); }
-
-    TestHost::TempTree tree;
-    InProcess::LibraryCopy library{tree, L"Extensions\\Unicode\\Morvalex.mfx"};
-    InProcess::RunningAs editor{Polvane::MFXRunMode::Editor};
-    InProcess::BoxRecorder recorder;
-    const std::vector<TestHost::RecordedBox>& boxes = recorder.boxes;
-};
-
-class SettingsLines : public Settings, public testing::WithParamInterface<const char*> {};
-
-} // namespace
-
-TEST_P(SettingsLines, ValuesByKey)
+// A box waits for its owner, the editor's window, whose thread may be asking for a setting at that moment:
+// each box reads a setting while it is shown, which only returns when the settings are free.
+std::wstring shown;
+int WINAPI ShowAndRead(HWND, LPCWSTR text, LPCWSTR title, UINT style)
 {
-    const char* const lines[] = {
-        "Languages = UK English; French",
-        "Tight=packed",
-        "Two  =blanks before",
-        "After=  two blanks after",
-        "Inner=a = b",
-        "Doubled= = c",
-        "Repeat=first",
-        "repeat=lower",
-        "Repeat=second",
-        "Empty=",
-        "Last=no line end",
-    };
-    std::string file;
-    for (const char* line : lines)
-        file += std::string(line) + GetParam();
-    file.resize(file.size() - std::string(GetParam()).size());
-    WriteSettings(file);
-
-    const std::pair<const char*, const char*> cases[] = {
-        {"Languages", "UK English; French"},
-        {"Tight", "packed"},
-        {"Two", ""}, // only one blank on each side of '=' goes
-        {"After", " two blanks after"},
-        {"Inner", "a=b"}, // blanks go around every '=', also in values
-        {"Doubled", "= c"}, // after an erased blank the next byte is not looked at
-        {"Repeat", "first"},
-        {"repeat", "lower"},
-        {"REPEAT", ""},
-        {"languages", ""},
-        {"anguages", ""}, // keys start a line
-        {"Empty", ""},
-        {"Last", "no line end"},
-        {"Missing", ""},
-    };
-    for (const auto& [key, value] : cases)
-        EXPECT_EQ(Polvane::GetIniSetting(key), value) << "key " << key;
-    EXPECT_TRUE(boxes.empty());
-}
-
-INSTANTIATE_TEST_SUITE_P(LineEnds, SettingsLines, testing::Values("\r\n", "\n"),
-                         [](const testing::TestParamInfo<const char*>& info) {
-                             return std::string(info.param) == "\n" ? "LF" : "CRLF";
-                         });
-
-TEST_F(Settings, NoFileGivesEmptyValuesSilentlyForTheWholeProcess)
-{
-    EXPECT_EQ(Polvane::GetIniSetting("Languages"), "");
-    EXPECT_EQ(Polvane::GetIniSetting("MsgBoxForMajorUpdate"), "");
-    WriteSettings("Languages=French\r\n");
-    EXPECT_EQ(Polvane::GetIniSetting("Languages"), "");
-    EXPECT_TRUE(boxes.empty());
-}
-
-TEST_F(Settings, EmptyFileGivesEmptyValues)
-{
-    WriteSettings("");
-    EXPECT_EQ(Polvane::GetIniSetting("Languages"), "");
-    EXPECT_TRUE(boxes.empty());
-}
-
-TEST_F(Settings, SettingsFileInTheLibrarysOwnFolderIsNotRead)
-{
-    tree.Write(L"Extensions\\Unicode\\Polvane.ini", "Languages=French\n");
-    EXPECT_EQ(Polvane::GetIniSetting("Languages"), "");
-}
-
-TEST_F(Settings, FolderNamedLikeTheFileIsReportedOnce)
-{
-    fs::create_directory(tree.Path(L"Extensions\\Polvane.ini"));
-    EXPECT_EQ(Polvane::GetIniSetting("Languages"), "");
-    EXPECT_EQ(Polvane::GetIniSetting("Languages"), "");
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].title, L"Polvane SDK error - Morvalex");
-    EXPECT_EQ(boxes[0].text, L"Error 5 opening Extensions\\Polvane.ini.");
-    EXPECT_EQ(boxes[0].style, UINT(MB_ICONERROR | MB_TASKMODAL | MB_SETFOREGROUND));
-}
-
-TEST_F(Settings, FileThatCannotBeOpenedIsReportedAndNotRetried)
-{
-    WriteSettings("Languages=French\n");
-    const fs::path path = tree.Path(L"Extensions\\Polvane.ini");
-    HANDLE exclusive = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(exclusive, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(Polvane::GetIniSetting("Languages"), "");
-    CloseHandle(exclusive);
-    EXPECT_EQ(Polvane::GetIniSetting("Languages"), "");
-
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].title, L"Polvane SDK error - Morvalex");
-    EXPECT_EQ(boxes[0].text, L"Couldn't open Extensions\\Polvane.ini, error 13.");
-}
-
-namespace {
-
-std::string readDuringBox;
-
-int WINAPI ReadSettingDuringBox(HWND, LPCWSTR, LPCWSTR, UINT)
-{
-    readDuringBox = Polvane::GetIniSetting("Languages") + "|read";
+    shown += title + (L"|" + (text + (L"|" + std::to_wstring(style) + L"|"))) +
+             Polvane::UTF8ToWide(Polvane::GetIniSetting("Languages"));
     return IDOK;
 }
 
+std::wstring logged;
+void WINAPI KeepLine(LPCWSTR text) { logged = text; }
+
+// Polvane.ini is read once per process: each case runs in a process of its own, with the library (a copy of
+// a small system library) in Extensions\Unicode\ and the settings file in Extensions\.
+template <typename Base> class InExtensions : public Base {
+protected:
+    TestHost::TempTree tree;
+    InProcess::LibraryCopy library{tree, L"Extensions\\Unicode\\Morvalex.mfx"};
+    InProcess::RunningAs editor{Polvane::MFXRunMode::Editor};
+    decltype(Host::Seam.MessageBoxW) saved = std::exchange(Host::Seam.MessageBoxW, ShowAndRead);
+    ~InExtensions() { Host::Seam.MessageBoxW = saved; }
+};
+
+// Name; size (-1: no file until after the first read, 0: a folder of that name, else the file's bytes);
+// the value read; the box shown.
+using FailureCase = std::tuple<const char*, long long, const char*, const wchar_t*>;
+
+using Settings = InExtensions<testing::Test>;
+using SettingsFile = InExtensions<testing::TestWithParam<FailureCase>>;
+
 } // namespace
 
-// A box waits for its owner, the editor's window, whose thread may be asking for a setting at that
-// moment: the load's box is shown with the settings free to read, not while the load holds them.
-TEST_F(Settings, TheLoadsBoxIsShownWithTheSettingsFree)
+// Lines end in CR LF or in LF alone, the last in nothing.
+TEST_F(Settings, ValuesByKey)
 {
-    fs::create_directory(tree.Path(L"Extensions\\Polvane.ini"));
-    const auto recorder = Host::Seam.MessageBoxW;
-    Host::Seam.MessageBoxW = ReadSettingDuringBox;
-    EXPECT_EQ(Polvane::GetIniSetting("Languages"), "");
-    Host::Seam.MessageBoxW = recorder;
-    EXPECT_EQ(readDuringBox, "|read");
+    tree.Write(L"Extensions\\Polvane.ini", "Languages = UK English; French\r\nTwo  =blanks\nAfter=  two\r\n"
+                                            "Inner=a = b\nDoubled= = c\r\nRepeat=first\nrepeat=lower\r\n"
+                                            "Repeat=again\nLast=no line end");
+    for (const auto& [key, value] : {std::pair{"Languages", "UK English; French"}, {"Two", ""}, {"After", " two"},
+                                     {"Inner", "a=b"}, {"Doubled", "= c"}, // after an erased blank the next byte stays
+                                     {"Repeat", "first"}, {"repeat", "lower"}, {"anguages", ""},
+                                     {"Last", "no line end"}, {"Missing", ""}})
+        EXPECT_EQ(Polvane::GetIniSetting(key), value) << key;
+    EXPECT_EQ(shown, L"");
+}
+
+// Read once whatever the outcome: a failure shows one box, and the load's lock is free for every later
+// caller. A file above 1 MiB is refused unread.
+TEST_P(SettingsFile, IsReadOnceAndFailsWithOneBox)
+{
+    const auto& [name, size, value, box] = GetParam();
+    tree.Write(L"Extensions\\Unicode\\Polvane.ini", "Languages=Unicode\n"); // not the host's folder
+    if (size == 0)
+        std::filesystem::create_directories(tree.Path(L"Extensions\\Polvane.ini"));
+    if (size > 0) // sparse beyond the text
+        std::filesystem::resize_file(tree.Write(L"Extensions\\Polvane.ini", "Languages=French\n"), size);
+    EXPECT_EQ(Polvane::GetIniSetting("Languages"), value);
+    if (size < 0)
+        tree.Write(L"Extensions\\Polvane.ini", "Languages=French\n");
+    EXPECT_EQ(Polvane::GetIniSetting("Languages"), value);
+    // On the editor's main thread, a box is task-modal and in front: 0x12010.
+    EXPECT_EQ(shown, box ? L"Polvane SDK error - Morvalex|" + std::wstring(box) + L"|73744|" : L"") << name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SettingsFile,
+    testing::Values(FailureCase{"None", -1, "", nullptr},
+                    FailureCase{"Folder", 0, "", L"Error 5 opening Extensions\\Polvane.ini."},
+                    FailureCase{"OneMebibyte", 1 << 20, "French", nullptr},
+                    FailureCase{"Larger", (1 << 20) + 1, "", L"Couldn't read Extensions\\Polvane.ini file, error 27."},
+                    FailureCase{"OneGibibyte", 1 << 30, "", L"Couldn't read Extensions\\Polvane.ini file, error 27."}),
+    [](const auto& info) { return std::string(std::get<0>(info.param)); });
+
+// 4095 characters and the terminator fill the buffer; a longer or empty text shows the fixed box, a plain
+// error even in the editor, and answers cancel. The values are read as their length modifiers say.
+TEST(MsgBox, FormatsForTheSystemRuntimeAndShowsTheFixedBoxForATextThatDoesNotFit)
+{
+    InProcess::RunningAs editor{Polvane::MFXRunMode::Editor};
+    InProcess::BoxRecorder recorder;
+    Polvane::MsgBox::Error(L"Polvane error", L"%zu|%hhu|%lld|%s", std::size_t(4000000000u), 4, -5000000000LL, L"s");
+    EXPECT_EQ(Polvane::MsgBox::Info(L"Polvane error", L"%s", std::wstring(4095, L'f').c_str()), IDOK);
+    for (const wchar_t* format : {L"", L"%s"})
+        EXPECT_EQ(Polvane::MsgBox::WarningYesNo(L"Property error", format, std::wstring(4096, L't').c_str()), IDCANCEL);
+    ASSERT_EQ(recorder.boxes.size(), 4u);
+    EXPECT_EQ(recorder.boxes[0].text, L"4000000000|4|-5000000000|s");
+    EXPECT_EQ(recorder.boxes[1].text, std::wstring(4095, L'f'));
+    for (const auto& box : {recorder.boxes[2], recorder.boxes[3]})
+        EXPECT_EQ(box.title + L"|" + box.text + L"|" + std::to_wstring(box.style),
+                  L"Property error - Morvalex|Failed to format a message box. Contact extension developer.|16");
+    // The system runtime's own spelling of the length modifiers.
+    const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+        {L"ID %zu.", L"ID %Iu."},       {L"%5zu|%-3zd", L"%5Iu|%-3Id"}, {L"depth %hhu", L"depth %hu"},
+        {L"%lld %llu", L"%I64d %I64u"}, {L"%-08.3lld", L"%-08.3I64d"},  {L"100%% zu %%zu", L"100%% zu %%zu"},
+        {L"%s %ls %hi %u %d", L"%s %ls %hi %u %d"}, {L"ends with %", L"ends with %"}};
+    for (const auto& [format, respelled] : cases)
+        EXPECT_EQ(Polvane::ForSystemRuntime(format), respelled);
+}
+
+// A line too long for the log's buffer is cut and marked, keeping its format's line end.
+TEST(Log, LongLinesAreCutAndMarkedKeepingTheirLineEnd)
+{
+    Host::Seam.OutputDebugStringW = KeepLine;
+    const std::wstring text(2047, L'b'); // with the x, one character more than a line holds
+    for (const auto& [format, ending] :
+         {std::pair{L"%s\r\n", L"\r\n"}, {L"%s\n", L"\n"}, {L"%s", L""}, {L"%s\r", L""}, {L"%s\n\r", L""}}) {
+        Polvane::Log(6, format, (text + L"x").c_str());
+        EXPECT_EQ(logged, text.substr(0, 2030) + L"... [truncated]" + ending) << std::wstring(format).size();
+    }
+}
+
+// Cut to fit, never inside a surrogate pair; empty input never reaches Windows, which would fail it.
+TEST(TextConversion, BufferIsCutNeverInsideAPair)
+{
+    wchar_t buffer[4];
+    EXPECT_STREQ(Tovik::UTF8ToWideBuffer(buffer, "a\xF0\x9F\x98\x80", 4), L"a\xD83D\xDE00");
+    EXPECT_STREQ(Tovik::UTF8ToWideBuffer(buffer, "a\xF0\x9F\x98\x80", 3), L"a");
+    SetLastError(0x1234567);
+    EXPECT_EQ(Polvane::UTF8ToWide("") + Polvane::ANSIToWide(""), L"");
+    EXPECT_EQ(Polvane::WideToUTF8(L"") + Polvane::ANSIToUTF8(""), "");
+    EXPECT_EQ(GetLastError(), 0x1234567u);
 }

@@ -1,92 +1,83 @@
-// Start-up's own failures, in-process, with the library's folder made real by a copied library.
+// Start-up where the host cannot set the scene: a state object that fails to build, a long host path.
+#include "FakeSurfaces.h"
 #include "InProcess.h"
-#include "Library.h"
-#include "TempTree.h"
-#include "TestHost.h"
 
-#include "Lib/Shared/Polvane/Globals.h"
+#include "Lib/Shared/Host/Seam.h"
+#include "Lib/Shared/Polvane/Folders.h"
+#include "Lib/Shared/Polvane/UpdateCheck.h"
 #include "Lib/Shared/Tovik/SDK.h"
 #include "Lib/Shared/Tovik/Startup.h"
-#include "json/json.h"
+
+#include <winternl.h>
 
 #include <gtest/gtest.h>
 
-#include <optional>
-#include <string>
-
-namespace fs = std::filesystem;
+#include <fstream>
 
 namespace {
 
-class StartupFailure : public testing::Test {
-protected:
-    TestHost::TempTree tree;
-    InProcess::BoxRecorder boxes;
-    TestHost::Host host;
-    std::optional<InProcess::LibraryCopy> library;
+int WINAPI FailingBox(HWND, LPCWSTR, LPCWSTR, UINT) { throw std::runtime_error("no box"); }
+hostent* WINAPI Offline(const char*) { return nullptr; }
 
-    // The library's module is a copy of `from`, named Lib.mfx.
-    void UseLibrary(const fs::path& from) { library.emplace(tree, L"Extensions\\Lib.mfx", from); }
+// Windows' own record of this program's path, which GetModuleFileNameW reads, made to say `path`: Wine
+// starts no program from a path that does not fit MAX_PATH.
+class HostPathAs {
+public:
+    explicit HostPathAs(std::wstring path) : text(std::move(path))
+    {
+        const FARPROC getPeb = GetProcAddress(GetModuleHandleW(L"ntdll"), "RtlGetCurrentPeb");
+        const auto peb = reinterpret_cast<PEB*(WINAPI*)()>(reinterpret_cast<void*>(getPeb));
+        const LIST_ENTRY* list = &peb()->Ldr->InMemoryOrderModuleList;
+        for (LIST_ENTRY* link = list->Flink; link != list; link = link->Flink)
+            if (auto* entry = CONTAINING_RECORD(link, LDR_DATA_TABLE_ENTRY, InMemoryOrderLinks);
+                entry->DllBase == GetModuleHandleW(nullptr))
+                name = &entry->FullDllName;
+        saved = *name;
+        *name = {static_cast<USHORT>(text.size() * 2), static_cast<USHORT>(text.size() * 2 + 2), text.data()};
+    }
+    ~HostPathAs() { *name = saved; }
+
+private:
+    std::wstring text;
+    UNICODE_STRING* name = nullptr;
+    UNICODE_STRING saved{};
 };
 
 } // namespace
 
-TEST_F(StartupFailure, NoDefinitionAnywhereIsReported)
+// A state object that fails after its icon frees what it built and leaves no update check: the next builds.
+TEST(StateObject, AFailedBuildLeavesNothingBehind)
 {
-    UseLibrary(InProcess::SystemLibrary());
-    EXPECT_EQ(Tovik::Init(host.MV(), false), -1);
+    TestHost::FakeSurfaces surfaces;
+    InProcess::RunningAs editor{Polvane::MFXRunMode::Editor};
+    InProcess::BoxRecorder restoresTheBoxes;
+    Host::Seam.gethostbyname = Offline;
+    Host::Seam.MessageBoxW = FailingBox; // for a definition without a language object; there is no other box
+    ::SDK = nullptr;
+    EXPECT_THROW(new Tovik::SDK(nullptr, InProcess::ParseDefinition(R"({"Identifier": "ZOBU"})")), std::runtime_error);
     EXPECT_EQ(::SDK, nullptr);
-    ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_EQ(boxes.boxes[0].title, L"Couldn't find JSON - Morvalex");
-    EXPECT_EQ(boxes.boxes[0].text, L"JSON file for Morvalex not found on disk or in MFX resources");
-    EXPECT_EQ(boxes.boxes[0].style, 0x10u);
+    EXPECT_EQ(Polvane::UpdateThreadHandle, nullptr);
+    EXPECT_EQ(surfaces.Log().back(), "#1.Destroy"); // the icon
+
+    auto* state = new Tovik::SDK(nullptr, InProcess::ParseDefinition(R"({"L": {"About": {"Name": "x"}}})"));
+    EXPECT_EQ(::SDK, state);
+    EXPECT_NE(Polvane::UpdateThreadHandle, nullptr);
 }
 
-TEST_F(StartupFailure, ASiblingThatCannotBeOpenedIsNotFoundAndTheResourceIsNotTried)
+// A host path that does not fit MAX_PATH is given whole, and the places beside it are skipped: nothing is
+// looked for at the current drive's root instead (to Wine, the root of the Unix file system).
+TEST(ModulePath, LongPathsAreGivenWholeAndNeverTakenForTheDrivesRoot)
 {
-    UseLibrary(TestHost::BuiltLibraryPath());
-    fs::path sibling = tree.Write(L"Extensions\\Lib.json", R"({"Identifier": "FILE", "L": {"About": {"Name": "x"}}})");
-    HANDLE locked = CreateFileW(sibling.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(locked, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(Tovik::Init(host.MV(), false), -1);
-    CloseHandle(locked);
-    ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_EQ(boxes.boxes[0].title, L"Couldn't find JSON - Morvalex");
-
-    // Readable again, the same file is the definition.
-    EXPECT_EQ(Tovik::Init(host.MV(), false), 0);
-    EXPECT_TRUE(Tovik::JSONFromDisk);
-    EXPECT_STREQ(static_cast<const char*>((*::SDK->Root)["Identifier"]), "FILE");
-}
-
-TEST_F(StartupFailure, AnExtensionTooLongForTheLanguageNameIsReportedAndThePlainNameTried)
-{
-    UseLibrary(InProcess::SystemLibrary());
-    Tovik::LanguageCode = L"EN";
-    const std::wstring extension(29, L'e'); // "EN." and 29 characters leave no room for the terminator
-    tree.Write(L"Extensions\\Lib." + std::wstring(extension), "{}");
-    EXPECT_EQ(fs::path(GetSiblingPath(extension.c_str())).filename(), L"Lib." + extension);
-    ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_EQ(boxes.boxes[0].title, L"GetSiblingPath fail - Morvalex");
-    EXPECT_EQ(boxes.boxes[0].text, L"Invalid file extension " + extension);
-
-    boxes.boxes.clear();
-    const std::wstring fits(28, L'f');
-    EXPECT_EQ(GetSiblingPath(fits.c_str()), L"");
-    EXPECT_TRUE(boxes.boxes.empty());
-}
-
-TEST(InitObject, RefreshesTheHostRecordAndAsksTheEditorToRefresh)
-{
-    TestHost::Host editor(reinterpret_cast<void*>(0x1234));
-    Polvane::RunMode = Polvane::MFXRunMode::Editor;
-    Tovik::InitObject(editor.MV(), nullptr);
-    EXPECT_EQ(Polvane::OwnerWindow, reinterpret_cast<HWND>(0x1234));
-    EXPECT_EQ(editor.FunctionCount(18), 1);
-
-    TestHost::Host built;
-    Polvane::RunMode = Polvane::MFXRunMode::BuiltEXE;
-    Tovik::InitObject(built.MV(), nullptr);
-    EXPECT_EQ(Polvane::OwnerWindow, nullptr);
-    EXPECT_EQ(built.FunctionCount(18), 0);
+    TestHost::TempTree tree;
+    const std::wstring name = L"Lib" + std::to_wstring(GetCurrentProcessId());
+    InProcess::LibraryCopy library(tree, L"Extensions\\" + name + L".mfx");
+    wchar_t atRoot[MAX_PATH];
+    GetFullPathNameW((L"/" + name + L".json").c_str(), MAX_PATH, atRoot, nullptr);
+    if (!std::ofstream(std::filesystem::path(atRoot)))
+        GTEST_SKIP() << "cannot write " << std::filesystem::path(atRoot);
+    const std::wstring deep = tree.Path(L"App\\" + std::wstring(250, L'x') + L"\\Host.exe");
+    const HostPathAs host(deep);
+    EXPECT_EQ(Polvane::GetModulePath(nullptr), deep);
+    EXPECT_EQ(Tovik::FindSiblingFile(L"json"), L"");
+    std::filesystem::remove(atRoot);
 }

@@ -98,23 +98,28 @@ void FusionDebugger::EditDebugItem(int id)
     }
 }
 
+// An object that was never built, or is already destroyed, shows an empty tree and has no items.
 HOST_EXPORT std::uint16_t* HOST_STDCALL GetDebugTree(RUNDATA* rdPtr)
 {
-    return Tovik::Guard("GetDebugTree", nullptr, [&] {
-        return GetExtension(rdPtr)->Debugger.GetDebugTree();
+    static std::uint16_t noItems[] = {EndOfTree};
+    return Tovik::Guard("GetDebugTree", noItems, [&] {
+        Extension* ext = GetExtension(rdPtr);
+        return ext != nullptr ? ext->Debugger.GetDebugTree() : noItems;
     });
 }
 
 HOST_EXPORT void HOST_STDCALL GetDebugItem(wchar_t* buffer, RUNDATA* rdPtr, std::int32_t id)
 {
     Tovik::GuardVoid("GetDebugItem", [&] {
-        GetExtension(rdPtr)->Debugger.GetDebugItem(buffer, id);
+        if (Extension* ext = GetExtension(rdPtr))
+            ext->Debugger.GetDebugItem(buffer, id);
     });
 }
 
 HOST_EXPORT void HOST_STDCALL EditDebugItem(RUNDATA* rdPtr, std::int32_t id)
 {
     Tovik::GuardVoid("EditDebugItem", [&] {
-        GetExtension(rdPtr)->Debugger.EditDebugItem(id);
+        if (Extension* ext = GetExtension(rdPtr))
+            ext->Debugger.EditDebugItem(id);
     });
 }

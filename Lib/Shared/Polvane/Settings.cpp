@@ -20,24 +20,48 @@ bool loaded = false;
 // The update thread may read a setting while the main thread does: the load takes this lock.
 std::atomic<bool> loadLock{false};
 
-// "key = value" becomes "key=value": one blank on each side of every '=' goes.
+// A handful of short key=value lines; anything larger is not a settings file and is refused unread.
+constexpr long MaxSettingsBytes = 1 << 20;
+
+// "key = value" becomes "key=value": one blank on each side of every '=' goes. After a blank that
+// followed an '=' was erased, the byte that moved into its place is not looked at as an '='. One pass,
+// compacting in place: the text is text[0, kept) followed by the unread text[next, end).
 void RemoveBlanksAroundEquals(std::string& text)
 {
     // text starts and ends with LF, so there is a byte before and after every '='.
-    std::size_t at = text.find('=');
-    while (at != std::string::npos) {
-        if (text[at - 1] == ' ') {
-            text.erase(at - 1, 1);
-            --at;
+    std::size_t kept = 0;
+    std::size_t next = 0;
+    while (next < text.size()) {
+        const char c = text[next++];
+        if (c != '=') {
+            text[kept++] = c;
+            continue;
         }
-        bool erasedAfter = false;
-        if (text[at + 1] == ' ') {
-            text.erase(at + 1, 1);
-            erasedAfter = true;
+        if (text[kept - 1] == ' ')
+            --kept;
+        text[kept++] = '=';
+        if (text[next] == ' ') {
+            ++next;
+            if (next < text.size())
+                text[kept++] = text[next++];
         }
-        at = text.find('=', at + (erasedAfter ? 2 : 1));
     }
+    text.resize(kept);
 }
+
+// Released on every way out, an exception's included: a lock left taken would hold every later
+// caller, the update thread's too, for ever.
+class LoadLockHold {
+public:
+    LoadLockHold()
+    {
+        while (loadLock.exchange(true))
+            ;
+    }
+    ~LoadLockHold() { loadLock.store(false); }
+    LoadLockHold(const LoadLockHold&) = delete;
+    LoadLockHold& operator=(const LoadLockHold&) = delete;
+};
 
 // What went wrong while loading, shown once the lock is released: a box waits for its owner, the
 // editor's main window, whose thread may itself be waiting for this lock.
@@ -64,8 +88,8 @@ LoadFailure Load()
     const long size = std::ftell(file);
     std::fseek(file, 0, SEEK_SET);
     const wchar_t* const unreadable = L"Couldn't read Extensions\\Polvane.ini file, error %i.";
-    if (size < 0) {
-        const auto error = static_cast<unsigned long>(errno);
+    if (size < 0 || size > MaxSettingsBytes) {
+        const auto error = static_cast<unsigned long>(size < 0 ? errno : EFBIG);
         std::fclose(file);
         return {unreadable, error};
     }
@@ -89,15 +113,15 @@ std::string GetIniSetting(std::string_view key)
     assert(RunMode != MFXRunMode::BuiltEXE && RunMode != MFXRunMode::RunApplication &&
            "The settings file belongs to the editor; callers check the run mode first.");
 
-    while (loadLock.exchange(true))
-        ;
     LoadFailure failure;
-    if (!loaded) {
-        // Once, whatever the outcome: a broken file reports one box per process, not one per key.
-        loaded = true;
-        failure = Load();
+    {
+        LoadLockHold hold;
+        if (!loaded) {
+            // Once, whatever the outcome: a broken file reports one box per process, not one per key.
+            loaded = true;
+            failure = Load();
+        }
     }
-    loadLock.store(false);
     if (failure.format != nullptr)
         MsgBox::Error(L"Polvane SDK error", failure.format, failure.value);
 

@@ -27,6 +27,8 @@ constexpr std::size_t DependencyPoolSize = 1024;
 const wchar_t* dependencyList[DependencySlots];
 wchar_t dependencyPool[DependencyPoolSize];
 bool dependenciesBuilt = false;
+// What a host that asks before a successful Initialize, or a list that could not be built, is answered.
+const wchar_t* noDependencies[] = {nullptr};
 
 std::uint16_t editDataSize = 0;
 
@@ -42,16 +44,8 @@ void BuildDependencyList()
         dependencyList[count++] = dependencyPool + used;
         used += name.size() + 1;
     };
-    if (Tovik::JSONFromDisk) {
-        wchar_t buffer[MAX_PATH] = {};
-        GetModuleFileNameW(Polvane::ModuleHandle, buffer, MAX_PATH);
-        std::wstring path = buffer;
-        std::size_t dot = path.rfind(L'.');
-        if (dot != std::wstring::npos)
-            path.replace(dot + 1, std::wstring::npos, L"json");
-        std::size_t separator = path.find_last_of(L"\\/");
-        add(separator == std::wstring::npos ? path : path.substr(separator + 1));
-    }
+    if (Tovik::JSONFromDisk)
+        add(std::wstring(Tovik::FileNameOf(Tovik::OwnPathWithEnding(L"json"))));
     const json_value& dependencies = (*::SDK->Root)["Dependencies"];
     if (dependencies.type == json_array)
         for (std::uint32_t i = 0; i < dependencies.u.array.length; ++i)
@@ -104,7 +98,9 @@ HOST_EXPORT std::int32_t HOST_STDCALL Free(::mV*)
 
 HOST_EXPORT const wchar_t** HOST_STDCALL GetDependencies()
 {
-    return Tovik::Guard("GetDependencies", nullptr, [&] {
+    return Tovik::Guard("GetDependencies", noDependencies, [&] {
+        if (::SDK == nullptr)
+            return noDependencies;
         if (!dependenciesBuilt) {
             BuildDependencyList();
             dependenciesBuilt = true;
@@ -116,10 +112,14 @@ HOST_EXPORT const wchar_t** HOST_STDCALL GetDependencies()
 HOST_EXPORT std::int32_t HOST_STDCALL GetRunObjectInfos(::mV*, HostRunInfo* info)
 {
     return Tovik::Guard("GetRunObjectInfos", 0, [&] {
+        // Before a successful Initialize there is nothing to describe; asking for the current language
+        // shows its premature-call box.
+        const json_value& lang = Polvane::CurLang();
+        if (::SDK == nullptr)
+            return 0;
         info->conditions = ::SDK->ConditionJumpTable;
         info->actions = ::SDK->ActionJumpTable;
         info->expressions = ::SDK->ExpressionJumpTable;
-        const json_value& lang = Polvane::CurLang();
         info->numOfConditions = ArrayLength(lang["Conditions"]);
         info->numOfActions = ArrayLength(lang["Actions"]);
         info->numOfExpressions = ArrayLength(lang["Expressions"]);

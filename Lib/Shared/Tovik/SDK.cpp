@@ -186,24 +186,10 @@ void CheckTemplateDefaults(const json_value& about)
             Polvane::ProjectName.c_str());
 }
 
-} // namespace
-
-namespace Tovik {
-
-SDK::SDK(::mV* mV, json_value* root)
-try : Root(root), ActionJumpTable(nullptr), ConditionJumpTable(nullptr), ExpressionJumpTable(nullptr), mV(mV),
-      PropertyTitlesHash(0), PropertyTypesHash(0), Icon(nullptr)
+// Steps of the constructor that read the current language: jump tables, records, property table,
+// menus and the template check.
+void BuildFromLanguage(Tovik::SDK& state)
 {
-    // The builders and the current-language lookup reach this object through ::SDK.
-    if (::SDK == nullptr)
-        ::SDK = this;
-
-    // The editor icon is built here, and the update check is started here in the editor; both belong
-    // to the editor interface and the update checker.
-    Icon = BuildIcon(mV);
-    if (Polvane::RunMode == Polvane::MFXRunMode::Editor)
-        Polvane::StartUpdateCheck();
-
     const json_value& lang = Polvane::CurLang();
     if (lang.type != json_object) {
         Polvane::MsgBox::Error(L"Internal JSON error",
@@ -213,45 +199,72 @@ try : Root(root), ActionJumpTable(nullptr), ConditionJumpTable(nullptr), Express
     const std::size_t actions = Polvane::ArrayLength(lang["Actions"]);
     const std::size_t conditions = Polvane::ArrayLength(lang["Conditions"]);
     const std::size_t expressions = Polvane::ArrayLength(lang["Expressions"]);
-    ActionJumpTable = MakeJumpTable<ActionRoutine>(actions, &Tovik::Action, ActionFunctions);
-    ConditionJumpTable = MakeJumpTable<ConditionRoutine>(conditions, &Tovik::Condition, ConditionFunctions);
-    ExpressionJumpTable = MakeJumpTable<ExpressionRoutine>(expressions, &Tovik::Expression, ExpressionFunctions);
+    state.ActionJumpTable = MakeJumpTable<ActionRoutine>(actions, &Tovik::Action, state.ActionFunctions);
+    state.ConditionJumpTable =
+        MakeJumpTable<ConditionRoutine>(conditions, &Tovik::Condition, state.ConditionFunctions);
+    state.ExpressionJumpTable =
+        MakeJumpTable<ExpressionRoutine>(expressions, &Tovik::Expression, state.ExpressionFunctions);
     for (std::size_t i = 0; i < actions; ++i)
-        BuildActionInfo();
+        Tovik::BuildActionInfo();
     for (std::size_t i = 0; i < conditions; ++i)
-        BuildConditionInfo();
+        Tovik::BuildConditionInfo();
     for (std::size_t i = 0; i < expressions; ++i)
-        BuildExpressionInfo();
+        Tovik::BuildExpressionInfo();
 
     Polvane::ParsePropertiesFromJSON();
 
     Tovik::BuildEditorMenus(lang);
 
     CheckTemplateDefaults(lang["About"]);
-} catch (...) {
-    // An object that failed to build must not stay reachable: the exception leaves Initialize, and a
-    // host that goes on finds no state rather than a broken one.
-    if (::SDK == this) {
-        ::SDK = nullptr;
-        Polvane::ForgetCurrentLanguage();
-    }
 }
 
-SDK::~SDK()
+// What the object owns beside its vectors, for the destructor and for a construction that failed.
+void Release(Tovik::SDK& state)
 {
-    if (::SDK == this) {
+    if (::SDK == &state) {
         ::SDK = nullptr;
         Polvane::ForgetCurrentLanguage();
     }
-    json_value_free(Root);
-    delete[] ActionJumpTable;
-    delete[] ConditionJumpTable;
-    delete[] ExpressionJumpTable;
-    delete Icon;
-    for (auto* records : {&ExpressionInfos, &ConditionInfos, &ActionInfos})
+    json_value_free(state.Root);
+    delete[] state.ActionJumpTable;
+    delete[] state.ConditionJumpTable;
+    delete[] state.ExpressionJumpTable;
+    delete state.Icon;
+    for (auto* records : {&state.ExpressionInfos, &state.ConditionInfos, &state.ActionInfos})
         for (ACEInfo* record : *records)
             std::free(record);
 }
+
+} // namespace
+
+namespace Tovik {
+
+SDK::SDK(::mV* mV, json_value* root)
+    : Root(root), ActionJumpTable(nullptr), ConditionJumpTable(nullptr), ExpressionJumpTable(nullptr), mV(mV),
+      PropertyTitlesHash(0), PropertyTypesHash(0), Icon(nullptr)
+{
+    // The builders and the current-language lookup reach this object through ::SDK.
+    if (::SDK == nullptr)
+        ::SDK = this;
+
+    try {
+        // The editor icon belongs to the editor interface.
+        Icon = BuildIcon(mV);
+        BuildFromLanguage(*this);
+    } catch (...) {
+        // The exception leaves Initialize: what was built goes, and no half-built object stays reachable,
+        // so that a later Initialize can build afresh.
+        Release(*this);
+        throw;
+    }
+
+    // Started last: an object that failed to build has left no worker behind, whose handle would make
+    // the next attempt's start fail.
+    if (Polvane::RunMode == Polvane::MFXRunMode::Editor)
+        Polvane::StartUpdateCheck();
+}
+
+SDK::~SDK() { Release(*this); }
 
 ACEInfo* AllocACEInfo(std::uint32_t n)
 {

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <cwchar>
 #include <stdexcept>
+#include <vector>
 
 namespace Tovik {
 
@@ -39,6 +40,8 @@ std::wstring applicationPath;
 bool applicationPathKnown = false;
 
 constexpr std::size_t MaxPath = 260;
+// The definition is some tens of kilobytes and the icon less than one.
+constexpr long MaxSiblingFileBytes = 16 << 20;
 
 Polvane::MFXRunMode DecideRunMode(::mV* mV, bool quiet)
 {
@@ -85,20 +88,6 @@ void ReadLanguageCode()
     FreeLibrary(host);
 }
 
-std::wstring ModuleFileName(HMODULE module)
-{
-    wchar_t buffer[MaxPath];
-    DWORD n = GetModuleFileNameW(module, buffer, MaxPath);
-    if (n == 0 || n >= MaxPath)
-        return std::wstring();
-    return std::wstring(buffer, n);
-}
-
-std::size_t LastSeparator(const std::wstring& path)
-{
-    return path.find_last_of(L"\\/");
-}
-
 bool IsLanguage(const json_value& value)
 {
     return value.type == json_object && value["About"]["Name"].type == json_string;
@@ -114,24 +103,39 @@ bool IsUnicodeHost(::mV* mV)
            mV->CallFunction(nullptr, HostFunction::IsUnicode, 0, 0, 0) != 0;
 }
 
-std::wstring FindSiblingFile(std::wstring_view ending)
+std::wstring OwnPathWithEnding(std::wstring_view ending)
 {
-    std::wstring own = ModuleFileName(Polvane::ModuleHandle);
-    std::size_t dot = own.rfind(L'.');
+    std::wstring own = Polvane::GetModulePath(Polvane::ModuleHandle);
+    const std::size_t dot = own.rfind(L'.');
     if (dot == std::wstring::npos)
         return std::wstring();
     own.replace(dot + 1, std::wstring::npos, ending);
-    std::size_t separator = LastSeparator(own);
-    std::wstring fileName = separator == std::wstring::npos ? own : own.substr(separator + 1);
+    return own;
+}
 
-    std::wstring host = ModuleFileName(GetModuleHandleW(nullptr));
-    std::size_t hostSeparator = LastSeparator(host);
-    if (hostSeparator != std::wstring::npos)
+std::wstring_view FileNameOf(std::wstring_view path)
+{
+    const std::size_t separator = path.find_last_of(L"\\/");
+    return separator == std::wstring_view::npos ? path : path.substr(separator + 1);
+}
+
+std::wstring FindSiblingFile(std::wstring_view ending)
+{
+    const std::wstring own = OwnPathWithEnding(ending);
+    if (own.empty())
+        return std::wstring();
+    std::vector<std::wstring> candidates = {own};
+    // Without the host's path there is no host folder: the file is not looked for at a drive's root.
+    std::wstring host = Polvane::GetModulePath(nullptr);
+    const std::size_t hostSeparator = host.find_last_of(L"\\/");
+    if (hostSeparator != std::wstring::npos) {
         host.erase(hostSeparator);
-
-    const std::wstring candidates[] = {own, host + L"/" + fileName, host + L"/Data/Runtime/" + fileName};
+        const std::wstring fileName(FileNameOf(own));
+        candidates.push_back(host + L"/" + fileName);
+        candidates.push_back(host + L"/Data/Runtime/" + fileName);
+    }
     for (const std::wstring& candidate : candidates) {
-        // Each candidate is formed in a buffer of MAX_PATH characters.
+        // Each candidate is formed in a buffer of MAX_PATH characters: a longer one is not looked for.
         if (candidate.size() < MaxPath && Polvane::FileExists(candidate))
             return candidate;
     }
@@ -148,11 +152,12 @@ int GetDependency(const std::uint8_t*& data, std::size_t& size, const wchar_t* e
         if (_wfopen_s(&file, path.c_str(), L"rb") != 0 || file == nullptr)
             return NotFound; // the resource is not tried for a file that exists but cannot be opened
         std::fseek(file, 0, SEEK_END);
-        long length = std::ftell(file);
+        const long length = std::ftell(file);
         std::fseek(file, 0, SEEK_SET);
-        if (length < 0)
-            length = 0;
-        auto* bytes = static_cast<std::uint8_t*>(std::malloc(static_cast<std::size_t>(length) + 1));
+        // A file too large to tell its size, or far larger than any definition or icon, gets no buffer.
+        auto* bytes = length < 0 || length > MaxSiblingFileBytes
+                          ? nullptr
+                          : static_cast<std::uint8_t*>(std::malloc(static_cast<std::size_t>(length) + 1));
         if (bytes == nullptr) {
             std::fclose(file);
             throw std::runtime_error("Out of memory");
@@ -290,8 +295,11 @@ const json_value& CurLang()
         rememberedLanguage = &DefaultLanguageIndex();
         return *rememberedLanguage;
     }
+    // Before start-up there is no definition to choose from: the default's premature-call box says so.
+    if (::SDK == nullptr)
+        return DefaultLanguageIndex();
     std::string list = GetIniSetting("Languages");
-    if (list.empty() || ::SDK == nullptr)
+    if (list.empty())
         return DefaultLanguageIndex();
     list += '\r';
     const json_value& root = *::SDK->Root;

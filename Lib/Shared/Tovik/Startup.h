@@ -22,6 +22,10 @@ enum DependencySource { NotFound = 0, FromFile = 1, FromResource = 2 };
 // Finds a sibling file with that extension, else resource `resourceId` of type TOVIK. A file's bytes
 // come from malloc (NUL-terminated, the caller frees them); a resource's are read-only and never freed.
 int GetDependency(const std::uint8_t*& data, std::size_t& size, const wchar_t* extension, int resourceId);
+// The library's own path with what follows its last '.' replaced by ending; empty without a dot.
+std::wstring OwnPathWithEnding(std::wstring_view ending);
+// What follows the path's last backslash or slash.
+std::wstring_view FileNameOf(std::wstring_view path);
 // The first existing of: beside the library, beside the host executable, in its Data/Runtime folder.
 std::wstring FindSiblingFile(std::wstring_view ending);
 bool IsUnicodeHost(::mV* mV);
