@@ -534,7 +534,7 @@ TEST_F(Upgrade, DamagedBlocksAreReadOnlyInsideTheRecord)
         std::vector<Box> boxes;
     } cases[] = {
         {"entry size past the end", OldSmart(1, {0x01}).U32(400).U16(5).U8(4).Text("Nameold"), "xyz", 0, {}},
-        {"title longer than the entry", OldSmart(1, {0x01}).U32(7).U16(5).U8(4), "Nameold", 1, {}},
+        {"title longer than the entry", OldSmart(1, {0x01}).U32(7).U16(5).U8(4), "Nameold", 0, {}},
         {"count past the entries", OldSmart(2, {0x01}).Entry(5, "Other", "x"), entry, 0, {}},
         {"entry header cut", OldSmart(1, {0x01}).U32(14).U16(5), "\x04Nameold", 0, {}},
         {"checkbox bytes cut", OldSmart(40, {}), "\x01\x01\x01\x01\x01" + entry, 0, {}},
