@@ -31,7 +31,8 @@ struct PropertySheet : testing::Test {
     EditorSession editor{
         R"([{"Title": "Name", "Type": "Editbox String"}, {"Title": "Count", "Type": "Editbox Number"},
         {"Title": "Mode", "Type": "Combo Box", "Items": ["a", "b"]}, {"Title": "Flag", "Type": "Checkbox"},
-        {"Title": "Icon", "Type": "Image List"}, {"Title": "Typo", "Type": "Editbox Stringy", "DefaultState": "abc"}])"};
+        {"Title": "Icon", "Type": "Image List"},
+        {"Title": "Typo", "Type": "Editbox Stringy", "DefaultState": "abc"}])"};
     Bytes record = Stored(6, "\0"s + EntryBytes(5, "Name", "abc") + EntryBytes(6, "Count", ValueBytes(42)) +
                                  EntryBytes(7, "Mode", "b") + EntryBytes(10, "Flag", "") +
                                  EntryBytes(23, "Icon", "\x01\0\x28\0"s) + EntryBytes(1, "", ""));

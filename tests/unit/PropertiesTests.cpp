@@ -32,8 +32,9 @@ struct PropertiesTest : testing::Test {
 
 TEST_F(PropertiesTest, BlockLayoutAndEntriesByPosition)
 {
-    Use(R"([{"Type": "Text"}, {"Type": "Editbox String"}, {"Type": "Checkbox"}, {"Type": "Folder"}, {"Type":
-        "Edit spin"}, {"Type": "FolderEnd"}, {"Type": "Edit button"}, {"Type": "Group"}, {"Type": "Combo Box"}])");
+    Use(R"([{"Type": "Text"}, {"Type": "Editbox String"}, {"Type": "Checkbox"}, {"Type": "Folder"},
+        {"Type": "Edit spin"}, {"Type": "FolderEnd"}, {"Type": "Edit button"}, {"Type": "Group"},
+        {"Type": "Combo Box"}])");
     const auto E = EntryBytes;
     const std::string bytes = BlockBytes(9, 0x01020304, 0x05060708) + "\x81\x01" + E(1, "", "") +
                               E(5, "Nam", "e and") + E(10, "On", "") + E(2, "", "") + E(6, "N", "*\0\0\0"s) +
@@ -144,7 +145,8 @@ TEST_F(PropertiesTest, SizeOfANewObjectsRecord)
         {one("Image List"), 54, L""},
         {R"([{"Type": "Edit spin float", "Title": ")" + std::string(300, 't') + "\"}]", 40 + 1 + 7 + 254 + 4,
          L""},
-        {R"([{"Type": "Text"}, {"Type": "Text"}, {"Type": "Text"}, {"Type": "Text"}, {"Type": "Text"}, {"Type": "Text"},
+        {R"([{"Type": "Text"}, {"Type": "Text"}, {"Type": "Text"}, {"Type": "Text"}, {"Type": "Text"},
+            {"Type": "Text"},
             {"Type": "Text"}, {"Type": "Text"}, {"Type": "Group"}])",
          40 + 2 + 9 * 7, L""},
         // A refused type stands as a Text: it counts what the upgrade stores for it, 7 bytes.

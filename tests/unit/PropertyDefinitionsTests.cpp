@@ -35,19 +35,20 @@ std::uint32_t ReferenceFNV1a(const std::string& bytes)
 TEST(PropertyDefinitions, EachKindOfPropertyAsTheHostReadsIt)
 {
     Built built(R"([{"Title": "Version", "Info": "The version.", "Type": "Text", "DefaultState": "1"},
-        {"Title": "Gr\u00f6\u00dfe", "Type": "FOLDER"}, {"Title": "S", "Type": "Editbox String", "Password": true,
-         "Case": "upper", "MaxLength": 4294967301, "Bold": true}, {"Title": "M", "Type": "editbox string multiline",
-         "Case": "lower", "Password": false, "MaxLength": 80}, {"Title": "N", "Info": 5, "Type": "Editbox Number",
-         "CheckboxDefaultState": null, "Removable": true, "Renameable": true, "Moveable": true, "List": true,
-         "SingleSelect": true, "Bold": "true", "Case": "Upper"}, {"Title": "R", "Type": "Edit spin", "Minimum": 2.9,
-         "Maximum": -4294967297}, {"Title": "L", "Type": "Edit slider", "Minimum": "3"}, {"Title": "B", "Type":
-         "Edit button", "DefaultState": "Press"}, {"Title": "B2", "Type": "Edit Button", "DefaultState": 3},
-        {"Title": "C", "Type": "Combo Box", "Items": ["One", "\u00e9", ""]}, {"Title": "Pick", "Type":
-         "Combo Box Button"}, {"Title": "CI", "Type": "Combo Box Icons", "Items": ["A"]}, {"Title": "On", "Type":
-         "checkbox", "Bold": true}, {"Title": "E", "Type": "FolderEnd", "Bold": true}, {"Type": "folderend"},
-        {"Title": "Mine", "Info": "x", "Type": "custom thing", "Bold": true}, "Loose", {"Title": "Res", "Type":
-         "!List button"}, {"Title": "Typo", "Type": "Editbox Nmber"}, {"Title": "Nul", "Type": "Text\u0000"},
-        {"Title": "Open", "Type": "Folder"}])");
+        {"Title": "Gr\u00f6\u00dfe", "Type": "FOLDER"}, {"Title": "S", "Type": "Editbox String",
+        "Password": true, "Case": "upper", "MaxLength": 4294967301, "Bold": true}, {"Title": "M",
+        "Type": "editbox string multiline", "Case": "lower", "Password": false, "MaxLength": 80},
+        {"Title": "N", "Info": 5, "Type": "Editbox Number", "CheckboxDefaultState": null, "Removable": true,
+        "Renameable": true, "Moveable": true, "List": true, "SingleSelect": true, "Bold": "true",
+        "Case": "Upper"}, {"Title": "R", "Type": "Edit spin", "Minimum": 2.9, "Maximum": -4294967297},
+        {"Title": "L", "Type": "Edit slider", "Minimum": "3"}, {"Title": "B", "Type": "Edit button",
+        "DefaultState": "Press"}, {"Title": "B2", "Type": "Edit Button", "DefaultState": 3}, {"Title": "C",
+        "Type": "Combo Box", "Items": ["One", "\u00e9", ""]}, {"Title": "Pick", "Type": "Combo Box Button"},
+        {"Title": "CI", "Type": "Combo Box Icons", "Items": ["A"]}, {"Title": "On", "Type": "checkbox",
+        "Bold": true}, {"Title": "E", "Type": "FolderEnd", "Bold": true}, {"Type": "folderend"},
+        {"Title": "Mine", "Info": "x", "Type": "custom thing", "Bold": true}, "Loose", {"Title": "Res",
+        "Type": "!List button"}, {"Title": "Typo", "Type": "Editbox Nmber"}, {"Title": "Nul",
+        "Type": "Text\u0000"}, {"Title": "Open", "Type": "Folder"}])");
     // "id title/info type xoptions = create parameter": texts "-" when null, the parameter by type.
     std::wostringstream table;
     for (const HostPropertyDescriptor& d : built.sdk->EdittimeProperties) {
@@ -121,7 +122,8 @@ TEST(PropertyDefinitions, HashesOverTheTitlesAndTypesOfPropertiesWithAValue)
         {R"({"Title": "x"})", "", ""},
         {R"([{"Title": "NAME", "Type": "editbox string", "Info": "changes nothing"}])", "name|5 | ", "5|"},
         // Labels, folders and buttons store nothing and stay out of both hashes.
-        {R"([{"Title": "V", "Type": "Text"}, {"Title": "F", "Type": "Folderish"}, {"Title": "Name", "Type": "Editbox String"},
+        {R"([{"Title": "V", "Type": "Text"}, {"Title": "F", "Type": "Folderish"},
+            {"Title": "Name", "Type": "Editbox String"},
             {"Title": "G", "Type": "Group"}, {"Title": "B", "Type": "Edit button"}, {"Type": "FolderEnd"}])",
          "name|5 | ", "5|"},
         {R"([{"Title": "On", "Type": "Checkbox"}, {"Title": "Big", "Type": "Size"}])", "on|10 | big|8 | ",

@@ -65,10 +65,12 @@ protected:
     {
         Build(R"([{"Title": "Version", "Type": "Text", "DefaultState": "1.0 \u00e9"},
             {"Title": "Name", "Type": "Editbox String"}, {"Title": "Count", "Type": "Editbox Number"},
-            {"Title": "Speed", "Type": "Editbox Float"}, {"Title": "Mode", "Type": "Combo Box", "Items": ["a", "b"]},
+            {"Title": "Speed", "Type": "Editbox Float"},
+            {"Title": "Mode", "Type": "Combo Box", "Items": ["a", "b"]},
             {"Title": "Flag", "Type": "Checkbox"},
             {"Title": "Area", "Type": "Size"}, {"Title": "Pictures", "Type": "Image List", "MaxNumImages": 3},
-            {"Title": "Go", "Type": "Edit button", "DefaultState": "Press"}, {"Title": "Box", "Type": "Folder"},
+            {"Title": "Go", "Type": "Edit button", "DefaultState": "Press"},
+            {"Title": "Box", "Type": "Folder"},
             {"Type": "FolderEnd"}])");
     }
     void Build(const std::string& properties)

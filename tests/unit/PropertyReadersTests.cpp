@@ -264,22 +264,25 @@ TEST_F(ReaderTest, DefinitionDefaults)
         // Texts copied in their case, up to 4095 bytes; a combo box's default is its item's text in the
         // definition.
         {R"([{"Type": "Editbox String", "Title": "L", "DefaultState": "aBc1", "Case": "LOWER"},
-             {"Type": "Editbox File", "Title": "None"}, {"Type": "URL button", "Title": "Num", "DefaultState": 5},
+             {"Type": "Editbox File", "Title": "None"},
+             {"Type": "URL button", "Title": "Num", "DefaultState": 5},
              {"Type": "Editbox String Multiline", "Title": "M", "DefaultState": "x\ny", "Case": "Upper"},
              {"Type": "Editbox String", "Title": "A", "DefaultState": ")" +
              a4095 + R"("},
              {"Type": "Editbox Folder", "Title": "B", "DefaultState": ")" +
              a4095 + R"(a"},
              {"Type": "Combo Box", "Title": "C", "Items": ["one", "two"], "DefaultState": "two"},
-             {"Type": "Combo Box Icons", "Title": "D", "Items": []}, {"Type": "Combo Box Button", "Title": "E"},
+             {"Type": "Combo Box Icons", "Title": "D", "Items": []},
+             {"Type": "Combo Box Button", "Title": "E"},
              {"Type": "Combo Box", "Title": "F", "Items": [], "DefaultState": ")" +
              a4095 + R"(a"}])",
          "g0 g1 g2 g3 g4 g5 g6 g7 g8 g9",
          "found[abc1]* | found[]* | found[]* | found[580A59]* | found[" + a4095 +
              "]* | unsuitable | found[two] | found | pass | unsuitable || 7 " + B + "L\n" + B + "None\n" + B +
              "Num\n" + B + "M\n" + B + "A\n" + B + "C\n" + B + "D\n"},
-        {R"([{"Type": "Edit spin", "Title": "Min", "DefaultState": -2147483648}, {"Type": "Color", "Title": "Over",)"
-         R"( "DefaultState": 2147483648}, {"Type": "Edit slider", "Title": "Under", "DefaultState": -2147483649},
+        {R"([{"Type": "Edit spin", "Title": "Min", "DefaultState": -2147483648},
+             {"Type": "Color", "Title": "Over", "DefaultState": 2147483648},
+             {"Type": "Edit slider", "Title": "Under", "DefaultState": -2147483649},
              {"Type": "Edit direction", "Title": "Fraction", "DefaultState": 1.5}, {"Type": "Editbox Number",
              "DefaultState": "5"}, {"Type": "Edit spin float", "Title": "Exp", "DefaultState": 25e-1},
              {"Type": "Editbox Float", "Title": "Whole", "DefaultState": 5}])",
@@ -292,9 +295,10 @@ TEST_F(ReaderTest, DefinitionDefaults)
              "be stored in 32-bit int (value is -2147483649). | " +
              item + "Fraction, ID 3" + none + " | " + item + "<missing title>, ID 4" + none +
              " | found[00002040] | " + item + "Whole, ID 6" + none + " || 2 " + B + "Min\n" + B + "Exp\n"},
-        {R"([{"Type": "Size", "Title": "A", "DefaultState": [4294967297, -1]}, {"Type": "Size", "Title": "D",)"
-         R"( "DefaultState": [1, 2, 3]}, {"Type": "Image List", "Title": "I"}, {"Type": "Image List", "Title": "J",
-             "DefaultState": null}, {"Type": "Font", "Title": "F"}, {"Type": "Custom"}, {"Type": "!List button"}])",
+        {R"([{"Type": "Size", "Title": "A", "DefaultState": [4294967297, -1]},
+             {"Type": "Size", "Title": "D", "DefaultState": [1, 2, 3]}, {"Type": "Image List", "Title": "I"},
+             {"Type": "Image List", "Title": "J", "DefaultState": null}, {"Type": "Font", "Title": "F"},
+             {"Type": "Custom"}, {"Type": "!List button"}])",
          "g0 g1 g2 g3 g4 g5 g6",
          "found[01000000FFFFFFFF] | error JSONPropertyReader: Couldn't read default state for "
          "JSON item D, ID 1, language UK English. Erroring. | found[0000] | " +
@@ -303,7 +307,8 @@ TEST_F(ReaderTest, DefinitionDefaults)
              "a default value, and shouldn't have one. | pass | pass | found || 2 " +
              B + "A\n" + B + "I\n"},
         // A property whose value and checkbox both take their default is listed once.
-        {R"([{"Type": "Checkbox", "Title": "On", "DefaultState": true}, {"Type": "Checkbox", "Title": "Missing"},
+        {R"([{"Type": "Checkbox", "Title": "On", "DefaultState": true},
+             {"Type": "Checkbox", "Title": "Missing"},
              {"Type": "Editbox Number", "Title": "Flag", "DefaultState": 1, "CheckboxDefaultState": false},
              {"Type": "Editbox Number", "Title": "Null", "DefaultState": 1, "CheckboxDefaultState": null},
              {"Type": "Editbox Number", "Title": "Plain", "DefaultState": 1}])",
