@@ -128,36 +128,25 @@ TEST_F(PropertiesTest, SizeOfANewObjectsRecord)
     const auto text = [&](std::size_t size) {
         return one("Editbox String", R"("DefaultState": ")" + std::string(size, 'x') + "\"");
     };
-    const struct {
-        std::string properties;
-        std::uint16_t size;
-        std::wstring boxes;
-    } cases[] = {
-        {"[]", 40, L""},
-        {R"({"Type": "Text"})", 40, L""},
-        {one("Text"), 48, L""},
-        {text(3), 55, L""},
-        {one("Editbox String", R"("DefaultState": 12)"), 52, L""},
-        {one("Checkbox", R"("DefaultState": true)"), 52, L""},
-        {one("editbox number"), 56, L""},
-        {one("Combo Box Icons", R"("DefaultState": "Second")"), 58, L""},
-        {one("Size"), 60, L""},
+    // clang-format off
+    const struct { std::string properties; std::uint16_t size; std::wstring boxes; } cases[] = {
+        {"[]", 40, L""}, {R"({"Type": "Text"})", 40, L""}, {one("Text"), 48, L""}, {text(3), 55, L""},
+        {one("Editbox String", R"("DefaultState": 12)"), 52, L""}, {one("editbox number"), 56, L""},
+        {one("Checkbox", R"("DefaultState": true)"), 52, L""}, {one("Size"), 60, L""},
         {one("Image List"), 54, L""},
+        {one("Combo Box Icons", R"("DefaultState": "Second")"), 58, L""},
         {R"([{"Type": "Edit spin float", "Title": ")" + std::string(300, 't') + "\"}]", 40 + 1 + 7 + 254 + 4,
          L""},
         {R"([{"Type": "Text"}, {"Type": "Text"}, {"Type": "Text"}, {"Type": "Text"}, {"Type": "Text"},
-            {"Type": "Text"},
-            {"Type": "Text"}, {"Type": "Text"}, {"Type": "Group"}])",
-         40 + 2 + 9 * 7, L""},
+            {"Type": "Text"}, {"Type": "Text"}, {"Type": "Text"}, {"Type": "Group"}])", 40 + 2 + 9 * 7, L""},
         // A refused type stands as a Text: it counts what the upgrade stores for it, 7 bytes.
         {one("Editbox Stringy", R"("DefaultState": "abc")"), 48, L""},
-        {one("Font"), 52,
-         L"E GetEDITDATASizeFromJSON failed: Calculation of edittime property size can't understand "
-         L"property type \"Font\". (UK English)"},
+        {one("Font"), 52, L"E GetEDITDATASizeFromJSON failed: Calculation of edittime property size can't "
+                          L"understand property type \"Font\". (UK English)"},
         {text(65535 - 52), 65535, L""},
-        {text(65536 - 52), 0,
-         L"E EDITDATA too large!: The JSON extension properties use more than 65535 bytes to "
-         L"store, and are too large for Fusion. (UK English)"}};
+        {text(65536 - 52), 0, L"E EDITDATA too large!: The JSON extension properties use more than 65535 "
+                              L"bytes to store, and are too large for Fusion. (UK English)"}};
+    // clang-format on
     for (const auto& c : cases) {
         Use(c.properties);
         const std::uint16_t size = GetEDITDATASizeFromJSON();

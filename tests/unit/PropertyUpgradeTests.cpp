@@ -84,21 +84,6 @@ struct Upgrade : testing::Test {
 
 } // namespace
 
-TEST_F(Upgrade, ANewObjectOfOneTextProperty)
-{
-    Use(R"([{"Title": "Version", "Type": "Text", "DefaultState": "1"}])");
-    const Bytes record = Run(nullptr);
-    std::string hex;
-    for (std::uint8_t byte : record)
-        hex += {"0123456789ABCDEF"[byte >> 4], "0123456789ABCDEF"[byte & 15]};
-    // Header (48, 48, 1, 0, 20); magic, the hashes (blanked), count 1, 0, 48; a checkbox byte; the entry.
-    EXPECT_EQ(
-        hex,
-        "3000000030000000010000000000000014000000314E5650000000000000000001000000300000000007000000010000");
-    EXPECT_EQ(GetEDITDATASizeFromJSON(), 48);
-    EXPECT_EQ(Boxes() + std::to_wstring(host.FunctionCount(HostFunction::GetPropertyValue)), L"0");
-}
-
 TEST_F(Upgrade, RecordsBuiltByTheReaders)
 {
     const std::wstring
@@ -144,8 +129,8 @@ TEST_F(Upgrade, RecordsBuiltByTheReaders)
          L"E Property conversion error: Couldn't read check box of some properties. Delegating."},
         {R"({"Type": "Editbox String"})", {}, {}, L"E Property error: JSONPropertyReader: Properties is "
          L"the wrong type, expected an array.\n ## E Property conversion error: All Morvalex property "
-         L"readers have failed. Your property data is corrupt beyond recovery or reset. Please re-add the object to "
-         L"frame."},
+         L"readers have failed. Your property data is corrupt beyond recovery or reset. Please re-add the "
+         L"object to frame."},
         {"[" + Name + ", " + Count + "}]", Old(1, kept), New(0xCAFE, 2, kept + E(6, "Count", N(3)), 500),
          Reset(L"1", L"Count")},
         {"[" + Name + ", " + Count + R"(, "CheckboxDefaultState": true},

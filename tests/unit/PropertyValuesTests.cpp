@@ -88,24 +88,17 @@ TEST(PropertyValues, IsEqualByClass)
     Prop* noText = new Prop_WStr(L"xyz"); // the host's own text objects may carry no text: it matches any
     const std::uint32_t kept = WordAt(noText, 8);
     static_cast<std::uint32_t*>(static_cast<void*>(noText))[2] = 0;
-    const struct {
-        Prop *a, *b;
-        std::int32_t equal;
-    } cases[] = {{new Prop_SInt(5), new Prop_SInt(5), 1},
-                 {new Prop_SInt(5), new Prop_SInt(-5), 0},
-                 {new Prop_UInt(~0u), new Prop_UInt(~0u), 1},
-                 {new Prop_UInt(1), new Prop_UInt(2), 0},
-                 {new Prop_Float(0.0f), new Prop_Float(-0.0f), 1},
-                 {new Prop_Float(nan), new Prop_Float(nan), 0},
-                 {new Prop_Float(nan), new Prop_Float(0.0f), 0},
-                 {new Prop_WStr(L"abc"), new Prop_WStr(L"abc"), 1},
-                 {new Prop_WStr(L""), new Prop_WStr(L"abc"), 0},
-                 {new Prop_WStr(L"abc"), new Prop_WStr(L"ABC"), 0},
-                 {new Prop_WStr(L"ab"), new Prop_WStr(L"abc"), 0},
-                 {new Prop_WStr(L"abc"), noText, 1},
-                 // Another class's bits are not read as this class's value.
-                 {new Prop_SInt(5), new Prop_UInt(5), 0},
-                 {new Prop_WStr(L""), new Prop_SInt(0), 0}};
+    // clang-format off
+    const struct { Prop *a, *b; std::int32_t equal; } cases[] = {
+        {new Prop_SInt(5), new Prop_SInt(5), 1}, {new Prop_SInt(5), new Prop_SInt(-5), 0},
+        {new Prop_UInt(~0u), new Prop_UInt(~0u), 1}, {new Prop_UInt(1), new Prop_UInt(2), 0},
+        {new Prop_Float(0.0f), new Prop_Float(-0.0f), 1}, {new Prop_Float(nan), new Prop_Float(nan), 0},
+        {new Prop_Float(nan), new Prop_Float(0.0f), 0}, {new Prop_WStr(L"abc"), new Prop_WStr(L"abc"), 1},
+        {new Prop_WStr(L""), new Prop_WStr(L"abc"), 0}, {new Prop_WStr(L"abc"), new Prop_WStr(L"ABC"), 0},
+        {new Prop_WStr(L"ab"), new Prop_WStr(L"abc"), 0}, {new Prop_WStr(L"abc"), noText, 1},
+        // Another class's bits are not read as this class's value.
+        {new Prop_SInt(5), new Prop_UInt(5), 0}, {new Prop_WStr(L""), new Prop_SInt(0), 0}};
+    // clang-format on
     for (const auto& c : cases)
         EXPECT_EQ(std::pair(Equal(c.a, c.b), Equal(c.b, c.a)), std::pair(c.equal, c.equal)) << &c - cases;
     EXPECT_EQ(Equal(cases[5].a, cases[5].a), 0); // NaN equals nothing, itself included
