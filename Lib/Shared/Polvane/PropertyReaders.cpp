@@ -339,8 +339,7 @@ void Properties::SmartPropertyReader::GetProperty(std::uint32_t i, ConverterRetu
     const int checked = convState->oldEdPtrProps->IsPropChecked(static_cast<std::uint32_t>(j));
     // An integer now edited as a float keeps its number, not its bit pattern.
     if (ClassOfPropType(entry->propTypeID) == PropTypeClass::Integer &&
-        ClassOfPropType(typeID) == PropTypeClass::Float &&
-        entry->ReadPropValueSize() == 4) {
+        ClassOfPropType(typeID) == PropTypeClass::Float && entry->ReadPropValueSize() == 4) {
         std::int32_t integer;
         std::memcpy(&integer, entry->ReadPropValue(), sizeof integer);
         const float value = static_cast<float>(integer);
