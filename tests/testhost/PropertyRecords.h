@@ -1,91 +1,53 @@
-// Property data as the host holds it: an object's EDITDATA laid out as the library stores its
-// properties, the value objects the host hands to SetPropValue and answers to CallFunction 6, and the
-// host's calls of a value object's slots.
+// Property data as the host exchanges it: the value objects the host hands to SetPropValue and answers
+// to CallFunction 6, the host's calls of a value object's slots, and what tests compare: a definition
+// around a Properties value, and the message boxes shown.
 #pragma once
 
+#include "MessageBoxRecorder.h"
 #include "RecordBytes.h"
 
-#include "Lib/Shared/Host/HostRecords.h"
+#include "Lib/Shared/Host/Platform.h"
 
-#include <cstddef>
-#include <cstdint>
 #include <initializer_list>
-#include <string>
-#include <vector>
+#include <memory>
+
+struct HostRunInfo;
 
 namespace TestHost {
 
-// One stored entry: the type id, the UTF-8 title and the value's bytes.
-struct StoredProperty {
-    std::uint16_t typeID;
-    std::string title;
-    std::string value;
-};
-
-// The record's bytes: the header (total size, maximum size, version 1, identifier 0, block offset 20),
-// then the block (magic, the complemented hashes of a definition without value properties, the count,
-// the total size again), the checkbox bytes (zero when not given) and the entries. maximumSize 0
-// stands for the total size.
-std::vector<std::uint8_t> StoredEditData(const std::vector<StoredProperty>& properties,
-                                         const std::vector<std::uint8_t>& checkboxBytes = {},
-                                         std::uint32_t maximumSize = 0);
-
-inline EDITDATA* AsEditData(std::vector<std::uint8_t>& record)
-{
-    return reinterpret_cast<EDITDATA*>(record.data());
-}
-
-// The record's bytes, header included, as far as its total size goes.
-std::vector<std::uint8_t> BytesOf(const EDITDATA* edPtr);
-
-// The 32-bit word at byte at of a record.
-std::uint32_t U32At(const std::vector<std::uint8_t>& bytes, std::size_t at);
-
-// An image list's value bytes: the count, then the ids.
-std::string U16Bytes(std::initializer_list<std::uint16_t> values);
+class Host;
+class Session;
+class TempTree;
 
 // The slots of a value object's virtual table, in the host's order.
-namespace Slot {
-constexpr int DeletingDestructor = 0;
-constexpr int Delete = 1;
-constexpr int CreateCopy = 2;
-constexpr int IsEqual = 3;
-constexpr int GetClassID = 4;
-constexpr int CopyToHostValue = 5;
-constexpr int SetByteFlag = 6;
-} // namespace Slot
+enum class Slot { DeletingDestructor, Delete, CreateCopy, IsEqual, GetClassID, CopyToHostValue, SetByteFlag };
 
-// Calls slot `slot` of a value object's virtual table as the host does.
-template <typename R, typename... Args> R CallSlot(const void* object, int slot, Args... args)
+template <typename R, typename... Args> R CallSlot(const void* object, Slot slot, Args... args)
 {
     using Fn = R(HOST_THISCALL*)(void* self, Args...);
-    Fn const* table = *static_cast<Fn const* const*>(object);
-    return table[slot](const_cast<void*>(object), args...);
+    return (*static_cast<Fn const* const*>(object))[int(slot)](const_cast<void*>(object), args...);
 }
 
-// A value object as the host hands it over: the host's virtual slots, then the value's words from byte
-// 4. The library reads slot 4 (the class id) and releases, through slot 1, a value it asked the host
-// for; the other slots hold their places. Texts are kept by the object, which its maker owns.
+// A value object as the host hands it over: the host's virtual slots, then the value's words from byte 4.
+// The library reads slot 4 (the class id) and releases, through slot 1, a value it asked the host for. A
+// text is kept by the object (wide, or ANSI for STRA) and word 2 points to it.
 class HostValue {
 public:
     HostValue(std::uint32_t classID, std::initializer_list<std::uint32_t> words);
-    // Word 2 points to the object's copy of the text: wide for STRW and DATA, ANSI for STRA.
     HostValue(std::uint32_t classID, const std::wstring& text);
     HostValue(std::uint32_t classID, const std::string& ansiText);
     HostValue(const HostValue&) = delete;
-    HostValue& operator=(const HostValue&) = delete;
 
-    virtual void* DeletingDestructor(unsigned flag);
-    virtual void Delete();
-    virtual HostValue* CreateCopy() const;
-    virtual std::int32_t IsEqual(const HostValue* other) const;
-    virtual std::uint32_t GetClassID() const;
+    virtual void* DeletingDestructor(unsigned) { return this; }
+    virtual void Delete() { ++releases; }
+    virtual HostValue* CreateCopy() const { return nullptr; }
+    virtual std::int32_t IsEqual(const HostValue*) const { return 0; }
+    virtual std::uint32_t GetClassID() const { return ++classIDReads, classID; }
 
-    // How many times slot 4 and slot 1 were called.
     int ClassIDReads() const { return classIDReads; }
     int Releases() const { return releases; }
 
-    std::uint32_t words[3]; // bytes 4 to 15
+    std::uint32_t words[3] = {}; // bytes 4 to 15
 
 private:
     std::uint32_t classID;
@@ -94,5 +56,36 @@ private:
     std::wstring wideText;
     std::string ansiText;
 };
+
+// The built library in an editor session (any non-null main window), copied beside a definition of its
+// own when one is given; the update check is off.
+class EditorSession {
+public:
+    explicit EditorSession(const std::string& properties = "");
+    ~EditorSession(); // the library goes before the tree that holds it
+
+    // Calls an export as the host does, with the host's mV first.
+    template <typename R, typename... Args> R Call(const char* name, Args... args)
+    {
+        return reinterpret_cast<R(HOST_STDCALL*)(::mV*, Args...)>(Export(name))(MV(), args...);
+    }
+    Host& TheHost();
+    ::mV* MV();
+    const HostRunInfo& RunInfo();
+    std::wstring Boxes(); // the boxes shown since the last call
+
+private:
+    void* Export(const char* name);
+
+    std::unique_ptr<TempTree> tree;
+    std::unique_ptr<Session> session;
+};
+
+// A definition of one language, "UK English", whose Properties member is the JSON text given.
+std::string PropertyDefinition(const std::string& properties);
+
+// The boxes as "E title: text" (E, W, I or Q for the icon, - for none; the title without " - Morvalex"),
+// joined by " ## ".
+std::wstring Shown(const std::vector<RecordedBox>& boxes);
 
 } // namespace TestHost

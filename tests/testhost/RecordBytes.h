@@ -11,68 +11,67 @@
 
 namespace TestHost {
 
-// The bytes of an int32 or a float32, as a value is stored.
-inline std::string ValueBytes(std::int32_t value)
+using Bytes = std::vector<std::uint8_t>;
+
+template <typename T> std::string ValueBytes(T value)
 {
     return std::string(reinterpret_cast<const char*>(&value), sizeof value);
 }
 
-inline std::string ValueBytes(float value)
+// One stored entry: its size, type id, title length, title and value.
+inline std::string EntryBytes(std::uint16_t typeID, const std::string& title, const std::string& value)
 {
-    return std::string(reinterpret_cast<const char*>(&value), sizeof value);
+    return ValueBytes(std::uint32_t(7 + title.size() + value.size())) + ValueBytes(typeID) +
+           char(title.size()) + title + value;
 }
 
-class RecordBytes {
-public:
-    RecordBytes& U8(std::uint8_t value)
-    {
-        bytes.push_back(value);
-        return *this;
-    }
-    RecordBytes& U16(std::uint16_t value) { return U8(value & 0xFF).U8(value >> 8); }
-    RecordBytes& U32(std::uint32_t value) { return U16(value & 0xFFFF).U16(value >> 16); }
-    RecordBytes& Text(const std::string& text)
-    {
-        bytes.insert(bytes.end(), text.begin(), text.end());
-        return *this;
-    }
-    // The host's header; End writes the total size.
-    RecordBytes& Header(std::uint32_t maximumSize, std::uint32_t version, std::uint32_t identifier,
-                        std::uint32_t blockOffset)
-    {
-        return U32(0).U32(maximumSize).U32(version).U32(identifier).U32(blockOffset);
-    }
-    // A block's fixed fields (magic 1NVP, the stored hashes, the count); End writes its size word.
-    RecordBytes& Block(std::uint16_t numProps, std::uint32_t hashTitles, std::uint32_t hashTypes)
-    {
-        return Text("1NVP").U32(hashTitles).U32(hashTypes).U16(numProps).U16(0).U32(0);
-    }
-    RecordBytes& Entry(std::uint16_t typeID, const std::string& title, const std::string& value)
-    {
-        return U32(static_cast<std::uint32_t>(7 + title.size() + value.size()))
-            .U16(typeID)
-            .U8(static_cast<std::uint8_t>(title.size()))
-            .Text(title)
-            .Text(value);
-    }
-    // The record ends here: its total size goes into the header and, when the offset word names a block
-    // that fits, into the block. Bytes added later lie outside the record.
-    RecordBytes& End()
-    {
-        const auto size = static_cast<std::uint32_t>(bytes.size());
-        Put(0, size);
-        std::uint32_t offset;
-        std::memcpy(&offset, bytes.data() + 16, sizeof offset);
-        if (offset != 0 && std::uint64_t(offset) + 20 <= size)
-            Put(offset + 16, size);
-        return *this;
-    }
-    void Put(std::size_t at, std::uint32_t value) { std::memcpy(bytes.data() + at, &value, sizeof value); }
+// The host's header, and a block's fixed fields (magic 1NVP, the stored hashes, the count): Ended fills in
+// their size words.
+inline std::string HeaderBytes(std::uint32_t maximum, std::uint32_t version, std::uint32_t id,
+                               std::uint32_t offset)
+{
+    return ValueBytes(0u) + ValueBytes(maximum) + ValueBytes(version) + ValueBytes(id) + ValueBytes(offset);
+}
+inline std::string BlockBytes(std::uint16_t count, std::uint32_t hashTitles, std::uint32_t hashTypes)
+{
+    return "1NVP" + ValueBytes(hashTitles) + ValueBytes(hashTypes) + ValueBytes(count) + std::string(6, '\0');
+}
 
-    // Valid until more bytes are added.
-    EDITDATA* Record() { return reinterpret_cast<EDITDATA*>(bytes.data()); }
+inline std::uint32_t U32At(const Bytes& bytes, std::size_t at)
+{
+    std::uint32_t value;
+    std::memcpy(&value, &bytes[at], 4);
+    return value;
+}
+inline Bytes& Put(Bytes& bytes, std::size_t at, std::uint32_t value)
+{
+    std::memcpy(&bytes[at], &value, 4);
+    return bytes;
+}
 
-    std::vector<std::uint8_t> bytes;
-};
+// A record of those bytes: its total size goes into the header and, when the offset word names a block
+// that fits, into the block.
+inline Bytes Ended(const std::string& text)
+{
+    Bytes bytes(text.begin(), text.end());
+    const auto size = std::uint32_t(bytes.size()), offset = U32At(Put(bytes, 0, size), 16);
+    return offset != 0 && offset + 20ull <= size ? Put(bytes, offset + 16, size) : bytes;
+}
+
+// A record of the current version, its block at 20 with both hashes of a list without value properties.
+inline Bytes Stored(std::uint16_t count, const std::string& checkboxesAndEntries)
+{
+    return Ended(HeaderBytes(0, 1, 0, 20) + BlockBytes(count, ~0x811C9DC5u, ~0x811C9DC5u) +
+                 checkboxesAndEntries);
+}
+
+inline EDITDATA* AsRecord(Bytes& bytes) { return reinterpret_cast<EDITDATA*>(bytes.data()); }
+
+// A record's bytes as far as its total size goes.
+inline Bytes BytesOf(const EDITDATA* edPtr)
+{
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(edPtr);
+    return Bytes(bytes, bytes + edPtr->eHeader.totalSize);
+}
 
 } // namespace TestHost

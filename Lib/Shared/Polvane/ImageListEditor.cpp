@@ -156,14 +156,19 @@ BOOL DLL_EditProp(::mV* mV, EDITDATA* edPtr, std::uint32_t id)
     const json_value* property = PropertyDefinition(i);
     if (property == nullptr)
         return FALSE;
-    Properties::Data* data = DataWithin(*StoredBlock(edPtr), StoredBlockBytes(edPtr), i);
+    Properties& block = *StoredBlock(edPtr);
+    const std::uint32_t blockBytes = StoredBlockBytes(edPtr);
     if (property->type != json_object) {
+        // Named by the title stored at its position, whatever that entry is.
+        const std::vector<Properties::Data*> entries = block.EntriesWithin(blockBytes, i + 1);
+        const std::string title = entries.size() == std::size_t(i) + 1 ? entries.back()->ReadPropName() : "";
         MsgBox::Error(L"Property error", L"Property ID %u (%s) is not correctly formatted.", i,
-                      UTF8ToTString(data != nullptr ? data->ReadPropName() : std::string()).c_str());
+                      UTF8ToTString(title).c_str());
         return FALSE;
     }
-    if (_stricmp((*property)["Type"], "Image List") != 0)
+    if (PropTypeIDOf(i) != PropTypeID::ImageList)
         return FALSE;
+    Properties::Data* data = DataWithin(block, blockBytes, i);
     if (data == nullptr) {
         CorruptPropertiesWarning();
         return FALSE;

@@ -1,6 +1,7 @@
 #include "Properties.h"
 
 #include "JSONValues.h"
+#include "Lib/Shared/Tovik/SDK.h"
 #include "Lib/Shared/Tovik/Startup.h"
 #include "MsgBox.h"
 #include "TextConversion.h"
@@ -44,72 +45,61 @@ const PropTypeInfo PropTypes[PropTypeID::Count] = {
 
 namespace {
 
-// Whether type is, as a whole, the name of a table type of that class. The prefix rules that some
-// classes add (any "Folder...", "Editbox String...", "Combo Box...") are applied by the callers.
-bool IsNameOfClass(std::string_view type, PropTypeClass typeClass)
-{
-    for (const PropTypeInfo& info : PropTypes) {
-        if (info.typeClass == typeClass && EqualsIgnoringCase(type, info.name))
-            return true;
-    }
-    return false;
-}
-
 constexpr std::uint32_t HeaderAndBlockFixedSize = sizeof(EditDataHeader) + sizeof(Properties);
-constexpr std::uint32_t MaxStoredTitleLength = 254;
-constexpr std::uint64_t MaxEditDataSize = 65535;
 
 bool IsOneOf(std::uint16_t id, std::initializer_list<std::uint16_t> ids)
 {
     return std::find(ids.begin(), ids.end(), id) != ids.end();
 }
 
-// Bytes of a text member, 0 when it is absent or not a text.
-std::uint32_t TextLength(const json_value& value)
-{
-    return value.type == json_string ? value.u.string.length : 0;
-}
-
-// Value bytes of a new property's default, by its type; false for a type whose default this library
-// cannot store.
-bool DefaultValueSize(const json_value& property, std::string_view type, std::uint32_t& size)
-{
-    if (IsStringPropType(type, true))
-        size = TextLength(property["DefaultState"]);
-    else if (IsIntegerPropType(type) || IsFloatPropType(type))
-        size = 4;
-    else if (IsSizePropType(type))
-        size = 8;
-    else if (IsImageListPropType(type))
-        size = 2; // the image count, 0
-    else
-        return false;
-    return true;
-}
-
 } // namespace
+
+std::uint16_t PropTypeIDFromName(std::string_view type)
+{
+    for (std::uint16_t id = 1; id < PropTypeID::Count; ++id) {
+        if (EqualsIgnoringCase(type, PropTypes[id].name))
+            return id;
+    }
+    return 0;
+}
+
+PropTypeClass ClassOfPropType(std::uint16_t typeID)
+{
+    return typeID < PropTypeID::Count ? PropTypes[typeID].typeClass : PropTypeClass::Custom;
+}
+
+std::uint16_t PropTypeIDOf(std::uint32_t i)
+{
+    if (::SDK == nullptr || std::uint64_t(i) + 1 >= ::SDK->EdittimeProperties.size())
+        return PropTypeID::StartItem; // the last descriptor closes the table
+    const std::uint32_t word = ::SDK->EdittimeProperties[i].Type;
+    if (word < 1000 && word != PropTypeID::FolderEnd)
+        return PropTypeID::Custom;
+    return static_cast<std::uint16_t>(word % 1000);
+}
+
+std::uint32_t FixedValueSize(PropTypeClass typeClass)
+{
+    switch (typeClass) {
+    case PropTypeClass::Integer:
+    case PropTypeClass::Float:
+        return 4;
+    case PropTypeClass::Size:
+        return 8;
+    case PropTypeClass::ImageList:
+        return 2; // the image count, 0
+    default:
+        return 0;
+    }
+}
+
+std::string_view StoredTitle(std::string_view title) { return title.substr(0, MaxStoredTitleLength); }
 
 bool IsNoValuePropType(std::string_view type)
 {
-    return StartsWithIgnoringCase(type, "Folder") || IsNameOfClass(type, PropTypeClass::NoValue);
+    return StartsWithIgnoringCase(type, "Folder") ||
+           ClassOfPropType(PropTypeIDFromName(type)) == PropTypeClass::NoValue;
 }
-
-bool IsCheckboxOrNoValuePropType(std::string_view type)
-{
-    return IsNameOfClass(type, PropTypeClass::Checkbox) || IsNoValuePropType(type);
-}
-
-bool IsStringPropType(std::string_view type, bool includeComboBoxes)
-{
-    if (StartsWithIgnoringCase(type, "Editbox String") || IsNameOfClass(type, PropTypeClass::Text))
-        return true;
-    return includeComboBoxes && StartsWithIgnoringCase(type, "Combo Box");
-}
-
-bool IsIntegerPropType(std::string_view type) { return IsNameOfClass(type, PropTypeClass::Integer); }
-bool IsFloatPropType(std::string_view type) { return IsNameOfClass(type, PropTypeClass::Float); }
-bool IsSizePropType(std::string_view type) { return IsNameOfClass(type, PropTypeClass::Size); }
-bool IsImageListPropType(std::string_view type) { return IsNameOfClass(type, PropTypeClass::ImageList); }
 
 bool Properties::IsPropTypeCompatible(std::uint16_t oldTypeID, std::uint16_t newTypeID)
 {
@@ -151,6 +141,26 @@ std::uint32_t Properties::Data::ReadPropValueSize() const
     return sizeBytes - sizeof(Data) - propNameSize;
 }
 
+std::vector<Properties::Data*> Properties::EntriesWithin(std::uint64_t blockBytes, std::uint32_t count)
+{
+    std::vector<Data*> entries;
+    if (blockBytes < sizeof(Properties))
+        return entries;
+    auto* start = reinterpret_cast<std::uint8_t*>(this);
+    // 64 bits: no stored size can wrap the sum.
+    std::uint64_t at = sizeof(Properties) + CheckboxByteCount(numProps);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        if (at + sizeof(Data) > blockBytes)
+            break;
+        auto* entry = reinterpret_cast<Data*>(start + at);
+        if (entry->sizeBytes < sizeof(Data) + entry->propNameSize || at + entry->sizeBytes > blockBytes)
+            break;
+        entries.push_back(entry);
+        at += entry->sizeBytes;
+    }
+    return entries;
+}
+
 Properties::Data* Properties::Internal_FirstData()
 {
     return reinterpret_cast<Data*>(dataForProps + CheckboxByteCount(numProps));
@@ -169,7 +179,8 @@ Properties::Data* Properties::Internal_DataAt(std::uint32_t i)
         return nullptr;
     }
     // Checkbox and no-value properties have an entry, but nothing in it to read.
-    if (IsCheckboxOrNoValuePropType(static_cast<const char*>(props[static_cast<int>(i)]["Type"])))
+    const PropTypeClass typeClass = ClassOfPropType(PropTypeIDOf(i));
+    if (typeClass == PropTypeClass::Checkbox || typeClass == PropTypeClass::NoValue)
         return nullptr;
     Data* data = Internal_FirstData();
     for (std::uint32_t step = 0; step < i; ++step)
@@ -224,26 +235,35 @@ std::uint16_t GetEDITDATASizeFromJSON()
     std::uint64_t total = HeaderAndBlockFixedSize + CheckboxByteCount(numProps);
     for (std::uint32_t i = 0; i < numProps; ++i) {
         const json_value& property = props[static_cast<int>(i)];
-        const char* type = property["Type"];
+        const PropTypeClass typeClass = ClassOfPropType(PropTypeIDOf(i));
         total += sizeof(Properties::Data);
-        if (IsNoValuePropType(type))
+        if (typeClass == PropTypeClass::NoValue)
             continue;
-        total += std::min(TextLength(property["Title"]), MaxStoredTitleLength);
-        if (IsCheckboxOrNoValuePropType(type))
-            continue; // a checkbox's value is its checkbox bit
-        std::uint32_t valueSize = 0;
-        if (DefaultValueSize(property, type, valueSize))
-            total += valueSize;
-        else
+        total += StoredTitle(TextOf(property["Title"])).size();
+        switch (typeClass) {
+        case PropTypeClass::Checkbox:
+            break; // its value is its checkbox bit
+        case PropTypeClass::Text:
+        case PropTypeClass::ComboBox:
+            total += TextOf(property["DefaultState"]).size();
+            break;
+        case PropTypeClass::Integer:
+        case PropTypeClass::Float:
+        case PropTypeClass::Size:
+        case PropTypeClass::ImageList:
+            total += FixedValueSize(typeClass);
+            break;
+        default:
             MsgBox::Error(
                 L"GetEDITDATASizeFromJSON failed",
                 L"Calculation of edittime property size can't understand property type \"%s\". (%s)",
-                UTF8ToTString(type).c_str(), GetCurLangName());
+                UTF8ToTString(TextOf(property["Type"])).c_str(), GetCurLangName());
+        }
     }
     if (total > MaxEditDataSize)
         MsgBox::Error(L"EDITDATA too large!",
                       L"The JSON extension properties use more than %u bytes to store, and are too large for "
                       L"Fusion. (%s)",
-                      static_cast<unsigned>(MaxEditDataSize), GetCurLangName());
+                      MaxEditDataSize, GetCurLangName());
     return static_cast<std::uint16_t>(total);
 }

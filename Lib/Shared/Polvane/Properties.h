@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class Prop;
 
@@ -72,14 +73,29 @@ struct PropTypeInfo {
 // Indexed by type id; the definition's Type texts are matched against these names.
 extern const PropTypeInfo PropTypes[PropTypeID::Count];
 
-// Type tests on the definition's Type text, ignoring ASCII case.
+// A title is stored with a one-byte length.
+constexpr std::uint32_t MaxStoredTitleLength = 254;
+// The host keeps an object's EDITDATA size in 16 bits.
+constexpr std::uint32_t MaxEditDataSize = 65535;
+
+// The type id whose name is the whole text, ASCII case ignored; 0 when none is (id 0 is reserved).
+std::uint16_t PropTypeIDFromName(std::string_view type);
+// The class of a type id; an id past the table, as a damaged record may hold, counts as Custom.
+PropTypeClass ClassOfPropType(std::uint16_t typeID);
+// The type id of property i of the current definition: its host type word modulo 1000, so a refused
+// element counts as the Text that stands in for it. A custom property's word (27 + its position) is
+// not a type id, so it counts as Custom; 0 past the table. Every part that stores, sizes or reads a
+// property classes it by this id, so that they all agree.
+std::uint16_t PropTypeIDOf(std::uint32_t i);
+// Bytes of a value whose size does not depend on the definition: 4 for numbers, 8 for a size, 2 for an
+// empty image list; 0 for the others.
+std::uint32_t FixedValueSize(PropTypeClass typeClass);
+// A title as an entry stores it: its first MaxStoredTitleLength bytes.
+std::string_view StoredTitle(std::string_view title);
+
+// Whether a definition's Type text names a type without a value ("Folder..." by prefix), ASCII case
+// ignored. The titles and types hashes leave such properties out.
 bool IsNoValuePropType(std::string_view type);
-bool IsCheckboxOrNoValuePropType(std::string_view type);
-bool IsStringPropType(std::string_view type, bool includeComboBoxes);
-bool IsIntegerPropType(std::string_view type);
-bool IsFloatPropType(std::string_view type);
-bool IsSizePropType(std::string_view type);
-bool IsImageListPropType(std::string_view type);
 
 HOST_PACKED_BEGIN
 
@@ -114,6 +130,11 @@ struct Properties {
         // sizeBytes - 7 - title length; callers that trust no one check sizeBytes first.
         std::uint32_t ReadPropValueSize() const;
     };
+
+    // The first count entries in stored order, as far as each lies within the block's first blockBytes
+    // bytes and is large enough for its own title: the walk stops at the first that is not. None when
+    // the block's fixed part does not fit.
+    std::vector<Data*> EntriesWithin(std::uint64_t blockBytes, std::uint32_t count);
 
     // The readers that build a new block from an old record or the definition (PropertyReaders.h).
     struct ConverterState;

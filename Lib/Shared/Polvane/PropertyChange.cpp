@@ -10,24 +10,14 @@
 #include "json/json.h"
 
 #include <algorithm>
-#include <cassert>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <new>
 #include <string>
 
 namespace Polvane {
-namespace {
-
-constexpr std::uint32_t MaxEditDataSize = 65535;
-
-bool IsComboBoxTypeID(std::uint16_t id)
-{
-    return id == PropTypeID::ComboBox || id == PropTypeID::ComboBoxButton || id == PropTypeID::ComboBoxIcons;
-}
-
-} // namespace
 
 void Properties::Internal_PropChange(::mV* mV, EDITDATA** edPtr, std::uint32_t i, const void* value,
                                      std::uint32_t size)
@@ -36,24 +26,25 @@ void Properties::Internal_PropChange(::mV* mV, EDITDATA** edPtr, std::uint32_t i
     const json_value* property = PropertyDefinition(i);
     const json_value& definition = property != nullptr ? *property : json_value_none;
     const std::wstring title = UTF8ToTString(TextOf(definition["Title"]));
-    const char* type = definition["Type"];
+    const std::wstring type = UTF8ToTString(TextOf(definition["Type"]));
 
     auto* record = reinterpret_cast<std::uint8_t*>(*edPtr);
     Properties* block = StoredBlock(*edPtr);
     Data* data = DataWithin(*block, StoredBlockBytes(*edPtr), i);
     if (data == nullptr) {
-        MsgBox::Error(ErrorTitle, L"Couldn't find property %s (JSON type %hs), failed to edit it.",
-                      title.c_str(), type);
+        MsgBox::Error(ErrorTitle, L"Couldn't find property %s (JSON type %s), failed to edit it.",
+                      title.c_str(), type.c_str());
         return;
     }
     const std::uint32_t oldSize = data->ReadPropValueSize();
 
     // A combo box stores the text of the chosen item, not its index.
     std::string item;
-    if (IsComboBoxTypeID(data->propTypeID)) {
-        assert(size >= sizeof(std::uint32_t) && "a combo box value is a 4-byte item index");
-        std::uint32_t index;
-        std::memcpy(&index, value, sizeof index);
+    if (ClassOfPropType(data->propTypeID) == PropTypeClass::ComboBox) {
+        // Anything but a 4-byte item index names no item.
+        std::uint32_t index = UINT32_MAX;
+        if (size == sizeof index)
+            std::memcpy(&index, value, sizeof index);
         const json_value& items = definition["Items"];
         if (index < ArrayLength(items))
             item = TextOf(items[static_cast<int>(index)]);
@@ -66,17 +57,19 @@ void Properties::Internal_PropChange(::mV* mV, EDITDATA** edPtr, std::uint32_t i
         return;
     }
     // Numbers, sizes and image lists always have bytes: storing none would lose the value for good.
-    if (size == 0 && !IsStringPropType(type, true)) {
-        MsgBox::Error(ErrorTitle, L"Property size of property %s (JSON type %hs) is 0!", title.c_str(), type);
+    if (const PropTypeClass typeClass = ClassOfPropType(PropTypeIDOf(i));
+        size == 0 && typeClass != PropTypeClass::Text && typeClass != PropTypeClass::ComboBox) {
+        MsgBox::Error(ErrorTitle, L"Property size of property %s (JSON type %s) is 0!", title.c_str(),
+                      type.c_str());
         return;
     }
     if ((*edPtr)->eHeader.totalSize != block->sizeBytes) {
         if (MsgBox::WarningYesNo(
                 L"Polvane property warning",
-                L"Change to property \"%s\" (JSON type \"%hs\") caused reserved size to be different "
+                L"Change to property \"%s\" (JSON type \"%s\") caused reserved size to be different "
                 L"to actual size. Press Yes to set it to Fusion's size (may corrupt properties).\n"
                 L"Press No to cancel property change.",
-                title.c_str(), type) != IDYES)
+                title.c_str(), type.c_str()) != IDYES)
             return;
         block->sizeBytes = (*edPtr)->eHeader.totalSize;
     }
@@ -85,11 +78,12 @@ void Properties::Internal_PropChange(::mV* mV, EDITDATA** edPtr, std::uint32_t i
     const std::uint32_t total = block->sizeBytes;
     const std::size_t prefix = data->ReadPropValue() - record;
     const std::size_t tail = total - prefix - oldSize;
-    const std::size_t newTotal = std::size_t(total) - oldSize + size;
-    // The host cannot keep a larger record; going on would lose the object's data.
+    // 64 bits: a damaged size word near 4 GiB must not wrap the new total into a small buffer. The host
+    // cannot keep a larger record; going on would lose the object's data.
+    const std::uint64_t newTotal = std::uint64_t(total) - oldSize + size;
     if (newTotal > MaxEditDataSize) {
-        MsgBox::Error(ErrorTitle, L"Need %zu bytes, but EDITDATA can only store %u bytes!", newTotal,
-                      MaxEditDataSize);
+        MsgBox::Error(ErrorTitle, L"Need %llu bytes, but EDITDATA can only store %u bytes!",
+                      static_cast<unsigned long long>(newTotal), MaxEditDataSize);
         return;
     }
     std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[newTotal]());

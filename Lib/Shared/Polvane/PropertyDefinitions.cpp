@@ -57,20 +57,10 @@ template <typename T> const T& Keep(T value)
     return kept.back();
 }
 
-const wchar_t* KeepText(const char* utf8) { return Keep(UTF8ToTString(utf8)).c_str(); }
+// Texts are read with their length everywhere, so that a NUL inside one never makes it two texts.
+const wchar_t* KeepText(const json_value& utf8) { return Keep(UTF8ToTString(TextOf(utf8))).c_str(); }
 
-std::wstring Wide(const char* utf8) { return UTF8ToTString(utf8); }
-
-// The type id whose name (ignoring ASCII case) is the whole text; 0 when none is. Id 0 is reserved and
-// never matches.
-std::uint16_t FindPropType(const char* type)
-{
-    for (std::uint16_t id = 1; id < PropTypeID::Count; ++id) {
-        if (_stricmp(type, PropTypes[id].name) == 0)
-            return id;
-    }
-    return 0;
-}
+std::wstring Wide(const json_value& utf8) { return UTF8ToTString(TextOf(utf8)); }
 
 std::uint32_t CommonOptions(const json_value& property)
 {
@@ -94,10 +84,10 @@ std::uint32_t CommonOptions(const json_value& property)
 std::uint32_t EditboxStringOptions(const json_value& property)
 {
     std::uint32_t options = static_cast<bool>(property["Password"]) ? PropOption::EditPassword : 0;
-    const char* letterCase = property["Case"];
-    if (_stricmp(letterCase, "Lower") == 0)
+    const std::string_view letterCase = TextOf(property["Case"]);
+    if (EqualsIgnoringCase(letterCase, "Lower"))
         options |= PropOption::EditLowerCase;
-    else if (_stricmp(letterCase, "Upper") == 0)
+    else if (EqualsIgnoringCase(letterCase, "Upper"))
         options |= PropOption::EditUpperCase;
     return options;
 }
@@ -107,7 +97,7 @@ std::uint32_t EditboxStringOptions(const json_value& property)
 void WarnIgnoredEditOptions(const json_value& property, std::uint16_t typeID)
 {
     const std::wstring title = Wide(property["Title"]);
-    const std::wstring typeName = Wide(PropTypes[typeID].name);
+    const std::wstring typeName = UTF8ToTString(PropTypes[typeID].name);
     if (property["Case"].type != json_none)
         MsgBox::WarningOK(
             PropertyTitle,
@@ -175,31 +165,31 @@ HostPropertyDescriptor Describe(const json_value& property, int index, std::vect
                       Wide(property).c_str(), GetCurLangName());
         return Placeholder(index, property);
     }
-    const char* type = property["Type"];
-    if (type[0] == '!') {
+    const std::string_view type = TextOf(property["Type"]);
+    if (!type.empty() && type[0] == '!') {
         MsgBox::Error(ParserTitle,
                       L"You have specified an invalid Parameter type \"%s\". These types are reserved. (%s)",
-                      Wide(type).c_str(), GetCurLangName());
+                      UTF8ToTString(type).c_str(), GetCurLangName());
         return Placeholder(index, property);
     }
-    if (_strnicmp(type, "Custom", 6) == 0) {
+    if (StartsWithIgnoringCase(type, "Custom")) {
         MsgBox::Info(ParserTitle, L"Detected a custom property.");
         return HostPropertyDescriptor(index, 27 + index);
     }
-    if (_stricmp(type, "FolderEnd") == 0) {
+    if (EqualsIgnoringCase(type, "FolderEnd")) {
         if (openFolders.empty())
             MsgBox::Error(ParserTitle, L"Too many FolderEnd properties! Extra one found at index %i.", index);
         else
             openFolders.pop_back();
         return HostPropertyDescriptor(-1, PropTypeID::FolderEnd);
     }
-    const std::uint16_t typeID = FindPropType(type);
+    const std::uint16_t typeID = PropTypeIDFromName(type);
     if (typeID == 0) {
         MsgBox::Error(
             ParserTitle,
             L"Property index %zu \"%s\" has an unrecognised property type \"%s\" in the JSON (under %s "
             L"language).\nCheck your spelling of the \"Type\" Parameter.",
-            static_cast<std::size_t>(index), Wide(property["Title"]).c_str(), Wide(type).c_str(),
+            static_cast<std::size_t>(index), Wide(property["Title"]).c_str(), UTF8ToTString(type).c_str(),
             GetCurLangName());
         return Placeholder(index, property);
     }
@@ -209,7 +199,7 @@ HostPropertyDescriptor Describe(const json_value& property, int index, std::vect
     const void* createParam = nullptr;
     switch (typeID) {
     case PropTypeID::Folder:
-        openFolders.push_back(static_cast<const char*>(property["Title"]));
+        openFolders.emplace_back(TextOf(property["Title"]));
         break;
     case PropTypeID::EditboxString:
         options |= EditboxStringOptions(property);
@@ -255,17 +245,17 @@ void ParsePropertiesFromJSON()
     if (!openFolders.empty())
         MsgBox::Error(L"JSON verification error",
                       L"There was a Folder [%s] that does not have a FolderEnd property.",
-                      Wide(openFolders.back().c_str()).c_str());
+                      UTF8ToTString(openFolders.back()).c_str());
 
     // Properties without a value store nothing, so they stay out of the fingerprint: adding or
     // renaming a label or folder keeps every stored block valid.
     std::string titles, types;
     for (int j = 0; j < count; ++j) {
         const json_value& property = properties[j];
-        if (IsNoValuePropType(static_cast<const char*>(property["Type"])))
+        if (IsNoValuePropType(TextOf(property["Type"])))
             continue;
         const std::string typeID = std::to_string(table[j].Type % 1000);
-        titles += LowerASCII(static_cast<const char*>(property["Title"])) + "|" + typeID + " | ";
+        titles += LowerASCII(TextOf(property["Title"])) + "|" + typeID + " | ";
         types += typeID + "|";
     }
 

@@ -10,6 +10,7 @@
 #include "MsgBox.h"
 #include "PropertyValues.h"
 #include "TextConversion.h"
+#include "extension/Extension.h"
 #include "json/json.h"
 
 #include <cstring>
@@ -18,10 +19,6 @@
 
 namespace Polvane {
 namespace {
-
-constexpr std::uint32_t ExtensionVersion = 1;
-
-bool IsComboBoxPropType(const char* type) { return _strnicmp(type, "Combo Box", 9) == 0; }
 
 template <typename T> bool ReadStored(const Properties::Data& data, T& value)
 {
@@ -57,24 +54,28 @@ Prop* ComboBoxValue(const json_value& property, std::uint32_t i, std::string_vie
 // The value of a stored entry, by the definition's type; null after a box when it cannot be given.
 Prop* StoredValue(const json_value& property, std::uint32_t i, const Properties::Data& data)
 {
-    const char* type = property["Type"];
     const std::string_view stored(reinterpret_cast<const char*>(data.ReadPropValue()),
                                   data.ReadPropValueSize());
-    if (IsStringPropType(type, false))
+    switch (ClassOfPropType(PropTypeIDOf(i))) {
+    case PropTypeClass::Text:
         return new Prop_WStr(UTF8ToTString(stored).c_str());
-    if (IsIntegerPropType(type)) {
+    case PropTypeClass::Integer: {
         std::int32_t value;
         if (ReadStored(data, value))
             return new Prop_SInt(value);
-    } else if (IsFloatPropType(type)) {
+        break;
+    }
+    case PropTypeClass::Float: {
         float value;
         if (ReadStored(data, value))
             return new Prop_Float(value);
-    } else if (IsComboBoxPropType(type)) {
+        break;
+    }
+    case PropTypeClass::ComboBox:
         return ComboBoxValue(property, i, stored);
-    } else {
-        MsgBox::Error(L"Property error", L"GetProperty error: JSON property type \"%hs\" is unexpected.",
-                      type);
+    default:
+        MsgBox::Error(L"Property error", L"GetProperty error: JSON property type \"%s\" is unexpected.",
+                      UTF8ToTString(TextOf(property["Type"])).c_str());
         return nullptr;
     }
     // A number whose entry holds fewer bytes than the number is damage.
@@ -101,7 +102,7 @@ std::string ANSITextAt(const std::uint8_t* words)
 void ChangeText(::mV* mV, EDITDATA** edPtr, std::uint32_t i, const json_value& property,
                 const std::string& text)
 {
-    if (!IsComboBoxPropType(property["Type"])) {
+    if (ClassOfPropType(PropTypeIDOf(i)) != PropTypeClass::ComboBox) {
         Properties::Internal_PropChange(mV, edPtr, i, text.data(), static_cast<std::uint32_t>(text.size()));
         return;
     }
@@ -146,21 +147,8 @@ std::uint32_t StoredBlockBytes(const EDITDATA* edPtr)
 
 Properties::Data* DataWithin(Properties& block, std::uint32_t blockBytes, std::uint32_t i)
 {
-    if (blockBytes < sizeof(Properties))
+    if (block.EntriesWithin(blockBytes, i + 1).size() != std::size_t(i) + 1)
         return nullptr;
-    if (i < block.numProps) {
-        const auto* start = reinterpret_cast<const std::uint8_t*>(&block);
-        std::uint64_t offset = sizeof(Properties) + (block.numProps + 7u) / 8u;
-        for (std::uint32_t entry = 0; entry <= i; ++entry) {
-            if (offset + sizeof(Properties::Data) > blockBytes)
-                return nullptr;
-            const auto* data = reinterpret_cast<const Properties::Data*>(start + offset);
-            if (data->sizeBytes < sizeof(Properties::Data) + data->propNameSize ||
-                offset + data->sizeBytes > blockBytes)
-                return nullptr;
-            offset += data->sizeBytes;
-        }
-    }
     return block.Internal_DataAt(i);
 }
 
@@ -184,11 +172,12 @@ Prop* Properties::GetProperty(std::uint32_t id, std::uint32_t blockBytes)
                       L"GetProperty() called without edPtr->Polvane::Properties being valid.");
         return nullptr;
     }
-    const char* type = (*property)["Type"];
     // A Text shows its default, and an Edit button its button text; neither stores anything.
-    if (_stricmp(type, "Text") == 0 || _stricmp(type, "Edit button") == 0)
+    const std::uint16_t typeID = PropTypeIDOf(i);
+    if (typeID == PropTypeID::Text || typeID == PropTypeID::EditButton)
         return new Prop_WStr(UTF8ToTString(TextOf((*property)["DefaultState"])).c_str());
-    if (IsCheckboxOrNoValuePropType(type))
+    const PropTypeClass typeClass = ClassOfPropType(typeID);
+    if (typeClass == PropTypeClass::Checkbox || typeClass == PropTypeClass::NoValue)
         return nullptr;
     const Data* data = DataWithin(*this, blockBytes, i);
     if (data == nullptr) {
@@ -201,19 +190,19 @@ Prop* Properties::GetProperty(std::uint32_t id, std::uint32_t blockBytes)
 Prop* DLL_GetPropValue(::mV*, EDITDATA* edPtr, std::uint32_t id)
 {
     const std::uint32_t extVersion = edPtr->eHeader.extVersion;
-    if (extVersion != ExtensionVersion) {
+    if (extVersion != Extension::Version) {
         if (extVersion != 0)
             MsgBox::Error(
                 L"Version upgrade failure",
                 L"Extension version mismatch (MFA is %lu, real ext is %i). You should update the %s "
                 L"extension immediately, WITHOUT saving the MFA first.",
-                static_cast<unsigned long>(extVersion), ExtensionVersion, ProjectName.c_str());
+                static_cast<unsigned long>(extVersion), Extension::Version, ProjectName.c_str());
         else
             MsgBox::Error(
                 L"Version upgrade failure",
                 L"Extension version mismatch (MFA is %lu, real ext is %i). Fusion should have called "
                 L"UpdateEditStructure, but didn't.",
-                static_cast<unsigned long>(extVersion), ExtensionVersion);
+                static_cast<unsigned long>(extVersion), Extension::Version);
         return nullptr;
     }
     if (edPtr->eHeader.propertiesOffset == 0) {
@@ -222,7 +211,7 @@ Prop* DLL_GetPropValue(::mV*, EDITDATA* edPtr, std::uint32_t id)
             L"MFA ext version %lu was saved WITHOUT smart properties, but current extension has same "
             L"version %d WITH smart properties.\n\nDid the extension developer upgrade the extension to "
             L"smart properties without incrementing Extension::Version?",
-            static_cast<unsigned long>(extVersion), ExtensionVersion);
+            static_cast<unsigned long>(extVersion), Extension::Version);
         return nullptr;
     }
     return StoredBlock(edPtr)->GetProperty(id, StoredBlockBytes(edPtr));
@@ -259,7 +248,8 @@ void DLL_SetPropValue(::mV* mV, EDITDATA* edPtr, std::uint32_t id, Prop* value)
         ChangeText(mV, &edPtr, i, *property, ANSITextAt(words));
         return;
     case FourCharID('D', 'A', 'T', 'A'):
-        if (IsStringPropType(static_cast<const char*>((*property)["Type"]), true))
+        if (const PropTypeClass typeClass = ClassOfPropType(PropTypeIDOf(i));
+            typeClass == PropTypeClass::Text || typeClass == PropTypeClass::ComboBox)
             ChangeText(mV, &edPtr, i, *property, WideTextAt(words));
         else
             MsgBox::Error(L"Polvane property error", L"Got Buff type for non-string property \"%s\".",

@@ -29,7 +29,6 @@ constexpr std::uint32_t PreSmartCheckboxesOffset = 24;
 // A default text this long or longer is not taken: the JSON reader leaves the chain.
 constexpr std::size_t MaxDefaultTextLength = 4096;
 constexpr std::uint32_t MaxJSONProperties = 1000;
-constexpr std::size_t MaxStoredTitleLength = 254;
 
 constexpr const wchar_t* NoDefaultValueError =
     L"JSONPropertyReader: JSON item %s, ID %zu, language %s has no default value.";
@@ -61,16 +60,6 @@ char* CopyForCaller(std::string_view text)
     return copy;
 }
 
-// The type id whose name is the whole text, ASCII case ignored; 0 when none is.
-std::uint16_t TypeIDFromName(std::string_view type)
-{
-    for (std::uint16_t id = 1; id < PropTypeID::Count; ++id) {
-        if (EqualsIgnoringCase(type, PropTypes[id].name))
-            return id;
-    }
-    return 0;
-}
-
 std::wstring TitleOrMissing(const json_value& property)
 {
     const json_value& title = property["Title"];
@@ -78,18 +67,6 @@ std::wstring TitleOrMissing(const json_value& property)
 }
 
 } // namespace
-
-std::uint16_t PropTypeIDOf(std::uint32_t i)
-{
-    if (::SDK == nullptr || std::uint64_t(i) + 1 >= ::SDK->EdittimeProperties.size())
-        return PropTypeID::StartItem; // the last descriptor closes the table
-    const std::uint32_t word = ::SDK->EdittimeProperties[i].Type;
-    if (word < 1000 && word != PropTypeID::FolderEnd)
-        return PropTypeID::Custom;
-    return static_cast<std::uint16_t>(word % 1000);
-}
-
-std::string_view StoredTitle(std::string_view title) { return title.substr(0, MaxStoredTitleLength); }
 
 Properties::ConverterState::ConverterState(EDITDATA* oldEdPtr, Properties* oldEdPtrProps,
                                            const json_value& jsonProps)
@@ -311,25 +288,19 @@ void Properties::SmartPropertyReader::Initialize(ConverterState& state, Converte
 
     // Every field is checked to lie inside the record before it is read: the record comes from a
     // project file.
-    const auto* start = reinterpret_cast<const std::uint8_t*>(record);
+    const std::uint64_t offset =
+        reinterpret_cast<const std::uint8_t*>(props) - reinterpret_cast<const std::uint8_t*>(record);
     const std::uint64_t total = record->eHeader.totalSize;
-    const auto offsetOf = [start](const void* p) {
-        return std::uint64_t(static_cast<const std::uint8_t*>(p) - start);
-    };
-    if (offsetOf(props) + sizeof(Properties) > total || props->magic != Magic)
+    if (offset + sizeof(Properties) > total || props->magic != Magic)
         return (void)convRet->Return_ConverterUnsuitable();
 
     const std::size_t count = props->numProps;
-    Data* entry = props->Internal_FirstData();
-    for (std::size_t j = 0; j < count; ++j) {
-        const std::uint64_t at = offsetOf(entry);
-        if (at + sizeof(Data) > total || at + entry->sizeBytes > total) {
-            data.clear();
-            return (void)convRet->Return_Error(
-                L"SmartPropertyReader: failed to read Data for property %zu / %zu.\n", j, count);
-        }
-        data.push_back(entry);
-        entry = entry->Next();
+    data = props->EntriesWithin(total - offset, props->numProps);
+    if (data.size() != count) {
+        const std::size_t j = data.size();
+        data.clear();
+        return (void)convRet->Return_Error(
+            L"SmartPropertyReader: failed to read Data for property %zu / %zu.\n", j, count);
     }
     convRet->Return_OK(nullptr, 0);
 }
@@ -338,9 +309,6 @@ std::size_t Properties::SmartPropertyReader::Find(const std::string& title, std:
 {
     for (std::size_t j = 0; j < data.size(); ++j) {
         const Data* entry = data[j];
-        // An entry too small for its own title has no value to take.
-        if (entry->sizeBytes < sizeof(Data) + entry->propNameSize)
-            continue;
         if (IsPropTypeCompatible(entry->propTypeID, typeID) &&
             EqualsIgnoringCase(entry->ReadPropName(), title))
             return j;
@@ -352,7 +320,7 @@ void Properties::SmartPropertyReader::GetProperty(std::uint32_t i, ConverterRetu
 {
     const json_value& property = (*convState->jsonProps)[static_cast<int>(i)];
     const std::string_view type = TextOf(property["Type"]);
-    const std::uint16_t typeID = TypeIDFromName(type);
+    const std::uint16_t typeID = PropTypeIDFromName(type);
     if (typeID == 0)
         return (void)convRet->Return_Error(
             L"SmartPropertyReader: failed to read Data for property %zu. Type ID in JSON %s could not be "
@@ -369,10 +337,9 @@ void Properties::SmartPropertyReader::GetProperty(std::uint32_t i, ConverterRetu
 
     const Data* entry = data[j];
     const int checked = convState->oldEdPtrProps->IsPropChecked(static_cast<std::uint32_t>(j));
-    const PropTypeClass from = PropTypes[entry->propTypeID].typeClass;
     // An integer now edited as a float keeps its number, not its bit pattern.
-    if (from == PropTypeClass::Integer && PropTypes[typeID].typeClass == PropTypeClass::Float &&
-        entry->ReadPropValueSize() == 4) {
+    if (ClassOfPropType(entry->propTypeID) == PropTypeClass::Integer &&
+        ClassOfPropType(typeID) == PropTypeClass::Float && entry->ReadPropValueSize() == 4) {
         std::int32_t integer;
         std::memcpy(&integer, entry->ReadPropValue(), sizeof integer);
         const float value = static_cast<float>(integer);

@@ -16,14 +16,6 @@ struct json_value;
 
 namespace Polvane {
 
-// The type id of property i of the current definition, always an id of the type table: its host type
-// word modulo 1000. A custom property's word (27 + its position) is not a type id, so it counts as
-// Custom; 0 past the table.
-std::uint16_t PropTypeIDOf(std::uint32_t i);
-
-// A title as an entry stores it: its first 254 bytes, the most that the entry's length byte counts.
-std::string_view StoredTitle(std::string_view title);
-
 // What one upgrade shares with every reader.
 struct Properties::ConverterState {
     EDITDATA* oldEdPtr;                      // null when a new object's data is built
@@ -97,8 +89,8 @@ struct Properties::SmartPropertyReader : Properties::PropertyReader {
     void GetPropertyCheckbox(std::uint32_t i, ConverterReturn* convRet) override;
 
 private:
-    // Position in data of the first usable entry titled title (ASCII case ignored) whose type may
-    // feed typeID; data.size() when there is none.
+    // Position in data of the first entry titled title (ASCII case ignored) whose type may feed
+    // typeID; data.size() when there is none.
     std::size_t Find(const std::string& title, std::uint16_t typeID) const;
 
     std::vector<Data*> data; // the old entries in stored order, each checked to lie in the record

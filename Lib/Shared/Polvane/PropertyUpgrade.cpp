@@ -32,8 +32,6 @@ using ConverterState = Properties::ConverterState;
 
 constexpr std::uint32_t BlockOffset = sizeof(EditDataHeader);
 constexpr std::size_t FixedSize = sizeof(EditDataHeader) + sizeof(Properties);
-// The host keeps a new object's size in 16 bits.
-constexpr std::size_t MaxNewRecordSize = 65535;
 constexpr std::int32_t ObjectNamePropertyID = 21;
 constexpr int ResizeFailedError = 12; // ENOMEM: the host could not give a record of the size built
 constexpr std::string_view DefaultUpgradeBoxSetting = "for reset only, once";
@@ -94,11 +92,31 @@ bool VersionNeedsUpgrade(EDITDATA* oldEdPtr)
     return false;
 }
 
-bool BlockInRecord(const EDITDATA* record, const Properties* props)
+// The record's bytes from the block on; 0 when the block's fixed part does not fit in them.
+std::uint64_t BlockBytes(const EDITDATA* record, const Properties* props)
 {
-    const std::size_t offset =
+    const std::uint64_t offset =
         reinterpret_cast<const std::uint8_t*>(props) - reinterpret_cast<const std::uint8_t*>(record);
-    return std::uint64_t(offset) + sizeof(Properties) <= record->eHeader.totalSize;
+    const std::uint64_t total = record->eHeader.totalSize;
+    return offset + sizeof(Properties) <= total ? total - offset : 0;
+}
+
+// The titles hash leaves out the properties without a value, so a block written before one of them
+// was added or removed still matches it. Kept as it is, such a block would be read one entry off from
+// there on: it is kept only when its entries are the definition's, position by position.
+bool EntriesLineUp(const EDITDATA* record, Properties* props)
+{
+    const std::uint32_t numProps = ArrayLength(CurLang()["Properties"]);
+    if (props->numProps != numProps)
+        return false;
+    const std::vector<Properties::Data*> entries = props->EntriesWithin(BlockBytes(record, props), numProps);
+    if (entries.size() != numProps)
+        return false;
+    for (std::uint32_t i = 0; i < numProps; ++i) {
+        if (entries[i]->propTypeID != PropTypeIDOf(i))
+            return false;
+    }
+    return true;
 }
 
 Properties* BlockOf(std::vector<std::uint8_t>& record)
@@ -228,23 +246,6 @@ void AppendEntry(std::string& entries, std::uint16_t typeID, std::string_view ti
         entries.append(static_cast<const char*>(value), valueSize);
 }
 
-// Bytes of a zero value of that type: what a property gets when no reader could give it a value, so
-// that the block still has one well-formed entry per property.
-std::uint32_t ZeroValueSize(std::uint16_t typeID)
-{
-    switch (PropTypes[typeID].typeClass) {
-    case PropTypeClass::Integer:
-    case PropTypeClass::Float:
-        return 4;
-    case PropTypeClass::Size:
-        return 8;
-    case PropTypeClass::ImageList:
-        return 2; // no images
-    default:
-        return 0;
-    }
-}
-
 void SetBit(std::vector<std::uint8_t>& bits, std::uint32_t i) { bits[i / 8] |= 1 << (i % 8); }
 
 // Tells the author what the upgrade kept and what it reset, as the settings file asks.
@@ -303,13 +304,13 @@ HGLOBAL DLL_UpdateEditStructure(::mV* mV, EDITDATA* oldEdPtr)
     const std::uint32_t oldVersion = oldEdPtr != nullptr ? oldEdPtr->eHeader.extVersion : 0;
     const std::wstring name = ObjectName(mV, oldEdPtr);
 
-    // A block written for the same titles needs no readers.
+    // A block written for the same list of properties needs no readers.
     Properties* oldProps = nullptr;
     if (oldEdPtr != nullptr && oldEdPtr->eHeader.propertiesOffset != 0) {
         oldProps = GetPropertiesFromEditData(oldEdPtr);
-        if (!BlockInRecord(oldEdPtr, oldProps))
+        if (BlockBytes(oldEdPtr, oldProps) == 0)
             oldProps = nullptr;
-        else if (oldProps->hashTitles == ~::SDK->PropertyTitlesHash) {
+        else if (oldProps->hashTitles == ~::SDK->PropertyTitlesHash && EntriesLineUp(oldEdPtr, oldProps)) {
             if (oldEdPtr->eHeader.propertiesOffset != BlockOffset)
                 return MoveBlock(oldEdPtr, oldProps);
             oldEdPtr->eHeader.extVersion = Extension::Version;
@@ -342,10 +343,10 @@ HGLOBAL DLL_UpdateEditStructure(::mV* mV, EDITDATA* oldEdPtr)
         if (chain.empty())
             return nullptr;
         const json_value& property = jsonProps[static_cast<int>(i)];
-        const std::string_view title = IsNoValuePropType(TextOf(property["Type"]))
+        const std::uint16_t typeID = PropTypeIDOf(i);
+        const std::string_view title = ClassOfPropType(typeID) == PropTypeClass::NoValue
                                            ? std::string_view()
                                            : StoredTitle(TextOf(property["Title"]));
-        const std::uint16_t typeID = PropTypeIDOf(i);
         ConverterReturn result;
         if (FindValue(chain, i, result)) {
             AppendEntry(entries, typeID, title, result.data, result.dataSize);
@@ -364,7 +365,8 @@ HGLOBAL DLL_UpdateEditStructure(::mV* mV, EDITDATA* oldEdPtr)
                 L"All converters have failed for property %i (%s). Your property data is corrupt beyond "
                 L"recovery or reset. Please re-add the object to frame.",
                 static_cast<int>(i), UTF8ToTString(TextOf(property["Title"])).c_str());
-        const std::string zeros(ZeroValueSize(typeID), '\0');
+        // A zero value keeps one well-formed entry per property.
+        const std::string zeros(FixedValueSize(ClassOfPropType(typeID)), '\0');
         AppendEntry(entries, typeID, title, zeros.data(), static_cast<std::uint32_t>(zeros.size()));
     }
 
@@ -379,12 +381,12 @@ HGLOBAL DLL_UpdateEditStructure(::mV* mV, EDITDATA* oldEdPtr)
         ShowUpgradeBox(mV, state, numProps, name, oldVersion);
 
     const std::size_t size = FixedSize + checkboxes.size() + entries.size();
-    if (oldEdPtr == nullptr && size > MaxNewRecordSize) {
+    if (oldEdPtr == nullptr && size > MaxEditDataSize) {
         MsgBox::Error(
             L"Properties too big",
             L"New EDITDATA was too big to store all the initial properties; needed %zu bytes, but %d is the "
             L"maximum possible.",
-            size, static_cast<int>(MaxNewRecordSize));
+            size, static_cast<int>(MaxEditDataSize));
         return nullptr;
     }
     std::vector<std::uint8_t> record = NewRecord(size, oldEdPtr);

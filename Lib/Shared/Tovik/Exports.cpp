@@ -10,6 +10,7 @@
 #include "ObjectLife.h"
 #include "SDK.h"
 #include "Startup.h"
+#include "extension/Extension.h"
 #include "json/json.h"
 
 #include <windows.h>
@@ -133,7 +134,7 @@ HOST_EXPORT std::int32_t HOST_STDCALL GetRunObjectInfos(::mV*, HostRunInfo* info
         const char* identifier = (*::SDK->Root)["Identifier"];
         std::memset(info->identifier, 0, sizeof info->identifier);
         std::memcpy(info->identifier, identifier, strnlen(identifier, sizeof info->identifier));
-        info->version = 1;
+        info->version = Extension::Version;
         return 1;
     });
 }
