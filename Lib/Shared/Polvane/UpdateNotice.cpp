@@ -77,17 +77,7 @@ const UpdateKind UpdateKinds[] = {
 // anything longer: a long log or announcement is cut, leaving room for the line before it.
 constexpr std::size_t BoxTextRoom = 3900;
 
-std::wstring FitForBox(std::wstring text)
-{
-    if (text.size() <= BoxTextRoom)
-        return text;
-    std::size_t keep = BoxTextRoom - 3;
-    // Not between the halves of a surrogate pair.
-    if (text[keep - 1] >= 0xD800 && text[keep - 1] <= 0xDBFF)
-        --keep;
-    text.resize(keep);
-    return text + L"...";
-}
+std::wstring FitForBox(std::wstring text) { return MsgBox::FitText(std::move(text), BoxTextRoom); }
 
 // The worker stores its outcome a little before it ends: it still gives back its sockets and leaves
 // through this library's code. Until it has ended, its handle stays for Free to wait on.
