@@ -71,9 +71,9 @@ protected:
         // The members of the extension disagree with these small definitions: those reports are not
         // what is tested here.
         boxes.boxes.clear();
-        for (auto* table : {&::SDK->ActionFunctions, &::SDK->ConditionFunctions, &::SDK->ExpressionFunctions})
-            for (auto& entry : *table)
-                entry = Recorder;
+        for (auto* items : {&::SDK->Actions, &::SDK->Conditions, &::SDK->Expressions})
+            for (auto& item : *items)
+                item.Function = Recorder;
         host.ResetCounts();
     }
 
@@ -276,9 +276,9 @@ TEST_F(CallPath, ExpressionWithANullTextGivesAnEmptyHostText)
 TEST_F(CallPath, UnlinkedIdsTakeTheirFallbacks)
 {
     Build(Item("a", {}), Item("%o : c", {}), Item("t(", {}, R"(, "Returns": "Text")"));
-    ::SDK->ActionFunctions[0] = nullptr;
-    ::SDK->ConditionFunctions[0] = nullptr;
-    ::SDK->ExpressionFunctions[0] = nullptr;
+    ::SDK->Actions[0].Function = nullptr;
+    ::SDK->Conditions[0].Function = nullptr;
+    ::SDK->Expressions[0].Function = nullptr;
     EXPECT_EQ(CallAction(0), 0);
     EXPECT_EQ(CallAction(1), 0);
     EXPECT_EQ(CallCondition(0), 0);

@@ -179,18 +179,18 @@ TEST_F(EditorTexts, InfosAreTheHostPartOfEachRecord)
     const struct {
         const char* name;
         InfosExport get;
-        const std::vector<ACEInfo*>& records;
+        const std::vector<Tovik::ACEItem>& records;
         std::size_t count;
     } kinds[] = {
-        {"actions", GetActionInfos, state->ActionInfos, 2},
-        {"conditions", GetConditionInfos, state->ConditionInfos, 1},
-        {"expressions", GetExpressionInfos, state->ExpressionInfos, 4},
+        {"actions", GetActionInfos, state->Actions, 2},
+        {"conditions", GetConditionInfos, state->Conditions, 1},
+        {"expressions", GetExpressionInfos, state->Expressions, 4},
     };
     for (const auto& kind : kinds) {
         ASSERT_EQ(kind.records.size(), kind.count) << kind.name;
         for (std::size_t code = 0; code < kind.count; ++code) {
             auto* answer = static_cast<std::uint8_t*>(kind.get(nullptr, static_cast<std::int16_t>(code)));
-            EXPECT_EQ(answer, reinterpret_cast<std::uint8_t*>(kind.records[code]) + 2)
+            EXPECT_EQ(answer, reinterpret_cast<std::uint8_t*>(kind.records[code].Info.get()) + 2)
                 << kind.name << " " << code;
             std::uint16_t id;
             std::memcpy(&id, answer, 2);

@@ -43,7 +43,7 @@ TEST_F(Language, EditorTakesTheFirstListedLanguageThatExistsIgnoringCase)
     const json_value& lang = Choose(Polvane::MFXRunMode::Editor, "Languages = Deutsch; uk english\r\n");
     EXPECT_EQ(&lang, &(*::SDK->Root)["UK English"]);
     EXPECT_STREQ(Polvane::GetCurLangName(), L"UK English");
-    EXPECT_EQ(::SDK->ActionInfos.size(), 2u);
+    EXPECT_EQ(::SDK->Actions.size(), 2u);
     EXPECT_TRUE(boxes.boxes.empty());
 }
 
@@ -58,7 +58,7 @@ TEST_F(Language, NoListedLanguageGivesTheDefault)
     const json_value& lang = Choose(Polvane::MFXRunMode::QuietLoad, "Languages=Klingon;Deutsch");
     EXPECT_EQ(&lang, &(*::SDK->Root)["Default"]);
     EXPECT_STREQ(Polvane::GetCurLangName(), L"Default");
-    EXPECT_EQ(::SDK->ActionInfos.size(), 1u);
+    EXPECT_EQ(::SDK->Actions.size(), 1u);
 }
 
 TEST_F(Language, BuiltApplicationsNeverReadTheSettings)

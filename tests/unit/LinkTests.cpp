@@ -66,9 +66,18 @@ private:
     std::vector<std::unique_ptr<json_value, void (*)(json_value*)>> documents;
 };
 
-using Linking::CheckActionLink;
-using Linking::CheckConditionLink;
-using Linking::CheckExpressionLink;
+template <typename Sig> void CheckActionLink(const json_value& root, std::uint32_t ID)
+{
+    Linking::ShowFindings(Linking::CheckAction(root, ID, Linking::SignatureOf<Sig>), L"Action linking error");
+}
+template <typename Sig> void CheckConditionLink(const json_value& root, std::uint32_t ID)
+{
+    Linking::ShowFindings(Linking::CheckCondition(root, ID, Linking::SignatureOf<Sig>), L"Condition linking error");
+}
+template <typename Sig> void CheckExpressionLink(const json_value& root, std::uint32_t ID)
+{
+    Linking::ShowFindings(Linking::CheckExpression(root, ID, Linking::SignatureOf<Sig>), L"Expression linking error");
+}
 
 // One parameter of the given type; message is what the box shows after the header, or null when the
 // member's type is accepted.
@@ -762,26 +771,26 @@ TEST_F(LinkTest, LinkStoresTheMemberInItsTableWhateverItFound)
     {
         Tovik::SDK sdk(nullptr, root); // owns root from here on
         ASSERT_EQ(::SDK, &sdk);
-        ASSERT_EQ(sdk.ActionFunctions.size(), 2u);
-        ASSERT_EQ(sdk.ConditionFunctions.size(), 1u);
-        ASSERT_EQ(sdk.ExpressionFunctions.size(), 1u);
+        ASSERT_EQ(sdk.Actions.size(), 2u);
+        ASSERT_EQ(sdk.Conditions.size(), 1u);
+        ASSERT_EQ(sdk.Expressions.size(), 1u);
         boxes.clear();
 
         LinkAction<&Extension::CopyBytes>(1);
         LinkCondition<&Extension::AreEqual>(0);
         LinkExpression<&Extension::Add>(0);
         ExpectNoBox();
-        EXPECT_EQ(sdk.ActionFunctions[0], nullptr);
-        EXPECT_EQ(sdk.ActionFunctions[1], Tovik::MemberFunctionToPointer<&Extension::CopyBytes>());
-        EXPECT_EQ(sdk.ConditionFunctions[0], Tovik::MemberFunctionToPointer<&Extension::AreEqual>());
-        EXPECT_EQ(sdk.ExpressionFunctions[0], Tovik::MemberFunctionToPointer<&Extension::Add>());
+        EXPECT_EQ(sdk.Actions[0].Function, nullptr);
+        EXPECT_EQ(sdk.Actions[1].Function, Tovik::MemberFunctionToPointer<&Extension::CopyBytes>());
+        EXPECT_EQ(sdk.Conditions[0].Function, Tovik::MemberFunctionToPointer<&Extension::AreEqual>());
+        EXPECT_EQ(sdk.Expressions[0].Function, Tovik::MemberFunctionToPointer<&Extension::Add>());
 
         // A mismatch is reported and the member stored all the same.
         LinkAction<&Extension::FreeMemoryBlock>(0);
         ExpectOneBox(ActionBox,
                      L"UK English: error in linking action ID 0, Example; it has 0 parameters in the "
                      L"Actions JSON item, but 1 parameters in the C++ function definition.");
-        EXPECT_EQ(sdk.ActionFunctions[0], Tovik::MemberFunctionToPointer<&Extension::FreeMemoryBlock>());
+        EXPECT_EQ(sdk.Actions[0].Function, Tovik::MemberFunctionToPointer<&Extension::FreeMemoryBlock>());
 
         // An id beyond the definition is reported and stores nothing.
         boxes.clear();
@@ -795,28 +804,11 @@ TEST_F(LinkTest, LinkStoresTheMemberInItsTableWhateverItFound)
                   L"UK English: error in linking condition ID 1; it has no Conditions JSON item.\r\n");
         EXPECT_EQ(boxes[2].text,
                   L"UK English: error in linking expression ID 1; it has no Expressions JSON item.\r\n");
-        EXPECT_EQ(sdk.ActionFunctions.size(), 2u);
-        EXPECT_EQ(sdk.ConditionFunctions.size(), 1u);
-        EXPECT_EQ(sdk.ExpressionFunctions.size(), 1u);
+        EXPECT_EQ(sdk.Actions.size(), 2u);
+        EXPECT_EQ(sdk.Conditions.size(), 1u);
+        EXPECT_EQ(sdk.Expressions.size(), 1u);
     }
     ::SDK = savedSDK;
-}
-
-TEST(LinkStore, StoresOnlyWithinTheTable)
-{
-    const Tovik::MemberCall entry = reinterpret_cast<Tovik::MemberCall>(0x1000);
-    std::vector<Tovik::MemberCall> table(4, nullptr);
-    table.resize(3); // keeps the fourth slot allocated, so a write past the end would land there
-
-    Linking::StoreLink(table, 1, entry);
-    Linking::StoreLink(table, 3, entry);
-    Linking::StoreLink(table, 4294967295u, entry);
-
-    ASSERT_EQ(table.size(), 3u);
-    EXPECT_EQ(table[0], nullptr);
-    EXPECT_EQ(table[1], entry);
-    EXPECT_EQ(table[2], nullptr);
-    EXPECT_EQ(table.data()[3], nullptr);
 }
 
 } // namespace
