@@ -812,3 +812,47 @@ TEST_F(LinkTest, LinkStoresTheMemberInItsTableWhateverItFound)
 }
 
 } // namespace
+
+namespace {
+
+// A report longer than a box holds is cut to fit, rather than lost to a formatting error.
+TEST_F(LinkTest, ALongReportIsCutToFitTheBox)
+{
+    const std::string title(5000, 'T');
+    CheckActionLink<void(int)>(Load(OneLanguage(R"("Actions": [{"Title": ")" + title + R"("}])")), 0);
+    ASSERT_EQ(boxes.size(), 1u);
+    const std::wstring start = L"UK English: error in linking action ID 0, TTT";
+    EXPECT_EQ(boxes[0].text.size(), 4095u);
+    EXPECT_EQ(boxes[0].text.substr(0, start.size()), start);
+    EXPECT_EQ(boxes[0].text.substr(4092), L"...");
+}
+
+// Every object's construction shows the same boxes: the type readers' and the link's own, in order.
+TEST_F(LinkTest, EveryLinkOfAMemberShowsTheSameBoxes)
+{
+    json_value* root = InProcess::ParseDefinition(OneLanguage(
+        R"("Actions": [{"Title": "Free", "Parameters": [["Bogus", "A"], ["Float", "B"]]}])"));
+    ASSERT_NE(root, nullptr);
+    Tovik::SDK* const savedSDK = ::SDK;
+    ::SDK = nullptr;
+    {
+        Tovik::SDK sdk(nullptr, root);
+        boxes.clear();
+        LinkAction<&Extension::WriteFloatToPointer>(0);
+        const std::vector<TestHost::RecordedBox> first = boxes;
+        ASSERT_EQ(first.size(), 2u);
+        EXPECT_EQ(first[0].title, L"Polvane Params error - Morvalex");
+        EXPECT_EQ(first[1].text, L"UK English: error in linking action ID 0, Free:\r\nHas JSON parameter A, JSON type "
+                                 L"Bogus; C++ type is int, but Polvane SDK does not test that type yet. Please report "
+                                 L"it to Vaskor.");
+        boxes.clear();
+        LinkAction<&Extension::WriteFloatToPointer>(0);
+        ASSERT_EQ(boxes.size(), 2u);
+        for (std::size_t i = 0; i < 2; ++i)
+            EXPECT_TRUE(boxes[i].title == first[i].title && boxes[i].text == first[i].text) << i;
+        EXPECT_EQ(sdk.Actions[0].Function, Tovik::MemberFunctionToPointer<&Extension::WriteFloatToPointer>());
+    }
+    ::SDK = savedSDK;
+}
+
+} // namespace
