@@ -29,11 +29,11 @@ bool IsOneOf(std::uint16_t code, std::initializer_list<std::uint16_t> codes)
 }
 
 // Parameters are tested from the last to the first, so their messages stand in that order.
-void CheckParameters(const json_value& item, const MemberSignature& member, std::string& report,
+void CheckParameters(const json_value& item, const SignatureTypes& member, Tovik::LinkFindings& findings,
                      std::uint16_t* comparison)
 {
     for (std::int32_t i = member.count - 1; i >= 0; --i) {
-        ParamTypeCheck(item, i, member.params[i], report, comparison);
+        ParamTypeCheck(item, i, member.params[i], findings, comparison);
     }
 }
 
@@ -58,9 +58,10 @@ void CheckConditionResult(const MemberType& result, std::uint16_t comparison, st
 }
 
 // The action steps for one language.
-Walk CheckActionIn(const char* name, const json_value& language, std::string& report, std::uint32_t ID,
-                   const MemberSignature& member)
+Walk CheckActionIn(const char* name, const json_value& language, Tovik::LinkFindings& findings,
+                   std::uint32_t ID, const SignatureTypes& member)
 {
+    std::string& report = findings.report;
     const std::string start = LinkErrorStart(name, "action", ID);
     const json_value* item = FindItem(language, "Actions", ID);
     if (item == nullptr) {
@@ -82,7 +83,7 @@ Walk CheckActionIn(const char* name, const json_value& language, std::string& re
         return Walk::NextLanguage;
     }
     if (count > 0) {
-        CheckParameters(*item, member, report, nullptr);
+        CheckParameters(*item, member, findings, nullptr);
         if (!report.empty()) {
             PutHeaderInFront(report, start + ", " + title + ":\r\n");
         }
@@ -91,9 +92,10 @@ Walk CheckActionIn(const char* name, const json_value& language, std::string& re
 }
 
 // The condition steps for one language.
-Walk CheckConditionIn(const char* name, const json_value& language, std::string& report, std::uint32_t ID,
-                      const MemberSignature& member)
+Walk CheckConditionIn(const char* name, const json_value& language, Tovik::LinkFindings& findings,
+                      std::uint32_t ID, const SignatureTypes& member)
 {
+    std::string& report = findings.report;
     const std::string start = LinkErrorStart(name, "condition", ID);
     const json_value* item = FindItem(language, "Conditions", ID);
     if (item == nullptr) {
@@ -113,7 +115,7 @@ Walk CheckConditionIn(const char* name, const json_value& language, std::string&
         return Walk::NextLanguage;
     }
     std::uint16_t comparison = 0;
-    CheckParameters(*item, member, report, &comparison);
+    CheckParameters(*item, member, findings, &comparison);
     CheckConditionResult(member.result, comparison, report);
     if (report.empty()) {
         return Walk::NextLanguage;
@@ -139,14 +141,15 @@ void ComparisonParamCheck(const json_value& item, std::uint16_t code, std::strin
     }
 }
 
-void ParamTypeCheck(const json_value& item, std::int32_t i, const MemberType& actual, std::string& report,
+void ParamTypeCheck(const json_value& item, std::int32_t i, const MemberType& actual, Tovik::LinkFindings& findings,
                     std::uint16_t* comparison)
 {
+    std::string& report = findings.report;
     const json_value& parameter = item["Parameters"][i];
     const char* type = parameter[0];
     const char* name = parameter[1];
     bool isFloat = false;
-    const std::uint16_t code = Tovik::ReadParameterType(type, &isFloat);
+    const std::uint16_t code = Tovik::ReadParameterType(type, &isFloat, &findings.unknownNames);
 
     CppType expected;
     if (isFloat) {
@@ -178,20 +181,18 @@ void ParamTypeCheck(const json_value& item, std::int32_t i, const MemberType& ac
     }
 }
 
-void CheckAction(const json_value& root, std::uint32_t ID, const MemberSignature& member)
+Tovik::LinkFindings CheckAction(const json_value& root, std::uint32_t ID, const SignatureTypes& member)
 {
-    CheckEveryLanguage(root, L"Action linking error",
-                       [&](const char* name, const json_value& language, std::string& report) {
-                           return CheckActionIn(name, language, report, ID, member);
-                       });
+    return CheckEveryLanguage(root, [&](const char* name, const json_value& language, Tovik::LinkFindings& findings) {
+        return CheckActionIn(name, language, findings, ID, member);
+    });
 }
 
-void CheckCondition(const json_value& root, std::uint32_t ID, const MemberSignature& member)
+Tovik::LinkFindings CheckCondition(const json_value& root, std::uint32_t ID, const SignatureTypes& member)
 {
-    CheckEveryLanguage(root, L"Condition linking error",
-                       [&](const char* name, const json_value& language, std::string& report) {
-                           return CheckConditionIn(name, language, report, ID, member);
-                       });
+    return CheckEveryLanguage(root, [&](const char* name, const json_value& language, Tovik::LinkFindings& findings) {
+        return CheckConditionIn(name, language, findings, ID, member);
+    });
 }
 
 } // namespace Linking

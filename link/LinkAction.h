@@ -13,27 +13,15 @@ namespace Linking {
 
 // Parameter i of an action or condition item against the member's parameter type at that position.
 // comparison is null for an action; for a condition it receives the code of its comparison parameter.
-void ParamTypeCheck(const json_value& item, std::int32_t i, const MemberType& actual, std::string& report,
+void ParamTypeCheck(const json_value& item, std::int32_t i, const MemberType& actual, Tovik::LinkFindings& findings,
                     std::uint16_t* comparison);
 
 // A comparison parameter of the given code was found: only conditions may have one, and only one.
 void ComparisonParamCheck(const json_value& item, std::uint16_t code, std::string& report,
                           std::uint16_t* comparison);
 
-void CheckAction(const json_value& root, std::uint32_t ID, const MemberSignature& member);
-void CheckCondition(const json_value& root, std::uint32_t ID, const MemberSignature& member);
-
-// The checks of a member of signature Sig (a function type R(P...)) against the definition root;
-// nothing is stored.
-template <typename Sig> void CheckActionLink(const json_value& root, std::uint32_t ID)
-{
-    CheckAction(root, ID, DescribeSignature(static_cast<Sig*>(nullptr)));
-}
-
-template <typename Sig> void CheckConditionLink(const json_value& root, std::uint32_t ID)
-{
-    CheckCondition(root, ID, DescribeSignature(static_cast<Sig*>(nullptr)));
-}
+Tovik::LinkFindings CheckAction(const json_value& root, std::uint32_t ID, const SignatureTypes& member);
+Tovik::LinkFindings CheckCondition(const json_value& root, std::uint32_t ID, const SignatureTypes& member);
 
 } // namespace Linking
 
@@ -41,12 +29,14 @@ template <typename Sig> void CheckConditionLink(const json_value& root, std::uin
 // definition, then stores the member whatever was found.
 template <auto Member> void LinkAction(std::uint32_t ID)
 {
-    Linking::CheckActionLink<typename Linking::FunctionTypeOf<decltype(Member)>::type>(*::SDK->Root, ID);
-    Linking::StoreLink(::SDK->ActionFunctions, ID, Tovik::MemberFunctionToPointer<Member>());
+    using Function = typename Tovik::MemberPointerTraits<decltype(Member)>::Function;
+    Linking::Link(::SDK->Actions, ID, Tovik::MemberFunctionToPointer<Member>(), Linking::SignatureOf<Function>,
+                  Linking::CheckAction, L"Action linking error");
 }
 
 template <auto Member> void LinkCondition(std::uint32_t ID)
 {
-    Linking::CheckConditionLink<typename Linking::FunctionTypeOf<decltype(Member)>::type>(*::SDK->Root, ID);
-    Linking::StoreLink(::SDK->ConditionFunctions, ID, Tovik::MemberFunctionToPointer<Member>());
+    using Function = typename Tovik::MemberPointerTraits<decltype(Member)>::Function;
+    Linking::Link(::SDK->Conditions, ID, Tovik::MemberFunctionToPointer<Member>(), Linking::SignatureOf<Function>,
+                  Linking::CheckCondition, L"Condition linking error");
 }

@@ -41,23 +41,48 @@ std::string TypeText(const MemberType& type)
     return std::string(name.begin(), name.end());
 }
 
-void CheckEveryLanguage(const json_value& root, const wchar_t* boxTitle, const LanguageSteps& steps)
+Tovik::LinkFindings CheckEveryLanguage(const json_value& root, const LanguageSteps& steps)
 {
-    std::string report;
+    Tovik::LinkFindings findings;
     if (root.type == json_object) {
         for (std::uint32_t i = 0; i < root.u.object.length; ++i) {
             const json_object_entry& member = root.u.object.values[i];
             if (!IsLanguage(*member.value)) {
                 continue;
             }
-            if (steps(member.name, *member.value, report) == Walk::Leave) {
+            if (steps(member.name, *member.value, findings) == Walk::Leave) {
                 break;
             }
         }
     }
-    if (!report.empty()) {
-        Polvane::MsgBox::Error(boxTitle, L"%s", Polvane::UTF8ToTString(report).c_str());
+    return findings;
+}
+
+void ShowFindings(const Tovik::LinkFindings& findings, const wchar_t* boxTitle)
+{
+    for (const Tovik::UnknownTypeName& name : findings.unknownNames) {
+        Tovik::ShowUnknownTypeName(name);
     }
+    if (!findings.report.empty()) {
+        Polvane::MsgBox::Error(boxTitle, L"%s",
+                               Polvane::MsgBox::FitText(Polvane::UTF8ToTString(findings.report)).c_str());
+    }
+}
+
+void Link(std::vector<Tovik::ACEItem>& items, std::uint32_t ID, Tovik::MemberCall member,
+          const SignatureTypes& signature, Check check, const wchar_t* boxTitle)
+{
+    if (ID >= items.size()) {
+        ShowFindings(check(*::SDK->Root, ID, signature), boxTitle);
+        return;
+    }
+    Tovik::ACEItem& item = items[ID];
+    if (item.Findings.member != member) {
+        item.Findings = check(*::SDK->Root, ID, signature);
+        item.Findings.member = member;
+    }
+    ShowFindings(item.Findings, boxTitle);
+    item.Function = member;
 }
 
 const json_value* FindItem(const json_value& language, const char* arrayName, std::uint32_t ID)
@@ -89,13 +114,6 @@ void PutHeaderInFront(std::string& report, const std::string& header)
 {
     report = header + report;
     report.resize(report.size() - 2);
-}
-
-void StoreLink(std::vector<Tovik::MemberCall>& table, std::uint32_t ID, Tovik::MemberCall entry)
-{
-    if (ID < table.size()) {
-        table[ID] = entry;
-    }
 }
 
 } // namespace Linking

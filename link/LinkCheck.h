@@ -59,35 +59,47 @@ template <typename T> constexpr MemberType DescribeType() { return {CppTypeOf<T>
 // The type's name as a message prints it.
 std::string TypeText(const MemberType& type);
 
-// A member's signature as the checks read it: fixed at build time, compared at run time.
-struct MemberSignature {
+// The types of a member's signature as the checks read them: fixed at build time, compared at run time.
+struct SignatureTypes {
     MemberType result;
     std::int32_t count;
     std::array<MemberType, Tovik::MaxParams> params;
 };
 
-template <typename R, typename... P> MemberSignature DescribeSignature(R (*)(P...))
+template <typename R, typename... P> constexpr SignatureTypes DescribeSignature(R (*)(P...))
 {
     static_assert(sizeof...(P) <= Tovik::MaxParams, "a member takes at most 16 parameters");
     return {DescribeType<R>(), static_cast<std::int32_t>(sizeof...(P)), {DescribeType<P>()...}};
 }
 
-// The plain function type R(P...) of a member function pointer.
-template <typename MemberPointer> struct FunctionTypeOf;
-template <typename Class, typename R, typename... P> struct FunctionTypeOf<R (Class::*)(P...)> {
-    using type = R(P...);
-};
+// The signature types of a function type R(P...).
+template <typename Sig> inline constexpr SignatureTypes SignatureOf = DescribeSignature(static_cast<Sig*>(nullptr));
 
 // Whether the walk goes on with the next language or ends.
 enum class Walk { NextLanguage, Leave };
 
 // The steps of one kind of check for one language: its name (the root member's key), its object, and
-// the link's report (UTF-8).
-using LanguageSteps = std::function<Walk(const char* name, const json_value& language, std::string& report)>;
+// what the link has found so far.
+using LanguageSteps =
+    std::function<Walk(const char* name, const json_value& language, Tovik::LinkFindings& findings)>;
 
-// Runs steps for every language object of the definition root in document order, then shows a
-// non-empty report in an error box with the given title.
-void CheckEveryLanguage(const json_value& root, const wchar_t* boxTitle, const LanguageSteps& steps);
+// Runs steps for every language object of the definition root in document order; shows nothing.
+Tovik::LinkFindings CheckEveryLanguage(const json_value& root, const LanguageSteps& steps);
+
+// The check of one kind: what a member of the given signature disagrees with in the item ID of every
+// language.
+using Check = Tovik::LinkFindings (*)(const json_value& root, std::uint32_t ID, const SignatureTypes& member);
+
+// The boxes of one link: the type names the readers could not match, each in its reader's box, then
+// the report in one error box with the given title, cut to what the box can hold.
+void ShowFindings(const Tovik::LinkFindings& findings, const wchar_t* boxTitle);
+
+// Links member to item ID of items: shows what check finds, then stores the member whatever was found;
+// an id beyond the table (the definition has fewer items) stores nothing. The findings depend only on
+// the definition and the member, so each item keeps them: a later object's link shows them again
+// without reading the definition.
+void Link(std::vector<Tovik::ACEItem>& items, std::uint32_t ID, Tovik::MemberCall member,
+          const SignatureTypes& signature, Check check, const wchar_t* boxTitle);
 
 // Element ID of language[arrayName], or null when the array has no such element.
 const json_value* FindItem(const json_value& language, const char* arrayName, std::uint32_t ID);
@@ -105,8 +117,5 @@ std::int32_t ParameterCount(const json_value& item, bool useAutoProps);
 // Puts header in front of everything the report holds, dropping the report's last two characters (the
 // line end of its last message).
 void PutHeaderInFront(std::string& report, const std::string& header);
-
-// Stores entry at index ID; an id beyond the table (the definition has fewer items) stores nothing.
-void StoreLink(std::vector<Tovik::MemberCall>& table, std::uint32_t ID, Tovik::MemberCall entry);
 
 } // namespace Linking

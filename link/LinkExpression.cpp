@@ -15,9 +15,9 @@ constexpr std::uint16_t TextParamCode = 3;
 
 // The member result the item's "Returns" calls for; an unknown name has had the reader's box and
 // expects int, as an integer does.
-CppType RequiredResult(const char* returns)
+CppType RequiredResult(const char* returns, std::vector<Tovik::UnknownTypeName>& unknownNames)
 {
-    switch (Tovik::ReadExpressionReturnType(returns)) {
+    switch (Tovik::ReadExpressionReturnType(returns, &unknownNames)) {
     case FloatResultCode:
         return CppType::Float;
     case TextResultCode:
@@ -38,9 +38,10 @@ std::string TitleWithoutParenthesis(const json_value& item)
 }
 
 // The expression steps for one language.
-Walk CheckExpressionIn(const char* name, const json_value& language, std::string& report, std::uint32_t ID,
-                       const MemberSignature& member)
+Walk CheckExpressionIn(const char* name, const json_value& language, Tovik::LinkFindings& findings,
+                       std::uint32_t ID, const SignatureTypes& member)
 {
+    std::string& report = findings.report;
     const std::string start = LinkErrorStart(name, "expression", ID);
     const json_value* item = FindItem(language, "Expressions", ID);
     if (item == nullptr) {
@@ -48,7 +49,7 @@ Walk CheckExpressionIn(const char* name, const json_value& language, std::string
         return Walk::NextLanguage;
     }
     const char* returns = (*item)["Returns"];
-    const CppType required = RequiredResult(returns);
+    const CppType required = RequiredResult(returns, findings.unknownNames);
     const std::string title = TitleWithoutParenthesis(*item);
     // A wrong result is wrong in every language: one message is enough.
     if (member.result.type != required) {
@@ -67,7 +68,7 @@ Walk CheckExpressionIn(const char* name, const json_value& language, std::string
     if (count > 0) {
         // Last parameter first, so the messages stand in that order.
         for (std::int32_t i = member.count - 1; i >= 0; --i) {
-            ExpParamTypeCheck(*item, i, member.params[i], report);
+            ExpParamTypeCheck(*item, i, member.params[i], findings);
         }
         if (!report.empty()) {
             PutHeaderInFront(report, start + ", " + title + ":\r\n");
@@ -78,13 +79,14 @@ Walk CheckExpressionIn(const char* name, const json_value& language, std::string
 
 } // namespace
 
-void ExpParamTypeCheck(const json_value& item, std::int32_t i, const MemberType& actual, std::string& report)
+void ExpParamTypeCheck(const json_value& item, std::int32_t i, const MemberType& actual,
+                       Tovik::LinkFindings& findings)
 {
     const json_value& parameter = item["Parameters"][i];
     const char* type = parameter[0];
     const char* name = parameter[1];
     bool isFloat = false;
-    const std::uint16_t code = Tovik::ReadExpressionParameterType(type, &isFloat);
+    const std::uint16_t code = Tovik::ReadExpressionParameterType(type, &isFloat, &findings.unknownNames);
 
     CppType expected;
     if (isFloat) {
@@ -99,18 +101,17 @@ void ExpParamTypeCheck(const json_value& item, std::int32_t i, const MemberType&
         return;
     }
     if (actual.type != expected) {
-        report += std::string("Has JSON parameter \"") + name + "\", JSON type \"" + type +
+        findings.report += std::string("Has JSON parameter \"") + name + "\", JSON type \"" + type +
                   "\"; expected C++ type " + ExpectedTypeText(expected) + ", but actual C++ type is " +
                   TypeText(actual) + ".\r\n";
     }
 }
 
-void CheckExpression(const json_value& root, std::uint32_t ID, const MemberSignature& member)
+Tovik::LinkFindings CheckExpression(const json_value& root, std::uint32_t ID, const SignatureTypes& member)
 {
-    CheckEveryLanguage(root, L"Expression linking error",
-                       [&](const char* name, const json_value& language, std::string& report) {
-                           return CheckExpressionIn(name, language, report, ID, member);
-                       });
+    return CheckEveryLanguage(root, [&](const char* name, const json_value& language, Tovik::LinkFindings& findings) {
+        return CheckExpressionIn(name, language, findings, ID, member);
+    });
 }
 
 } // namespace Linking

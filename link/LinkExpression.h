@@ -7,21 +7,14 @@
 #include "../Lib/Shared/Tovik/MemberCall.h"
 
 #include <cstdint>
-#include <string>
 
 namespace Linking {
 
 // Parameter i of an expression item against the member's parameter type at that position.
-void ExpParamTypeCheck(const json_value& item, std::int32_t i, const MemberType& actual, std::string& report);
+void ExpParamTypeCheck(const json_value& item, std::int32_t i, const MemberType& actual,
+                       Tovik::LinkFindings& findings);
 
-void CheckExpression(const json_value& root, std::uint32_t ID, const MemberSignature& member);
-
-// The check of a member of signature Sig (a function type R(P...)) against the definition root;
-// nothing is stored.
-template <typename Sig> void CheckExpressionLink(const json_value& root, std::uint32_t ID)
-{
-    CheckExpression(root, ID, DescribeSignature(static_cast<Sig*>(nullptr)));
-}
+Tovik::LinkFindings CheckExpression(const json_value& root, std::uint32_t ID, const SignatureTypes& member);
 
 } // namespace Linking
 
@@ -29,6 +22,7 @@ template <typename Sig> void CheckExpressionLink(const json_value& root, std::ui
 // the definition, then stores the member whatever was found.
 template <auto Member> void LinkExpression(std::uint32_t ID)
 {
-    Linking::CheckExpressionLink<typename Linking::FunctionTypeOf<decltype(Member)>::type>(*::SDK->Root, ID);
-    Linking::StoreLink(::SDK->ExpressionFunctions, ID, Tovik::MemberFunctionToPointer<Member>());
+    using Function = typename Tovik::MemberPointerTraits<decltype(Member)>::Function;
+    Linking::Link(::SDK->Expressions, ID, Tovik::MemberFunctionToPointer<Member>(), Linking::SignatureOf<Function>,
+                  Linking::CheckExpression, L"Expression linking error");
 }

@@ -128,3 +128,106 @@ TEST(CallPathFallbacks, IdsWithoutAMemberTakeTheirFallbacks)
                         L"Make sure you ran LinkExpression().",
                     }));
 }
+
+namespace {
+
+std::string EmbeddedDefinition()
+{
+    TestHost::Library library(TestHost::BuiltLibraryPath());
+    HRSRC found = FindResourceW(library.Module(), MAKEINTRESOURCEW(102), L"TOVIK");
+    const char* bytes = static_cast<const char*>(LockResource(LoadResource(library.Module(), found)));
+    return std::string(bytes, SizeofResource(library.Module(), found));
+}
+
+void Replace(std::string& text, const std::string& from, const std::string& to)
+{
+    const std::size_t at = text.find(from);
+    ASSERT_NE(at, std::string::npos) << from;
+    text.replace(at, from.size(), to);
+}
+
+int allocations = 0;
+void* CountingMalloc(std::size_t n) { return ++allocations, std::malloc(n); }
+void* CountingCalloc(std::size_t n, std::size_t size) { return ++allocations, std::calloc(n, size); }
+void* CountingRealloc(void* p, std::size_t n) { return ++allocations, std::realloc(p, n); }
+
+} // namespace
+
+// A stale sibling definition gives items fewer parameters than their members take: what the call does
+// not read reaches the member as 0, or as an empty text, never as a null text.
+TEST(CallPathStaleDefinition, UnreadParametersArriveAsZeroOrEmptyText)
+{
+    std::string definition = EmbeddedDefinition();
+    std::string seventeen = R"([ "Text", "X" ])";
+    for (int i = 1; i < 17; ++i)
+        seventeen += R"(, [ "Text", "X" ])";
+    Replace(definition, R"j("Set Text Matrix %0 to (%1)", "Parameters": [ [ "Text", "Matrix name" ], [ "Text", "X" ] ])j",
+            R"j("Set Text Matrix %0 to (%1)", "Parameters": [ )j" + seventeen + " ]");
+    Replace(definition, R"("%o : Text at pointer %0 is %1", "Triggered": false, "Parameters": [ [ "Integer", "Pointer" ], [ "Text", "Text" ] ])",
+            R"("%o : Text at pointer %0 is %1", "Triggered": false, "Parameters": [ [ "Integer", "Pointer" ] ])");
+    Replace(definition, R"j("If$(", "Returns": "Text", "Parameters": [ [ "Integer", "Condition" ], [ "Text", "Text if true" ] ])j",
+            R"j("If$(", "Returns": "Text", "Parameters": [ [ "Integer", "Condition" ] ])j");
+    TestHost::TempTree tree;
+    const auto library = tree.Copy(TestHost::BuiltLibraryPath(), L"Extensions\\Morvalex.mfx");
+    tree.Write(L"Extensions\\Morvalex.json", definition);
+    TestHost::Session session(library.wstring());
+    ASSERT_EQ(session.InitializeResult(), 0);
+    RUNDATA* object = session.CreateObject();
+    std::vector<std::wstring> boxes;
+    for (const auto& box : session.Boxes().Boxes())
+        boxes.push_back(box.title + L"|" + box.text);
+    EXPECT_EQ(boxes, (std::vector<std::wstring>{
+                         L"Error reading action JSON - Morvalex|Too many parameters in action ID 23.",
+                         L"Action linking error - Morvalex|UK English: error in linking action ID 23, Set Text Matrix "
+                         L"%0 to (%1); it has 17 parameters in the Actions JSON item, but 2 parameters in the C++ "
+                         L"function definition.",
+                         L"Condition linking error - Morvalex|UK English: error in linking condition ID 5, %o : Text "
+                         L"at pointer %0 is %1; it has 1 parameters in the Conditions JSON item, but 2 parameters in "
+                         L"the C++ function definition.\r\n",
+                         L"Expression linking error - Morvalex|UK English: error in linking expression ID 27, If$; it "
+                         L"has 1 parameters in the Expressions JSON item, but 2 parameters in the C++ function "
+                         L"definition.",
+                     }));
+    session.Boxes().Clear();
+
+    EXPECT_EQ(session.Action(object, 23, {L"M", L"x"}), 0); // the refused item reads nothing
+    const std::int32_t block = session.Expression(object, 2, {8});
+    session.Action(object, 3, {block, 0}); // the block holds an empty text
+    session.TheHost().ResetCounts();
+    EXPECT_EQ(session.Condition(object, 5, {block, L"x"}), 1);
+    EXPECT_EQ(session.ExpressionText(object, 27, {1, L"x"}), L"");
+    EXPECT_EQ(object->rHo.resultFlags, ResultFlagText);
+    EXPECT_EQ(session.TheHost().CallbackCount(HostCallback::GetFirstExpressionParam), 1);
+    EXPECT_EQ(session.TheHost().CallbackCount(HostCallback::GetNextExpressionParam), 0);
+    EXPECT_TRUE(session.Boxes().Boxes().empty());
+}
+
+// Actions, conditions and expressions called for an object already destroyed, or never built, answer
+// neutrally: 0, or an empty text when the expression returns one.
+TEST_F(BuiltCallPath, CallsWithoutAnObjectAnswerNeutrally)
+{
+    session.DestroyObject(object);
+    EXPECT_EQ(session.Action(object, 3, {8, 1}), 0);
+    EXPECT_EQ(session.Condition(object, 0, {1, 1}), 0);
+    EXPECT_EQ(session.Expression(object, 0, {2, 3}), 0);
+    EXPECT_EQ(session.ExpressionText(object, 1), L"");
+    EXPECT_EQ(object->rHo.resultFlags, ResultFlagText);
+    EXPECT_TRUE(session.Boxes().Boxes().empty());
+}
+
+TEST_F(BuiltCallPath, CallsAllocateNothing)
+{
+    const HMODULE module = session.Lib().Module();
+    TestHost::ImportPatch malloc(module, "msvcrt.dll", "malloc", reinterpret_cast<void*>(&CountingMalloc));
+    TestHost::ImportPatch calloc(module, "msvcrt.dll", "calloc", reinterpret_cast<void*>(&CountingCalloc));
+    TestHost::ImportPatch realloc(module, "msvcrt.dll", "realloc", reinterpret_cast<void*>(&CountingRealloc));
+    ASSERT_TRUE(malloc.Installed() && calloc.Installed() && realloc.Installed());
+    allocations = 0;
+    session.Expression(object, 0, {2, 3});            // Add
+    session.ExpressionText(object, 27, {1, L"text"}); // If$
+    session.ExpressionFloat(object, 20, {1, 1.0f, 2.0f}); // IfElse
+    session.Condition(object, 0, {1, 1});             // AreEqual
+    session.Condition(object, 4, {0, 1.0f});          // IsPointerFloat
+    session.Action(object, 4, {0, 0, -1});            // CopyBytes
+    EXPECT_EQ(allocations, 0);
+}

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -71,9 +72,9 @@ protected:
         // The members of the extension disagree with these small definitions: those reports are not
         // what is tested here.
         boxes.boxes.clear();
-        for (auto* table : {&::SDK->ActionFunctions, &::SDK->ConditionFunctions, &::SDK->ExpressionFunctions})
-            for (auto& entry : *table)
-                entry = Recorder;
+        for (auto* items : {&::SDK->Actions, &::SDK->Conditions, &::SDK->Expressions})
+            for (auto& item : *items)
+                item.Function = Recorder;
         host.ResetCounts();
     }
 
@@ -276,9 +277,9 @@ TEST_F(CallPath, ExpressionWithANullTextGivesAnEmptyHostText)
 TEST_F(CallPath, UnlinkedIdsTakeTheirFallbacks)
 {
     Build(Item("a", {}), Item("%o : c", {}), Item("t(", {}, R"(, "Returns": "Text")"));
-    ::SDK->ActionFunctions[0] = nullptr;
-    ::SDK->ConditionFunctions[0] = nullptr;
-    ::SDK->ExpressionFunctions[0] = nullptr;
+    ::SDK->Actions[0].Function = nullptr;
+    ::SDK->Conditions[0].Function = nullptr;
+    ::SDK->Expressions[0].Function = nullptr;
     EXPECT_EQ(CallAction(0), 0);
     EXPECT_EQ(CallAction(1), 0);
     EXPECT_EQ(CallCondition(0), 0);
@@ -304,4 +305,36 @@ TEST_F(CallPath, UnlinkedIdsTakeTheirFallbacks)
                   L"Extension::UnlinkedExpression() called - Morvalex: Running a fallback for expression ID 0. Make sure you ran LinkExpression().",
                   L"Extension::UnlinkedExpression() called - Morvalex: Running a fallback for expression ID 1. Make sure you ran LinkExpression().",
               }));
+}
+
+namespace {
+
+std::uint32_t Throws(Extension*, const std::uint32_t*, int) { throw std::runtime_error("no room"); }
+
+} // namespace
+
+// A member that throws: one box naming the routine, and the neutral answer of the item's result type.
+TEST_F(CallPath, AThrowingMemberAnswersNeutrally)
+{
+    Build(Item("a", {}), Item("%o : c", {}),
+          Item("t(", {}, R"(, "Returns": "Text")") + ", " + Item("f(", {}, R"(, "Returns": "Float")"));
+    for (auto* items : {&::SDK->Actions, &::SDK->Conditions, &::SDK->Expressions})
+        (*items)[0].Function = Throws;
+    ::SDK->Expressions[1].Function = Throws;
+    EXPECT_EQ(CallAction(0), 0);
+    EXPECT_EQ(CallCondition(0), 0);
+    auto text = reinterpret_cast<const wchar_t*>(static_cast<std::uintptr_t>(CallExpression(0)));
+    ASSERT_NE(text, nullptr);
+    EXPECT_STREQ(text, L"");
+    EXPECT_EQ(rd->rHo.resultFlags, ResultFlagText);
+    EXPECT_EQ(CallExpression(1), 0);
+    EXPECT_EQ(rd->rHo.resultFlags, ResultFlagFloat);
+    std::vector<std::wstring> texts;
+    for (const auto& box : boxes.boxes)
+        texts.push_back(box.title + L": " + box.text);
+    const std::wstring title = L"Polvane SDK error - Morvalex: ";
+    EXPECT_EQ(texts, (std::vector<std::wstring>{title + L"Action stopped on an unexpected error: no room",
+                                                title + L"Condition stopped on an unexpected error: no room",
+                                                title + L"Expression stopped on an unexpected error: no room",
+                                                title + L"Expression stopped on an unexpected error: no room"}));
 }

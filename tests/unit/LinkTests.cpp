@@ -66,9 +66,18 @@ private:
     std::vector<std::unique_ptr<json_value, void (*)(json_value*)>> documents;
 };
 
-using Linking::CheckActionLink;
-using Linking::CheckConditionLink;
-using Linking::CheckExpressionLink;
+template <typename Sig> void CheckActionLink(const json_value& root, std::uint32_t ID)
+{
+    Linking::ShowFindings(Linking::CheckAction(root, ID, Linking::SignatureOf<Sig>), L"Action linking error");
+}
+template <typename Sig> void CheckConditionLink(const json_value& root, std::uint32_t ID)
+{
+    Linking::ShowFindings(Linking::CheckCondition(root, ID, Linking::SignatureOf<Sig>), L"Condition linking error");
+}
+template <typename Sig> void CheckExpressionLink(const json_value& root, std::uint32_t ID)
+{
+    Linking::ShowFindings(Linking::CheckExpression(root, ID, Linking::SignatureOf<Sig>), L"Expression linking error");
+}
 
 // One parameter of the given type; message is what the box shows after the header, or null when the
 // member's type is accepted.
@@ -762,26 +771,26 @@ TEST_F(LinkTest, LinkStoresTheMemberInItsTableWhateverItFound)
     {
         Tovik::SDK sdk(nullptr, root); // owns root from here on
         ASSERT_EQ(::SDK, &sdk);
-        ASSERT_EQ(sdk.ActionFunctions.size(), 2u);
-        ASSERT_EQ(sdk.ConditionFunctions.size(), 1u);
-        ASSERT_EQ(sdk.ExpressionFunctions.size(), 1u);
+        ASSERT_EQ(sdk.Actions.size(), 2u);
+        ASSERT_EQ(sdk.Conditions.size(), 1u);
+        ASSERT_EQ(sdk.Expressions.size(), 1u);
         boxes.clear();
 
         LinkAction<&Extension::CopyBytes>(1);
         LinkCondition<&Extension::AreEqual>(0);
         LinkExpression<&Extension::Add>(0);
         ExpectNoBox();
-        EXPECT_EQ(sdk.ActionFunctions[0], nullptr);
-        EXPECT_EQ(sdk.ActionFunctions[1], Tovik::MemberFunctionToPointer<&Extension::CopyBytes>());
-        EXPECT_EQ(sdk.ConditionFunctions[0], Tovik::MemberFunctionToPointer<&Extension::AreEqual>());
-        EXPECT_EQ(sdk.ExpressionFunctions[0], Tovik::MemberFunctionToPointer<&Extension::Add>());
+        EXPECT_EQ(sdk.Actions[0].Function, nullptr);
+        EXPECT_EQ(sdk.Actions[1].Function, Tovik::MemberFunctionToPointer<&Extension::CopyBytes>());
+        EXPECT_EQ(sdk.Conditions[0].Function, Tovik::MemberFunctionToPointer<&Extension::AreEqual>());
+        EXPECT_EQ(sdk.Expressions[0].Function, Tovik::MemberFunctionToPointer<&Extension::Add>());
 
         // A mismatch is reported and the member stored all the same.
         LinkAction<&Extension::FreeMemoryBlock>(0);
         ExpectOneBox(ActionBox,
                      L"UK English: error in linking action ID 0, Example; it has 0 parameters in the "
                      L"Actions JSON item, but 1 parameters in the C++ function definition.");
-        EXPECT_EQ(sdk.ActionFunctions[0], Tovik::MemberFunctionToPointer<&Extension::FreeMemoryBlock>());
+        EXPECT_EQ(sdk.Actions[0].Function, Tovik::MemberFunctionToPointer<&Extension::FreeMemoryBlock>());
 
         // An id beyond the definition is reported and stores nothing.
         boxes.clear();
@@ -795,28 +804,55 @@ TEST_F(LinkTest, LinkStoresTheMemberInItsTableWhateverItFound)
                   L"UK English: error in linking condition ID 1; it has no Conditions JSON item.\r\n");
         EXPECT_EQ(boxes[2].text,
                   L"UK English: error in linking expression ID 1; it has no Expressions JSON item.\r\n");
-        EXPECT_EQ(sdk.ActionFunctions.size(), 2u);
-        EXPECT_EQ(sdk.ConditionFunctions.size(), 1u);
-        EXPECT_EQ(sdk.ExpressionFunctions.size(), 1u);
+        EXPECT_EQ(sdk.Actions.size(), 2u);
+        EXPECT_EQ(sdk.Conditions.size(), 1u);
+        EXPECT_EQ(sdk.Expressions.size(), 1u);
     }
     ::SDK = savedSDK;
 }
 
-TEST(LinkStore, StoresOnlyWithinTheTable)
+} // namespace
+
+namespace {
+
+// A report longer than a box holds is cut to fit, rather than lost to a formatting error.
+TEST_F(LinkTest, ALongReportIsCutToFitTheBox)
 {
-    const Tovik::MemberCall entry = reinterpret_cast<Tovik::MemberCall>(0x1000);
-    std::vector<Tovik::MemberCall> table(4, nullptr);
-    table.resize(3); // keeps the fourth slot allocated, so a write past the end would land there
+    const std::string title(5000, 'T');
+    CheckActionLink<void(int)>(Load(OneLanguage(R"("Actions": [{"Title": ")" + title + R"("}])")), 0);
+    ASSERT_EQ(boxes.size(), 1u);
+    const std::wstring start = L"UK English: error in linking action ID 0, TTT";
+    EXPECT_EQ(boxes[0].text.size(), 4095u);
+    EXPECT_EQ(boxes[0].text.substr(0, start.size()), start);
+    EXPECT_EQ(boxes[0].text.substr(4092), L"...");
+}
 
-    Linking::StoreLink(table, 1, entry);
-    Linking::StoreLink(table, 3, entry);
-    Linking::StoreLink(table, 4294967295u, entry);
-
-    ASSERT_EQ(table.size(), 3u);
-    EXPECT_EQ(table[0], nullptr);
-    EXPECT_EQ(table[1], entry);
-    EXPECT_EQ(table[2], nullptr);
-    EXPECT_EQ(table.data()[3], nullptr);
+// Every object's construction shows the same boxes: the type readers' and the link's own, in order.
+TEST_F(LinkTest, EveryLinkOfAMemberShowsTheSameBoxes)
+{
+    json_value* root = InProcess::ParseDefinition(OneLanguage(
+        R"("Actions": [{"Title": "Free", "Parameters": [["Bogus", "A"], ["Float", "B"]]}])"));
+    ASSERT_NE(root, nullptr);
+    Tovik::SDK* const savedSDK = ::SDK;
+    ::SDK = nullptr;
+    {
+        Tovik::SDK sdk(nullptr, root);
+        boxes.clear();
+        LinkAction<&Extension::WriteFloatToPointer>(0);
+        const std::vector<TestHost::RecordedBox> first = boxes;
+        ASSERT_EQ(first.size(), 2u);
+        EXPECT_EQ(first[0].title, L"Polvane Params error - Morvalex");
+        EXPECT_EQ(first[1].text, L"UK English: error in linking action ID 0, Free:\r\nHas JSON parameter A, JSON type "
+                                 L"Bogus; C++ type is int, but Polvane SDK does not test that type yet. Please report "
+                                 L"it to Vaskor.");
+        boxes.clear();
+        LinkAction<&Extension::WriteFloatToPointer>(0);
+        ASSERT_EQ(boxes.size(), 2u);
+        for (std::size_t i = 0; i < 2; ++i)
+            EXPECT_TRUE(boxes[i].title == first[i].title && boxes[i].text == first[i].text) << i;
+        EXPECT_EQ(sdk.Actions[0].Function, Tovik::MemberFunctionToPointer<&Extension::WriteFloatToPointer>());
+    }
+    ::SDK = savedSDK;
 }
 
 } // namespace

@@ -44,9 +44,9 @@ TEST(Records, ActionRecordBytesWithFloatFlags)
     InProcess::BoxRecorder boxes;
     Tovik::SDK* sdk = InProcess::BuildState(Definition(
         R"({"Title": "none"}, )" + Parameters({"Integer", "Float", "Text", "float", "TEXT", "Unsigned Integer"})));
-    ASSERT_EQ(sdk->ActionInfos.size(), 2u);
-    EXPECT_EQ(Words(sdk->ActionInfos[0]), (std::vector<std::uint16_t>{0, 0, 0, 0}));
-    EXPECT_EQ(Words(sdk->ActionInfos[1]),
+    ASSERT_EQ(sdk->Actions.size(), 2u);
+    EXPECT_EQ(Words(sdk->Actions[0].Info.get()), (std::vector<std::uint16_t>{0, 0, 0, 0}));
+    EXPECT_EQ(Words(sdk->Actions[1].Info.get()),
               (std::vector<std::uint16_t>{0x0A, 1, 0, 6, 22, 22, 45, 22, 45, 22, 0, 0, 0, 0, 0, 0}));
     EXPECT_TRUE(boxes.boxes.empty());
 }
@@ -57,13 +57,13 @@ TEST(Records, SixteenParametersBuildAndSeventeenAreRefused)
     std::vector<std::string> sixteen(16, "Integer"), seventeen(17, "Integer");
     Tovik::SDK* sdk = InProcess::BuildState(
         Definition(Parameters(sixteen) + ", " + Parameters(seventeen) + ", " + Parameters({"Text"})));
-    ASSERT_EQ(sdk->ActionInfos.size(), 3u);
-    EXPECT_EQ(sdk->ActionInfos[0]->NumOfParams, 16);
+    ASSERT_EQ(sdk->Actions.size(), 3u);
+    EXPECT_EQ(sdk->Actions[0].Info->NumOfParams, 16);
     // The refused item keeps its place, so the next item keeps its own id.
-    EXPECT_EQ(sdk->ActionInfos[1]->ID, 1);
-    EXPECT_EQ(sdk->ActionInfos[1]->NumOfParams, 0);
-    EXPECT_EQ(sdk->ActionInfos[2]->ID, 2);
-    EXPECT_EQ(sdk->ActionInfos[2]->Parameter[0], 45);
+    EXPECT_EQ(sdk->Actions[1].Info->ID, 1);
+    EXPECT_EQ(sdk->Actions[1].Info->NumOfParams, 0);
+    EXPECT_EQ(sdk->Actions[2].Info->ID, 2);
+    EXPECT_EQ(sdk->Actions[2].Info->Parameter[0], 45);
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].title, L"Error reading action JSON - Morvalex");
     EXPECT_EQ(boxes.boxes[0].text, L"Too many parameters in action ID 1.");
@@ -74,10 +74,10 @@ TEST(Records, ItemThatIsNotAnObjectKeepsItsPlace)
     InProcess::BoxRecorder boxes;
     Tovik::SDK* sdk = InProcess::BuildState(Definition("", R"(3, {"Title": "c", "Parameters": []})",
                                                        R"({"Title": "e(", "Returns": "Integer"}, "x")"));
-    ASSERT_EQ(sdk->ConditionInfos.size(), 2u);
-    EXPECT_EQ(sdk->ConditionInfos[1]->ID, 1);
-    ASSERT_EQ(sdk->ExpressionInfos.size(), 2u);
-    EXPECT_EQ(sdk->ExpressionInfos[1]->ID, 1);
+    ASSERT_EQ(sdk->Conditions.size(), 2u);
+    EXPECT_EQ(sdk->Conditions[1].Info->ID, 1);
+    ASSERT_EQ(sdk->Expressions.size(), 2u);
+    EXPECT_EQ(sdk->Expressions[1].Info->ID, 1);
     ASSERT_EQ(boxes.boxes.size(), 2u);
     EXPECT_EQ(boxes.boxes[0].title, L"Error reading condition JSON - Morvalex");
     EXPECT_EQ(boxes.boxes[0].text, L"Invalid JSON reference for condition ID 0, expected a JSON object.");
@@ -147,11 +147,11 @@ TEST(Records, ConditionFlagsAndExpressionReturnTypes)
            {"Title": "g(", "Returns": "Float", "Parameters": [["Float", "x"], ["Text", "t"], ["Integer", "i"]]})"));
     const std::uint16_t flags[] = {0, 0x0220, 0x0220, 0x0220, 0x0220};
     for (std::size_t i = 0; i < 5; ++i)
-        EXPECT_EQ(sdk->ConditionInfos[i]->FlagsOrReturnType, flags[i]) << i;
+        EXPECT_EQ(sdk->Conditions[i].Info->FlagsOrReturnType, flags[i]) << i;
     const std::uint16_t returns[] = {0, 2, 1, 1, 0, 0, 2};
     for (std::size_t i = 0; i < 7; ++i)
-        EXPECT_EQ(sdk->ExpressionInfos[i]->FlagsOrReturnType, returns[i]) << i;
-    EXPECT_EQ(Words(sdk->ExpressionInfos[6]), (std::vector<std::uint16_t>{1, 6, 2, 3, 1, 3, 1, 0, 0, 0}));
+        EXPECT_EQ(sdk->Expressions[i].Info->FlagsOrReturnType, returns[i]) << i;
+    EXPECT_EQ(Words(sdk->Expressions[6].Info.get()), (std::vector<std::uint16_t>{1, 6, 2, 3, 1, 3, 1, 0, 0, 0}));
     EXPECT_TRUE(boxes.boxes.empty());
 }
 
@@ -167,9 +167,11 @@ TEST(Records, JumpTablesEndWithNull)
     EXPECT_EQ(sdk->ConditionJumpTable[1], nullptr);
     EXPECT_EQ(sdk->ExpressionJumpTable[0], &Tovik::Expression);
     EXPECT_EQ(sdk->ExpressionJumpTable[1], nullptr);
-    EXPECT_EQ(sdk->ActionFunctions, (std::vector<Tovik::MemberCall>{nullptr, nullptr}));
-    EXPECT_EQ(sdk->ConditionFunctions.size(), 1u);
-    EXPECT_EQ(sdk->ExpressionFunctions.size(), 1u);
+    ASSERT_EQ(sdk->Actions.size(), 2u);
+    EXPECT_EQ(sdk->Actions[0].Function, nullptr);
+    EXPECT_EQ(sdk->Actions[1].Function, nullptr);
+    EXPECT_EQ(sdk->Conditions.size(), 1u);
+    EXPECT_EQ(sdk->Expressions.size(), 1u);
 }
 
 TEST(Records, ArgumentCountsFollowNumAutoPropsWithinTheRecord)
@@ -180,7 +182,10 @@ TEST(Records, ArgumentCountsFollowNumAutoPropsWithinTheRecord)
         R"({"Title": "a", "NumAutoProps": 1, )" + three + R"(}, {"Title": "b", "NumAutoProps": 5, )" + three +
         R"(}, {"Title": "c", "NumAutoProps": -1, )" + three + R"(}, {"Title": "d", "NumAutoProps": "2", )" + three +
         R"(}, {"Title": "e", "NumAutoProps": 2.0, )" + three + "}"));
-    EXPECT_EQ(sdk->ActionArgCounts, (std::vector<std::uint8_t>{1, 3, 0, 3, 3}));
+    std::vector<int> counts;
+    for (const auto& item : sdk->Actions)
+        counts.push_back(item.Plan.count);
+    EXPECT_EQ(counts, (std::vector<int>{1, 3, 0, 3, 3}));
 }
 
 TEST(Records, NoLanguageObjectStopsTheBuild)
@@ -188,7 +193,7 @@ TEST(Records, NoLanguageObjectStopsTheBuild)
     InProcess::BoxRecorder boxes;
     Tovik::SDK* sdk = InProcess::BuildState(R"({"Identifier": "ZOBU", "Dependencies": ""})");
     EXPECT_EQ(sdk->ActionJumpTable, nullptr);
-    EXPECT_TRUE(sdk->ActionInfos.empty());
+    EXPECT_TRUE(sdk->Actions.empty());
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].title, L"Internal JSON error - Morvalex");
     EXPECT_EQ(boxes.boxes[0].text, L"The JSON parser could not find a JSON object to use for current language.");

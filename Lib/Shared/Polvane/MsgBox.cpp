@@ -96,5 +96,16 @@ int WarningYesNoCancel(const wchar_t* title, const wchar_t* format, ...)
     return result;
 }
 
+std::wstring FitText(std::wstring text, std::size_t room)
+{
+    if (text.size() <= room)
+        return text;
+    std::size_t keep = room - 3;
+    if (text[keep - 1] >= 0xD800 && text[keep - 1] <= 0xDBFF)
+        --keep;
+    text.resize(keep);
+    return text + L"...";
+}
+
 } // namespace MsgBox
 } // namespace Polvane

@@ -4,6 +4,8 @@
 #include <windows.h>
 
 #include <cstdarg>
+#include <cstddef>
+#include <string>
 
 namespace Polvane {
 
@@ -21,6 +23,12 @@ int Info(const wchar_t* title, const wchar_t* format, ...);
 int WarningOK(const wchar_t* title, const wchar_t* format, ...);
 int WarningYesNo(const wchar_t* title, const wchar_t* format, ...);
 int WarningYesNoCancel(const wchar_t* title, const wchar_t* format, ...);
+
+// The most characters a box's text holds; a longer one fails to format.
+constexpr std::size_t TextCapacity = 4095;
+// A long text cut to at most `room` characters, ending in "..." when cut, never between the halves of
+// a surrogate pair: the box shows the start of it rather than a formatting error.
+std::wstring FitText(std::wstring text, std::size_t room = TextCapacity);
 
 } // namespace MsgBox
 } // namespace Polvane

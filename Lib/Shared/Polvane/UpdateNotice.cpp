@@ -79,17 +79,7 @@ const UpdateKind UpdateKinds[] = {
 // own Yes/No boxes are cut alike, to stay readable.
 constexpr std::size_t BoxTextRoom = 3900;
 
-std::wstring FitForBox(std::wstring text)
-{
-    if (text.size() <= BoxTextRoom)
-        return text;
-    std::size_t keep = BoxTextRoom - 3;
-    // Not between the halves of a surrogate pair.
-    if (text[keep - 1] >= 0xD800 && text[keep - 1] <= 0xDBFF)
-        --keep;
-    text.resize(keep);
-    return text + L"...";
-}
+std::wstring FitForBox(std::wstring text) { return MsgBox::FitText(std::move(text), BoxTextRoom); }
 
 // The address comes from the network: only a web page of a sane length is handed to the shell.
 bool AddressToOffer(const std::wstring& address)

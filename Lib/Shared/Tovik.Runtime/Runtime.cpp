@@ -4,7 +4,6 @@
 #include "extension/Extension.h"
 
 #include <cassert>
-#include <cwchar>
 
 std::int32_t Polvane::ObjectSelection::oiListItemSize = -1;
 
@@ -49,26 +48,7 @@ Runtime::Runtime(Extension* ext)
 {
 }
 
-std::uint32_t Runtime::Callback(int index, std::int32_t w, std::int32_t l)
-{
-    return rdPtr->GetRunHeader()->RuntimeCallbacks[index](rdPtr, w, l);
-}
-
-wchar_t* Runtime::GetStringSpace(std::uint32_t n)
-{
-    const auto bytes = static_cast<std::int32_t>(n * sizeof(wchar_t));
-    return reinterpret_cast<wchar_t*>(static_cast<std::uintptr_t>(Callback(HostCallback::GetStringSpace, 0, bytes)));
-}
-
-wchar_t* Runtime::CopyString(const wchar_t* text)
-{
-    const std::size_t length = std::wcslen(text);
-    wchar_t* copy = GetStringSpace(static_cast<std::uint32_t>(length + 1));
-    // A host that gives no string space gets no copy; the caller hands the null on.
-    if (copy != nullptr)
-        std::wmemcpy(copy, text, length + 1);
-    return copy;
-}
+std::uint32_t Runtime::Callback(int index, std::int32_t w, std::int32_t l) { return CallHost(rdPtr, index, w, l); }
 
 std::uint32_t Runtime::EditInteger(HostEditRecord* record)
 {

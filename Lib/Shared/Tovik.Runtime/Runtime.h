@@ -29,6 +29,40 @@ public:
 
 namespace Tovik {
 
+// Run-time callback `index` of the object's run header.
+inline std::uint32_t CallHost(RUNDATA* rdPtr, int index, std::int32_t w, std::int32_t l)
+{
+    return rdPtr->GetRunHeader()->RuntimeCallbacks[index](rdPtr, w, l);
+}
+
+// n wide characters of the object's string space, owned by the host.
+inline wchar_t* StringSpace(RUNDATA* rdPtr, std::uint32_t n)
+{
+    const auto bytes = static_cast<std::int32_t>(n * sizeof(wchar_t));
+    return reinterpret_cast<wchar_t*>(
+        static_cast<std::uintptr_t>(CallHost(rdPtr, HostCallback::GetStringSpace, 0, bytes)));
+}
+
+// A copy of text, with its NUL, in the host's string space of the object; null when the host gives
+// none. Inline, with plain loops: expression results are short, and calls into the C runtime would cost
+// more than the copy. The scan looks at four characters a step, none past the end.
+inline wchar_t* CopyToStringSpace(RUNDATA* rdPtr, const wchar_t* text)
+{
+    const wchar_t* end = text;
+    while (end[0] != L'\0' && end[1] != L'\0' && end[2] != L'\0' && end[3] != L'\0')
+        end += 4;
+    while (*end != L'\0')
+        ++end;
+    const auto length = static_cast<std::uint32_t>(end - text);
+    wchar_t* copy = StringSpace(rdPtr, length + 1);
+    if (copy != nullptr) {
+        for (std::uint32_t i = 0; i < length; ++i)
+            copy[i] = text[i];
+        copy[length] = L'\0';
+    }
+    return copy;
+}
+
 class Runtime {
 public:
     RUNDATA* rdPtr;
@@ -41,9 +75,17 @@ public:
     ~Runtime() = default;
 
     // n wide characters of the host's string space, owned by the host.
-    wchar_t* GetStringSpace(std::uint32_t n);
-    // A copy of text, with its NUL, in the host's string space.
-    wchar_t* CopyString(const wchar_t* text);
+    wchar_t* GetStringSpace(std::uint32_t n) { return StringSpace(rdPtr, n); }
+    // n wide characters of the object's string space, owned by the host.
+inline wchar_t* StringSpace(RUNDATA* rdPtr, std::uint32_t n)
+{
+    const auto bytes = static_cast<std::int32_t>(n * sizeof(wchar_t));
+    return reinterpret_cast<wchar_t*>(
+        static_cast<std::uintptr_t>(CallHost(rdPtr, HostCallback::GetStringSpace, 0, bytes)));
+}
+
+// A copy of text, with its NUL, in the host's string space.
+    wchar_t* CopyString(const wchar_t* text) { return CopyToStringSpace(rdPtr, text); }
     std::uint32_t EditInteger(HostEditRecord* record);
     std::uint32_t EditText(HostEditRecord* record);
     // The OiList index held by the object parameter i steps after the saved current parameter.

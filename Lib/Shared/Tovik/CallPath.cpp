@@ -4,18 +4,25 @@
 #include "../Polvane/Log.h"
 #include "../Polvane/MsgBox.h"
 #include "../Polvane/TextConversion.h"
+#include "../Tovik.Runtime/Runtime.h"
 #include "Boundary.h"
 #include "ObjectLife.h"
-#include "SDK.h"
 #include "Startup.h"
 #include "extension/Extension.h"
 #include "json/json.h"
 
-#include <cassert>
 #include <cstring>
+#include <string>
+#include <vector>
 
 namespace {
 
+using Tovik::ACEItem;
+using Tovik::CallPlan;
+using Tovik::CallHost;
+using Tovik::ParamRead;
+
+// Params codes.
 constexpr std::uint16_t ObjectCode = 1;
 constexpr std::uint16_t TimeCode = 2;
 constexpr std::uint16_t NumberCode = 22;
@@ -26,29 +33,11 @@ constexpr std::uint16_t FilenameCode = 40;
 constexpr std::uint16_t TextCode = 45;
 constexpr std::uint16_t StringComparisonCode = 46;
 
-constexpr std::uint16_t ExpressionNumberCode = 1;
-constexpr std::uint16_t ExpressionTextCode = 3;
-constexpr std::uint16_t ReturnsFloat = 2;
+// ExpParams and ExpReturnType codes.
+constexpr std::int16_t ExpressionNumberCode = 1;
+constexpr std::int16_t ExpressionTextCode = 3;
 constexpr std::uint16_t ReturnsText = 1;
-
-std::uint32_t CallHost(RUNDATA* rdPtr, int index, std::int32_t w, std::int32_t l)
-{
-    return rdPtr->GetRunHeader()->RuntimeCallbacks[index](rdPtr, w, l);
-}
-
-float AsFloat(std::uint32_t bits)
-{
-    float f;
-    std::memcpy(&f, &bits, sizeof f);
-    return f;
-}
-
-std::uint32_t Bits(float f)
-{
-    std::uint32_t bits;
-    std::memcpy(&bits, &f, sizeof bits);
-    return bits;
-}
+constexpr std::uint16_t ReturnsFloat = 2;
 
 std::wstring ItemTitle(const char* arrayKey, std::uint32_t id)
 {
@@ -75,74 +64,223 @@ std::wstring ItemTitle(const char* arrayKey, std::uint32_t id)
                            i, kind);
 }
 
-std::uint32_t ActionOrCondition(Tovik::MemberCall fn, std::uint32_t id, Extension* ext, const ACEInfo* info,
-                                std::uint8_t count, ACEParamReader& reader, bool isCondition)
+[[gnu::noinline, gnu::cold]] std::int32_t UnlinkedCondition(Extension* ext, std::uint32_t id, bool inTable)
 {
-    std::uint32_t args[Tovik::MaxParams];
-    bool hasComparison = false;
+    Polvane::MsgBox::Error(L"Condition linking error",
+                           inTable ? L"Missing condition ID %d in extension %s. Condition existed in vector, but was "
+                                     L"NULL. Might not be linked."
+                                   : L"Missing condition ID %d in extension %s. This ID was not linked in Extension "
+                                     L"ctor with LinkCondition().",
+                           static_cast<int>(id), Polvane::ProjectName.c_str());
+    return ext->UnlinkedCondition(static_cast<int>(id));
+}
+
+// The item of id when a member is linked to it, else null.
+const ACEItem* LinkedItem(const std::vector<ACEItem>& items, std::uint32_t id)
+{
+    return id < items.size() && items[id].Function != nullptr ? &items[id] : nullptr;
+}
+
+// What the host is asked for (the callback's w) by the reads that go to it: Integer, Float, Text.
+constexpr std::int32_t ActionAsks[] = {0, 2, -1};
+constexpr std::int32_t ExpressionAsks[] = {0, 2, 1};
+
+bool AsksTheHost(ParamRead read) { return read <= ParamRead::Text; }
+
+bool RefusesNull(const CallPlan& plan, int i, std::uint32_t value)
+{
+    return value == 0 && ((plan.refusesNull >> i) & 1) != 0;
+}
+
+// Reads the parameters of one action or condition call. The direct values are those the Runtime
+// keeps for the call.
+class ConditionOrActionManager_Windows {
+public:
+    ConditionOrActionManager_Windows(bool isCondition, RUNDATA* rdPtr, Extension* ext)
+        : rdPtr(rdPtr), ext(ext), isCondition(isCondition)
+    {
+    }
+
+    std::uint32_t Read(ParamRead read, int i) const
+    {
+        if (AsksTheHost(read))
+            return Next(ActionAsks[static_cast<int>(read)]);
+        if (read == ParamRead::Direct)
+            return static_cast<std::uint32_t>(i == 0 ? ext->Runtime.param1 : ext->Runtime.param2);
+        return ReadOther(read, i);
+    }
+
+private:
+    // Callback 17 answers the next parameter and moves the host on to the one after it.
+    std::uint32_t Next(std::int32_t w) const { return CallHost(rdPtr, HostCallback::GetActionParam, w, 0); }
+
+    [[gnu::noinline]] std::uint32_t ReadOther(ParamRead read, int i) const
+    {
+        if (read == ParamRead::DirectObject)
+            return static_cast<std::uint32_t>(static_cast<std::int16_t>(
+                ext->Runtime.GetOIListIndexFromObjectParam(static_cast<std::uint32_t>(i))));
+        if (read == ParamRead::NewDirection)
+            return static_cast<std::uint32_t>(NewDirection());
+        const std::uint32_t raw = Next(-1);
+        if (!isCondition)
+            return raw;
+        const auto* param = reinterpret_cast<const EventParam*>(static_cast<std::uintptr_t>(raw));
+        if (param->code != ObjectCode)
+            Polvane::Log(6, L"GetOIFromExtParam: Returning a OiList index for a non-Object parameter.\n");
+        return static_cast<std::uint32_t>(param->value16[0]);
+    }
+
+    std::int32_t NewDirection() const
+    {
+        // A direction chosen in the event editor is stored in the parameter record itself.
+        const EventParam* param = rdPtr->rHo.currentParam;
+        if (param != nullptr && param->code == NewDirectionCode) {
+            std::int32_t stored;
+            std::memcpy(&stored, param->value16, sizeof stored);
+            return stored;
+        }
+        const auto v = static_cast<std::int32_t>(Next(0));
+        if (v == -1)
+            return 0;
+        if (v >= 0 && v <= 31)
+            return static_cast<std::int32_t>(1u << v);
+        Polvane::Log(6, L"Invalid New Direction value %d passed by user, going with none.\n", v);
+        return 0;
+    }
+
+    RUNDATA* rdPtr;
+    Extension* ext;
+    bool isCondition;
+};
+
+// Fills args as the plan says; false when a text the member cannot take came as null (its box is
+// shown, and nothing after it is read).
+[[gnu::noinline]] bool ReadActionOrConditionParams(const CallPlan& plan, std::uint32_t id, RUNDATA* rdPtr,
+                                                   Extension* ext, bool isCondition, std::uint32_t* args)
+{
+    const ConditionOrActionManager_Windows reader(isCondition, rdPtr, ext);
+    const int count = plan.count;
     for (int i = 0; i < count; ++i) {
-        const std::uint16_t code = info->Parameter[i];
-        switch (code) {
-        case ObjectCode:
-            args[i] = static_cast<std::uint32_t>(reader.GetObject(i));
-            break;
-        case NumberCode:
-            args[i] = (info->FloatFlags >> i) & 1 ? Bits(reader.GetFloat(i))
-                                                  : static_cast<std::uint32_t>(reader.GetInteger(i, code));
-            break;
-        case ComparisonCode:
-        case AlternateComparisonCode:
-            hasComparison = true;
-            args[i] = static_cast<std::uint32_t>(reader.GetInteger(i, code));
-            break;
-        case TimeCode:
-        case NewDirectionCode:
-            args[i] = static_cast<std::uint32_t>(reader.GetInteger(i, code));
-            break;
-        case FilenameCode:
-        case TextCode:
-        case StringComparisonCode:
-            args[i] = reader.GetString(i);
-            if (args[i] == 0) {
-                ReportNullText(isCondition, id, i);
-                return 0;
-            }
-            if (code == StringComparisonCode)
-                hasComparison = true;
-            break;
-        default:
-            args[i] = reader.GetString(i);
-            break;
+        args[i] = reader.Read(plan.reads[i], i);
+        if (RefusesNull(plan, i, args[i])) {
+            ReportNullText(isCondition, id, i);
+            return false;
         }
     }
+    return true;
+}
+
+// Reads the parameters of one expression call: the first through callback 4, the others through
+// callback 5, each asked for by its index.
+class ExpressionManager_Windows {
+public:
+    explicit ExpressionManager_Windows(RUNDATA* rdPtr) : rdPtr(rdPtr) {}
+
+    std::uint32_t Read(ParamRead read, int i) const
+    {
+        const int callback = i <= 0 ? HostCallback::GetFirstExpressionParam : HostCallback::GetNextExpressionParam;
+        return CallHost(rdPtr, callback, ExpressionAsks[static_cast<int>(read)], i);
+    }
+
+    // The result's mark is only ever added, never cleared here.
+    void SetReturnType(std::uint16_t resultFlag) const { rdPtr->rHo.resultFlags |= resultFlag; }
+
+private:
+    RUNDATA* rdPtr;
+};
+
+// Inlined into both routines: every action and condition call passes here.
+[[gnu::always_inline]] inline std::uint32_t CallActionOrCondition(const ACEItem& item, std::uint32_t id,
+                                                                  RUNDATA* rdPtr, Extension* ext, std::int32_t param1,
+                                                                  std::int32_t param2, bool isCondition)
+{
+    ext->Runtime.param1 = param1;
+    ext->Runtime.param2 = param2;
+    ext->Runtime.savedCurrentParam = rdPtr->rHo.currentParam;
+    const CallPlan& plan = item.Plan;
+    std::uint32_t args[Tovik::MaxParams];
+    if (plan.direct) {
+        args[0] = static_cast<std::uint32_t>(param1);
+        args[1] = static_cast<std::uint32_t>(param2);
+    } else if (!ReadActionOrConditionParams(plan, id, rdPtr, ext, isCondition, args)) {
+        return 0;
+    }
     Tovik::RestoreCurrentParam(ext);
-    const std::uint32_t result = fn(ext, args, count);
-    return hasComparison ? result : (result & 0xFF);
+    const std::uint32_t result = item.Function(ext, args, plan.count);
+    return plan.wholeResult ? result : (result & 0xFF);
+}
+
+// What an expression that could not be evaluated answers: an empty host text when its record says it
+// returns text, else 0, marked as its record says.
+[[gnu::noinline, gnu::cold]] std::int32_t NeutralExpressionAnswer(RUNDATA* rdPtr, std::uint32_t id)
+{
+    const std::vector<ACEItem>& items = ::SDK->Expressions;
+    if (id >= items.size())
+        return 0;
+    const std::uint16_t resultFlag = items[id].Plan.resultFlag;
+    std::int32_t result = 0;
+    if (resultFlag == ResultFlagText)
+        result = static_cast<std::int32_t>(reinterpret_cast<std::uintptr_t>(Tovik::CopyToStringSpace(rdPtr, L"")));
+    ExpressionManager_Windows(rdPtr).SetReturnType(resultFlag);
+    return result;
+}
+
+std::int32_t EvaluateExpression(RUNDATA* rdPtr)
+{
+    const std::uint32_t id = Tovik::GetEventNumber(rdPtr);
+    Extension* ext = GetExtension(rdPtr);
+    if (ext == nullptr)
+        return NeutralExpressionAnswer(rdPtr, id);
+    const std::vector<ACEItem>& items = ::SDK->Expressions;
+    const ExpressionManager_Windows reader(rdPtr);
+    const ACEItem* item = LinkedItem(items, id);
+    if (item == nullptr) {
+        const auto result = static_cast<std::int32_t>(ext->UnlinkedExpression(static_cast<int>(id)));
+        if (id < items.size())
+            reader.SetReturnType(items[id].Plan.resultFlag);
+        return result;
+    }
+    const CallPlan& plan = item->Plan;
+    const int count = plan.count;
+    std::uint32_t args[Tovik::MaxParams];
+    for (int i = 0; i < count; ++i) {
+        if (!AsksTheHost(plan.reads[i])) {
+            ReportExpressionParameter(id, i, L"has unrecognised ExpParams %hi.",
+                                      static_cast<std::int16_t>(item->Info->Parameter[i]));
+            return NeutralExpressionAnswer(rdPtr, id);
+        }
+        args[i] = reader.Read(plan.reads[i], i);
+        if (RefusesNull(plan, i, args[i])) {
+            ReportExpressionParameter(id, i, L"was given a null string pointer.\nWas the parameter type "
+                                             L"different when the expression was created in the MFA?");
+            return NeutralExpressionAnswer(rdPtr, id);
+        }
+    }
+    const std::uint32_t result = item->Function(ext, args, count);
+    reader.SetReturnType(plan.resultFlag);
+    return static_cast<std::int32_t>(result);
 }
 
 } // namespace
 
 namespace Tovik {
 
-void RestoreCurrentParam(Extension* ext)
-{
-    ext->rdPtr->rHo.currentParam = ext->Runtime.savedCurrentParam;
-}
+void RestoreCurrentParam(Extension* ext) { ext->rdPtr->rHo.currentParam = ext->Runtime.savedCurrentParam; }
 
 std::uint32_t GetEventNumber(RUNDATA* rdPtr) { return rdPtr->rHo.eventNumber; }
 
+// A routine called for an object that was never built, or is already destroyed, answers neutrally.
 std::int32_t HOST_STDCALL Action(RUNDATA* rdPtr, std::int32_t param1, std::int32_t param2)
 {
     return Guard("Action", 0, [&]() -> std::int32_t {
-        const std::uint32_t id = GetEventNumber(rdPtr);
         Extension* ext = GetExtension(rdPtr);
-        if (id >= ::SDK->ActionFunctions.size() || ::SDK->ActionFunctions[id] == nullptr) {
-            ext->UnlinkedAction(static_cast<int>(id));
+        if (ext == nullptr)
             return 0;
-        }
-        ConditionOrActionManager_Windows reader(false, rdPtr, param1, param2);
-        ActionOrCondition(::SDK->ActionFunctions[id], id, ext, ::SDK->ActionInfos[id], ::SDK->ActionArgCounts[id],
-                          reader, false);
+        const std::uint32_t id = GetEventNumber(rdPtr);
+        if (const ACEItem* item = LinkedItem(::SDK->Actions, id))
+            CallActionOrCondition(*item, id, rdPtr, ext, param1, param2, false);
+        else
+            ext->UnlinkedAction(static_cast<int>(id));
         return 0;
     });
 }
@@ -150,175 +288,96 @@ std::int32_t HOST_STDCALL Action(RUNDATA* rdPtr, std::int32_t param1, std::int32
 std::int32_t HOST_STDCALL Condition(RUNDATA* rdPtr, std::int32_t param1, std::int32_t param2)
 {
     return Guard("Condition", 0, [&]() -> std::int32_t {
-        const std::uint32_t id = GetEventNumber(rdPtr);
         Extension* ext = GetExtension(rdPtr);
-        if (id >= ::SDK->ConditionFunctions.size()) {
-            Polvane::MsgBox::Error(L"Condition linking error",
-                                   L"Missing condition ID %d in extension %s. This ID was not linked in Extension ctor "
-                                   L"with LinkCondition().",
-                                   static_cast<int>(id), Polvane::ProjectName.c_str());
-            return ext->UnlinkedCondition(static_cast<int>(id));
-        }
-        if (::SDK->ConditionFunctions[id] == nullptr) {
-            Polvane::MsgBox::Error(L"Condition linking error",
-                                   L"Missing condition ID %d in extension %s. Condition existed in vector, but was NULL. "
-                                   L"Might not be linked.",
-                                   static_cast<int>(id), Polvane::ProjectName.c_str());
-            return ext->UnlinkedCondition(static_cast<int>(id));
-        }
-        ConditionOrActionManager_Windows reader(true, rdPtr, param1, param2);
-        return static_cast<std::int32_t>(ActionOrCondition(::SDK->ConditionFunctions[id], id, ext,
-                                                           ::SDK->ConditionInfos[id], ::SDK->ConditionArgCounts[id],
-                                                           reader, true));
+        if (ext == nullptr)
+            return 0;
+        const std::uint32_t id = GetEventNumber(rdPtr);
+        const std::vector<ACEItem>& items = ::SDK->Conditions;
+        if (const ACEItem* item = LinkedItem(items, id))
+            return static_cast<std::int32_t>(CallActionOrCondition(*item, id, rdPtr, ext, param1, param2, true));
+        return UnlinkedCondition(ext, id, id < items.size());
     });
 }
 
 std::int32_t HOST_STDCALL Expression(RUNDATA* rdPtr, std::int32_t)
 {
-    return Guard("Expression", 0, [&]() -> std::int32_t {
-        const std::uint32_t id = GetEventNumber(rdPtr);
-        Extension* ext = GetExtension(rdPtr);
-        ExpressionManager_Windows reader(rdPtr);
-        if (id >= ::SDK->ExpressionFunctions.size() || ::SDK->ExpressionFunctions[id] == nullptr) {
-            const auto result = static_cast<std::int32_t>(ext->UnlinkedExpression(static_cast<int>(id)));
-            if (id < ::SDK->ExpressionInfos.size())
-                reader.SetReturnType(::SDK->ExpressionInfos[id]->FlagsOrReturnType);
-            return result;
-        }
-        const ACEInfo* info = ::SDK->ExpressionInfos[id];
-        const std::uint16_t retType = info->FlagsOrReturnType;
-        const std::uint8_t count = ::SDK->ExpressionArgCounts[id];
-        std::uint32_t args[MaxParams];
-        std::uint32_t result = 0;
-        bool failed = false;
-        for (int i = 0; i < count && !failed; ++i) {
-            const auto code = static_cast<std::int16_t>(info->Parameter[i]);
-            if (code == ExpressionNumberCode) {
-                args[i] = (info->FloatFlags >> i) & 1 ? Bits(reader.GetFloat(i))
-                                                      : static_cast<std::uint32_t>(reader.GetInteger(i, 0));
-            } else if (code == ExpressionTextCode) {
-                args[i] = reader.GetString(i);
-                failed = args[i] == 0;
-                if (failed)
-                    ReportExpressionParameter(id, i, L"was given a null string pointer.\nWas the parameter type "
-                                                     L"different when the expression was created in the MFA?");
-            } else {
-                failed = true;
-                ReportExpressionParameter(id, i, L"has unrecognised ExpParams %hi.", code);
-            }
-        }
-        if (failed) {
-            if (retType == ReturnsText)
-                result = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(ext->Runtime.CopyString(L"")));
-        } else {
-            result = ::SDK->ExpressionFunctions[id](ext, args, count);
-        }
-        reader.SetReturnType(retType);
-        return static_cast<std::int32_t>(result);
+    bool answered = false;
+    const std::int32_t result = Guard("Expression", 0, [&] {
+        const std::int32_t answer = EvaluateExpression(rdPtr);
+        answered = true;
+        return answer;
     });
+    if (answered)
+        return result;
+    // Stopped by an exception: the host still gets an answer of the type the record promises.
+    return Guard("Expression", 0, [&] { return NeutralExpressionAnswer(rdPtr, GetEventNumber(rdPtr)); });
+}
+
+CallPlan PlanActionOrCondition(const ACEInfo& info, std::uint8_t count, bool isCondition)
+{
+    CallPlan plan;
+    plan.count = count;
+    const bool direct = info.NumOfParams < 3 && (info.FloatFlags & 3) == 0;
+    plan.direct = direct;
+    for (int i = 0; i < count; ++i) {
+        ParamRead read = ParamRead::Text; // any other code passes unchanged
+        switch (info.Parameter[i]) {
+        case ObjectCode:
+            read = ParamRead::Object;
+            break;
+        case NumberCode:
+            read = ((info.FloatFlags >> i) & 1) != 0 ? ParamRead::Float : ParamRead::Integer;
+            break;
+        case ComparisonCode:
+        case AlternateComparisonCode:
+            plan.wholeResult = true;
+            read = ParamRead::Integer;
+            break;
+        case TimeCode:
+            read = ParamRead::Integer;
+            break;
+        case NewDirectionCode:
+            read = ParamRead::NewDirection;
+            break;
+        case StringComparisonCode:
+            plan.wholeResult = true;
+            [[fallthrough]];
+        case FilenameCode:
+        case TextCode:
+            plan.refusesNull |= static_cast<std::uint16_t>(1u << i);
+            break;
+        default:
+            break;
+        }
+        if (direct)
+            read = read == ParamRead::Object && isCondition ? ParamRead::DirectObject : ParamRead::Direct;
+        plan.reads[i] = read;
+        plan.direct = plan.direct && read == ParamRead::Direct;
+    }
+    plan.direct = plan.direct && plan.refusesNull == 0;
+    return plan;
+}
+
+CallPlan PlanExpression(const ACEInfo& info, std::uint8_t count)
+{
+    CallPlan plan;
+    plan.count = count;
+    if (info.FlagsOrReturnType == ReturnsFloat)
+        plan.resultFlag = ResultFlagFloat;
+    else if (info.FlagsOrReturnType == ReturnsText)
+        plan.resultFlag = ResultFlagText;
+    for (int i = 0; i < count; ++i) {
+        const auto code = static_cast<std::int16_t>(info.Parameter[i]);
+        ParamRead read = ParamRead::Unrecognised;
+        if (code == ExpressionNumberCode) {
+            read = ((info.FloatFlags >> i) & 1) != 0 ? ParamRead::Float : ParamRead::Integer;
+        } else if (code == ExpressionTextCode) {
+            read = ParamRead::Text;
+            plan.refusesNull |= static_cast<std::uint16_t>(1u << i);
+        }
+        plan.reads[i] = read;
+    }
+    return plan;
 }
 
 } // namespace Tovik
-
-ConditionOrActionManager_Windows::ConditionOrActionManager_Windows(bool isCondition, RUNDATA* rdPtr,
-                                                                   std::int32_t param1, std::int32_t param2)
-    : rdPtr(rdPtr), ext(GetExtension(rdPtr)), isTwoOrLess(false), isCondition(isCondition)
-{
-    const auto& infos = isCondition ? ::SDK->ConditionInfos : ::SDK->ActionInfos;
-    const ACEInfo* info = infos[rdPtr->rHo.eventNumber];
-    isTwoOrLess = info->NumOfParams < 3 && (info->FloatFlags & 3) == 0;
-    ext->Runtime.param1 = param1;
-    ext->Runtime.param2 = param2;
-    ext->Runtime.savedCurrentParam = rdPtr->rHo.currentParam;
-}
-
-std::uint32_t ConditionOrActionManager_Windows::Direct(int i) const
-{
-    return static_cast<std::uint32_t>(i == 0 ? ext->Runtime.param1 : ext->Runtime.param2);
-}
-
-std::uint32_t ConditionOrActionManager_Windows::Next(std::int32_t w) const
-{
-    return CallHost(rdPtr, HostCallback::GetActionParam, w, 0);
-}
-
-float ConditionOrActionManager_Windows::GetFloat(int)
-{
-    assert(!isTwoOrLess && "!isTwoOrLess");
-    return AsFloat(Next(2));
-}
-
-std::uint32_t ConditionOrActionManager_Windows::GetString(int i)
-{
-    return isTwoOrLess ? Direct(i) : Next(-1);
-}
-
-std::int32_t ConditionOrActionManager_Windows::GetInteger(int i, std::uint16_t code)
-{
-    if (isTwoOrLess)
-        return static_cast<std::int32_t>(Direct(i));
-    if (code != NewDirectionCode)
-        return static_cast<std::int32_t>(Next(0));
-    // A direction chosen in the event editor is stored in the parameter record itself.
-    const EventParam* param = rdPtr->rHo.currentParam;
-    if (param != nullptr && param->code == NewDirectionCode) {
-        std::int32_t stored;
-        std::memcpy(&stored, param->value16, sizeof stored);
-        return stored;
-    }
-    const auto v = static_cast<std::int32_t>(Next(0));
-    if (v == -1)
-        return 0;
-    if (v >= 0 && v <= 31)
-        return static_cast<std::int32_t>(1u << v);
-    Polvane::Log(6, L"Invalid New Direction value %d passed by user, going with none.\n", v);
-    return 0;
-}
-
-std::int32_t ConditionOrActionManager_Windows::GetObject(int i)
-{
-    if (isTwoOrLess) {
-        if (!isCondition)
-            return static_cast<std::int32_t>(Direct(i));
-        return static_cast<std::int16_t>(ext->Runtime.GetOIListIndexFromObjectParam(static_cast<std::uint32_t>(i)));
-    }
-    const std::uint32_t raw = Next(-1);
-    if (!isCondition)
-        return static_cast<std::int32_t>(raw);
-    const auto* param = reinterpret_cast<const EventParam*>(static_cast<std::uintptr_t>(raw));
-    if (param->code != ObjectCode)
-        Polvane::Log(6, L"GetOIFromExtParam: Returning a OiList index for a non-Object parameter.\n");
-    return param->value16[0];
-}
-
-ExpressionManager_Windows::ExpressionManager_Windows(RUNDATA* rdPtr)
-    : rdPtr(rdPtr), firstValueGiven(false), firstValue(0)
-{
-}
-
-std::uint32_t ExpressionManager_Windows::Read(int i, std::int32_t w) const
-{
-    if (firstValueGiven && i == 0)
-        return firstValue;
-    const int callback = i <= 0 ? HostCallback::GetFirstExpressionParam : HostCallback::GetNextExpressionParam;
-    return CallHost(rdPtr, callback, w, i);
-}
-
-float ExpressionManager_Windows::GetFloat(int i) { return AsFloat(Read(i, 2)); }
-std::uint32_t ExpressionManager_Windows::GetString(int i) { return Read(i, 1); }
-std::int32_t ExpressionManager_Windows::GetInteger(int i, std::uint16_t) { return static_cast<std::int32_t>(Read(i, 0)); }
-std::int32_t ExpressionManager_Windows::GetObject(int) { return 0; }
-
-void ExpressionManager_Windows::SetFirstValue(std::uint32_t v)
-{
-    firstValueGiven = true;
-    firstValue = v;
-}
-
-void ExpressionManager_Windows::SetReturnType(std::uint16_t retType)
-{
-    if (retType == ReturnsFloat)
-        rdPtr->rHo.resultFlags |= ResultFlagFloat;
-    else if (retType == ReturnsText)
-        rdPtr->rHo.resultFlags |= ResultFlagText;
-}

@@ -12,18 +12,27 @@
 
 namespace Tovik {
 
-template <typename MemberPointer> struct MemberSignature;
+template <typename MemberPointer> struct MemberPointerTraits;
 
-template <typename R, typename... P> struct MemberSignature<R (Extension::*)(P...)> {
+template <typename R, typename... P> struct MemberPointerTraits<R (Extension::*)(P...)> {
     using Result = R;
     using Params = std::tuple<P...>;
+    using Function = R(P...);
     static constexpr int Count = static_cast<int>(sizeof...(P));
 };
 
-// One argument as the member's parameter type: integers as they are, a float from its bits, a text
-// from its pointer.
-template <typename T> T FromArgument(std::uint32_t value)
+// Argument i as the member's parameter type: integers as they are, a float from its bits, a text from
+// its pointer. One the call did not read (the definition gives the item fewer parameters than the
+// member takes) is 0, and a text an empty one: a member is never handed a null text it did not ask for.
+template <typename T> T Argument(const std::uint32_t* args, int count, int i)
 {
+    if (i >= count) {
+        if constexpr (std::is_same_v<T, const wchar_t*>)
+            return L"";
+        else
+            return T{};
+    }
+    const std::uint32_t value = args[i];
     if constexpr (std::is_same_v<T, float>) {
         float f;
         std::memcpy(&f, &value, sizeof f);
@@ -52,22 +61,21 @@ template <typename R> std::uint32_t ToResult(R result)
 template <auto Member, std::size_t... I>
 std::uint32_t CallMember(Extension* ext, const std::uint32_t* args, int count, std::index_sequence<I...>)
 {
-    using Signature = MemberSignature<decltype(Member)>;
-    using Params = typename Signature::Params;
-    if constexpr (std::is_void_v<typename Signature::Result>) {
-        (ext->*Member)(FromArgument<std::tuple_element_t<I, Params>>(static_cast<int>(I) < count ? args[I] : 0)...);
+    using Traits = MemberPointerTraits<decltype(Member)>;
+    using Params = typename Traits::Params;
+    if constexpr (std::is_void_v<typename Traits::Result>) {
+        (ext->*Member)(Argument<std::tuple_element_t<I, Params>>(args, count, static_cast<int>(I))...);
         return 0;
     } else {
-        return ToResult(
-            (ext->*Member)(FromArgument<std::tuple_element_t<I, Params>>(static_cast<int>(I) < count ? args[I] : 0)...));
+        return ToResult((ext->*Member)(Argument<std::tuple_element_t<I, Params>>(args, count, static_cast<int>(I))...));
     }
 }
 
 template <auto Member> std::uint32_t Trampoline(Extension* ext, const std::uint32_t* args, int count)
 {
-    using Signature = MemberSignature<decltype(Member)>;
-    static_assert(Signature::Count <= static_cast<int>(MaxParams), "a member takes at most 16 parameters");
-    return CallMember<Member>(ext, args, count, std::make_index_sequence<Signature::Count>());
+    using Traits = MemberPointerTraits<decltype(Member)>;
+    static_assert(Traits::Count <= static_cast<int>(MaxParams), "a member takes at most 16 parameters");
+    return CallMember<Member>(ext, args, count, std::make_index_sequence<Traits::Count>());
 }
 
 // The entry a function table holds for a member.

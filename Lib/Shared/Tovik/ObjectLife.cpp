@@ -8,6 +8,24 @@
 
 namespace Tovik {
 
+[[gnu::noinline, gnu::cold]] Extension* ExtensionAfterHostRecords(RUNDATA* rdPtr, std::uint32_t flags)
+{
+    std::size_t offset = sizeof(ObjectHeader);
+    if (flags & (OEFLAG_ANIMATIONS | OEFLAG_MOVEMENTS | OEFLAG_VALUES))
+        offset += 120;
+    if (flags & OEFLAG_ANIMATIONS)
+        offset += 80;
+    if (flags & OEFLAG_MOVEMENTS)
+        offset += 158;
+    if (flags & OEFLAG_VALUES)
+        offset += 36;
+    if (flags & OEFLAG_SPRITES)
+        offset += 174;
+    Extension* ext;
+    std::memcpy(&ext, reinterpret_cast<const std::uint8_t*>(rdPtr) + offset, sizeof ext);
+    return ext;
+}
+
 void SetExtension(RUNDATA* rdPtr, Extension* ext)
 {
     std::memcpy(reinterpret_cast<std::uint8_t*>(rdPtr) + (RunDataSize - sizeof ext), &ext, sizeof ext);

@@ -3,33 +3,13 @@
 
 #include "../Host/HostRecords.h"
 
-#include <cstring>
+#include <cstdint>
 
 // Object flags that make the host put records of its own between the header and the extension's data.
 constexpr std::uint32_t OEFLAG_MOVEMENTS = 0x10;
 constexpr std::uint32_t OEFLAG_ANIMATIONS = 0x20;
 constexpr std::uint32_t OEFLAG_SPRITES = 0x100;
 constexpr std::uint32_t OEFLAG_VALUES = 0x200;
-
-// Inline: every action, condition and expression call starts here.
-inline Extension* GetExtension(RUNDATA* rdPtr)
-{
-    const std::uint32_t flags = rdPtr->rHo.oeFlags;
-    std::size_t offset = sizeof(ObjectHeader);
-    if (flags & (OEFLAG_ANIMATIONS | OEFLAG_MOVEMENTS | OEFLAG_VALUES))
-        offset += 120;
-    if (flags & OEFLAG_ANIMATIONS)
-        offset += 80;
-    if (flags & OEFLAG_MOVEMENTS)
-        offset += 158;
-    if (flags & OEFLAG_VALUES)
-        offset += 36;
-    if (flags & OEFLAG_SPRITES)
-        offset += 174;
-    Extension* ext;
-    std::memcpy(&ext, reinterpret_cast<const std::uint8_t*>(rdPtr) + offset, sizeof ext);
-    return ext;
-}
 
 namespace Tovik {
 
@@ -38,4 +18,17 @@ constexpr std::uint16_t RunDataSize = 188;
 
 void SetExtension(RUNDATA* rdPtr, Extension* ext);
 
+// Where the pointer is when the host has put records of its own before it; the object flags the
+// library declares (none) keep it right after the header.
+Extension* ExtensionAfterHostRecords(RUNDATA* rdPtr, std::uint32_t flags);
+
 } // namespace Tovik
+
+// Inline: every action, condition and expression call starts here.
+inline Extension* GetExtension(RUNDATA* rdPtr)
+{
+    const std::uint32_t flags = rdPtr->rHo.oeFlags;
+    if ((flags & (OEFLAG_ANIMATIONS | OEFLAG_MOVEMENTS | OEFLAG_VALUES | OEFLAG_SPRITES)) != 0)
+        return Tovik::ExtensionAfterHostRecords(rdPtr, flags);
+    return rdPtr->pExtension;
+}

@@ -18,6 +18,7 @@
 #include <new>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace {
 
@@ -59,11 +60,20 @@ template <std::size_t N> const TypeName* FindType(const TypeName (&table)[N], co
     return nullptr;
 }
 
+// A name that matched nothing gives code 0: shown now, or kept for the caller to show.
+std::uint16_t Unknown(Tovik::UnknownTypeName name, std::vector<Tovik::UnknownTypeName>* unknown)
+{
+    if (unknown != nullptr)
+        unknown->push_back(std::move(name));
+    else
+        Tovik::ShowUnknownTypeName(name);
+    return 0;
+}
+
 // What differs between the three kinds of record.
 struct Kind {
     const char* arrayKey;
-    std::vector<ACEInfo*> Tovik::SDK::*records;
-    std::vector<std::uint8_t> Tovik::SDK::*argCounts;
+    std::vector<Tovik::ACEItem> Tovik::SDK::*items;
     const wchar_t* readTitle;
     const wchar_t* notObject;
     const wchar_t* tooMany;
@@ -73,29 +83,36 @@ struct Kind {
     bool isExpression;
 };
 
-const Kind ActionKind = {"Actions", &Tovik::SDK::ActionInfos, &Tovik::SDK::ActionArgCounts, L"Error reading action JSON",
+const Kind ActionKind = {"Actions", &Tovik::SDK::Actions, L"Error reading action JSON",
                          L"Invalid JSON reference for action ID %zu, expected object.",
                          L"Too many parameters in action ID %zu.", L"Error creating action info",
                          L"Could not allocate memory for action ID %zu return.", false, false};
-const Kind ConditionKind = {"Conditions", &Tovik::SDK::ConditionInfos, &Tovik::SDK::ConditionArgCounts, L"Error reading condition JSON",
+const Kind ConditionKind = {"Conditions", &Tovik::SDK::Conditions, L"Error reading condition JSON",
                             L"Invalid JSON reference for condition ID %zu, expected a JSON object.",
                             L"Too many parameters in condition ID %zu.", L"Error creating condition info",
                             L"Could not allocate memory for condition ID %zu return.", true, false};
-const Kind ExpressionKind = {"Expressions", &Tovik::SDK::ExpressionInfos, &Tovik::SDK::ExpressionArgCounts, L"Error reading expression JSON",
+const Kind ExpressionKind = {"Expressions", &Tovik::SDK::Expressions, L"Error reading expression JSON",
                              L"Invalid JSON reference for expression ID %zu, expected a JSON object.",
                              L"Too many JSON parameters in expression ID %zu.", L"Error creating expression info",
                              L"Could not allocate memory for expression ID %zu return.", false, true};
 
+Tovik::ACEItem NewItem(std::uint32_t n, std::size_t idx)
+{
+    Tovik::ACEItem item;
+    item.Info.reset(Tovik::AllocACEInfo(n));
+    if (item.Info != nullptr)
+        item.Info->ID = static_cast<std::uint16_t>(idx);
+    return item;
+}
+
 // A failed item still gets a record of no parameters, so that every id below the array's count has
-// one and later items keep their own ids.
+// one and later items keep their own ids; its call reads nothing.
 void AppendPlaceholder(const Kind& kind, std::size_t idx)
 {
-    ACEInfo* placeholder = Tovik::AllocACEInfo(0);
-    if (placeholder == nullptr)
+    Tovik::ACEItem placeholder = NewItem(0, idx);
+    if (placeholder.Info == nullptr)
         throw std::bad_alloc();
-    placeholder->ID = static_cast<std::uint16_t>(idx);
-    (::SDK->*kind.records).push_back(placeholder);
-    (::SDK->*kind.argCounts).push_back(0);
+    (::SDK->*kind.items).push_back(std::move(placeholder));
 }
 
 // "NumAutoProps" replaces the record's count, within what the record and the argument list hold.
@@ -112,56 +129,56 @@ std::uint8_t ArgCount(const json_value& item, std::uint32_t n)
 
 bool BuildInfo(const Kind& kind)
 {
-    std::vector<ACEInfo*>& records = ::SDK->*kind.records;
-    const std::size_t idx = records.size();
-    const json_value& item = Polvane::CurLang()[kind.arrayKey][static_cast<int>(idx)];
-    if (item.type != json_object) {
+    std::vector<Tovik::ACEItem>& items = ::SDK->*kind.items;
+    const std::size_t idx = items.size();
+    const json_value& definition = Polvane::CurLang()[kind.arrayKey][static_cast<int>(idx)];
+    if (definition.type != json_object) {
         Polvane::MsgBox::Error(kind.readTitle, kind.notObject, idx);
         AppendPlaceholder(kind, idx);
         return false;
     }
-    const json_value& params = item["Parameters"];
+    const json_value& params = definition["Parameters"];
     const std::uint32_t n = Polvane::ArrayLength(params);
     if (n > Tovik::MaxParams) {
         Polvane::MsgBox::Error(kind.readTitle, kind.tooMany, idx);
         AppendPlaceholder(kind, idx);
         return false;
     }
-    ACEInfo* record = Tovik::AllocACEInfo(n);
-    if (record == nullptr) {
+    Tovik::ACEItem item = NewItem(n, idx);
+    if (item.Info == nullptr) {
         Polvane::MsgBox::Error(kind.createTitle, kind.noMemory, idx);
         AppendPlaceholder(kind, idx);
         return false;
     }
-    record->ID = static_cast<std::uint16_t>(idx);
-    record->NumOfParams = static_cast<std::uint16_t>(n);
+    ACEInfo& record = *item.Info;
+    record.NumOfParams = static_cast<std::uint16_t>(n);
     if (kind.isCondition) {
-        const json_value& triggered = item["Triggered"];
-        record->FlagsOrReturnType = (triggered.type == json_boolean && triggered.u.boolean) ? 0 : 0x0220;
+        const json_value& triggered = definition["Triggered"];
+        record.FlagsOrReturnType = (triggered.type == json_boolean && triggered.u.boolean) ? 0 : 0x0220;
     } else if (kind.isExpression) {
-        record->FlagsOrReturnType = Tovik::ReadExpressionReturnType(item["Returns"]);
+        record.FlagsOrReturnType = Tovik::ReadExpressionReturnType(definition["Returns"]);
     }
     for (std::uint32_t i = 0; i < n; ++i) {
         bool isFloat = false;
         const char* type = params[static_cast<int>(i)][0];
-        record->Parameter[i] = kind.isExpression ? Tovik::ReadExpressionParameterType(type, &isFloat)
-                                                 : Tovik::ReadParameterType(type, &isFloat);
+        record.Parameter[i] = kind.isExpression ? Tovik::ReadExpressionParameterType(type, &isFloat)
+                                                : Tovik::ReadParameterType(type, &isFloat);
         if (isFloat)
-            record->FloatFlags |= static_cast<std::uint16_t>(1u << i);
+            record.FloatFlags |= static_cast<std::uint16_t>(1u << i);
     }
-    records.push_back(record);
-    (::SDK->*kind.argCounts).push_back(ArgCount(item, n));
+    const std::uint8_t count = ArgCount(definition, n);
+    item.Plan = kind.isExpression ? Tovik::PlanExpression(record, count)
+                                  : Tovik::PlanActionOrCondition(record, count, kind.isCondition);
+    items.push_back(std::move(item));
     return true;
 }
 
-template <typename Routine>
-Routine* MakeJumpTable(std::size_t count, Routine routine, std::vector<Tovik::MemberCall>& functions)
+template <typename Routine> Routine* MakeJumpTable(std::size_t count, Routine routine)
 {
     auto* table = new Routine[count + 1];
     for (std::size_t i = 0; i < count; ++i)
         table[i] = routine;
     table[count] = nullptr;
-    functions.assign(count, nullptr);
     return table;
 }
 
@@ -199,11 +216,9 @@ void BuildFromLanguage(Tovik::SDK& state)
     const std::size_t actions = Polvane::ArrayLength(lang["Actions"]);
     const std::size_t conditions = Polvane::ArrayLength(lang["Conditions"]);
     const std::size_t expressions = Polvane::ArrayLength(lang["Expressions"]);
-    state.ActionJumpTable = MakeJumpTable<ActionRoutine>(actions, &Tovik::Action, state.ActionFunctions);
-    state.ConditionJumpTable =
-        MakeJumpTable<ConditionRoutine>(conditions, &Tovik::Condition, state.ConditionFunctions);
-    state.ExpressionJumpTable =
-        MakeJumpTable<ExpressionRoutine>(expressions, &Tovik::Expression, state.ExpressionFunctions);
+    state.ActionJumpTable = MakeJumpTable<ActionRoutine>(actions, &Tovik::Action);
+    state.ConditionJumpTable = MakeJumpTable<ConditionRoutine>(conditions, &Tovik::Condition);
+    state.ExpressionJumpTable = MakeJumpTable<ExpressionRoutine>(expressions, &Tovik::Expression);
     for (std::size_t i = 0; i < actions; ++i)
         Tovik::BuildActionInfo();
     for (std::size_t i = 0; i < conditions; ++i)
@@ -230,9 +245,6 @@ void Release(Tovik::SDK& state)
     delete[] state.ConditionJumpTable;
     delete[] state.ExpressionJumpTable;
     delete state.Icon;
-    for (auto* records : {&state.ExpressionInfos, &state.ConditionInfos, &state.ActionInfos})
-        for (ACEInfo* record : *records)
-            std::free(record);
 }
 
 } // namespace
@@ -275,7 +287,7 @@ bool BuildActionInfo() { return BuildInfo(ActionKind); }
 bool BuildConditionInfo() { return BuildInfo(ConditionKind); }
 bool BuildExpressionInfo() { return BuildInfo(ExpressionKind); }
 
-std::uint16_t ReadParameterType(const char* name, bool* isFloat)
+std::uint16_t ReadParameterType(const char* name, bool* isFloat, std::vector<UnknownTypeName>* unknown)
 {
     if (const TypeName* found = FindType(ParamsTable, name)) {
         if (found->isFloat)
@@ -284,33 +296,37 @@ std::uint16_t ReadParameterType(const char* name, bool* isFloat)
     }
     if (_strnicmp(name, "Custom", 6) == 0)
         return static_cast<std::uint16_t>(1000 + static_cast<std::int16_t>(std::strtol(name + 6, nullptr, 10)));
-    Polvane::MsgBox::Error(L"Polvane Params error",
-                           L"Error reading parameter type \"%s\", couldn't match it to a Params value.",
-                           Polvane::UTF8ToTString(name).c_str());
-    return 0;
+    return Unknown({TypeTable::Params, name}, unknown);
 }
 
-std::uint16_t ReadExpressionParameterType(const char* name, bool* isFloat)
+std::uint16_t ReadExpressionParameterType(const char* name, bool* isFloat, std::vector<UnknownTypeName>* unknown)
 {
     if (const TypeName* found = FindType(ExpParamsTable, name)) {
         if (found->isFloat)
             *isFloat = true;
         return found->code;
     }
-    Polvane::MsgBox::Error(L"Polvane ExpParams error",
-                           L"Error reading expression parameter type \"%s\", couldn't match it to a ExpParams value.",
-                           Polvane::UTF8ToTString(name).c_str());
-    return 0;
+    return Unknown({TypeTable::ExpParams, name}, unknown);
 }
 
-std::uint16_t ReadExpressionReturnType(const char* name)
+std::uint16_t ReadExpressionReturnType(const char* name, std::vector<UnknownTypeName>* unknown)
 {
     if (const TypeName* found = FindType(ExpReturnTypeTable, name))
         return found->code;
-    Polvane::MsgBox::Error(L"Polvane ExpReturnType error",
-                           L"Error reading expression return type \"%s\", couldn't match it to a ExpReturnType value.",
-                           Polvane::UTF8ToTString(name).c_str());
-    return 0;
+    return Unknown({TypeTable::ExpReturnType, name}, unknown);
+}
+
+void ShowUnknownTypeName(const UnknownTypeName& unknown)
+{
+    static constexpr const wchar_t* boxes[][2] = {
+        {L"Polvane Params error", L"Error reading parameter type \"%s\", couldn't match it to a Params value."},
+        {L"Polvane ExpParams error",
+         L"Error reading expression parameter type \"%s\", couldn't match it to a ExpParams value."},
+        {L"Polvane ExpReturnType error",
+         L"Error reading expression return type \"%s\", couldn't match it to a ExpReturnType value."},
+    };
+    const auto* box = boxes[static_cast<std::size_t>(unknown.table)];
+    Polvane::MsgBox::Error(box[0], box[1], Polvane::UTF8ToTString(unknown.name).c_str());
 }
 
 } // namespace Tovik

@@ -1,11 +1,15 @@
-// The framework's single state object: the parsed definition, one record per action, condition and
-// expression, the jump tables handed to the host, and the tables the extension object links into.
+// The framework's single state object: the parsed definition, one item per action, condition and
+// expression (its host record, how its parameters are read, its linked member), the jump tables handed
+// to the host, the property table and the icon.
 #pragma once
 
 #include "../Host/HostRecords.h"
 #include "../Polvane/PropertyDefinitions.h"
 
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <string>
 #include <vector>
 
 struct json_value;
@@ -15,29 +19,73 @@ class HostSurface;
 namespace Tovik {
 
 // A linked member, called with the object and the `count` 32-bit values read for it (at most 16); a
-// parameter past `count` reaches the member as 0. Answers the member's result as 32 bits (a float as
-// its bit pattern, a text as its pointer, void as 0).
+// parameter past `count` reaches the member as 0, or as an empty text. Answers the member's result as
+// 32 bits (a float as its bit pattern, a text as its pointer, void as 0).
 using MemberCall = std::uint32_t (*)(Extension* ext, const std::uint32_t* args, int count);
 
 constexpr std::size_t MaxParams = 16;
 
+// How the call path reads one parameter: decided from its code and float flag when the record is
+// built, so that a call does no more than follow it. The first three ask the host for its value.
+enum class ParamRead : std::uint8_t {
+    Integer,      // the host's value as an integer
+    Float,        // the host's value as a float
+    Text,         // the host's value as a text (and the codes that pass unchanged)
+    Direct,       // the call's direct argument: param1 for the first parameter, param2 for the second
+    DirectObject, // a condition's object among the direct arguments: the OiList index its record holds
+    NewDirection, // an integer that becomes a direction mask, unless the parameter record holds one
+    Object,       // an action takes the host's value, a condition the OiList index of the record it names
+    Unrecognised, // an expression code that no reader knows: the call is refused
+};
+
+struct CallPlan {
+    std::uint8_t count = 0;        // parameters read and passed: "NumAutoProps" within the record's count
+    bool direct = false;           // the values are the call's direct arguments as they come: no text to check
+    bool wholeResult = false;      // a condition with a comparison parameter answers more than a boolean
+    std::uint16_t refusesNull = 0; // bit i: parameter i is a text the member cannot be given as null
+    std::uint16_t resultFlag = 0;  // an expression's result mark: float, text or none
+    ParamRead reads[MaxParams] = {};
+};
+
+// The tables that turn the definition's type names into the host's codes.
+enum class TypeTable : std::uint8_t { Params, ExpParams, ExpReturnType };
+
+// A type name that matched nothing in its table; its reader's error box names it.
+struct UnknownTypeName {
+    TypeTable table;
+    std::string name;
+};
+
+// What linking a member to an item found: the boxes of one link, kept so that a later object's link
+// shows the same boxes without reading the definition again. The names the type readers could not
+// match come first, then the link's report (UTF-8; empty when nothing disagrees).
+struct LinkFindings {
+    MemberCall member = nullptr; // the member these are the findings for
+    std::vector<UnknownTypeName> unknownNames;
+    std::string report;
+};
+
+struct FreeRecord {
+    void operator()(ACEInfo* record) const { std::free(record); }
+};
+
+// One action, condition or expression, at the index that is its id.
+struct ACEItem {
+    MemberCall Function = nullptr; // the linked member; null until linked
+    CallPlan Plan;
+    std::unique_ptr<ACEInfo, FreeRecord> Info; // the host's record
+    LinkFindings Findings;
+};
+
 class SDK {
 public:
     json_value* Root;
-    std::vector<ACEInfo*> ActionInfos;
-    std::vector<ACEInfo*> ConditionInfos;
-    std::vector<ACEInfo*> ExpressionInfos;
+    std::vector<ACEItem> Actions;
+    std::vector<ACEItem> Conditions;
+    std::vector<ACEItem> Expressions;
     ActionRoutine* ActionJumpTable;
     ConditionRoutine* ConditionJumpTable;
     ExpressionRoutine* ExpressionJumpTable;
-    std::vector<MemberCall> ActionFunctions;
-    std::vector<MemberCall> ConditionFunctions;
-    std::vector<MemberCall> ExpressionFunctions;
-    // Per id, how many parameters the call path reads and passes: "NumAutoProps" when the item has
-    // it, else the record's count, never more than the record holds. Worked out once with the records.
-    std::vector<std::uint8_t> ActionArgCounts;
-    std::vector<std::uint8_t> ConditionArgCounts;
-    std::vector<std::uint8_t> ExpressionArgCounts;
     ::mV* mV;
     std::uint32_t PropertyTitlesHash;
     std::uint32_t PropertyTypesHash;
@@ -56,10 +104,14 @@ bool BuildActionInfo();
 bool BuildConditionInfo();
 bool BuildExpressionInfo();
 
-// Type names of the definition to the host's codes; *isFloat is set for "Float" and never cleared.
-std::uint16_t ReadParameterType(const char* name, bool* isFloat);
-std::uint16_t ReadExpressionParameterType(const char* name, bool* isFloat);
-std::uint16_t ReadExpressionReturnType(const char* name);
+// Type names of the definition to the host's codes; *isFloat is set for "Float" and never cleared. A
+// name that matches nothing gives 0 and is shown in the reader's error box, or, given `unknown`, added
+// there to be shown later with ShowUnknownTypeName.
+std::uint16_t ReadParameterType(const char* name, bool* isFloat, std::vector<UnknownTypeName>* unknown = nullptr);
+std::uint16_t ReadExpressionParameterType(const char* name, bool* isFloat,
+                                          std::vector<UnknownTypeName>* unknown = nullptr);
+std::uint16_t ReadExpressionReturnType(const char* name, std::vector<UnknownTypeName>* unknown = nullptr);
+void ShowUnknownTypeName(const UnknownTypeName& unknown);
 
 // Menu-code bases of the three kinds.
 constexpr int ActionID(int index) { return 25000 + index; }
