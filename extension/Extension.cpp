@@ -159,7 +159,8 @@ long Extension::UnlinkedCondition(int id)
 long Extension::UnlinkedExpression(int id)
 {
     Polvane::MsgBox::Error(L"Extension::UnlinkedExpression() called",
-                           L"Running a fallback for expression ID %d. Make sure you ran LinkExpression().", id);
+                           L"Running a fallback for expression ID %d. Make sure you ran LinkExpression().",
+                           id);
     const auto index = static_cast<std::size_t>(id);
     if (index < ::SDK->Expressions.size() && ::SDK->Expressions[index].Info->FlagsOrReturnType == 1)
         return static_cast<long>(reinterpret_cast<std::uintptr_t>(Runtime.CopyString(L"")));

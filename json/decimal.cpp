@@ -19,7 +19,7 @@ constexpr int max_digits = 800;
 constexpr int capacity = 124; // 3968 bits
 
 struct big {
-    int size = 0; // limbs in use; the top one is not zero
+    int size = 0;                      // limbs in use; the top one is not zero
     std::uint32_t limb[capacity] = {}; // least significant first
 };
 

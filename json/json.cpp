@@ -46,10 +46,7 @@ void* json_default_alloc(std::size_t size, int zero, void*)
     return zero ? std::calloc(size, 1) : std::malloc(size);
 }
 
-void json_default_free(void* ptr, void*)
-{
-    std::free(ptr);
-}
+void json_default_free(void* ptr, void*) { std::free(ptr); }
 
 json_settings with_defaults(const json_settings* settings)
 {
@@ -96,10 +93,7 @@ bool fail(json_state& state, const char* format, ...)
     return false;
 }
 
-int column(const json_state& state, const char* ptr)
-{
-    return static_cast<int>(ptr - state.line_start);
-}
+int column(const json_state& state, const char* ptr) { return static_cast<int>(ptr - state.line_start); }
 
 // Sizes arrive as 64 bits so that a table size computed from a 32-bit count cannot wrap before the check.
 void* json_alloc(json_state& state, std::uint64_t size, int zero)
@@ -702,10 +696,7 @@ json_value* json_parse_ex(json_settings* settings, char* text, std::size_t lengt
     return root;
 }
 
-void json_value_free(json_value* value)
-{
-    json_value_free_ex(nullptr, value);
-}
+void json_value_free(json_value* value) { json_value_free_ex(nullptr, value); }
 
 // Walks down to the last child first and frees on the way back up, so that depth costs no stack.
 void json_value_free_ex(json_settings* settings, json_value* value)
@@ -754,10 +745,7 @@ const json_value& json_value::operator[](const char* name) const
     return json_value_none;
 }
 
-json_value::operator const char*() const
-{
-    return type == json_string ? u.string.ptr : "";
-}
+json_value::operator const char*() const { return type == json_string ? u.string.ptr : ""; }
 
 json_value::operator json_int_t() const
 {
@@ -772,7 +760,4 @@ json_value::operator json_int_t() const
     return INT64_MIN;
 }
 
-json_value::operator bool() const
-{
-    return type == json_boolean && u.boolean != 0;
-}
+json_value::operator bool() const { return type == json_boolean && u.boolean != 0; }

@@ -141,8 +141,8 @@ void ComparisonParamCheck(const json_value& item, std::uint16_t code, std::strin
     }
 }
 
-void ParamTypeCheck(const json_value& item, std::int32_t i, const MemberType& actual, Tovik::LinkFindings& findings,
-                    std::uint16_t* comparison)
+void ParamTypeCheck(const json_value& item, std::int32_t i, const MemberType& actual,
+                    Tovik::LinkFindings& findings, std::uint16_t* comparison)
 {
     std::string& report = findings.report;
     const json_value& parameter = item["Parameters"][i];
@@ -183,16 +183,18 @@ void ParamTypeCheck(const json_value& item, std::int32_t i, const MemberType& ac
 
 Tovik::LinkFindings CheckAction(const json_value& root, std::uint32_t ID, const SignatureTypes& member)
 {
-    return CheckEveryLanguage(root, [&](const char* name, const json_value& language, Tovik::LinkFindings& findings) {
-        return CheckActionIn(name, language, findings, ID, member);
-    });
+    return CheckEveryLanguage(
+        root, [&](const char* name, const json_value& language, Tovik::LinkFindings& findings) {
+            return CheckActionIn(name, language, findings, ID, member);
+        });
 }
 
 Tovik::LinkFindings CheckCondition(const json_value& root, std::uint32_t ID, const SignatureTypes& member)
 {
-    return CheckEveryLanguage(root, [&](const char* name, const json_value& language, Tovik::LinkFindings& findings) {
-        return CheckConditionIn(name, language, findings, ID, member);
-    });
+    return CheckEveryLanguage(
+        root, [&](const char* name, const json_value& language, Tovik::LinkFindings& findings) {
+            return CheckConditionIn(name, language, findings, ID, member);
+        });
 }
 
 } // namespace Linking

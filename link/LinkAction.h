@@ -13,8 +13,8 @@ namespace Linking {
 
 // Parameter i of an action or condition item against the member's parameter type at that position.
 // comparison is null for an action; for a condition it receives the code of its comparison parameter.
-void ParamTypeCheck(const json_value& item, std::int32_t i, const MemberType& actual, Tovik::LinkFindings& findings,
-                    std::uint16_t* comparison);
+void ParamTypeCheck(const json_value& item, std::int32_t i, const MemberType& actual,
+                    Tovik::LinkFindings& findings, std::uint16_t* comparison);
 
 // A comparison parameter of the given code was found: only conditions may have one, and only one.
 void ComparisonParamCheck(const json_value& item, std::uint16_t code, std::string& report,
@@ -30,13 +30,13 @@ Tovik::LinkFindings CheckCondition(const json_value& root, std::uint32_t ID, con
 template <auto Member> void LinkAction(std::uint32_t ID)
 {
     using Function = typename Tovik::MemberPointerTraits<decltype(Member)>::Function;
-    Linking::Link(::SDK->Actions, ID, Tovik::MemberFunctionToPointer<Member>(), Linking::SignatureOf<Function>,
-                  Linking::CheckAction, L"Action linking error");
+    Linking::Link(::SDK->Actions, ID, Tovik::MemberFunctionToPointer<Member>(),
+                  Linking::SignatureOf<Function>, Linking::CheckAction, L"Action linking error");
 }
 
 template <auto Member> void LinkCondition(std::uint32_t ID)
 {
     using Function = typename Tovik::MemberPointerTraits<decltype(Member)>::Function;
-    Linking::Link(::SDK->Conditions, ID, Tovik::MemberFunctionToPointer<Member>(), Linking::SignatureOf<Function>,
-                  Linking::CheckCondition, L"Condition linking error");
+    Linking::Link(::SDK->Conditions, ID, Tovik::MemberFunctionToPointer<Member>(),
+                  Linking::SignatureOf<Function>, Linking::CheckCondition, L"Condition linking error");
 }

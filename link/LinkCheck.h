@@ -73,7 +73,8 @@ template <typename R, typename... P> constexpr SignatureTypes DescribeSignature(
 }
 
 // The signature types of a function type R(P...).
-template <typename Sig> inline constexpr SignatureTypes SignatureOf = DescribeSignature(static_cast<Sig*>(nullptr));
+template <typename Sig>
+inline constexpr SignatureTypes SignatureOf = DescribeSignature(static_cast<Sig*>(nullptr));
 
 // Whether the walk goes on with the next language or ends.
 enum class Walk { NextLanguage, Leave };

@@ -102,16 +102,17 @@ void ExpParamTypeCheck(const json_value& item, std::int32_t i, const MemberType&
     }
     if (actual.type != expected) {
         findings.report += std::string("Has JSON parameter \"") + name + "\", JSON type \"" + type +
-                  "\"; expected C++ type " + ExpectedTypeText(expected) + ", but actual C++ type is " +
-                  TypeText(actual) + ".\r\n";
+                           "\"; expected C++ type " + ExpectedTypeText(expected) +
+                           ", but actual C++ type is " + TypeText(actual) + ".\r\n";
     }
 }
 
 Tovik::LinkFindings CheckExpression(const json_value& root, std::uint32_t ID, const SignatureTypes& member)
 {
-    return CheckEveryLanguage(root, [&](const char* name, const json_value& language, Tovik::LinkFindings& findings) {
-        return CheckExpressionIn(name, language, findings, ID, member);
-    });
+    return CheckEveryLanguage(
+        root, [&](const char* name, const json_value& language, Tovik::LinkFindings& findings) {
+            return CheckExpressionIn(name, language, findings, ID, member);
+        });
 }
 
 } // namespace Linking

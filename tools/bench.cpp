@@ -72,8 +72,10 @@ std::int32_t HOST_STDCALL HandWrittenAreEqual(RUNDATA*, std::int32_t param1, std
 // CopyBytes with a negative count copies nothing.
 std::int32_t HOST_STDCALL HandWrittenCopyBytes(RUNDATA* rd, std::int32_t, std::int32_t)
 {
-    volatile std::int32_t source = static_cast<std::int32_t>(Callback(rd, HostCallback::GetActionParam, 0, 0));
-    volatile std::int32_t destination = static_cast<std::int32_t>(Callback(rd, HostCallback::GetActionParam, 0, 0));
+    volatile std::int32_t source =
+        static_cast<std::int32_t>(Callback(rd, HostCallback::GetActionParam, 0, 0));
+    volatile std::int32_t destination =
+        static_cast<std::int32_t>(Callback(rd, HostCallback::GetActionParam, 0, 0));
     const auto count = static_cast<std::int32_t>(Callback(rd, HostCallback::GetActionParam, 0, 0));
     (void)source;
     (void)destination;
@@ -177,8 +179,8 @@ int wmain(int argc, wchar_t** argv)
         rd->rHo.eventNumber = 0;
         Require(add(rd, 0) == 42 && handAdd(rd, 0) == 42, "Add(20, 22) did not answer 42");
         rd->rHo.eventNumber = 1;
-        Require(std::wstring(reinterpret_cast<const wchar_t*>(static_cast<std::uintptr_t>(helloWorld(rd, 0)))) ==
-                    L"Hello world!",
+        Require(std::wstring(reinterpret_cast<const wchar_t*>(
+                    static_cast<std::uintptr_t>(helloWorld(rd, 0)))) == L"Hello world!",
                 "HelloWorld$ did not answer its text");
         rd->rHo.eventNumber = 0;
         Require(areEqual(rd, 7, 7) == 1 && areEqual(rd, 7, 8) == 0, "AreEqual answered wrongly");
@@ -186,13 +188,17 @@ int wmain(int argc, wchar_t** argv)
 
         constexpr int Calls = 3000000;
         std::uint32_t sum = 0; // keeps the results used
-        std::printf("Call path: ns per call, best of %d rounds of %d calls; the host's callbacks answer at once\n",
-                    Rounds, Calls);
+        std::printf(
+            "Call path: ns per call, best of %d rounds of %d calls; the host's callbacks answer at once\n",
+            Rounds, Calls);
         std::printf("  %-44s %12s  %12s  %6s\n", "call", "library", "hand-written", "ratio");
-        const auto expression = [&](const char* shape, std::uint32_t id, Expression& library, Expression& byHand) {
+        const auto expression = [&](const char* shape, std::uint32_t id, Expression& library,
+                                    Expression& byHand) {
             rd->rHo.eventNumber = id;
-            const double l = NanosecondsPerCall(Calls, [&] { sum += static_cast<std::uint32_t>(library(rd, 0)); });
-            const double h = NanosecondsPerCall(Calls, [&] { sum += static_cast<std::uint32_t>(byHand(rd, 0)); });
+            const double l =
+                NanosecondsPerCall(Calls, [&] { sum += static_cast<std::uint32_t>(library(rd, 0)); });
+            const double h =
+                NanosecondsPerCall(Calls, [&] { sum += static_cast<std::uint32_t>(byHand(rd, 0)); });
             PrintLine(shape, l, h, "ns", 1);
         };
         const auto actionOrCondition = [&](const char* shape, std::uint32_t id, ActionOrCondition& library,
@@ -206,7 +212,8 @@ int wmain(int argc, wchar_t** argv)
         };
         expression("expression Add (callbacks 4 and 5)", 0, add, handAdd);
         expression("expression HelloWorld$ (string space)", 1, helloWorld, handHelloWorld);
-        actionOrCondition("action ActionExample (one direct argument)", 0, actionExample, handActionExample, 5, 0);
+        actionOrCondition("action ActionExample (one direct argument)", 0, actionExample, handActionExample,
+                          5, 0);
         actionOrCondition("condition AreEqual (two direct arguments)", 0, areEqual, handAreEqual, 7, 7);
         actionOrCondition("action CopyBytes (three through callback 17)", 4, copyBytes, handCopyBytes, 0, 0);
 

@@ -25,8 +25,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             static_cast<bool>(node) != (node.type == json_boolean && node.u.boolean))
             std::abort();
         const bool array = node.type == json_array;
-        const std::uint32_t length =
-            array ? node.u.array.length : node.type == json_object ? node.u.object.length : 0;
+        const std::uint32_t length = array                      ? node.u.array.length
+                                     : node.type == json_object ? node.u.object.length
+                                                                : 0;
         for (std::uint32_t i = 0; i < length; ++i) {
             const json_value* child = array ? node.u.array.values[i] : node.u.object.values[i].value;
             if (child->parent != &node || (array && &node[static_cast<int>(i)] != child) ||

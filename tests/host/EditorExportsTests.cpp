@@ -154,8 +154,10 @@ TEST(EditorExports, MenusAsTheHostReceivesThem)
         "ActionMenu": [[3, "Greyed", true], [4, "Enabled", false], [5, "Plain"], [6, "Text", "true"],
             "Separator", "separator", "SEPARATOR", "---", "--", " Separator ", 7, ["---", [8, ")" +
                   std::string(100, 'x') + R"("]]],
-        "ConditionMenu": [)" + nested(16) + R"(, ["Outer", ["Inner", [1, "Deep"]], "---"]],
-        "ExpressionMenu": [)" + nested(17) + R"(, [1, "After"]]}})");
+        "ConditionMenu": [)" +
+                  nested(16) + R"(, ["Outer", ["Inner", [1, "Deep"]], "---"]],
+        "ExpressionMenu": [)" +
+                  nested(17) + R"(, [1, "After"]]}})");
     ASSERT_EQ(editor.session->InitializeResult(), 0);
     EXPECT_EQ(editor.Menu("GetActionMenu"),
               L"25003 Greyed (greyed) | 25004 Enabled | 25005 Plain | 25006 Text "
@@ -170,8 +172,10 @@ TEST(EditorExports, MenusAsTheHostReceivesThem)
     EXPECT_EQ(editor.Menu("GetConditionMenu"), conditions);
     // Past 16 levels the submenus are left out, with one box for the whole menu.
     EXPECT_EQ(editor.Menu("GetExpressionMenu"), sixteen + closed + L" | 27001 After");
-    editor.ExpectBox(L"Error reading menu JSON - Morvalex", L"A menu of Morvalex's JSON nests submenus more "
-                     L"than 16 levels deep; the deeper ones are left out.", "menus");
+    editor.ExpectBox(L"Error reading menu JSON - Morvalex",
+                     L"A menu of Morvalex's JSON nests submenus more "
+                     L"than 16 levels deep; the deeper ones are left out.",
+                     "menus");
     // Each request is a new menu that the host owns and destroys.
     HMENU first = editor.Get<MenuFn>("GetConditionMenu")(editor.MV(), 0, 0);
     HMENU second = editor.Get<MenuFn>("GetConditionMenu")(editor.MV(), 0, 0);
@@ -200,15 +204,24 @@ TEST(EditorExports, TextsAreCutToTheHostsBuffers)
         int param;
         std::uint32_t max;
         const wchar_t* shown;
-    } cases[] = {{action, 0, -1, 16, L"Do %0 with %1!"}, {action, 0, -1, 13, L"Do %0 with %!"},
-                 {action, 0, -1, 1, L"!"},           {action, 0, -1, 0, L""},
-                 {action, 0, -1, 0xFFFF, L""},       {action, 0xFFFF0000, -1, 4, L"Do !"},
-                 {action, 1, -1, 16, L"!"},          {"GetConditionString", 0, -1, 16, L"!"},
-                 {title, 0, -1, 16, L"Add(!"},       {title, 1, -1, 16, L"Add(!"},
-                 {title, 1, -1, 4, L"Add!"},         {title, 2, -1, 16, L"(!"},
-                 {title, 3, -1, 16, L"(!"},          {"GetExpressionString", 1, -1, 16, L"Add!"},
-                 {param, 0, 1, 16, L"Gr\u00f6\u00dfe!"}, {param, 0, 0, 3, L"Am!"},
-                 {param, 0, 2, 16, L"!"},            {"GetConditionTitle", 0, 0, 16, L"!"},
+    } cases[] = {{action, 0, -1, 16, L"Do %0 with %1!"},
+                 {action, 0, -1, 13, L"Do %0 with %!"},
+                 {action, 0, -1, 1, L"!"},
+                 {action, 0, -1, 0, L""},
+                 {action, 0, -1, 0xFFFF, L""},
+                 {action, 0xFFFF0000, -1, 4, L"Do !"},
+                 {action, 1, -1, 16, L"!"},
+                 {"GetConditionString", 0, -1, 16, L"!"},
+                 {title, 0, -1, 16, L"Add(!"},
+                 {title, 1, -1, 16, L"Add(!"},
+                 {title, 1, -1, 4, L"Add!"},
+                 {title, 2, -1, 16, L"(!"},
+                 {title, 3, -1, 16, L"(!"},
+                 {"GetExpressionString", 1, -1, 16, L"Add!"},
+                 {param, 0, 1, 16, L"Gr\u00f6\u00dfe!"},
+                 {param, 0, 0, 3, L"Am!"},
+                 {param, 0, 2, 16, L"!"},
+                 {"GetConditionTitle", 0, 0, 16, L"!"},
                  {"GetExpressionParam", 0, 0, 16, L"!"}};
     for (const auto& c : cases)
         EXPECT_EQ(editor.Text(c.name, c.code, c.param, c.max), c.shown)
@@ -345,14 +358,19 @@ Lines IconBuild(Editor& editor, std::size_t imageBytes, const Lines& after)
     char import[64];
     std::snprintf(import, sizeof import, "ImportImage(%08X,#2,0,0)",
                   static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(editor.MV()->imageFilterManager)));
-    Lines log = {"GetSurfacePrototype(32,1,3)", "#1.Construct", "CreateMemoryInputFile",
-                 "file.OpenMemory(" + std::to_string(imageBytes) + ")", "#2.Construct", import};
+    Lines log = {"GetSurfacePrototype(32,1,3)",
+                 "#1.Construct",
+                 "CreateMemoryInputFile",
+                 "file.OpenMemory(" + std::to_string(imageBytes) + ")",
+                 "#2.Construct",
+                 import};
     log.insert(log.end(), after.begin(), after.end());
     return log;
 }
 
-const Lines Imported = {"file.Release",   "#2.HasAlpha",    "#2.GetWidth", "#2.GetHeight",
-                        "#1.Create(32,32,prototype)", "#1.CreateAlpha", "#2.Blit(#1)", "#2.Destroy"};
+const Lines Imported = {
+    "file.Release",   "#2.HasAlpha", "#2.GetWidth", "#2.GetHeight", "#1.Create(32,32,prototype)",
+    "#1.CreateAlpha", "#2.Blit(#1)", "#2.Destroy"};
 
 // After a failed import, which reads the bit depth when the file is long enough to hold one.
 Lines NotImported(bool depthRead)
@@ -395,9 +413,9 @@ TEST(EditorExports, TheIconIsBuiltDrawnAndCopied)
     editor.Get<DisplayFn>("EditorDisplay")(editor.MV(), 0, 0, nullptr, &place);
     void* hostIcon = editor.fake.NewSurface(16, 16, 0x00FF00);
     EXPECT_EQ(editor.Get<MakeIconExFn>("MakeIconEx")(editor.MV(), hostIcon, 0, 0, 0), 0);
-    EXPECT_EQ(editor.fake.Log(), (Lines{"GetEditorSurface(1234,0)", "#1.Blit(editor,-8,300,1,0,0,0)",
-                                        "GetEditorSurface(1234,0)", "host.Reset", "host.Clone(#1,-1,-1)",
-                                        "host.SetTransparentColor(FF00FF)"}));
+    EXPECT_EQ(editor.fake.Log(),
+              (Lines{"GetEditorSurface(1234,0)", "#1.Blit(editor,-8,300,1,0,0,0)", "GetEditorSurface(1234,0)",
+                     "host.Reset", "host.Clone(#1,-1,-1)", "host.SetTransparentColor(FF00FF)"}));
     const FakeMmfs2::SurfaceInfo copy = editor.fake.Describe(hostIcon);
     EXPECT_EQ(std::to_string(copy.width) + "x" + std::to_string(copy.height) + (copy.hasAlpha ? "a" : ""),
               "32x32a");
@@ -482,7 +500,8 @@ void ExpectNeutral(const char* label, TestHost::Library& lib, TestHost::MessageB
         ASSERT_EQ(boxes.Boxes().size(), count) << label << " " << name;
         for (const auto& box : boxes.Boxes())
             EXPECT_EQ(box.text, L"Premature function call!\n  Called DefaultLanguageIndex() before ::SDK was "
-                                L"a valid pointer.") << label << " " << name;
+                                L"a valid pointer.")
+                << label << " " << name;
         boxes.Clear();
     };
     boxes.Clear();

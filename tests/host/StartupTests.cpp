@@ -14,7 +14,8 @@ namespace {
 
 std::string Definition(const std::string& identifier)
 {
-    return R"({"Identifier": ")" + identifier + R"(", "Dependencies": ["a.dll", 5], "L": {"About": {"Name": "x"}}})";
+    return R"({"Identifier": ")" + identifier +
+           R"(", "Dependencies": ["a.dll", 5], "L": {"About": {"Name": "x"}}})";
 }
 
 // What the probe prints for the resource's definition, or for one read from a file: the file's name is then
@@ -22,8 +23,9 @@ std::string Definition(const std::string& identifier)
 std::string Seen(const std::string& identifier, int runMode = 0)
 {
     return "initialize=0\nrunmode=" + std::to_string(runMode) + "\nidentifier=" + identifier +
-           (identifier == "ZOBU" ? "\ncounts=42 6 76\n"
-                                 : "\ncounts=0 0 0\ndependency=Morvalex.json\ndependency=a.dll\ndependency=\n");
+           (identifier == "ZOBU"
+                ? "\ncounts=42 6 76\n"
+                : "\ncounts=0 0 0\ndependency=Morvalex.json\ndependency=a.dll\ndependency=\n");
 }
 
 std::wstring Seen(const TestHost::RecordedBox& box) { return box.title + L"|" + box.text; }
@@ -35,7 +37,10 @@ protected:
     fs::path probe = Copy(L"App\\Host.exe");
     fs::path library = tree.Copy(TestHost::BuiltLibraryPath(), L"Extensions\\Unicode\\Morvalex.mfx");
 
-    fs::path Copy(const std::wstring& to) { return tree.Copy(TestHost::BuildFolder() / L"tests\\host_probe.exe", to); }
+    fs::path Copy(const std::wstring& to)
+    {
+        return tree.Copy(TestHost::BuildFolder() / L"tests\\host_probe.exe", to);
+    }
     // What the probe at `program` printed, its line ends as LF.
     std::string Probe(const fs::path& program)
     {
@@ -49,33 +54,44 @@ protected:
 
 TEST_F(Startup, DefinitionIsLookedForInSixPlacesThenInTheResources)
 {
-    const wchar_t* const places[] = {L"Extensions\\Unicode\\Morvalex.EN.json", L"App\\Morvalex.EN.json",
-                                     L"App\\Data\\Runtime\\Morvalex.EN.json",  L"Extensions\\Unicode\\Morvalex.json",
-                                     L"App\\Morvalex.json",                    L"App\\Data\\Runtime\\Morvalex.json"};
+    const wchar_t* const places[] = {L"Extensions\\Unicode\\Morvalex.EN.json",
+                                     L"App\\Morvalex.EN.json",
+                                     L"App\\Data\\Runtime\\Morvalex.EN.json",
+                                     L"Extensions\\Unicode\\Morvalex.json",
+                                     L"App\\Morvalex.json",
+                                     L"App\\Data\\Runtime\\Morvalex.json"};
     for (int i = 0; i < 6; ++i)
         tree.Write(places[i], Definition("ID" + std::to_string(i) + "_"));
     for (int i = 0; i < 6; tree.Remove(places[i++]))
         EXPECT_EQ(Probe(probe), Seen("ID" + std::to_string(i) + "_"));
     EXPECT_EQ(Probe(probe), Seen("ZOBU"));
     // A sibling that cannot be opened is not found, and the resource is then not tried.
-    const HANDLE locked = CreateFileW(tree.Write(places[5], "{}").c_str(), GENERIC_READ, 0, 0, OPEN_EXISTING, 0, 0);
-    EXPECT_EQ(Probe(probe), "box=Couldn't find JSON - Morvalex|JSON file for Morvalex not found on disk or in MFX "
-                            "resources\ninitialize=-1\nrunmode=0\n");
+    const HANDLE locked =
+        CreateFileW(tree.Write(places[5], "{}").c_str(), GENERIC_READ, 0, 0, OPEN_EXISTING, 0, 0);
+    EXPECT_EQ(Probe(probe),
+              "box=Couldn't find JSON - Morvalex|JSON file for Morvalex not found on disk or in MFX "
+              "resources\ninitialize=-1\nrunmode=0\n");
     CloseHandle(locked);
 }
 
 TEST_F(Startup, TheHostsLanguageStringChoosesTheLanguagesFile)
 {
     for (const std::string code : {"EN", "FR", "JP"})
-        tree.Write(L"Extensions\\Unicode\\Morvalex." + fs::path(code).wstring() + L".json", Definition(code + "__"));
+        tree.Write(L"Extensions\\Unicode\\Morvalex." + fs::path(code).wstring() + L".json",
+                   Definition(code + "__"));
     EXPECT_EQ(Probe(probe), Seen("EN__")); // no language string
-    for (const auto& [language, code] : {std::pair<std::wstring, const char*>{L"1036", "FR__"}, {L"1041", "JP__"},
-                                         {L"1033", "EN__"}, {L"1036 French", "FR__"}, {L"x1036", "EN__"}}) {
+    for (const auto& [language, code] : {std::pair<std::wstring, const char*>{L"1036", "FR__"},
+                                         {L"1041", "JP__"},
+                                         {L"1033", "EN__"},
+                                         {L"1036 French", "FR__"},
+                                         {L"x1036", "EN__"}}) {
         // String 720 of the host program, in a block of 16 strings whose others are empty.
         std::wstring block = wchar_t(language.size()) + language + std::wstring(15, L'\0');
         HANDLE update = BeginUpdateResourceW(probe.c_str(), FALSE);
-        ASSERT_TRUE(update && UpdateResourceW(update, RT_STRING, MAKEINTRESOURCEW(720 / 16 + 1), 0, block.data(),
-                                              block.size() * 2) && EndUpdateResourceW(update, FALSE));
+        ASSERT_TRUE(update &&
+                    UpdateResourceW(update, RT_STRING, MAKEINTRESOURCEW(720 / 16 + 1), 0, block.data(),
+                                    block.size() * 2) &&
+                    EndUpdateResourceW(update, FALSE));
         EXPECT_EQ(Probe(probe), Seen(code)) << fs::path(language);
     }
 }
@@ -84,10 +100,12 @@ TEST_F(Startup, TheHostsLanguageStringChoosesTheLanguagesFile)
 TEST_F(Startup, TheEditorsTestRuntimeIsRecognisedByItsPlace)
 {
     tree.Write(L"mmf2u.exe", "");
-    for (const auto& [place, mode] : {std::pair{L"Hwa\\Unicode\\edrtex.exe", 3}, {L"edrt.exe", 3},
+    for (const auto& [place, mode] : {std::pair{L"Hwa\\Unicode\\edrtex.exe", 3},
+                                      {L"edrt.exe", 3},
                                       {L"Unicode\\Hwa\\edrtex.exe", 0}, // "\Unicode" is removed before "\Hwa"
                                       {L"Host.exe", 0}})
-        EXPECT_EQ(Probe(Copy(L"Data\\Runtime\\" + std::wstring(place))), Seen("ZOBU", mode)) << fs::path(place);
+        EXPECT_EQ(Probe(Copy(L"Data\\Runtime\\" + std::wstring(place))), Seen("ZOBU", mode))
+            << fs::path(place);
     tree.Remove(L"mmf2u.exe"); // without the editor beside it, a run-time is a built application
     EXPECT_EQ(Probe(tree.Path(L"Data\\Runtime\\edrt.exe")), Seen("ZOBU"));
 }
@@ -99,22 +117,26 @@ TEST(Exports, AnswerTheHostInAndOutOfOrder)
     TestHost::MessageBoxRecorder boxes(library.Module());
     TestHost::Host host;
     auto getInfos = library.Export<std::uint32_t(HOST_STDCALL*)(std::int32_t)>("GetInfos");
-    for (const auto& [info, answer] : {std::pair{0, 0x300u}, {2, 0x100u}, {6, 2u}, {7, 254u}, {8, 1u}, {9, 0u}})
+    for (const auto& [info, answer] :
+         {std::pair{0, 0x300u}, {2, 0x100u}, {6, 2u}, {7, 254u}, {8, 1u}, {9, 0u}})
         EXPECT_EQ(getInfos(info), answer) << info;
-    auto getRunObjectInfos = library.Export<std::int32_t(HOST_STDCALL*)(::mV*, HostRunInfo*)>("GetRunObjectInfos");
+    auto getRunObjectInfos =
+        library.Export<std::int32_t(HOST_STDCALL*)(::mV*, HostRunInfo*)>("GetRunObjectInfos");
     HostRunInfo info{};
     EXPECT_EQ(getRunObjectInfos(host.MV(), &info), 0);
     EXPECT_EQ(*library.Export<const wchar_t**(HOST_STDCALL*)()>("GetDependencies")(), nullptr);
     EXPECT_EQ(Seen(boxes.Boxes().at(0)), L"Polvane error - Morvalex|Premature function call!\n  Called "
                                          L"DefaultLanguageIndex() before ::SDK was a valid pointer.");
-    ASSERT_EQ(library.Export<std::int32_t(HOST_STDCALL*)(::mV*, std::int32_t)>("Initialize")(host.MV(), 0), 0);
+    ASSERT_EQ(library.Export<std::int32_t(HOST_STDCALL*)(::mV*, std::int32_t)>("Initialize")(host.MV(), 0),
+              0);
     EXPECT_EQ(getRunObjectInfos(host.MV(), &info), 1);
     EXPECT_EQ(info.numOfActions, 42);
     // An object never built has an empty debugger tree and no items.
     RUNDATA* neverBuilt = host.NewObject();
     EXPECT_EQ(library.Export<std::uint16_t*(HOST_STDCALL*)(RUNDATA*)>("GetDebugTree")(neverBuilt)[0], 0xFFFF);
     wchar_t buffer[256] = L"kept";
-    library.Export<void(HOST_STDCALL*)(wchar_t*, RUNDATA*, std::int32_t)>("GetDebugItem")(buffer, neverBuilt, 0);
+    library.Export<void(HOST_STDCALL*)(wchar_t*, RUNDATA*, std::int32_t)>("GetDebugItem")(buffer, neverBuilt,
+                                                                                          0);
     library.Export<void(HOST_STDCALL*)(RUNDATA*, std::int32_t)>("EditDebugItem")(neverBuilt, 0);
     EXPECT_STREQ(buffer, L"kept");
     EXPECT_EQ(boxes.Boxes().size(), 1u);
@@ -134,7 +156,8 @@ TEST(Boundary, AnExceptionInAnExportIsABoxAndTheNeutralAnswer)
         EXPECT_EQ(Seen(session.Boxes().Boxes().at(0)),
                   L"Polvane SDK error - Morvalex|Initialize stopped on an unexpected error: Out of memory");
         fs::resize_file(file, 16 << 20);
-        auto initialize = session.Lib().Export<std::int32_t(HOST_STDCALL*)(::mV*, std::int32_t)>("Initialize");
+        auto initialize =
+            session.Lib().Export<std::int32_t(HOST_STDCALL*)(::mV*, std::int32_t)>("Initialize");
         EXPECT_EQ(initialize(session.TheHost().MV(), 0), 0) << file;
     }
 }

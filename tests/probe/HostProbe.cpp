@@ -28,8 +28,8 @@ int wmain(int argc, wchar_t** argv)
     std::printf("initialize=%d\nrunmode=%d\n", result, static_cast<int>(Polvane::RunMode));
     HostRunInfo info{};
     if (result == 0 && GetRunObjectInfos(host.MV(), &info) == 1)
-        std::printf("identifier=%.4s\ncounts=%u %u %u\n", info.identifier, info.numOfActions, info.numOfConditions,
-                    info.numOfExpressions);
+        std::printf("identifier=%.4s\ncounts=%u %u %u\n", info.identifier, info.numOfActions,
+                    info.numOfConditions, info.numOfExpressions);
     for (const wchar_t** name = GetDependencies(); *name != nullptr; ++name)
         std::printf("dependency=%ls\n", *name);
     return 0;

@@ -26,7 +26,8 @@ hostent* WINAPI NoSuchHost(const char*)
 
 Session::Session(const std::wstring& libraryPath, void* mainWindow, int quiet)
     : library(libraryPath), boxes(library.Module()),
-      offline(library.Module(), "ws2_32.dll", "gethostbyname", reinterpret_cast<void*>(&NoSuchHost)), host(mainWindow)
+      offline(library.Module(), "ws2_32.dll", "gethostbyname", reinterpret_cast<void*>(&NoSuchHost)),
+      host(mainWindow)
 {
     initializeResult = library.Export<InitializeFn>("Initialize")(host.MV(), quiet);
     auto getRunObjectInfos = library.Export<GetRunObjectInfosFn>("GetRunObjectInfos");

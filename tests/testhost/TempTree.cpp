@@ -16,7 +16,8 @@ TempTree::TempTree()
     static int count = 0;
     const fs::path temp = fs::temp_directory_path();
     do {
-        root = temp / (L"Morvalex-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++count));
+        root =
+            temp / (L"Morvalex-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++count));
     } while (!fs::create_directories(root));
 }
 

@@ -220,9 +220,12 @@ std::uint32_t HOST_STDCALL Host::OnCallFunction(EDITDATA* edPtr, std::int32_t id
             return 0;
         host->values.push_back(std::make_unique<HostValue>(WideTextClassID, host->objectName));
         return Word(host->values.back().get());
-    case HostFunction::IsHardwareAccelerated: return host->hardwareAccelerated;
-    case HostFunction::IsUnicode: return host->unicodeHost;
-    default: return 0;
+    case HostFunction::IsHardwareAccelerated:
+        return host->hardwareAccelerated;
+    case HostFunction::IsUnicode:
+        return host->unicodeHost;
+    default:
+        return 0;
     }
 }
 
@@ -262,7 +265,8 @@ std::int32_t HOST_STDCALL Host::OnImageEditor(EDITDATA* edPtr, HostImageEditReco
                                               std::uint32_t word14)
 {
     Host* host = living.back();
-    host->imageEditorCalls.push_back(Received(false, edPtr, word14, record, sizeof *record, record->windowTitle));
+    host->imageEditorCalls.push_back(
+        Received(false, edPtr, word14, record, sizeof *record, record->windowTitle));
     if (host->imageEditorAnswer == 1 && !host->editedImageIDs.empty())
         record->imageID = host->editedImageIDs[0];
     return host->imageEditorAnswer;

@@ -22,7 +22,10 @@ std::vector<std::wstring> edits;
 
 std::int32_t ReadInteger(Extension*) { return ++reads == 1 ? 3 : 9; }
 void ReadText(Extension*, std::wstring* text) { ++reads, *text = textToShow; }
-bool EditInteger(Extension*, std::int32_t value) { return edits.push_back(std::to_wstring(value)), acceptEdits; }
+bool EditInteger(Extension*, std::int32_t value)
+{
+    return edits.push_back(std::to_wstring(value)), acceptEdits;
+}
 bool EditText(Extension*, std::wstring* text) { return edits.push_back(*text), acceptEdits; }
 
 class Debugger : public testing::Test {
@@ -63,9 +66,11 @@ protected:
 TEST_F(Debugger, ItemsAreReadAsTheirIntervalSaysAndEditedThroughTheHostsDialogs)
 {
     using Times = std::vector<ULONGLONG>;
-    for (const auto& [refreshMs, times, expectedReads] :
-         {std::tuple{1000, Times{5000, 5010}, 1}, {0, Times{5000, 5010}, 2}, {1000, Times{5000, 5999}, 1},
-          {1000, Times{5000, 6000}, 2}, {1000, Times{5000, 5500, 6000, 6999, 7000}, 3}}) {
+    for (const auto& [refreshMs, times, expectedReads] : {std::tuple{1000, Times{5000, 5010}, 1},
+                                                          {0, Times{5000, 5010}, 2},
+                                                          {1000, Times{5000, 5999}, 1},
+                                                          {1000, Times{5000, 6000}, 2},
+                                                          {1000, Times{5000, 5500, 6000, 6999, 7000}, 3}}) {
         const int id = Add(false, refreshMs);
         reads = 0;
         for (ULONGLONG time : times) {
@@ -81,9 +86,11 @@ TEST_F(Debugger, ItemsAreReadAsTheirIntervalSaysAndEditedThroughTheHostsDialogs)
     // request reads afresh although the interval has not passed. A cancelled dialog changes nothing.
     const auto handed = [&] {
         const HostEditRecord& sent = host.editReceived;
-        return std::to_wstring(sent.integer) + L"|" + host.editReceivedText + L"|" + std::to_wstring(sent.textLength);
+        return std::to_wstring(sent.integer) + L"|" + host.editReceivedText + L"|" +
+               std::to_wstring(sent.textLength);
     };
-    for (const auto& [isInt, accepted] : {std::pair{true, true}, {true, false}, {false, true}, {false, false}}) {
+    for (const auto& [isInt, accepted] :
+         {std::pair{true, true}, {true, false}, {false, true}, {false, false}}) {
         const int id = Add(isInt, 1000);
         textToShow = L"old", reads = 0, edits.clear(), now = 5000;
         Shown(id);

@@ -109,7 +109,11 @@ std::atomic_flag lock = ATOMIC_FLAG_INIT;
 std::atomic<int> damagedFrees{0};
 
 struct Locked {
-    Locked() { while (lock.test_and_set(std::memory_order_acquire)) {} }
+    Locked()
+    {
+        while (lock.test_and_set(std::memory_order_acquire)) {
+        }
+    }
     ~Locked() { lock.clear(std::memory_order_release); }
 };
 

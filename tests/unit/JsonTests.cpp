@@ -143,7 +143,9 @@ TEST(JsonReader, TextsGiveTreesOrFailuresWithTheirPositions)
         {"// head\n{\"a\": /* x */ \"x\", // tail\n}", R"({a:"x"})"},
         {"{\"a\":1} /* multi\nline */\n", "{a:1}"},
         {R"({"a":"http://x/*y*/", "b":"/"})", R"({a:"http://x/*y*/",b:"/"})"},
-        {R"({"a":"say \"//\" ok"} // c)" "\n", R"({a:"say "//" ok"})"},
+        {R"({"a":"say \"//\" ok"} // c)"
+         "\n",
+         R"({a:"say "//" ok"})"},
         {bom + "[1]", "[1]"},
         {bom + "{\"a\":1} // c\n", "{a:1}"},
         {bom + "/* c */{\"a\":\"/\"}", R"({a:"/"})"},
@@ -244,7 +246,9 @@ TEST(JsonNumbers, DoublesAreCorrectlyRounded)
         Case shortest{std::string(32, '\0'), 0};
         std::memcpy(&shortest.value, &bits, sizeof bits);
         shortest.text.resize(std::to_chars(&shortest.text[0], &shortest.text[32], shortest.value,
-                                           std::chars_format::scientific).ptr - &shortest.text[0]);
+                                           std::chars_format::scientific)
+                                 .ptr -
+                             &shortest.text[0]);
         cases.push_back(shortest);
     }
     for (const Case& c : cases) {
@@ -262,7 +266,8 @@ TEST(JsonAccess, TypedReadsAndMissingMembers)
 {
     std::string error;
     const Tree tree = Parse(R"({"Name":"x", "Count":3, "One":1, "Ratio":2.9, "Neg":-2.9, "Big":4.5e15,
-        "Huge":1e999, "Flag":true, "Nothing":null, "List":[10, "a", [1]], "Obj":{"k":"v"}})", error);
+        "Huge":1e999, "Flag":true, "Nothing":null, "List":[10, "a", [1]], "Obj":{"k":"v"}})",
+                            error);
     ASSERT_TRUE(tree) << error;
     const json_value& root = *tree;
     const json_value& list = root["List"];
@@ -278,10 +283,10 @@ TEST(JsonAccess, TypedReadsAndMissingMembers)
     EXPECT_EQ(reads, "x/0/false /3/false /1/false /2/false /-2/false /4500000000000000/false "
                      "/-9223372036854775808/false /0/true /0/false /0/false /10/false v/0/false /0/false ");
     // Names are case-sensitive; an object is not indexed, an array has no members, the empty node neither.
-    const json_value* misses[] = {&root["name"],     &root["Missing"],   &root[0],        &list[-1],
-                                  &list[3],          &list[INT_MAX],     &list[INT_MIN],  &list["Name"],
-                                  &root["Name"][0],  &root["Name"]["x"], &list[0][0],     &list[0]["x"],
-                                  &root["X"][3]["x"], &json_value_none[0], &json_value_none["x"]};
+    const json_value* misses[] = {
+        &root["name"],  &root["Missing"], &root[0],           &list[-1],           &list[3],
+        &list[INT_MAX], &list[INT_MIN],   &list["Name"],      &root["Name"][0],    &root["Name"]["x"],
+        &list[0][0],    &list[0]["x"],    &root["X"][3]["x"], &json_value_none[0], &json_value_none["x"]};
     for (const json_value* miss : misses)
         EXPECT_EQ(miss, &json_value_none);
     EXPECT_EQ(Render(json_value_none), "none");
@@ -318,8 +323,9 @@ TEST(JsonMemory, FailedAllocationAnywhereReleasesEverything)
  "d": {}, "e": "yz"})";
     const std::string nested = " " + std::string(deep, '[') + std::string(deep, ']');
     const std::size_t node = sizeof(json_value), entry = sizeof(json_object_entry), pointer = sizeof(void*);
-    const std::vector<std::size_t> sizes = {text.size() - 3, node, node, node, node, node, node, node,
-                                            node, node, 3 * entry + 7, 3 * pointer, 4, 2 * entry + 4, 3};
+    const std::vector<std::size_t> sizes = {
+        text.size() - 3, node,        node, node,          node, node, node, node, node, node,
+        3 * entry + 7,   3 * pointer, 4,    2 * entry + 4, 3};
     std::string error;
     for (int fail_at = 0; fail_at <= 16; ++fail_at) {
         Counts allocator;

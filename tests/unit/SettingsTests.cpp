@@ -49,12 +49,18 @@ using SettingsFile = InExtensions<testing::TestWithParam<FailureCase>>;
 TEST_F(Settings, ValuesByKey)
 {
     tree.Write(L"Extensions\\Polvane.ini", "Languages = UK English; French\r\nTwo  =blanks\nAfter=  two\r\n"
-                                            "Inner=a = b\nDoubled= = c\r\nRepeat=first\nrepeat=lower\r\n"
-                                            "Repeat=again\nLast=no line end");
-    for (const auto& [key, value] : {std::pair{"Languages", "UK English; French"}, {"Two", ""}, {"After", " two"},
-                                     {"Inner", "a=b"}, {"Doubled", "= c"}, // after an erased blank the next byte stays
-                                     {"Repeat", "first"}, {"repeat", "lower"}, {"anguages", ""},
-                                     {"Last", "no line end"}, {"Missing", ""}})
+                                           "Inner=a = b\nDoubled= = c\r\nRepeat=first\nrepeat=lower\r\n"
+                                           "Repeat=again\nLast=no line end");
+    for (const auto& [key, value] : {std::pair{"Languages", "UK English; French"},
+                                     {"Two", ""},
+                                     {"After", " two"},
+                                     {"Inner", "a=b"},
+                                     {"Doubled", "= c"}, // after an erased blank the next byte stays
+                                     {"Repeat", "first"},
+                                     {"repeat", "lower"},
+                                     {"anguages", ""},
+                                     {"Last", "no line end"},
+                                     {"Missing", ""}})
         EXPECT_EQ(Polvane::GetIniSetting(key), value) << key;
     EXPECT_EQ(shown, L"");
 }
@@ -79,11 +85,12 @@ TEST_P(SettingsFile, IsReadOnceAndFailsWithOneBox)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, SettingsFile,
-    testing::Values(FailureCase{"None", -1, "", nullptr},
-                    FailureCase{"Folder", 0, "", L"Error 5 opening Extensions\\Polvane.ini."},
-                    FailureCase{"OneMebibyte", 1 << 20, "French", nullptr},
-                    FailureCase{"Larger", (1 << 20) + 1, "", L"Couldn't read Extensions\\Polvane.ini file, error 27."},
-                    FailureCase{"OneGibibyte", 1 << 30, "", L"Couldn't read Extensions\\Polvane.ini file, error 27."}),
+    testing::Values(
+        FailureCase{"None", -1, "", nullptr},
+        FailureCase{"Folder", 0, "", L"Error 5 opening Extensions\\Polvane.ini."},
+        FailureCase{"OneMebibyte", 1 << 20, "French", nullptr},
+        FailureCase{"Larger", (1 << 20) + 1, "", L"Couldn't read Extensions\\Polvane.ini file, error 27."},
+        FailureCase{"OneGibibyte", 1 << 30, "", L"Couldn't read Extensions\\Polvane.ini file, error 27."}),
     [](const auto& info) { return std::string(std::get<0>(info.param)); });
 
 // 4095 characters and the terminator fill the buffer; a longer or empty text shows the fixed box, a plain
@@ -92,21 +99,28 @@ TEST(MsgBox, FormatsForTheSystemRuntimeAndShowsTheFixedBoxForATextThatDoesNotFit
 {
     InProcess::RunningAs editor{Polvane::MFXRunMode::Editor};
     InProcess::BoxRecorder recorder;
-    Polvane::MsgBox::Error(L"Polvane error", L"%zu|%hhu|%lld|%s", std::size_t(4000000000u), 4, -5000000000LL, L"s");
+    Polvane::MsgBox::Error(L"Polvane error", L"%zu|%hhu|%lld|%s", std::size_t(4000000000u), 4, -5000000000LL,
+                           L"s");
     EXPECT_EQ(Polvane::MsgBox::Info(L"Polvane error", L"%s", std::wstring(4095, L'f').c_str()), IDOK);
     for (const wchar_t* format : {L"", L"%s"})
-        EXPECT_EQ(Polvane::MsgBox::WarningYesNo(L"Property error", format, std::wstring(4096, L't').c_str()), IDCANCEL);
+        EXPECT_EQ(Polvane::MsgBox::WarningYesNo(L"Property error", format, std::wstring(4096, L't').c_str()),
+                  IDCANCEL);
     ASSERT_EQ(recorder.boxes.size(), 4u);
     EXPECT_EQ(recorder.boxes[0].text, L"4000000000|4|-5000000000|s");
     EXPECT_EQ(recorder.boxes[1].text, std::wstring(4095, L'f'));
     for (const auto& box : {recorder.boxes[2], recorder.boxes[3]})
-        EXPECT_EQ(box.title + L"|" + box.text + L"|" + std::to_wstring(box.style),
-                  L"Property error - Morvalex|Failed to format a message box. Contact extension developer.|16");
+        EXPECT_EQ(
+            box.title + L"|" + box.text + L"|" + std::to_wstring(box.style),
+            L"Property error - Morvalex|Failed to format a message box. Contact extension developer.|16");
     // The system runtime's own spelling of the length modifiers.
-    const std::pair<const wchar_t*, const wchar_t*> cases[] = {
-        {L"ID %zu.", L"ID %Iu."},       {L"%5zu|%-3zd", L"%5Iu|%-3Id"}, {L"depth %hhu", L"depth %hu"},
-        {L"%lld %llu", L"%I64d %I64u"}, {L"%-08.3lld", L"%-08.3I64d"},  {L"100%% zu %%zu", L"100%% zu %%zu"},
-        {L"%s %ls %hi %u %d", L"%s %ls %hi %u %d"}, {L"ends with %", L"ends with %"}};
+    const std::pair<const wchar_t*, const wchar_t*> cases[] = {{L"ID %zu.", L"ID %Iu."},
+                                                               {L"%5zu|%-3zd", L"%5Iu|%-3Id"},
+                                                               {L"depth %hhu", L"depth %hu"},
+                                                               {L"%lld %llu", L"%I64d %I64u"},
+                                                               {L"%-08.3lld", L"%-08.3I64d"},
+                                                               {L"100%% zu %%zu", L"100%% zu %%zu"},
+                                                               {L"%s %ls %hi %u %d", L"%s %ls %hi %u %d"},
+                                                               {L"ends with %", L"ends with %"}};
     for (const auto& [format, respelled] : cases)
         EXPECT_EQ(Polvane::ForSystemRuntime(format), respelled);
 }

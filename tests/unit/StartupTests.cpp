@@ -54,7 +54,8 @@ TEST(StateObject, AFailedBuildLeavesNothingBehind)
     Host::Seam.gethostbyname = Offline;
     Host::Seam.MessageBoxW = FailingBox; // for a definition without a language object; there is no other box
     ::SDK = nullptr;
-    EXPECT_THROW(new Tovik::SDK(nullptr, InProcess::ParseDefinition(R"({"Identifier": "ZOBU"})")), std::runtime_error);
+    EXPECT_THROW(new Tovik::SDK(nullptr, InProcess::ParseDefinition(R"({"Identifier": "ZOBU"})")),
+                 std::runtime_error);
     EXPECT_EQ(::SDK, nullptr);
     EXPECT_EQ(Polvane::UpdateThreadHandle, nullptr);
     EXPECT_EQ(surfaces.Log().back(), "#1.Destroy"); // the icon

@@ -160,20 +160,24 @@ protected:
     {
         std::set<std::pair<std::size_t, std::size_t>> seen;
         const ULONGLONG end = GetTickCount64() + 30000;
-        while (WaitForSingleObject(Polvane::UpdateThreadHandle, 0) == WAIT_TIMEOUT && GetTickCount64() < end) {
+        while (WaitForSingleObject(Polvane::UpdateThreadHandle, 0) == WAIT_TIMEOUT &&
+               GetTickCount64() < end) {
             Polvane::AcquireUpdateLock();
             if (Polvane::UpdateState != O::Running)
                 seen.emplace(Polvane::UpdateText.size(), Polvane::UpdateLog.str().size());
             Polvane::ReleaseUpdateLock();
         }
         for (const auto& sizes : seen)
-            EXPECT_EQ(sizes, std::make_pair(Polvane::UpdateText.size(), Log().size())) << "published in parts";
+            EXPECT_EQ(sizes, std::make_pair(Polvane::UpdateText.size(), Log().size()))
+                << "published in parts";
         EXPECT_EQ(WaitForSingleObject(Polvane::UpdateThreadHandle, 0), WAIT_OBJECT_0);
         FILETIME times[4] = {};
         GetThreadTimes(Polvane::UpdateThreadHandle, &times[0], &times[1], &times[2], &times[3]);
         CloseHandle(std::exchange(Polvane::UpdateThreadHandle, nullptr));
         EXPECT_FALSE(Polvane::UpdateLock.load()) << "the worker ended holding the lock";
-        const auto ms = [](FILETIME t) { return (ULONGLONG(t.dwHighDateTime) << 32 | t.dwLowDateTime) / 10000; };
+        const auto ms = [](FILETIME t) {
+            return (ULONGLONG(t.dwHighDateTime) << 32 | t.dwLowDateTime) / 10000;
+        };
         return ms(times[1]) - ms(times[0]);
     }
     static std::string Log() { return Polvane::UpdateLog.str(); }
@@ -218,13 +222,16 @@ TEST_F(UpdateCheck, SendsItsRequestAndSortsTheReplyByItsKindOrRejectsIt)
         {{Ok("None\r\n")}, O::Error, "CR not permitted in update page response.\nNone\r\n"},
         {{raw.substr(0, 5), raw.substr(5, header - 5), raw.substr(header, accent - header),
           raw.substr(accent)},
-         O::MajorUpdate, body.substr(body.find("Update:\n") + 8)},
+         O::MajorUpdate,
+         body.substr(body.find("Update:\n") + 8)},
     };
     for (const auto& c : cases) {
         Server server;
         Start();
-        EXPECT_EQ(server.Serve(c.reply, 50), RequestLine + " HTTP/1.1\r\nHost: update.morvalex.invalid\r\n"
-                                                           "Connection: close\r\n\r\n" + std::string(1, '\0'));
+        EXPECT_EQ(server.Serve(c.reply, 50), RequestLine +
+                                                 " HTTP/1.1\r\nHost: update.morvalex.invalid\r\n"
+                                                 "Connection: close\r\n\r\n" +
+                                                 std::string(1, '\0'));
         Finish();
         const std::string reply = std::accumulate(c.reply.begin(), c.reply.end(), std::string());
         EXPECT_EQ(Polvane::UpdateState, c.outcome) << reply;
@@ -249,17 +256,18 @@ TEST_P(UpdateErrors, EndQuietlyOrWithTheirOwnLine)
     tree.Write(L"Extensions\\Polvane.ini", reportAll ? "ReportAllUpdateCheckErrors = true\r\n" : "");
     Polvane::UpdateLimits = {600, 1000, 65536};
     const std::string offline = "The Ostrel update server is offline.\n", recvLine = "Error with recv().",
-        noName = "The DNS provider couldn't find the update server; is your computer offline?\n",
-        refused = "The Ostrel update server is online, but not servicing HTTP requests.\n",
-        dns = "DNS lookup of \"update.morvalex.invalid\" failed, error ",
-        quietLine = "Not reporting, as it's an error the user is unlikely to fix.\n";
+                      noName =
+                          "The DNS provider couldn't find the update server; is your computer offline?\n",
+                      refused = "The Ostrel update server is online, but not servicing HTTP requests.\n",
+                      dns = "DNS lookup of \"update.morvalex.invalid\" failed, error ",
+                      quietLine = "Not reporting, as it's an error the user is unlikely to fix.\n";
     enum Serving { None, Closing, Stalling, Unaccepting };
     const struct {
         int lookupError;
         Serving serving;
         std::vector<std::string> reply;
         DWORD pause;
-        ULONGLONG least; // how long the check takes at least; it ends within 0.8 s more
+        ULONGLONG least;        // how long the check takes at least; it ends within 0.8 s more
         std::string quiet, own; // the explanation of a quiet error, and the failure's own line
     } cases[] = {
         {WSANO_DATA, None, {}, 0, 0, noName, dns + "11004."},
@@ -273,7 +281,12 @@ TEST_P(UpdateErrors, EndQuietlyOrWithTheirOwnLine)
         // 64 MB offered: the first 64 KiB and one receive more are read, then the worker hangs up.
         {0, Closing, std::vector<std::string>(64, std::string(1 << 20, 'x')), 0, 0, "",
          LogUntilSent + "Update page response longer than 65536 bytes."},
-        {0, Closing, {Ok("Whatever:\nthis is")}, 0, 0, "Page's response was unreadable.\n",
+        {0,
+         Closing,
+         {Ok("Whatever:\nthis is")},
+         0,
+         0,
+         "Page's response was unreadable.\n",
          "Can't interpret type of page:\nWhatever:\nthis is"},
     };
     for (const auto& c : cases) {
@@ -302,7 +315,7 @@ INSTANTIATE_TEST_SUITE_P(Settings, UpdateErrors, testing::Bool());
 
 TEST_F(UpdateCheck, FreeWakesAWaitingWorkerAndEndsOnlyOneThatCannotBeWoken)
 {
-    EXPECT_EQ(Free(nullptr), 0); // no worker: nothing to wait for
+    EXPECT_EQ(Free(nullptr), 0);             // no worker: nothing to wait for
     for (const int waitingFor : {0, 1, 2}) { // the reply, the connection, a name lookup that never returns
         Server server(waitingFor == 0);
         if (waitingFor == 2)
@@ -358,7 +371,8 @@ class UpdateOptOut : public UpdateCheck, public testing::WithParamInterface<std:
 TEST_P(UpdateOptOut, DisableUpdateCheckForNamesThisProductOrAll)
 {
     const std::string list = GetParam().first;
-    tree.Write(L"Extensions\\Polvane.ini", "DisableUpdateCheckFor" + list + "\nReportAllUpdateCheckErrors=True\n");
+    tree.Write(L"Extensions\\Polvane.ini",
+               "DisableUpdateCheckFor" + list + "\nReportAllUpdateCheckErrors=True\n");
     lookupError = WSANO_DATA;
     Start();
     Finish();
@@ -369,7 +383,9 @@ TEST_P(UpdateOptOut, DisableUpdateCheckForNamesThisProductOrAll)
                                          "fix.\n");
 }
 
-INSTANTIATE_TEST_SUITE_P(Lists, UpdateOptOut, testing::Values(
-    std::make_pair("=Other ; Morvalex", true), std::make_pair(" = Other;  Morvalex  ;Third", true),
-    std::make_pair("=Other; *", true), std::make_pair("=morvalex", false), std::make_pair("X=Morvalex", false),
-    std::make_pair("=\tMorvalex", false), std::make_pair("=Morvalex2;xMorvalex;**", false)));
+INSTANTIATE_TEST_SUITE_P(
+    Lists, UpdateOptOut,
+    testing::Values(std::make_pair("=Other ; Morvalex", true),
+                    std::make_pair(" = Other;  Morvalex  ;Third", true), std::make_pair("=Other; *", true),
+                    std::make_pair("=morvalex", false), std::make_pair("X=Morvalex", false),
+                    std::make_pair("=\tMorvalex", false), std::make_pair("=Morvalex2;xMorvalex;**", false)));

@@ -91,7 +91,8 @@ protected:
         fake.Reset();
     }
     // The worker's outcome stored as the worker stores it, with nothing shown yet; then one display.
-    void Notify(O outcome, const std::wstring& text, const std::wstring& page = {}, const std::string& log = {})
+    void Notify(O outcome, const std::wstring& text, const std::wstring& page = {},
+                const std::string& log = {})
     {
         Polvane::UpdateNoticeShown = false;
         boxes.boxes.clear();
@@ -125,7 +126,8 @@ TEST_F(UpdateNotice, WhileTheWorkerRunsEditorDisplaysShowNothingAndNeverWaitForI
     mv.editorWindowId = 7;
     RECT place = {10, 20, 42, 52};
     HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    const auto waitForRelease = [](LPVOID event) WINAPI -> DWORD { return WaitForSingleObject(event, 20000); };
+    const auto waitForRelease = [](LPVOID event)
+                                    WINAPI -> DWORD { return WaitForSingleObject(event, 20000); };
     const HANDLE worker = CreateThread(nullptr, 0, waitForRelease, release, 0, nullptr);
     Polvane::UpdateThreadHandle = worker;
     EditorDisplay(&mv, 0, 0, nullptr, &place);
@@ -159,12 +161,15 @@ TEST_F(UpdateNotice, WhileTheWorkerRunsEditorDisplaysShowNothingAndNeverWaitForI
 
 TEST_F(UpdateNotice, EachOutcomeShowsItsBoxAndBadgeAndOffersOnlyASaneWebPage)
 {
-    const std::wstring page = L"https://e.example/", longPage = page + std::wstring(2030, L'a'),
+    const std::wstring
+        page = L"https://e.example/",
+        longPage = page + std::wstring(2030, L'a'),
         major = L"Update notice - Morvalex|Major update for Morvalex:\nv2|12040",
         ask = L"Morvalex update notice|Major update for Morvalex:\nv2|144|unowned",
         error = L"Update check error - Morvalex|Error occurred while checking for extension updates:\n",
-        dev = L"Update check error - Morvalex|Extension developer error occurred while checking for extension "
-              L"updates:\n";
+        dev =
+            L"Update check error - Morvalex|Extension developer error occurred while checking for extension "
+            L"updates:\n";
     const struct {
         O outcome;
         std::wstring text, page;
@@ -176,16 +181,37 @@ TEST_F(UpdateNotice, EachOutcomeShowsItsBoxAndBadgeAndOffersOnlyASaneWebPage)
     } cases[] = {
         {O::Disabled, L"", page, "Update check was disabled.", IDYES, {}, nullptr, false},
         {O::NothingToShow, L"None", L"", "Not reporting\n", IDYES, {}, nullptr, false},
-        {O::Error, L"", page, "HTTP error  404\nna\xC3\xAFve 100%s", IDYES,
+        {O::Error,
+         L"",
+         page,
+         "HTTP error  404\nna\xC3\xAFve 100%s",
+         IDYES,
          {error + L"HTTP error  404\nna\u00EFve 100%s|12010"}},
-        {O::Error, L"", L"", std::string(10000, 'z'), IDOK, {error + std::wstring(3897, L'z') + L"...|12010"}},
+        {O::Error,
+         L"",
+         L"",
+         std::string(10000, 'z'),
+         IDOK,
+         {error + std::wstring(3897, L'z') + L"...|12010"}},
         {O::ExtDevError, L"bad build %d", L"", "", IDOK, {dev + L"bad build %d|12010"}},
-        {O::ExtDevError, std::wstring(3900, L'x'), L"", "", IDOK,
+        {O::ExtDevError,
+         std::wstring(3900, L'x'),
+         L"",
+         "",
+         IDOK,
          {dev + std::wstring(3900, L'x') + L"|12010"}},
         // Cut to fit, but not between the halves of a surrogate pair.
-        {O::ExtDevError, std::wstring(3896, L'x') + L"\U0001F600tail", L"", "", IDOK,
+        {O::ExtDevError,
+         std::wstring(3896, L'x') + L"\U0001F600tail",
+         L"",
+         "",
+         IDOK,
          {dev + std::wstring(3896, L'x') + L"...|12010"}},
-        {O::SDKUpdate, L"v2", page, "", IDYES,
+        {O::SDKUpdate,
+         L"v2",
+         page,
+         "",
+         IDYES,
          {L"SDK update notice - Morvalex|SDK update for Morvalex:\nv2|12030"}},
         {O::MajorUpdate, L"v2", L"", "", IDYES, {major}, &Major},
         {O::MajorUpdate, L"v2", page + L"get?x=1&y=%20", "", IDNO, {ask}, &Major},
@@ -194,13 +220,23 @@ TEST_F(UpdateNotice, EachOutcomeShowsItsBoxAndBadgeAndOffersOnlyASaneWebPage)
         {O::MajorUpdate, L"v2", longPage + L"a", "", IDYES, {major}, &Major},
         {O::MajorUpdate, L"v2", L"ftp://e.example/", "", IDYES, {major}, &Major},
         {O::MinorUpdate, L"v1.1", page, "", IDYES, {}, &Minor},
-        {O::ReinstallNeeded, L"why?", L"", "", IDYES,
-         {L"Reinstall needed - Morvalex|Reinstalled needed for Morvalex:\nwhy?|12040"}, &Reinstall},
+        {O::ReinstallNeeded,
+         L"why?",
+         L"",
+         "",
+         IDYES,
+         {L"Reinstall needed - Morvalex|Reinstalled needed for Morvalex:\nwhy?|12040"},
+         &Reinstall},
         {O::ReinstallNeeded, L"why", page, "", IDYES, {}, &Reinstall}, // three characters: no box
-        {O::ReinstallNeeded, L"please" + std::wstring(5000, L'.'), page, "", IDYES,
+        {O::ReinstallNeeded,
+         L"please" + std::wstring(5000, L'.'),
+         page,
+         "",
+         IDYES,
          {L"Morvalex error|Reinstall needed for Morvalex:\nplease" + std::wstring(3891, L'.') +
           L"...|14|unowned"},
-         &Reinstall, true},
+         &Reinstall,
+         true},
     };
     for (const auto& c : cases) {
         const std::string label = std::to_string(&c - cases);
@@ -243,7 +279,8 @@ TEST_F(UpdateNotice, TheBadgeIsPaintedIntoTheIconAndItsAlphaWhereThereIsOne)
         int wrong = 0;
         for (int y = 0; c.alpha && y < icon.height; ++y)
             for (int x = 0; x < 32; ++x)
-                wrong += icon.alpha[y * 32 + x] != (x > 0 && x < 30 && y >= 8 && y < c.opaqueBottom ? 255 : 0);
+                wrong +=
+                    icon.alpha[y * 32 + x] != (x > 0 && x < 30 && y >= 8 && y < c.opaqueBottom ? 255 : 0);
         EXPECT_EQ(wrong, 0) << label << ": alpha bytes";
         EXPECT_EQ(icon.pixels[15 * 32 + 29], 0x505050u) << label;
         EXPECT_EQ(icon.pixels[15 * 32 + 30], 0u) << label;
@@ -255,7 +292,8 @@ TEST_F(UpdateNotice, TheBadgeIsPaintedIntoTheIconAndItsAlphaWhereThereIsOne)
         Notify(O::MajorUpdate, L"v2", L"https://e.example/");
         EXPECT_EQ(fake.Log(), Lines{"#1.GetWidth"}) << width;
         EXPECT_EQ(Seen(), Texts{L"Polvane error - Morvalex|Morvalex's icon width is not 32. Contact the "
-                                L"extension developer.|12010"}) << width;
+                                L"extension developer.|12010"})
+            << width;
         EXPECT_EQ(fake.LastFont(), nullptr) << width;
     }
 }
@@ -277,12 +315,19 @@ TEST_P(UpdateNoticeSettings, OnlyTheExactValuesSwitchTheUpdateBoxes)
     EXPECT_EQ(Seen(), GetParam().boxes);
 }
 
-INSTANTIATE_TEST_SUITE_P(Values, UpdateNoticeSettings, testing::Values(
-    Choice{"MsgBoxForMajorUpdate=false", O::MajorUpdate, L"https://e.example/", {}},
-    Choice{"MsgBoxForMajorUpdate=False", O::MajorUpdate, L"",
-           {L"Update notice - Morvalex|Major update for Morvalex:\nv1.1|12040"}},
-    Choice{"MsgBoxForMinorUpdate=true", O::MinorUpdate, L"",
-           {L"update notice - Morvalex|Minor update for Morvalex:\nv1.1|12040"}},
-    Choice{"MsgBoxForMinorUpdate=true", O::MinorUpdate, L"http://e.example/",
-           {L"Morvalex update notice |Minor update for Morvalex:\nv1.1|144|unowned"}},
-    Choice{"MsgBoxForMinorUpdate=True", O::MinorUpdate, L"", {}}));
+INSTANTIATE_TEST_SUITE_P(
+    Values, UpdateNoticeSettings,
+    testing::Values(Choice{"MsgBoxForMajorUpdate=false", O::MajorUpdate, L"https://e.example/", {}},
+                    Choice{"MsgBoxForMajorUpdate=False",
+                           O::MajorUpdate,
+                           L"",
+                           {L"Update notice - Morvalex|Major update for Morvalex:\nv1.1|12040"}},
+                    Choice{"MsgBoxForMinorUpdate=true",
+                           O::MinorUpdate,
+                           L"",
+                           {L"update notice - Morvalex|Minor update for Morvalex:\nv1.1|12040"}},
+                    Choice{"MsgBoxForMinorUpdate=true",
+                           O::MinorUpdate,
+                           L"http://e.example/",
+                           {L"Morvalex update notice |Minor update for Morvalex:\nv1.1|144|unowned"}},
+                    Choice{"MsgBoxForMinorUpdate=True", O::MinorUpdate, L"", {}}));

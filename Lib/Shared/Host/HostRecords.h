@@ -19,7 +19,7 @@ class Extension;
 
 // CallFunction(edPtr, id, p1, p2, p3): the host's function-call entry in mV.
 using HostCallFunction = std::uint32_t(HOST_STDCALL*)(EDITDATA* edPtr, std::int32_t id, std::int32_t p1,
-                                                       std::int32_t p2, std::int32_t p3);
+                                                      std::int32_t p2, std::int32_t p3);
 // The routines EnumElts is given: (id, kind, word 1, word 2), 0 for success. Kind 1 is a font, 0 an
 // image; enumerating may rewrite the id in place.
 using HostEnumRoutine = std::int32_t(HOST_STDCALL*)(std::uint16_t* id, std::int32_t kind, std::int32_t w1,

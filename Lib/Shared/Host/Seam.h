@@ -7,9 +7,9 @@
 
 #include <winsock2.h>
 
-#include <windows.h>
 #include <objbase.h>
 #include <shellapi.h>
+#include <windows.h>
 
 namespace Host {
 
@@ -20,7 +20,8 @@ struct SeamTable {
     void(WINAPI* GetLocalTime)(LPSYSTEMTIME time);
     HRESULT(WINAPI* CoInitialize)(LPVOID reserved);
     void(WINAPI* CoUninitialize)();
-    HRESULT(WINAPI* CoCreateInstance)(REFCLSID clsid, LPUNKNOWN outer, DWORD context, REFIID iid, LPVOID* out);
+    HRESULT(WINAPI* CoCreateInstance)
+    (REFCLSID clsid, LPUNKNOWN outer, DWORD context, REFIID iid, LPVOID* out);
     // The update check's debugger output, its name lookup and its connection: tests answer the lookup
     // and lead the connection to a server of their own on the loopback address.
     void(WINAPI* OutputDebugStringA)(LPCSTR text);
@@ -30,8 +31,8 @@ struct SeamTable {
     // rest of the process: surfaces made with it are released as late as this library's unload.
     HMODULE(WINAPI* FindSurfaceLibrary)();
     // Opens the update page in the user's browser: tests see the address, and nothing is opened.
-    HINSTANCE(WINAPI* ShellExecuteW)(HWND owner, LPCWSTR operation, LPCWSTR file, LPCWSTR parameters,
-                                     LPCWSTR directory, INT show);
+    HINSTANCE(WINAPI* ShellExecuteW)
+    (HWND owner, LPCWSTR operation, LPCWSTR file, LPCWSTR parameters, LPCWSTR directory, INT show);
     // Gives back what the audio devices handed out (mix formats, endpoint ids): tests see it given back.
     void(WINAPI* CoTaskMemFree)(LPVOID block);
 };

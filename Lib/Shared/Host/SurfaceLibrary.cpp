@@ -121,8 +121,8 @@ void HostSurface::DrawText(const char* text, std::uint32_t length, RECT& rectang
                            std::int32_t option3, std::int32_t option4, std::int32_t option5,
                            std::int32_t option6, std::int32_t option7)
 {
-    Host::Surfaces.Badge.DrawText(this, text, length, &rectangle, format, colour, font, option1, option2, option3,
-                            option4, option5, option6, option7);
+    Host::Surfaces.Badge.DrawText(this, text, length, &rectangle, format, colour, font, option1, option2,
+                                  option3, option4, option5, option6, option7);
 }
 
 void HostInputFile::OpenMemory(const void* bytes, std::uint32_t size)

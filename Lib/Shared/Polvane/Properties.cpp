@@ -136,10 +136,7 @@ const std::uint8_t* Properties::Data::ReadPropValue() const { return propNameAnd
 
 std::uint8_t* Properties::Data::ReadPropValue() { return propNameAndValue + propNameSize; }
 
-std::uint32_t Properties::Data::ReadPropValueSize() const
-{
-    return sizeBytes - sizeof(Data) - propNameSize;
-}
+std::uint32_t Properties::Data::ReadPropValueSize() const { return sizeBytes - sizeof(Data) - propNameSize; }
 
 std::vector<Properties::Data*> Properties::EntriesWithin(std::uint64_t blockBytes, std::uint32_t count)
 {

@@ -109,8 +109,8 @@ struct Properties {
     std::uint32_t hashTitles; // complement of the definition's titles hash
     std::uint32_t hashTypes;  // complement of the definition's types hash
     std::uint16_t numProps;
-    std::uint16_t pad;        // always 0
-    std::uint32_t sizeBytes;  // total size of the whole record, as in its header
+    std::uint16_t pad;       // always 0
+    std::uint32_t sizeBytes; // total size of the whole record, as in its header
     // ceil(numProps / 8) checkbox bytes, then numProps entries.
     std::uint8_t dataForProps[];
 

@@ -278,25 +278,19 @@ BOOL DLL_GetProperties(::mV* mV, EDITDATA* edPtr, BOOL)
 
 HOST_EXPORT BOOL HOST_STDCALL GetProperties(::mV* mV, EDITDATA* edPtr, BOOL masterItem)
 {
-    return Tovik::Guard("GetProperties", FALSE, [&] {
-        return DLL_GetProperties(mV, edPtr, masterItem);
-    });
+    return Tovik::Guard("GetProperties", FALSE, [&] { return DLL_GetProperties(mV, edPtr, masterItem); });
 }
 
 HOST_EXPORT void HOST_STDCALL ReleaseProperties(::mV*, EDITDATA*, BOOL) {}
 
 HOST_EXPORT Prop* HOST_STDCALL GetPropValue(::mV* mV, EDITDATA* edPtr, std::uint32_t id)
 {
-    return Tovik::Guard("GetPropValue", nullptr, [&] {
-        return Polvane::DLL_GetPropValue(mV, edPtr, id);
-    });
+    return Tovik::Guard("GetPropValue", nullptr, [&] { return Polvane::DLL_GetPropValue(mV, edPtr, id); });
 }
 
 HOST_EXPORT void HOST_STDCALL SetPropValue(::mV* mV, EDITDATA* edPtr, std::uint32_t id, Prop* value)
 {
-    Tovik::GuardVoid("SetPropValue", [&] {
-        Polvane::DLL_SetPropValue(mV, edPtr, id, value);
-    });
+    Tovik::GuardVoid("SetPropValue", [&] { Polvane::DLL_SetPropValue(mV, edPtr, id, value); });
 }
 
 HOST_EXPORT BOOL HOST_STDCALL GetPropCheck(::mV*, EDITDATA* edPtr, std::uint32_t id)
@@ -335,7 +329,5 @@ HOST_EXPORT BOOL HOST_STDCALL IsPropEnabled(::mV*, EDITDATA*, std::uint32_t) { r
 
 HOST_EXPORT BOOL HOST_STDCALL EditProp(::mV* mV, EDITDATA* edPtr, std::uint32_t id)
 {
-    return Tovik::Guard("EditProp", FALSE, [&] {
-        return Polvane::DLL_EditProp(mV, edPtr, id);
-    });
+    return Tovik::Guard("EditProp", FALSE, [&] { return Polvane::DLL_EditProp(mV, edPtr, id); });
 }

@@ -442,9 +442,8 @@ std::int32_t DLL_CreateObject(::mV* mV, std::int32_t, EDITDATA* edPtr)
 
 HOST_EXPORT HGLOBAL HOST_STDCALL UpdateEditStructure(::mV* mV, EDITDATA* oldEdPtr)
 {
-    return Tovik::Guard("UpdateEditStructure", nullptr, [&] {
-        return Polvane::DLL_UpdateEditStructure(mV, oldEdPtr);
-    });
+    return Tovik::Guard("UpdateEditStructure", nullptr,
+                        [&] { return Polvane::DLL_UpdateEditStructure(mV, oldEdPtr); });
 }
 
 HOST_EXPORT std::int32_t HOST_STDCALL CreateObject(::mV* mV, std::int32_t word, EDITDATA* edPtr)

@@ -18,7 +18,8 @@ std::wstring ToWide(UINT codePage, std::string_view text)
     const int length = MultiByteToWideChar(codePage, 0, text.data(), size, nullptr, 0);
     assert(length > 0 && "Failed to convert between string encodings, input string is broken.");
     std::wstring result(std::max(length, 0), L'\0');
-    [[maybe_unused]] const int written = MultiByteToWideChar(codePage, 0, text.data(), size, result.data(), length);
+    [[maybe_unused]] const int written =
+        MultiByteToWideChar(codePage, 0, text.data(), size, result.data(), length);
     assert(written > 0 && "Failed to convert between string encodings.");
     assert(text.back() != '\0' && "Input ends with null.");
     assert(result.back() != L'\0' && "Output ends with null.");

@@ -287,7 +287,8 @@ bool FetchReply(std::string& raw)
     while ((received = ReceiveBefore(sockets.socket, buffer, sizeof buffer, deadline)) > 0) {
         raw.append(buffer, static_cast<std::size_t>(received));
         if (raw.size() > UpdateLimits.replyBytes) {
-            Conclude("Update page response longer than " + std::to_string(UpdateLimits.replyBytes) + " bytes.",
+            Conclude("Update page response longer than " + std::to_string(UpdateLimits.replyBytes) +
+                         " bytes.",
                      UpdateOutcome::Error);
             return false;
         }
@@ -357,7 +358,8 @@ void Interpret(const std::string& raw)
     // the main thread never sees an outcome without its text, and nothing is written after it.
     for (const PageKind& kind : PageKinds) {
         if (StartsWithIgnoringCase(body, kind.prefix)) {
-            std::wstring text = UTF8ToWide(kind.textKeepsPrefix ? body : body.substr(std::strlen(kind.prefix)));
+            std::wstring text =
+                UTF8ToWide(kind.textKeepsPrefix ? body : body.substr(std::strlen(kind.prefix)));
             UpdateLockHold hold;
             UpdateText.swap(text);
             UpdateState = kind.outcome;

@@ -84,8 +84,8 @@ std::wstring FitForBox(std::wstring text) { return MsgBox::FitText(std::move(tex
 // The address comes from the network: only a web page of a sane length is handed to the shell.
 bool AddressToOffer(const std::wstring& address)
 {
-    return address.size() <= 2048 &&
-           (_wcsnicmp(address.c_str(), L"https://", 8) == 0 || _wcsnicmp(address.c_str(), L"http://", 7) == 0);
+    return address.size() <= 2048 && (_wcsnicmp(address.c_str(), L"https://", 8) == 0 ||
+                                      _wcsnicmp(address.c_str(), L"http://", 7) == 0);
 }
 
 // The worker stores its outcome a little before it ends: it still gives back its sockets and leaves

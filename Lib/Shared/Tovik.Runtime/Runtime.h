@@ -77,14 +77,14 @@ public:
     // n wide characters of the host's string space, owned by the host.
     wchar_t* GetStringSpace(std::uint32_t n) { return StringSpace(rdPtr, n); }
     // n wide characters of the object's string space, owned by the host.
-inline wchar_t* StringSpace(RUNDATA* rdPtr, std::uint32_t n)
-{
-    const auto bytes = static_cast<std::int32_t>(n * sizeof(wchar_t));
-    return reinterpret_cast<wchar_t*>(
-        static_cast<std::uintptr_t>(CallHost(rdPtr, HostCallback::GetStringSpace, 0, bytes)));
-}
+    inline wchar_t* StringSpace(RUNDATA* rdPtr, std::uint32_t n)
+    {
+        const auto bytes = static_cast<std::int32_t>(n * sizeof(wchar_t));
+        return reinterpret_cast<wchar_t*>(
+            static_cast<std::uintptr_t>(CallHost(rdPtr, HostCallback::GetStringSpace, 0, bytes)));
+    }
 
-// A copy of text, with its NUL, in the host's string space.
+    // A copy of text, with its NUL, in the host's string space.
     wchar_t* CopyString(const wchar_t* text) { return CopyToStringSpace(rdPtr, text); }
     std::uint32_t EditInteger(HostEditRecord* record);
     std::uint32_t EditText(HostEditRecord* record);

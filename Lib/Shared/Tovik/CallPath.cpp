@@ -18,8 +18,8 @@
 namespace {
 
 using Tovik::ACEItem;
-using Tovik::CallPlan;
 using Tovik::CallHost;
+using Tovik::CallPlan;
 using Tovik::ParamRead;
 
 // Params codes.
@@ -41,7 +41,8 @@ constexpr std::uint16_t ReturnsFloat = 2;
 
 std::wstring ItemTitle(const char* arrayKey, std::uint32_t id)
 {
-    return Polvane::UTF8ToTString(static_cast<const char*>(Polvane::CurLang()[arrayKey][static_cast<int>(id)]["Title"]));
+    return Polvane::UTF8ToTString(
+        static_cast<const char*>(Polvane::CurLang()[arrayKey][static_cast<int>(id)]["Title"]));
 }
 
 // The failure reports stay out of the call path's own frame: they are the rare case.
@@ -57,21 +58,22 @@ std::wstring ItemTitle(const char* arrayKey, std::uint32_t id)
 [[gnu::noinline, gnu::cold]] void ReportNullText(bool isCondition, std::uint32_t id, int i)
 {
     const wchar_t* kind = isCondition ? L"condition" : L"action";
-    Polvane::MsgBox::Error(L"ActionOrCondition() error",
-                           L"Error calling %s \"%s\" (ID %i); text parameter index %i was given a null string "
-                           L"pointer.\nWas the parameter type different when the %s was created in the MFA?",
-                           kind, ItemTitle(isCondition ? "Conditions" : "Actions", id).c_str(), static_cast<int>(id),
-                           i, kind);
+    Polvane::MsgBox::Error(
+        L"ActionOrCondition() error",
+        L"Error calling %s \"%s\" (ID %i); text parameter index %i was given a null string "
+        L"pointer.\nWas the parameter type different when the %s was created in the MFA?",
+        kind, ItemTitle(isCondition ? "Conditions" : "Actions", id).c_str(), static_cast<int>(id), i, kind);
 }
 
 [[gnu::noinline, gnu::cold]] std::int32_t UnlinkedCondition(Extension* ext, std::uint32_t id, bool inTable)
 {
-    Polvane::MsgBox::Error(L"Condition linking error",
-                           inTable ? L"Missing condition ID %d in extension %s. Condition existed in vector, but was "
-                                     L"NULL. Might not be linked."
-                                   : L"Missing condition ID %d in extension %s. This ID was not linked in Extension "
-                                     L"ctor with LinkCondition().",
-                           static_cast<int>(id), Polvane::ProjectName.c_str());
+    Polvane::MsgBox::Error(
+        L"Condition linking error",
+        inTable ? L"Missing condition ID %d in extension %s. Condition existed in vector, but was "
+                  L"NULL. Might not be linked."
+                : L"Missing condition ID %d in extension %s. This ID was not linked in Extension "
+                  L"ctor with LinkCondition().",
+        static_cast<int>(id), Polvane::ProjectName.c_str());
     return ext->UnlinkedCondition(static_cast<int>(id));
 }
 
@@ -178,7 +180,8 @@ public:
 
     std::uint32_t Read(ParamRead read, int i) const
     {
-        const int callback = i <= 0 ? HostCallback::GetFirstExpressionParam : HostCallback::GetNextExpressionParam;
+        const int callback =
+            i <= 0 ? HostCallback::GetFirstExpressionParam : HostCallback::GetNextExpressionParam;
         return CallHost(rdPtr, callback, ExpressionAsks[static_cast<int>(read)], i);
     }
 
@@ -191,8 +194,9 @@ private:
 
 // Inlined into both routines: every action and condition call passes here.
 [[gnu::always_inline]] inline std::uint32_t CallActionOrCondition(const ACEItem& item, std::uint32_t id,
-                                                                  RUNDATA* rdPtr, Extension* ext, std::int32_t param1,
-                                                                  std::int32_t param2, bool isCondition)
+                                                                  RUNDATA* rdPtr, Extension* ext,
+                                                                  std::int32_t param1, std::int32_t param2,
+                                                                  bool isCondition)
 {
     ext->Runtime.param1 = param1;
     ext->Runtime.param2 = param2;
@@ -220,7 +224,8 @@ private:
     const std::uint16_t resultFlag = items[id].Plan.resultFlag;
     std::int32_t result = 0;
     if (resultFlag == ResultFlagText)
-        result = static_cast<std::int32_t>(reinterpret_cast<std::uintptr_t>(Tovik::CopyToStringSpace(rdPtr, L"")));
+        result =
+            static_cast<std::int32_t>(reinterpret_cast<std::uintptr_t>(Tovik::CopyToStringSpace(rdPtr, L"")));
     ExpressionManager_Windows(rdPtr).SetReturnType(resultFlag);
     return result;
 }
@@ -251,8 +256,9 @@ std::int32_t EvaluateExpression(RUNDATA* rdPtr)
         }
         args[i] = reader.Read(plan.reads[i], i);
         if (RefusesNull(plan, i, args[i])) {
-            ReportExpressionParameter(id, i, L"was given a null string pointer.\nWas the parameter type "
-                                             L"different when the expression was created in the MFA?");
+            ReportExpressionParameter(id, i,
+                                      L"was given a null string pointer.\nWas the parameter type "
+                                      L"different when the expression was created in the MFA?");
             return NeutralExpressionAnswer(rdPtr, id);
         }
     }
@@ -294,7 +300,8 @@ std::int32_t HOST_STDCALL Condition(RUNDATA* rdPtr, std::int32_t param1, std::in
         const std::uint32_t id = GetEventNumber(rdPtr);
         const std::vector<ACEItem>& items = ::SDK->Conditions;
         if (const ACEItem* item = LinkedItem(items, id))
-            return static_cast<std::int32_t>(CallActionOrCondition(*item, id, rdPtr, ext, param1, param2, true));
+            return static_cast<std::int32_t>(
+                CallActionOrCondition(*item, id, rdPtr, ext, param1, param2, true));
         return UnlinkedCondition(ext, id, id < items.size());
     });
 }

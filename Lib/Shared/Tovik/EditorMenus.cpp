@@ -96,10 +96,11 @@ HMENU BuildMenuFromJSON(int base, const json_value& array, HMENU menu)
     if (menu == nullptr)
         menu = CreateMenu();
     if (AppendEntries(menu, base, array, 0, 0))
-        Polvane::MsgBox::Error(L"Error reading menu JSON",
-                               L"A menu of %s's JSON nests submenus more than %d levels deep; the deeper ones "
-                               L"are left out.",
-                               Polvane::ProjectName.c_str(), MaxMenuDepth);
+        Polvane::MsgBox::Error(
+            L"Error reading menu JSON",
+            L"A menu of %s's JSON nests submenus more than %d levels deep; the deeper ones "
+            L"are left out.",
+            Polvane::ProjectName.c_str(), MaxMenuDepth);
     return menu;
 }
 
@@ -137,21 +138,15 @@ void BuildEditorMenus(const json_value& lang)
 
 HOST_EXPORT HMENU HOST_STDCALL GetActionMenu(::mV*, std::int32_t, std::int32_t)
 {
-    return Tovik::Guard("GetActionMenu", nullptr, [&] {
-        return CopyForHost(actionMenu);
-    });
+    return Tovik::Guard("GetActionMenu", nullptr, [&] { return CopyForHost(actionMenu); });
 }
 
 HOST_EXPORT HMENU HOST_STDCALL GetConditionMenu(::mV*, std::int32_t, std::int32_t)
 {
-    return Tovik::Guard("GetConditionMenu", nullptr, [&] {
-        return CopyForHost(conditionMenu);
-    });
+    return Tovik::Guard("GetConditionMenu", nullptr, [&] { return CopyForHost(conditionMenu); });
 }
 
 HOST_EXPORT HMENU HOST_STDCALL GetExpressionMenu(::mV*, std::int32_t, std::int32_t)
 {
-    return Tovik::Guard("GetExpressionMenu", nullptr, [&] {
-        return CopyForHost(expressionMenu);
-    });
+    return Tovik::Guard("GetExpressionMenu", nullptr, [&] { return CopyForHost(expressionMenu); });
 }

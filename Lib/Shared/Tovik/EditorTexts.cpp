@@ -70,65 +70,52 @@ const json_value& ThirdRootMember()
 
 HOST_EXPORT std::uint32_t HOST_STDCALL GetActionCodeFromMenu(::mV*, std::uint16_t menuId)
 {
-    return Tovik::Guard("GetActionCodeFromMenu", 0u, [&] {
-        return CodeFromMenu(menuId, Tovik::ActionID(0));
-    });
+    return Tovik::Guard("GetActionCodeFromMenu", 0u,
+                        [&] { return CodeFromMenu(menuId, Tovik::ActionID(0)); });
 }
 
 HOST_EXPORT std::uint32_t HOST_STDCALL GetConditionCodeFromMenu(::mV*, std::uint16_t menuId)
 {
-    return Tovik::Guard("GetConditionCodeFromMenu", 0u, [&] {
-        return CodeFromMenu(menuId, Tovik::ConditionID(0));
-    });
+    return Tovik::Guard("GetConditionCodeFromMenu", 0u,
+                        [&] { return CodeFromMenu(menuId, Tovik::ConditionID(0)); });
 }
 
 HOST_EXPORT std::uint32_t HOST_STDCALL GetExpressionCodeFromMenu(::mV*, std::uint16_t menuId)
 {
-    return Tovik::Guard("GetExpressionCodeFromMenu", 0u, [&] {
-        return CodeFromMenu(menuId, Tovik::ExpressionID(0));
-    });
+    return Tovik::Guard("GetExpressionCodeFromMenu", 0u,
+                        [&] { return CodeFromMenu(menuId, Tovik::ExpressionID(0)); });
 }
 
 HOST_EXPORT void* HOST_STDCALL GetActionInfos(::mV*, std::int16_t code)
 {
-    return Tovik::Guard("GetActionInfos", nullptr, [&] {
-        return HostRecordOf(&Tovik::SDK::Actions, code);
-    });
+    return Tovik::Guard("GetActionInfos", nullptr, [&] { return HostRecordOf(&Tovik::SDK::Actions, code); });
 }
 
 HOST_EXPORT void* HOST_STDCALL GetConditionInfos(::mV*, std::int16_t code)
 {
-    return Tovik::Guard("GetConditionInfos", nullptr, [&] {
-        return HostRecordOf(&Tovik::SDK::Conditions, code);
-    });
+    return Tovik::Guard("GetConditionInfos", nullptr,
+                        [&] { return HostRecordOf(&Tovik::SDK::Conditions, code); });
 }
 
 HOST_EXPORT void* HOST_STDCALL GetExpressionInfos(::mV*, std::int16_t code)
 {
-    return Tovik::Guard("GetExpressionInfos", nullptr, [&] {
-        return HostRecordOf(&Tovik::SDK::Expressions, code);
-    });
+    return Tovik::Guard("GetExpressionInfos", nullptr,
+                        [&] { return HostRecordOf(&Tovik::SDK::Expressions, code); });
 }
 
 HOST_EXPORT void HOST_STDCALL GetActionString(::mV*, std::int16_t code, wchar_t* buffer, std::int16_t max)
 {
-    Tovik::GuardVoid("GetActionString", [&] {
-        WriteTitle("Actions", code, buffer, max);
-    });
+    Tovik::GuardVoid("GetActionString", [&] { WriteTitle("Actions", code, buffer, max); });
 }
 
 HOST_EXPORT void HOST_STDCALL GetConditionString(::mV*, std::int16_t code, wchar_t* buffer, std::int16_t max)
 {
-    Tovik::GuardVoid("GetConditionString", [&] {
-        WriteTitle("Conditions", code, buffer, max);
-    });
+    Tovik::GuardVoid("GetConditionString", [&] { WriteTitle("Conditions", code, buffer, max); });
 }
 
 HOST_EXPORT void HOST_STDCALL GetExpressionString(::mV*, std::int16_t code, wchar_t* buffer, std::int16_t max)
 {
-    Tovik::GuardVoid("GetExpressionString", [&] {
-        WriteTitle("Expressions", code, buffer, max);
-    });
+    Tovik::GuardVoid("GetExpressionString", [&] { WriteTitle("Expressions", code, buffer, max); });
 }
 
 // The expression editor shows the title followed by the parameters, so it always opens a bracket.
@@ -145,25 +132,19 @@ HOST_EXPORT void HOST_STDCALL GetExpressionTitle(::mV*, std::int16_t code, wchar
 HOST_EXPORT void HOST_STDCALL GetActionTitle(::mV*, std::int16_t code, std::int16_t param, wchar_t* buffer,
                                              std::int16_t max)
 {
-    Tovik::GuardVoid("GetActionTitle", [&] {
-        WriteParamName("Actions", code, param, buffer, max);
-    });
+    Tovik::GuardVoid("GetActionTitle", [&] { WriteParamName("Actions", code, param, buffer, max); });
 }
 
 HOST_EXPORT void HOST_STDCALL GetConditionTitle(::mV*, std::int16_t code, std::int16_t param, wchar_t* buffer,
                                                 std::int16_t max)
 {
-    Tovik::GuardVoid("GetConditionTitle", [&] {
-        WriteParamName("Conditions", code, param, buffer, max);
-    });
+    Tovik::GuardVoid("GetConditionTitle", [&] { WriteParamName("Conditions", code, param, buffer, max); });
 }
 
 HOST_EXPORT void HOST_STDCALL GetExpressionParam(::mV*, std::int16_t code, std::int16_t param,
                                                  wchar_t* buffer, std::int16_t max)
 {
-    Tovik::GuardVoid("GetExpressionParam", [&] {
-        WriteParamName("Expressions", code, param, buffer, max);
-    });
+    Tovik::GuardVoid("GetExpressionParam", [&] { WriteParamName("Expressions", code, param, buffer, max); });
 }
 
 HOST_EXPORT void HOST_STDCALL GetObjInfos(::mV* mV, std::int32_t, wchar_t* name, wchar_t* author,

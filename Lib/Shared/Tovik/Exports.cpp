@@ -72,20 +72,24 @@ HOST_EXPORT BOOL HOST_STDCALL DllMain(HINSTANCE module, DWORD reason, LPVOID)
 HOST_EXPORT std::uint32_t HOST_STDCALL GetInfos(std::int32_t info)
 {
     switch (info) {
-    case 0: return 0x300; // version of the extension interface
-    case 2: return 0x100; // build type
-    case 6: return 2;     // Unicode
-    case 7: return 254;   // minimum build of the host
-    case 8: return 1;
-    default: return 0;
+    case 0:
+        return 0x300; // version of the extension interface
+    case 2:
+        return 0x100; // build type
+    case 6:
+        return 2; // Unicode
+    case 7:
+        return 254; // minimum build of the host
+    case 8:
+        return 1;
+    default:
+        return 0;
     }
 }
 
 HOST_EXPORT std::int32_t HOST_STDCALL Initialize(::mV* mV, std::int32_t quiet)
 {
-    return Tovik::Guard("Initialize", -1, [&] {
-        return Tovik::Init(mV, quiet != 0);
-    });
+    return Tovik::Guard("Initialize", -1, [&] { return Tovik::Init(mV, quiet != 0); });
 }
 
 // The update worker must be gone before the library's code is.

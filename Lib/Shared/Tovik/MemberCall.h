@@ -67,7 +67,8 @@ std::uint32_t CallMember(Extension* ext, const std::uint32_t* args, int count, s
         (ext->*Member)(Argument<std::tuple_element_t<I, Params>>(args, count, static_cast<int>(I))...);
         return 0;
     } else {
-        return ToResult((ext->*Member)(Argument<std::tuple_element_t<I, Params>>(args, count, static_cast<int>(I))...));
+        return ToResult(
+            (ext->*Member)(Argument<std::tuple_element_t<I, Params>>(args, count, static_cast<int>(I))...));
     }
 }
 

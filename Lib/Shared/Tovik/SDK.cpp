@@ -29,27 +29,48 @@ struct TypeName {
 };
 
 constexpr TypeName ParamsTable[] = {
-    {"Text", 45, false},        {"String", 45, false},     {"Filename", 40, false},
-    {"File", 40, false},        {"Float", 22, true},       {"Integer", 22, false},
-    {"Unsigned Integer", 22, false}, {"Object", 1, false}, {"Time", 2, false},
-    {"Position", 8, false},     {"Create", 9, false},      {"SysCreate", 20, false},
-    {"Animation", 10, false},   {"Nop", 11, false},        {"Player", 12, false},
-    {"Every", 13, false},       {"Key", 14, false},        {"Speed", 15, false},
-    {"JoyDirection", 17, false}, {"Shoot", 18, false},     {"Zone", 19, false},
-    {"Comparison", 23, false},  {"StringComparison", 46, false}, {"Colour", 24, false},
-    {"Color", 24, false},       {"Frame", 26, false},      {"SampleLoop", 27, false},
-    {"MusicLoop", 28, false},   {"NewDirection", 29, false}, {"TextNumber", 30, false},
-    {"Click", 31, false},       {"Program", 33, false},
+    {"Text", 45, false},
+    {"String", 45, false},
+    {"Filename", 40, false},
+    {"File", 40, false},
+    {"Float", 22, true},
+    {"Integer", 22, false},
+    {"Unsigned Integer", 22, false},
+    {"Object", 1, false},
+    {"Time", 2, false},
+    {"Position", 8, false},
+    {"Create", 9, false},
+    {"SysCreate", 20, false},
+    {"Animation", 10, false},
+    {"Nop", 11, false},
+    {"Player", 12, false},
+    {"Every", 13, false},
+    {"Key", 14, false},
+    {"Speed", 15, false},
+    {"JoyDirection", 17, false},
+    {"Shoot", 18, false},
+    {"Zone", 19, false},
+    {"Comparison", 23, false},
+    {"StringComparison", 46, false},
+    {"Colour", 24, false},
+    {"Color", 24, false},
+    {"Frame", 26, false},
+    {"SampleLoop", 27, false},
+    {"MusicLoop", 28, false},
+    {"NewDirection", 29, false},
+    {"TextNumber", 30, false},
+    {"Click", 31, false},
+    {"Program", 33, false},
 };
 
 constexpr TypeName ExpParamsTable[] = {
-    {"Text", 3, false}, {"String", 3, false}, {"Float", 1, true}, {"Integer", 1, false},
-    {"Unsigned Integer", 1, false},
+    {"Text", 3, false},    {"String", 3, false},           {"Float", 1, true},
+    {"Integer", 1, false}, {"Unsigned Integer", 1, false},
 };
 
 constexpr TypeName ExpReturnTypeTable[] = {
-    {"Integer", 0, false}, {"Float", 2, false}, {"Text", 1, false}, {"String", 1, false},
-    {"Short", 0, false},   {"Unsigned Integer", 0, false},
+    {"Integer", 0, false}, {"Float", 2, false}, {"Text", 1, false},
+    {"String", 1, false},  {"Short", 0, false}, {"Unsigned Integer", 0, false},
 };
 
 template <std::size_t N> const TypeName* FindType(const TypeName (&table)[N], const char* name)
@@ -83,18 +104,33 @@ struct Kind {
     bool isExpression;
 };
 
-const Kind ActionKind = {"Actions", &Tovik::SDK::Actions, L"Error reading action JSON",
+const Kind ActionKind = {"Actions",
+                         &Tovik::SDK::Actions,
+                         L"Error reading action JSON",
                          L"Invalid JSON reference for action ID %zu, expected object.",
-                         L"Too many parameters in action ID %zu.", L"Error creating action info",
-                         L"Could not allocate memory for action ID %zu return.", false, false};
-const Kind ConditionKind = {"Conditions", &Tovik::SDK::Conditions, L"Error reading condition JSON",
+                         L"Too many parameters in action ID %zu.",
+                         L"Error creating action info",
+                         L"Could not allocate memory for action ID %zu return.",
+                         false,
+                         false};
+const Kind ConditionKind = {"Conditions",
+                            &Tovik::SDK::Conditions,
+                            L"Error reading condition JSON",
                             L"Invalid JSON reference for condition ID %zu, expected a JSON object.",
-                            L"Too many parameters in condition ID %zu.", L"Error creating condition info",
-                            L"Could not allocate memory for condition ID %zu return.", true, false};
-const Kind ExpressionKind = {"Expressions", &Tovik::SDK::Expressions, L"Error reading expression JSON",
+                            L"Too many parameters in condition ID %zu.",
+                            L"Error creating condition info",
+                            L"Could not allocate memory for condition ID %zu return.",
+                            true,
+                            false};
+const Kind ExpressionKind = {"Expressions",
+                             &Tovik::SDK::Expressions,
+                             L"Error reading expression JSON",
                              L"Invalid JSON reference for expression ID %zu, expected a JSON object.",
-                             L"Too many JSON parameters in expression ID %zu.", L"Error creating expression info",
-                             L"Could not allocate memory for expression ID %zu return.", false, true};
+                             L"Too many JSON parameters in expression ID %zu.",
+                             L"Error creating expression info",
+                             L"Could not allocate memory for expression ID %zu return.",
+                             false,
+                             true};
 
 Tovik::ACEItem NewItem(std::uint32_t n, std::size_t idx)
 {
@@ -198,7 +234,8 @@ void CheckTemplateDefaults(const json_value& about)
     if (unedited)
         Polvane::MsgBox::WarningOK(
             L"Polvane SDK warning",
-            L"Template properties are unedited in %s's JSON file. Please amend them.\n\nYou need to update the "
+            L"Template properties are unedited in %s's JSON file. Please amend them.\n\nYou need to update "
+            L"the "
             L"About section of your JSON file. Make sure to do it for all languages in the JSON.",
             Polvane::ProjectName.c_str());
 }
@@ -295,11 +332,13 @@ std::uint16_t ReadParameterType(const char* name, bool* isFloat, std::vector<Unk
         return found->code;
     }
     if (_strnicmp(name, "Custom", 6) == 0)
-        return static_cast<std::uint16_t>(1000 + static_cast<std::int16_t>(std::strtol(name + 6, nullptr, 10)));
+        return static_cast<std::uint16_t>(1000 +
+                                          static_cast<std::int16_t>(std::strtol(name + 6, nullptr, 10)));
     return Unknown({TypeTable::Params, name}, unknown);
 }
 
-std::uint16_t ReadExpressionParameterType(const char* name, bool* isFloat, std::vector<UnknownTypeName>* unknown)
+std::uint16_t ReadExpressionParameterType(const char* name, bool* isFloat,
+                                          std::vector<UnknownTypeName>* unknown)
 {
     if (const TypeName* found = FindType(ExpParamsTable, name)) {
         if (found->isFloat)
@@ -319,7 +358,8 @@ std::uint16_t ReadExpressionReturnType(const char* name, std::vector<UnknownType
 void ShowUnknownTypeName(const UnknownTypeName& unknown)
 {
     static constexpr const wchar_t* boxes[][2] = {
-        {L"Polvane Params error", L"Error reading parameter type \"%s\", couldn't match it to a Params value."},
+        {L"Polvane Params error",
+         L"Error reading parameter type \"%s\", couldn't match it to a Params value."},
         {L"Polvane ExpParams error",
          L"Error reading expression parameter type \"%s\", couldn't match it to a ExpParams value."},
         {L"Polvane ExpReturnType error",

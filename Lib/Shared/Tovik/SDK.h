@@ -39,9 +39,9 @@ enum class ParamRead : std::uint8_t {
 };
 
 struct CallPlan {
-    std::uint8_t count = 0;        // parameters read and passed: "NumAutoProps" within the record's count
-    bool direct = false;           // the values are the call's direct arguments as they come: no text to check
-    bool wholeResult = false;      // a condition with a comparison parameter answers more than a boolean
+    std::uint8_t count = 0;   // parameters read and passed: "NumAutoProps" within the record's count
+    bool direct = false;      // the values are the call's direct arguments as they come: no text to check
+    bool wholeResult = false; // a condition with a comparison parameter answers more than a boolean
     std::uint16_t refusesNull = 0; // bit i: parameter i is a text the member cannot be given as null
     std::uint16_t resultFlag = 0;  // an expression's result mark: float, text or none
     ParamRead reads[MaxParams] = {};
@@ -107,7 +107,8 @@ bool BuildExpressionInfo();
 // Type names of the definition to the host's codes; *isFloat is set for "Float" and never cleared. A
 // name that matches nothing gives 0 and is shown in the reader's error box, or, given `unknown`, added
 // there to be shown later with ShowUnknownTypeName.
-std::uint16_t ReadParameterType(const char* name, bool* isFloat, std::vector<UnknownTypeName>* unknown = nullptr);
+std::uint16_t ReadParameterType(const char* name, bool* isFloat,
+                                std::vector<UnknownTypeName>* unknown = nullptr);
 std::uint16_t ReadExpressionParameterType(const char* name, bool* isFloat,
                                           std::vector<UnknownTypeName>* unknown = nullptr);
 std::uint16_t ReadExpressionReturnType(const char* name, std::vector<UnknownTypeName>* unknown = nullptr);

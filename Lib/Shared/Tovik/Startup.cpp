@@ -58,7 +58,8 @@ Polvane::MFXRunMode DecideRunMode(::mV* mV, bool quiet)
     if (!Polvane::EndsWith(folder, L"Extensions\\", true))
         return MFXRunMode::BuiltEXE;
     std::wstring_view app = Polvane::GetRunningApplicationPath();
-    if (!Polvane::RemoveSuffix(app, L"\\edrt.exe", true) && !Polvane::RemoveSuffix(app, L"\\edrtex.exe", true))
+    if (!Polvane::RemoveSuffix(app, L"\\edrt.exe", true) &&
+        !Polvane::RemoveSuffix(app, L"\\edrtex.exe", true))
         return MFXRunMode::BuiltEXE;
     Polvane::RemoveSuffix(app, L"\\Unicode", true);
     Polvane::RemoveSuffix(app, L"\\Hwa", true);
@@ -73,7 +74,8 @@ Polvane::MFXRunMode DecideRunMode(::mV* mV, bool quiet)
 void ReadLanguageCode()
 {
     std::wstring app(Polvane::GetRunningApplicationPath());
-    HMODULE host = LoadLibraryExW(app.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES | LOAD_LIBRARY_AS_DATAFILE);
+    HMODULE host =
+        LoadLibraryExW(app.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES | LOAD_LIBRARY_AS_DATAFILE);
     if (host == nullptr)
         return;
     wchar_t text[20] = {};
@@ -200,7 +202,8 @@ int Init(::mV* mV, bool quiet)
     std::size_t size = 0;
     int source = GetDependency(found, size, L"json", 102);
     if (source == NotFound) {
-        Polvane::MsgBox::Error(L"Couldn't find JSON", L"JSON file for %s not found on disk or in MFX resources",
+        Polvane::MsgBox::Error(L"Couldn't find JSON",
+                               L"JSON file for %s not found on disk or in MFX resources",
                                Polvane::ProjectName.c_str());
         return -1;
     }
@@ -210,7 +213,8 @@ int Init(::mV* mV, bool quiet)
     if (text == nullptr) {
         if (source == FromFile)
             std::free(const_cast<std::uint8_t*>(found));
-        Polvane::MsgBox::Error(L"Out of memory", L"JSON file for %s couldn't allocate %zu bytes while loading",
+        Polvane::MsgBox::Error(L"Out of memory",
+                               L"JSON file for %s couldn't allocate %zu bytes while loading",
                                Polvane::ProjectName.c_str(), size + 1);
         return -1;
     }
@@ -266,8 +270,9 @@ std::wstring GetSiblingPath(const wchar_t* extension)
 const json_value& DefaultLanguageIndex()
 {
     if (::SDK == nullptr) {
-        Polvane::MsgBox::Error(L"Polvane error",
-                               L"Premature function call!\n  Called DefaultLanguageIndex() before ::SDK was a valid pointer.");
+        Polvane::MsgBox::Error(
+            L"Polvane error",
+            L"Premature function call!\n  Called DefaultLanguageIndex() before ::SDK was a valid pointer.");
         return json_value_none;
     }
     const json_value& root = *::SDK->Root;
