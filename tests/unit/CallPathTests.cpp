@@ -97,13 +97,15 @@ TEST_F(CallPath, NewDirectionMasksAndConditionResults)
     Call(false, 0);
     EXPECT_EQ(seen, (std::vector<std::uint32_t>{3, 4, 0x0003FFF9u}));
     EXPECT_EQ(host.PendingActionParams(), 1u);
-    // A condition answers its low byte, unless it compares.
-    Build("", Item("%o : p", {"Integer"}) + ", " + Item("%o : c", {"Comparison"}) + ", " + Item("%o : s", {"StringComparison"}), "");
-    const std::uint32_t results[][3] = {{0, 0x100, 0}, {0, 0x1FF, 0xFF}, {1, 0x100, 0x100}, {2, 0x1FF, 0x1FF}}; // id, result, answer
+    Build("", Item("%o : p", {"Integer"}) + ", " + Item("%o : c", {"Comparison"}) + ", " + Item("%o : s", {"StringComparison"}) +
+                  ", " + Item("%o : o", {"Object"}), "");
+    // id, member's result, answer: a condition answers the low byte unless it compares
+    const std::uint32_t results[][3] = {{0, 0x100, 0}, {0, 0x1FF, 0xFF}, {1, 0x100, 0x100}, {2, 0x1FF, 0x1FF}};
     for (const auto& c : results) {
         memberResult = c[1];
         EXPECT_EQ(Call(true, static_cast<int>(c[0]), 0x7000), std::to_wstring(c[2])) << c[0];
     }
+    EXPECT_EQ((Call(true, 3, 0x7000), seen), (std::vector<std::uint32_t>{0xFFFFFFF9u})); // an object: its record's OiList index
 }
 
 // A call that cannot be made answers 0, or an empty host text when the expression returns text, marked
