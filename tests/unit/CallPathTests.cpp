@@ -1,340 +1,141 @@
-// The generic routines of the jump tables, driven in-process with small definitions and members that
-// record what reached them.
+// The generic routines of the jump tables, in-process, for what the built library's own definition
+// cannot show: small definitions, and members that record what reached them.
 #include "InProcess.h"
 #include "TestHost.h"
 
 #include "Lib/Shared/Host/Seam.h"
 #include "Lib/Shared/Tovik/CallPath.h"
 #include "Lib/Shared/Tovik/Exports.h"
-#include "Lib/Shared/Tovik/SDK.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstring>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
 
-std::vector<std::uint32_t> seen;
-int memberCalls = 0;
+std::vector<std::uint32_t> seen; // what the member received
 std::uint32_t memberResult = 0;
-RUNDATA* calledObject = nullptr;
-EventParam* currentParamAtCall = nullptr;
 
 std::uint32_t Recorder(Extension*, const std::uint32_t* args, int count)
 {
-    seen.assign(Tovik::MaxParams, 0);
-    std::copy(args, args + count, seen.begin());
-    ++memberCalls;
-    currentParamAtCall = calledObject->rHo.currentParam;
+    seen.assign(args, args + count);
     return memberResult;
 }
+std::uint32_t Throws(Extension*, const std::uint32_t*, int) { throw std::runtime_error("no room"); }
+std::wstring debugLines;
+void WINAPI RecordDebugLine(LPCWSTR text) { debugLines += text; }
 
-std::uint32_t Bits(float f)
-{
-    std::uint32_t bits;
-    std::memcpy(&bits, &f, sizeof bits);
-    return bits;
-}
-
-std::vector<std::string> debugLines;
-void WINAPI RecordDebugLine(LPCWSTR text)
-{
-    std::wstring line(text);
-    debugLines.emplace_back(line.begin(), line.end());
-}
-
-std::string Item(const std::string& title, const std::vector<std::string>& types, const std::string& extra = "")
+std::string Item(const std::string& title, const std::vector<std::string>& types, const std::string& returns = "")
 {
     std::string params;
     for (const std::string& type : types)
-        params += (params.empty() ? "" : ", ") + std::string("[\"") + type + "\", \"p\"]";
-    return R"({"Title": ")" + title + R"(", "Parameters": [)" + params + "]" + extra + "}";
+        params += (params.empty() ? "[\"" : ", [\"") + type + "\", \"p\"]";
+    return R"({"Title": ")" + title + R"(", "Returns": ")" + returns + R"(", "Parameters": [)" + params + "]}";
 }
 
 class CallPath : public testing::Test {
 protected:
     InProcess::BoxRecorder boxes;
     TestHost::Host host;
-    RUNDATA* rd = nullptr;
+    RUNDATA* rd = host.NewObject();
+    EventParam record = {8, 1, {-7, 3}}; // the current parameter's record
 
     void Build(const std::string& actions, const std::string& conditions, const std::string& expressions)
     {
-        InProcess::BuildState(
-            R"({"Identifier": "ZOBU", "L": {"About": {"Name": "n", "Author": "a"}, "Actions": [)" + actions +
-            R"(], "Conditions": [)" + conditions + R"(], "Expressions": [)" + expressions + "]}}");
-        rd = host.NewObject();
+        delete ::SDK; // a test may build several: the current language goes with its state object
+        InProcess::BuildState(R"({"Identifier": "ZOBU", "L": {"About": {"Name": "n"}, "Actions": [)" + actions +
+                              R"(], "Conditions": [)" + conditions + R"(], "Expressions": [)" + expressions + "]}}");
         CreateRunObject(rd, nullptr, nullptr);
-        calledObject = rd;
-        // The members of the extension disagree with these small definitions: those reports are not
-        // what is tested here.
-        boxes.boxes.clear();
+        boxes.boxes.clear(); // the extension's members disagree with these small definitions
         for (auto* items : {&::SDK->Actions, &::SDK->Conditions, &::SDK->Expressions})
             for (auto& item : *items)
                 item.Function = Recorder;
-        host.ResetCounts();
     }
-
-    std::int32_t CallAction(int id, std::int32_t p1 = 0, std::int32_t p2 = 0)
+    std::wstring Call(bool condition, int id, std::int32_t p1 = 0, std::int32_t p2 = 0)
     {
         rd->rHo.eventNumber = static_cast<std::uint32_t>(id);
-        return Tovik::Action(rd, p1, p2);
+        rd->rHo.currentParam = &record;
+        return std::to_wstring(condition ? Tovik::Condition(rd, p1, p2) : Tovik::Action(rd, p1, p2));
     }
-    std::int32_t CallCondition(int id, std::int32_t p1 = 0, std::int32_t p2 = 0)
-    {
-        rd->rHo.eventNumber = static_cast<std::uint32_t>(id);
-        return Tovik::Condition(rd, p1, p2);
-    }
-    std::int32_t CallExpression(int id)
+    // An expression's answer (a text as it reads) and its result flags.
+    std::wstring Expression(int id)
     {
         rd->rHo.eventNumber = static_cast<std::uint32_t>(id);
         rd->rHo.resultFlags = 0;
-        return Tovik::Expression(rd, 0x5EED);
+        const std::int32_t answer = Tovik::Expression(rd, 0x5EED);
+        const auto* text = reinterpret_cast<const wchar_t*>(static_cast<std::uintptr_t>(answer));
+        return (rd->rHo.resultFlags != ResultFlagText ? std::to_wstring(answer) : text ? L'"' + std::wstring(text) + L'"' : L"null") +
+               L" " + std::to_wstring(rd->rHo.resultFlags);
     }
-    std::vector<std::int32_t> ActionParamRequests() const
+    std::wstring Boxes() const
     {
-        std::vector<std::int32_t> ws;
-        for (const auto& call : host.CallbackLog())
-            if (call.index == 17)
-                ws.push_back(call.w);
-        return ws;
+        std::wstring texts;
+        for (const auto& box : boxes.boxes)
+            texts += box.title + L": " + box.text + L"|";
+        return texts;
     }
 };
 
-} // namespace
-
-TEST_F(CallPath, TwoIntegersComeFromTheDirectArguments)
-{
-    Build("", Item("%o : two", {"Integer", "Integer"}), "");
-    memberResult = 1;
-    EXPECT_EQ(CallCondition(0, 7, -9), 1);
-    EXPECT_EQ(seen[0], 7u);
-    EXPECT_EQ(seen[1], static_cast<std::uint32_t>(-9));
-    EXPECT_EQ(host.CallbackCount(17), 0);
-}
-
-TEST_F(CallPath, AFloatAmongTheFirstTwoReadsEveryValueFromTheHost)
-{
-    Build("", Item("%o : mixed", {"Integer", "Float"}), "");
-    host.QueueActionParams({5, 2.5f});
-    CallCondition(0, 111, 222);
-    EXPECT_EQ(seen[0], 5u);
-    EXPECT_EQ(seen[1], Bits(2.5f));
-    EXPECT_EQ(ActionParamRequests(), (std::vector<std::int32_t>{0, 2}));
-}
-
-TEST_F(CallPath, ThreeParametersReadEveryValueFromTheHost)
-{
-    Build(Item("three", {"Integer", "Text", "Float"}), "", "");
-    host.QueueActionParams({4, L"abc", -1.5f});
-    EXPECT_EQ(CallAction(0, 111, 222), 0);
-    EXPECT_EQ(seen[0], 4u);
-    EXPECT_STREQ(reinterpret_cast<const wchar_t*>(static_cast<std::uintptr_t>(seen[1])), L"abc");
-    EXPECT_EQ(seen[2], Bits(-1.5f));
-    EXPECT_EQ(ActionParamRequests(), (std::vector<std::int32_t>{0, -1, 2}));
-    // The member may walk its parameters again from the first one.
-    EXPECT_EQ(currentParamAtCall, rd->rHo.currentParam);
-}
-
-TEST_F(CallPath, ConditionResultIsItsLowByteUnlessItCompares)
-{
-    Build("",
-          Item("%o : plain", {"Integer"}) + ", " + Item("%o : compares", {"Comparison"}) + ", " +
-              Item("%o : compares text", {"StringComparison"}),
-          "");
-    memberResult = 0x100;
-    EXPECT_EQ(CallCondition(0, 1), 0);
-    memberResult = 0x1FF;
-    EXPECT_EQ(CallCondition(0, 1), 0xFF);
-    memberResult = 0x100;
-    EXPECT_EQ(CallCondition(1, 1), 0x100);
-    EXPECT_EQ(CallCondition(2, reinterpret_cast<std::intptr_t>(L"t")), 0x100);
-}
-
-TEST_F(CallPath, NullTextParameterShowsABoxAndSkipsTheMember)
-{
-    Build("", Item("%o : texts", {"Integer", "Integer", "StringComparison"}), "");
-    host.QueueActionParams({1, 2, static_cast<const wchar_t*>(nullptr)});
-    memberResult = 1;
-    EXPECT_EQ(CallCondition(0), 0);
-    EXPECT_EQ(memberCalls, 0);
-    ASSERT_EQ(boxes.boxes.size(), 1u);
-    EXPECT_EQ(boxes.boxes[0].title, L"ActionOrCondition() error - Morvalex");
-    EXPECT_EQ(boxes.boxes[0].text, L"Error calling condition \"%o : texts\" (ID 0); text parameter index 2 was given a "
-                                   L"null string pointer.\nWas the parameter type different when the condition was "
-                                   L"created in the MFA?");
-}
-
-TEST_F(CallPath, NewDirectionFromTheHostBecomesADirectionMask)
+TEST_F(CallPath, NewDirectionMasksAndConditionResults)
 {
     Build(Item("dir", {"Integer", "Integer", "NewDirection"}), "", "");
-    debugLines.clear();
-    auto saved = Host::Seam.OutputDebugStringW;
-    Host::Seam.OutputDebugStringW = RecordDebugLine;
-    const std::pair<int, std::uint32_t> cases[] = {{-1, 0}, {0, 1}, {5, 32}, {31, 0x80000000u}, {32, 0}, {-2, 0}};
-    for (const auto& [value, mask] : cases) {
+    const auto saved = std::exchange(Host::Seam.OutputDebugStringW, RecordDebugLine);
+    const std::pair<int, std::uint32_t> masks[] = {{-1, 0}, {0, 1}, {5, 32}, {31, 0x80000000u}, {32, 0}, {-2, 0}};
+    for (const auto& [value, mask] : masks) {
         host.QueueActionParams({0, 0, value});
-        CallAction(0);
+        Call(false, 0);
         EXPECT_EQ(seen[2], mask) << value;
     }
     Host::Seam.OutputDebugStringW = saved;
-    EXPECT_EQ(debugLines, (std::vector<std::string>{"Invalid New Direction value 32 passed by user, going with none.\n",
-                                                    "Invalid New Direction value -2 passed by user, going with none.\n"}));
+    EXPECT_EQ(debugLines, L"Invalid New Direction value 32 passed by user, going with none.\n"
+                          L"Invalid New Direction value -2 passed by user, going with none.\n");
+    record.code = 29; // a direction stored in the current parameter's record is taken as it is, without the host
+    host.QueueActionParams({3, 4, 5});
+    Call(false, 0);
+    EXPECT_EQ(seen, (std::vector<std::uint32_t>{3, 4, 0x0003FFF9u}));
+    EXPECT_EQ(host.PendingActionParams(), 1u);
+    Build("", Item("%o : p", {"Integer"}) + ", " + Item("%o : c", {"Comparison"}) + ", " + Item("%o : s", {"StringComparison"}) +
+                  ", " + Item("%o : o", {"Object"}), "");
+    // id, member's result, answer: a condition answers the low byte unless it compares
+    const std::uint32_t results[][3] = {{0, 0x100, 0}, {0, 0x1FF, 0xFF}, {1, 0x100, 0x100}, {2, 0x1FF, 0x1FF}};
+    for (const auto& c : results) {
+        memberResult = c[1];
+        EXPECT_EQ(Call(true, static_cast<int>(c[0]), 0x7000), std::to_wstring(c[2])) << c[0];
+    }
+    EXPECT_EQ((Call(true, 3, 0x7000), seen), (std::vector<std::uint32_t>{0xFFFFFFF9u})); // an object: its record's OiList index
 }
 
-TEST_F(CallPath, NewDirectionStoredInTheParameterRecordIsReadWithoutTheHost)
+// A call that cannot be made answers 0, or an empty host text when the expression returns text, marked
+// as its record says: after a box for a member that throws, an id without a member, or a code no reader knows.
+TEST_F(CallPath, CallsThatCannotBeMadeAnswerNeutrally)
 {
-    Build(Item("dir", {"Integer", "Integer", "NewDirection"}), "", "");
-    host.SetParamChain(rd, {{29, {0x0020, 0x0001}}});
-    host.QueueActionParams({3, 4});
-    CallAction(0);
-    EXPECT_EQ(seen[0], 3u);
-    EXPECT_EQ(seen[1], 4u);
-    EXPECT_EQ(seen[2], 0x00010020u);
-    EXPECT_EQ(ActionParamRequests(), (std::vector<std::int32_t>{0, 0}));
+    Build(Item("a", {}) + ", " + Item("b", {}), Item("%o : a", {}) + ", " + Item("%o : b", {}),
+          Item("Odd(", {"Object"}, "Text") + ", " + Item("t(", {}, "Text") + ", " + Item("f(", {}, "Float") + ", " + Item("u(", {}, "Text"));
+    ::SDK->Actions[0].Function = ::SDK->Conditions[0].Function = ::SDK->Expressions[1].Function = ::SDK->Expressions[2].Function = Throws;
+    ::SDK->Actions[1].Function = ::SDK->Conditions[1].Function = ::SDK->Expressions[3].Function = nullptr;
+    seen = {1};
+    using Answers = std::vector<std::wstring>; // a braced list is evaluated in order
+    EXPECT_EQ((Answers{Call(false, 0), Call(false, 1), Call(false, 2), Call(true, 0), Call(true, 1), Call(true, 2),
+                       Expression(0), Expression(1), Expression(2), Expression(3), Expression(4)}),
+              (Answers{L"0", L"0", L"0", L"0", L"0", L"0", L"\"\" 32768", L"\"\" 32768", L"0 16384", L"\"\" 32768", L"0 0"}));
+    EXPECT_EQ(seen, (std::vector<std::uint32_t>{1})); // no member was called
+    const auto fallback = [](const std::wstring& kind, const std::wstring& Kind, int id) {
+        return L"Extension::Unlinked" + Kind + L"() called - Morvalex: Running a fallback for " + kind + L" ID " +
+               std::to_wstring(id) + L". Make sure you ran Link" + Kind + L"().|";
+    };
+    const std::wstring stopped = L" stopped on an unexpected error: no room|", sdk = L"Polvane SDK error - Morvalex: ";
+    const std::wstring missing = L"Condition linking error - Morvalex: Missing condition ID ";
+    EXPECT_EQ(Boxes(), sdk + L"Action" + stopped + fallback(L"action", L"Action", 1) + fallback(L"action", L"Action", 2) + sdk +
+                           L"Condition" + stopped + missing + L"1 in extension Morvalex. Condition existed in vector, but was "
+                           L"NULL. Might not be linked.|" + fallback(L"condition", L"Condition", 1) + missing + L"2 in extension "
+                           L"Morvalex. This ID was not linked in Extension ctor with LinkCondition().|" +
+                           fallback(L"condition", L"Condition", 2) + L"Tovik::Expression() error - Morvalex: Error calling "
+                           L"expression \"Odd(\" (ID 0); parameter index 0 has unrecognised ExpParams 0.|" + sdk + L"Expression" +
+                           stopped + sdk + L"Expression" + stopped + fallback(L"expression", L"Expression", 3) +
+                           fallback(L"expression", L"Expression", 4));
 }
-
-TEST_F(CallPath, NumAutoPropsLimitsWhatIsReadAndPassed)
-{
-    Build(Item("auto", {"Integer", "Integer", "Integer"}, R"(, "NumAutoProps": 1)"), "", "");
-    host.QueueActionParams({8, 9, 10});
-    CallAction(0);
-    EXPECT_EQ(seen[0], 8u);
-    EXPECT_EQ(seen[1], 0u);
-    EXPECT_EQ(seen[2], 0u);
-    EXPECT_EQ(host.CallbackCount(17), 1);
-}
-
-TEST_F(CallPath, ObjectParameters)
-{
-    Build(Item("object", {"Object"}) + ", " + Item("objects", {"Integer", "Integer", "Object"}),
-          Item("%o : object", {"Object"}) + ", " + Item("%o : objects", {"Integer", "Integer", "Object"}), "");
-    // An action gets the host's value itself.
-    CallAction(0, 0x1234);
-    EXPECT_EQ(seen[0], 0x1234u);
-    // A condition gets the OiList index held by its parameter record.
-    host.SetParamChain(rd, {{1, {-7, 3}}});
-    CallCondition(0, 0x1234);
-    EXPECT_EQ(seen[0], static_cast<std::uint32_t>(-7));
-    // Read through the host, the answer points at the parameter record.
-    EventParam record = {8, 1, {12, 5}};
-    host.QueueActionParams({0, 0, TestHost::Arg::Raw(static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(&record)))});
-    CallCondition(1);
-    EXPECT_EQ(seen[2], 12u);
-    host.QueueActionParams({0, 0, TestHost::Arg::Raw(0xABCD)});
-    CallAction(1);
-    EXPECT_EQ(seen[2], 0xABCDu);
-}
-
-TEST_F(CallPath, ExpressionsReadThroughTheFirstAndNextCallbacksAndMarkTheirResult)
-{
-    Build("", "",
-          Item("i(", {"Integer", "Float", "Text"}, R"(, "Returns": "Integer")") + ", " +
-              Item("f(", {}, R"(, "Returns": "Float")") + ", " + Item("t(", {}, R"(, "Returns": "Text")"));
-    host.QueueExpressionParams({6, 0.5f, L"x"});
-    memberResult = 42;
-    EXPECT_EQ(CallExpression(0), 42);
-    EXPECT_EQ(rd->rHo.resultFlags, 0);
-    EXPECT_EQ(seen[0], 6u);
-    EXPECT_EQ(seen[1], Bits(0.5f));
-    std::vector<std::vector<std::int32_t>> calls;
-    for (const auto& call : host.CallbackLog())
-        calls.push_back({call.index, call.w, call.l});
-    EXPECT_EQ(calls, (std::vector<std::vector<std::int32_t>>{{4, 0, 0}, {5, 2, 1}, {5, 1, 2}}));
-    memberResult = Bits(1.25f);
-    EXPECT_EQ(static_cast<std::uint32_t>(CallExpression(1)), Bits(1.25f));
-    EXPECT_EQ(rd->rHo.resultFlags, ResultFlagFloat);
-    memberResult = 0x1000;
-    EXPECT_EQ(CallExpression(2), 0x1000);
-    EXPECT_EQ(rd->rHo.resultFlags, ResultFlagText);
-}
-
-TEST_F(CallPath, ExpressionWithANullTextGivesAnEmptyHostText)
-{
-    Build("", "", Item("Join(", {"Text"}, R"(, "Returns": "Text")") + ", " + Item("Odd(", {"Object"}, R"(, "Returns": "Integer")"));
-    host.QueueExpressionParams({static_cast<const wchar_t*>(nullptr)});
-    auto result = reinterpret_cast<const wchar_t*>(static_cast<std::uintptr_t>(CallExpression(0)));
-    ASSERT_NE(result, nullptr);
-    EXPECT_STREQ(result, L"");
-    EXPECT_EQ(rd->rHo.resultFlags, ResultFlagText);
-    EXPECT_EQ(memberCalls, 0);
-    EXPECT_EQ(host.StringSpaceRequests(), (std::vector<std::int32_t>{2}));
-    // A parameter type no expression reader knows (the record holds code 0 after the definition's box).
-    EXPECT_EQ(CallExpression(1), 0);
-    EXPECT_EQ(memberCalls, 0);
-    ASSERT_EQ(boxes.boxes.size(), 2u);
-    EXPECT_EQ(boxes.boxes[0].title, L"Tovik::Expression() error - Morvalex");
-    EXPECT_EQ(boxes.boxes[0].text, L"Error calling expression \"Join(\" (ID 0); parameter index 0 was given a null "
-                                   L"string pointer.\nWas the parameter type different when the expression was "
-                                   L"created in the MFA?");
-    EXPECT_EQ(boxes.boxes[1].text, L"Error calling expression \"Odd(\" (ID 1); parameter index 0 has unrecognised "
-                                   L"ExpParams 0.");
-}
-
-TEST_F(CallPath, UnlinkedIdsTakeTheirFallbacks)
-{
-    Build(Item("a", {}), Item("%o : c", {}), Item("t(", {}, R"(, "Returns": "Text")"));
-    ::SDK->Actions[0].Function = nullptr;
-    ::SDK->Conditions[0].Function = nullptr;
-    ::SDK->Expressions[0].Function = nullptr;
-    EXPECT_EQ(CallAction(0), 0);
-    EXPECT_EQ(CallAction(1), 0);
-    EXPECT_EQ(CallCondition(0), 0);
-    EXPECT_EQ(CallCondition(1), 0);
-    auto text = reinterpret_cast<const wchar_t*>(static_cast<std::uintptr_t>(CallExpression(0)));
-    ASSERT_NE(text, nullptr);
-    EXPECT_STREQ(text, L"");
-    EXPECT_EQ(rd->rHo.resultFlags, ResultFlagText);
-    EXPECT_EQ(CallExpression(1), 0);
-    EXPECT_EQ(rd->rHo.resultFlags, 0);
-    EXPECT_EQ(memberCalls, 0);
-    std::vector<std::wstring> texts;
-    for (const auto& box : boxes.boxes)
-        texts.push_back(box.title + L": " + box.text);
-    EXPECT_EQ(texts,
-              (std::vector<std::wstring>{
-                  L"Extension::UnlinkedAction() called - Morvalex: Running a fallback for action ID 0. Make sure you ran LinkAction().",
-                  L"Extension::UnlinkedAction() called - Morvalex: Running a fallback for action ID 1. Make sure you ran LinkAction().",
-                  L"Condition linking error - Morvalex: Missing condition ID 0 in extension Morvalex. Condition existed in vector, but was NULL. Might not be linked.",
-                  L"Extension::UnlinkedCondition() called - Morvalex: Running a fallback for condition ID 0. Make sure you ran LinkCondition().",
-                  L"Condition linking error - Morvalex: Missing condition ID 1 in extension Morvalex. This ID was not linked in Extension ctor with LinkCondition().",
-                  L"Extension::UnlinkedCondition() called - Morvalex: Running a fallback for condition ID 1. Make sure you ran LinkCondition().",
-                  L"Extension::UnlinkedExpression() called - Morvalex: Running a fallback for expression ID 0. Make sure you ran LinkExpression().",
-                  L"Extension::UnlinkedExpression() called - Morvalex: Running a fallback for expression ID 1. Make sure you ran LinkExpression().",
-              }));
-}
-
-namespace {
-
-std::uint32_t Throws(Extension*, const std::uint32_t*, int) { throw std::runtime_error("no room"); }
 
 } // namespace
-
-// A member that throws: one box naming the routine, and the neutral answer of the item's result type.
-TEST_F(CallPath, AThrowingMemberAnswersNeutrally)
-{
-    Build(Item("a", {}), Item("%o : c", {}),
-          Item("t(", {}, R"(, "Returns": "Text")") + ", " + Item("f(", {}, R"(, "Returns": "Float")"));
-    for (auto* items : {&::SDK->Actions, &::SDK->Conditions, &::SDK->Expressions})
-        (*items)[0].Function = Throws;
-    ::SDK->Expressions[1].Function = Throws;
-    EXPECT_EQ(CallAction(0), 0);
-    EXPECT_EQ(CallCondition(0), 0);
-    auto text = reinterpret_cast<const wchar_t*>(static_cast<std::uintptr_t>(CallExpression(0)));
-    ASSERT_NE(text, nullptr);
-    EXPECT_STREQ(text, L"");
-    EXPECT_EQ(rd->rHo.resultFlags, ResultFlagText);
-    EXPECT_EQ(CallExpression(1), 0);
-    EXPECT_EQ(rd->rHo.resultFlags, ResultFlagFloat);
-    std::vector<std::wstring> texts;
-    for (const auto& box : boxes.boxes)
-        texts.push_back(box.title + L": " + box.text);
-    const std::wstring title = L"Polvane SDK error - Morvalex: ";
-    EXPECT_EQ(texts, (std::vector<std::wstring>{title + L"Action stopped on an unexpected error: no room",
-                                                title + L"Condition stopped on an unexpected error: no room",
-                                                title + L"Expression stopped on an unexpected error: no room",
-                                                title + L"Expression stopped on an unexpected error: no room"}));
-}

@@ -11,6 +11,7 @@
 #include "extension/Extension.h"
 #include "json/json.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -325,7 +326,6 @@ CallPlan PlanActionOrCondition(const ACEInfo& info, std::uint8_t count, bool isC
     CallPlan plan;
     plan.count = count;
     const bool direct = info.NumOfParams < 3 && (info.FloatFlags & 3) == 0;
-    plan.direct = direct;
     for (int i = 0; i < count; ++i) {
         ParamRead read = ParamRead::Text; // any other code passes unchanged
         switch (info.Parameter[i]) {
@@ -359,9 +359,11 @@ CallPlan PlanActionOrCondition(const ACEInfo& info, std::uint8_t count, bool isC
         if (direct)
             read = read == ParamRead::Object && isCondition ? ParamRead::DirectObject : ParamRead::Direct;
         plan.reads[i] = read;
-        plan.direct = plan.direct && read == ParamRead::Direct;
     }
-    plan.direct = plan.direct && plan.refusesNull == 0;
+    // Nothing to ask the host, no record to read and no text to check: the call takes the direct
+    // arguments as they come.
+    plan.direct = direct && plan.refusesNull == 0 &&
+                  std::find(plan.reads, plan.reads + count, ParamRead::DirectObject) == plan.reads + count;
     return plan;
 }
 
