@@ -42,14 +42,26 @@ TEST(BuiltCallPath, AsksForParametersAndMarksResultsAsTheHostExpects)
         return Seen{answer, requests, object->rHo.resultFlags};
     };
     EXPECT_EQ(after([&] { return session.Condition(object, 0, {7, 7}); }), (Seen{1, {}, 0})); // AreEqual
-    EXPECT_EQ(after([&] { return session.Action(object, 15, {L"none"}); }), (Seen{0, {}, 0}));  // RemoveIntegerMatrix
-    EXPECT_EQ(after([&] { return session.Condition(object, 4, {block, 5.5f}); }), (Seen{0, {{17, 0, 0}, {17, 2, 0}}, 0}));
-    EXPECT_EQ(after([&] { return session.Action(object, 4, {block, block, 4}); }), // CopyBytes
+    EXPECT_EQ(after([&] { return session.Action(object, 15, {L"none"}); }),
+              (Seen{0, {}, 0})); // RemoveIntegerMatrix
+    EXPECT_EQ(after([&] {
+                  return session.Condition(object, 4, {block, 5.5f});
+              }),
+              (Seen{0, {{17, 0, 0}, {17, 2, 0}}, 0}));
+    EXPECT_EQ(after([&] {
+                  return session.Action(object, 4, {block, block, 4});
+              }), // CopyBytes
               (Seen{0, {{17, 0, 0}, {17, 0, 0}, {17, 0, 0}}, 0}));
-    EXPECT_EQ(after([&] { return session.Expression(object, 0, {2147483647, 1}); }),
+    EXPECT_EQ(after([&] {
+                  return session.Expression(object, 0, {2147483647, 1});
+              }),
               (Seen{-2147483647 - 1, {{4, 0, 0}, {5, 0, 1}}, 0})); // Add
-    EXPECT_EQ(after([&] { return session.Expression(object, 20, {0, 1.0f, 0.5f}); }), // IfElse
-              (Seen{static_cast<std::int32_t>(TestHost::BitsOf(0.5f)), {{4, 0, 0}, {5, 2, 1}, {5, 2, 2}}, ResultFlagFloat}));
+    EXPECT_EQ(after([&] {
+                  return session.Expression(object, 20, {0, 1.0f, 0.5f});
+              }), // IfElse
+              (Seen{static_cast<std::int32_t>(TestHost::BitsOf(0.5f)),
+                    {{4, 0, 0}, {5, 2, 1}, {5, 2, 2}},
+                    ResultFlagFloat}));
     EXPECT_EQ(session.ExpressionText(object, 1), L"Hello world!");
     EXPECT_EQ(object->rHo.resultFlags, ResultFlagText);
     EXPECT_EQ(host.StringSpaceRequests(), (std::vector<std::int32_t>{13 * 2}));
@@ -59,16 +71,22 @@ TEST(BuiltCallPath, AsksForParametersAndMarksResultsAsTheHostExpects)
     EXPECT_EQ(session.ExpressionText(object, 27, {1, static_cast<const wchar_t*>(nullptr)}), L""); // If$
     EXPECT_EQ(object->rHo.resultFlags, ResultFlagText);
     session.DestroyObject(object);
-    EXPECT_EQ(session.Action(object, 3, {8, 1}) + session.Condition(object, 0, {1, 1}) + session.Expression(object, 0, {2, 3}), 0);
+    EXPECT_EQ(session.Action(object, 3, {8, 1}) + session.Condition(object, 0, {1, 1}) +
+                  session.Expression(object, 0, {2, 3}),
+              0);
     EXPECT_EQ(session.ExpressionText(object, 1), L"");
     EXPECT_EQ(object->rHo.resultFlags, ResultFlagText);
     std::wstring boxes;
     for (const auto& box : session.Boxes().Boxes())
         boxes += box.title + L"|" + box.text + L"|";
     const std::wstring end = L" was given a null string pointer.\nWas the parameter type different when the ";
-    EXPECT_EQ(boxes, L"ActionOrCondition() error - Morvalex|Error calling action \"Remove Integer Matrix %0\" (ID 15); text "
-                     L"parameter index 0" + end + L"action was created in the MFA?|Tovik::Expression() error - Morvalex|Error "
-                     L"calling expression \"If$(\" (ID 27); parameter index 1" + end + L"expression was created in the MFA?|");
+    EXPECT_EQ(boxes, L"ActionOrCondition() error - Morvalex|Error calling action \"Remove Integer Matrix "
+                     L"%0\" (ID 15); text "
+                     L"parameter index 0" +
+                         end +
+                         L"action was created in the MFA?|Tovik::Expression() error - Morvalex|Error "
+                         L"calling expression \"If$(\" (ID 27); parameter index 1" +
+                         end + L"expression was created in the MFA?|");
 }
 
 // A stale sibling definition gives items fewer parameters than their members take: what the call does
@@ -87,7 +105,8 @@ TEST(BuiltCallPath, UnreadParametersArriveAsZeroOrEmptyText)
         sixteen += R"([ "Text", "X" ], )";
     // Action 23 gets 17 parameters, condition 5 and expression 27 their first only (the first of each found).
     const std::string replacements[][2] = {{R"([ "Text", "X" ] ])", sixteen + R"([ "Text", "X" ] ])"},
-                                           {R"(, [ "Text", "Text" ])", ""}, {R"(, [ "Text", "Text if true" ])", ""}};
+                                           {R"(, [ "Text", "Text" ])", ""},
+                                           {R"(, [ "Text", "Text if true" ])", ""}};
     for (const auto& [from, to] : replacements) {
         const std::size_t at = definition.find(from);
         ASSERT_NE(at, std::string::npos) << from;
@@ -108,7 +127,8 @@ TEST(BuiltCallPath, UnreadParametersArriveAsZeroOrEmptyText)
     session.TheHost().ResetCounts();
     EXPECT_EQ(session.ExpressionText(object, 27, {1, L"x"}), L"");
     EXPECT_EQ(object->rHo.resultFlags, ResultFlagText);
-    EXPECT_EQ(session.TheHost().CallbackLog().size(), 2u); // callback 4 for the one parameter, 3 for the answer
+    EXPECT_EQ(session.TheHost().CallbackLog().size(),
+              2u); // callback 4 for the one parameter, 3 for the answer
     EXPECT_TRUE(session.Boxes().Boxes().empty());
 }
 

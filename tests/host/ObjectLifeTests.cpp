@@ -18,19 +18,27 @@ TEST(ObjectLife, RunInformationAndObjects)
     TestHost::Session session;
     HostRunInfo info;
     std::memset(&info, 0xCC, sizeof info);
-    ASSERT_EQ(session.Lib().Export<std::int32_t(HOST_STDCALL*)(::mV*, std::int32_t)>("Initialize")(session.TheHost().MV(), 0), 0);
-    session.Lib().Export<std::int32_t(HOST_STDCALL*)(::mV*, HostRunInfo*)>("GetRunObjectInfos")(session.TheHost().MV(), &info);
+    ASSERT_EQ(session.Lib().Export<std::int32_t(HOST_STDCALL*)(::mV*, std::int32_t)>("Initialize")(
+                  session.TheHost().MV(), 0),
+              0);
+    session.Lib().Export<std::int32_t(HOST_STDCALL*)(::mV*, HostRunInfo*)>("GetRunObjectInfos")(
+        session.TheHost().MV(), &info);
     std::string fields(info.identifier, 4);
-    for (unsigned field : {info.numOfConditions, info.numOfActions, info.numOfExpressions, info.editDataSize,
-                           std::uint16_t{info.windowProcPriority}, std::uint16_t{info.pad19}, info.objectFlags2, info.version})
+    for (unsigned field :
+         {info.numOfConditions, info.numOfActions, info.numOfExpressions, info.editDataSize,
+          std::uint16_t{info.windowProcPriority}, std::uint16_t{info.pad19}, info.objectFlags2, info.version})
         fields += " " + std::to_string(field);
-    EXPECT_EQ(fields + " " + std::to_string(info.objectFlags), "ZOBU 6 42 76 48 100 204 0 1 0"); // byte 0x19 is not written
-    EXPECT_EQ((std::vector<void*>{static_cast<void**>(info.actions)[42], static_cast<void**>(info.conditions)[6],
-                                  static_cast<void**>(info.expressions)[76]}),
-              (std::vector<void*>{nullptr, nullptr, nullptr}));
+    EXPECT_EQ(fields + " " + std::to_string(info.objectFlags),
+              "ZOBU 6 42 76 48 100 204 0 1 0"); // byte 0x19 is not written
+    EXPECT_EQ(
+        (std::vector<void*>{static_cast<void**>(info.actions)[42], static_cast<void**>(info.conditions)[6],
+                            static_cast<void**>(info.expressions)[76]}),
+        (std::vector<void*>{nullptr, nullptr, nullptr}));
     info.pad19 = session.RunInfo().pad19;
     EXPECT_EQ(std::memcmp(&info, &session.RunInfo(), sizeof info), 0);
-    EXPECT_EQ(session.Lib().Export<std::uint32_t(HOST_STDCALL*)(std::int32_t, std::int32_t)>("GetRunObjectDataSize")(0, 0), 188u);
+    EXPECT_EQ(session.Lib().Export<std::uint32_t(HOST_STDCALL*)(std::int32_t, std::int32_t)>(
+                  "GetRunObjectDataSize")(0, 0),
+              188u);
 
     RUNDATA* first = session.CreateObject();
     RUNDATA* second = session.CreateObject();
@@ -46,7 +54,9 @@ TEST(ObjectLife, RunInformationAndObjects)
     EXPECT_EQ(answers(first), "100");
     session.DestroyObject(first);
     EXPECT_EQ(first->pExtension, nullptr);
-    EXPECT_EQ(session.Lib().Export<std::int32_t(HOST_STDCALL*)(RUNDATA*, std::int32_t)>("DestroyRunObject")(first, 0), 0);
+    EXPECT_EQ(session.Lib().Export<std::int32_t(HOST_STDCALL*)(RUNDATA*, std::int32_t)>("DestroyRunObject")(
+                  first, 0),
+              0);
     EXPECT_EQ(answers(first), "100");
     EXPECT_TRUE(session.Boxes().Boxes().empty());
 }

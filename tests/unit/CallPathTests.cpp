@@ -28,12 +28,14 @@ std::uint32_t Throws(Extension*, const std::uint32_t*, int) { throw std::runtime
 std::wstring debugLines;
 void WINAPI RecordDebugLine(LPCWSTR text) { debugLines += text; }
 
-std::string Item(const std::string& title, const std::vector<std::string>& types, const std::string& returns = "")
+std::string Item(const std::string& title, const std::vector<std::string>& types,
+                 const std::string& returns = "")
 {
     std::string params;
     for (const std::string& type : types)
         params += (params.empty() ? "[\"" : ", [\"") + type + "\", \"p\"]";
-    return R"({"Title": ")" + title + R"(", "Returns": ")" + returns + R"(", "Parameters": [)" + params + "]}";
+    return R"({"Title": ")" + title + R"(", "Returns": ")" + returns + R"(", "Parameters": [)" + params +
+           "]}";
 }
 
 class CallPath : public testing::Test {
@@ -46,8 +48,9 @@ protected:
     void Build(const std::string& actions, const std::string& conditions, const std::string& expressions)
     {
         delete ::SDK; // a test may build several: the current language goes with its state object
-        InProcess::BuildState(R"({"Identifier": "ZOBU", "L": {"About": {"Name": "n"}, "Actions": [)" + actions +
-                              R"(], "Conditions": [)" + conditions + R"(], "Expressions": [)" + expressions + "]}}");
+        InProcess::BuildState(R"({"Identifier": "ZOBU", "L": {"About": {"Name": "n"}, "Actions": [)" +
+                              actions + R"(], "Conditions": [)" + conditions + R"(], "Expressions": [)" +
+                              expressions + "]}}");
         CreateRunObject(rd, nullptr, nullptr);
         boxes.boxes.clear(); // the extension's members disagree with these small definitions
         for (auto* items : {&::SDK->Actions, &::SDK->Conditions, &::SDK->Expressions})
@@ -67,7 +70,9 @@ protected:
         rd->rHo.resultFlags = 0;
         const std::int32_t answer = Tovik::Expression(rd, 0x5EED);
         const auto* text = reinterpret_cast<const wchar_t*>(static_cast<std::uintptr_t>(answer));
-        return (rd->rHo.resultFlags != ResultFlagText ? std::to_wstring(answer) : text ? L'"' + std::wstring(text) + L'"' : L"null") +
+        return (rd->rHo.resultFlags != ResultFlagText ? std::to_wstring(answer)
+                : text                                ? L'"' + std::wstring(text) + L'"'
+                                                      : L"null") +
                L" " + std::to_wstring(rd->rHo.resultFlags);
     }
     std::wstring Boxes() const
@@ -83,7 +88,8 @@ TEST_F(CallPath, NewDirectionMasksAndConditionResults)
 {
     Build(Item("dir", {"Integer", "Integer", "NewDirection"}), "", "");
     const auto saved = std::exchange(Host::Seam.OutputDebugStringW, RecordDebugLine);
-    const std::pair<int, std::uint32_t> masks[] = {{-1, 0}, {0, 1}, {5, 32}, {31, 0x80000000u}, {32, 0}, {-2, 0}};
+    const std::pair<int, std::uint32_t> masks[] = {{-1, 0},           {0, 1},  {5, 32},
+                                                   {31, 0x80000000u}, {32, 0}, {-2, 0}};
     for (const auto& [value, mask] : masks) {
         host.QueueActionParams({0, 0, value});
         Call(false, 0);
@@ -92,49 +98,65 @@ TEST_F(CallPath, NewDirectionMasksAndConditionResults)
     Host::Seam.OutputDebugStringW = saved;
     EXPECT_EQ(debugLines, L"Invalid New Direction value 32 passed by user, going with none.\n"
                           L"Invalid New Direction value -2 passed by user, going with none.\n");
-    record.code = 29; // a direction stored in the current parameter's record is taken as it is, without the host
+    record.code =
+        29; // a direction stored in the current parameter's record is taken as it is, without the host
     host.QueueActionParams({3, 4, 5});
     Call(false, 0);
     EXPECT_EQ(seen, (std::vector<std::uint32_t>{3, 4, 0x0003FFF9u}));
     EXPECT_EQ(host.PendingActionParams(), 1u);
-    Build("", Item("%o : p", {"Integer"}) + ", " + Item("%o : c", {"Comparison"}) + ", " + Item("%o : s", {"StringComparison"}) +
-                  ", " + Item("%o : o", {"Object"}), "");
+    Build("",
+          Item("%o : p", {"Integer"}) + ", " + Item("%o : c", {"Comparison"}) + ", " +
+              Item("%o : s", {"StringComparison"}) + ", " + Item("%o : o", {"Object"}),
+          "");
     // id, member's result, answer: a condition answers the low byte unless it compares
-    const std::uint32_t results[][3] = {{0, 0x100, 0}, {0, 0x1FF, 0xFF}, {1, 0x100, 0x100}, {2, 0x1FF, 0x1FF}};
+    const std::uint32_t results[][3] = {
+        {0, 0x100, 0}, {0, 0x1FF, 0xFF}, {1, 0x100, 0x100}, {2, 0x1FF, 0x1FF}};
     for (const auto& c : results) {
         memberResult = c[1];
         EXPECT_EQ(Call(true, static_cast<int>(c[0]), 0x7000), std::to_wstring(c[2])) << c[0];
     }
-    EXPECT_EQ((Call(true, 3, 0x7000), seen), (std::vector<std::uint32_t>{0xFFFFFFF9u})); // an object: its record's OiList index
+    EXPECT_EQ((Call(true, 3, 0x7000), seen),
+              (std::vector<std::uint32_t>{0xFFFFFFF9u})); // an object: its record's OiList index
 }
 
 // A call that cannot be made answers 0, or an empty host text when the expression returns text, marked
-// as its record says: after a box for a member that throws, an id without a member, or a code no reader knows.
+// as its record says: after a box for a member that throws, an id without a member, or a code no reader
+// knows.
 TEST_F(CallPath, CallsThatCannotBeMadeAnswerNeutrally)
 {
     Build(Item("a", {}) + ", " + Item("b", {}), Item("%o : a", {}) + ", " + Item("%o : b", {}),
-          Item("Odd(", {"Object"}, "Text") + ", " + Item("t(", {}, "Text") + ", " + Item("f(", {}, "Float") + ", " + Item("u(", {}, "Text"));
-    ::SDK->Actions[0].Function = ::SDK->Conditions[0].Function = ::SDK->Expressions[1].Function = ::SDK->Expressions[2].Function = Throws;
+          Item("Odd(", {"Object"}, "Text") + ", " + Item("t(", {}, "Text") + ", " + Item("f(", {}, "Float") +
+              ", " + Item("u(", {}, "Text"));
+    ::SDK->Actions[0].Function = ::SDK->Conditions[0].Function = ::SDK->Expressions[1].Function =
+        ::SDK->Expressions[2].Function = Throws;
     ::SDK->Actions[1].Function = ::SDK->Conditions[1].Function = ::SDK->Expressions[3].Function = nullptr;
     seen = {1};
     using Answers = std::vector<std::wstring>; // a braced list is evaluated in order
-    EXPECT_EQ((Answers{Call(false, 0), Call(false, 1), Call(false, 2), Call(true, 0), Call(true, 1), Call(true, 2),
-                       Expression(0), Expression(1), Expression(2), Expression(3), Expression(4)}),
-              (Answers{L"0", L"0", L"0", L"0", L"0", L"0", L"\"\" 32768", L"\"\" 32768", L"0 16384", L"\"\" 32768", L"0 0"}));
+    EXPECT_EQ(
+        (Answers{Call(false, 0), Call(false, 1), Call(false, 2), Call(true, 0), Call(true, 1), Call(true, 2),
+                 Expression(0), Expression(1), Expression(2), Expression(3), Expression(4)}),
+        (Answers{L"0", L"0", L"0", L"0", L"0", L"0", L"\"\" 32768", L"\"\" 32768", L"0 16384", L"\"\" 32768",
+                 L"0 0"}));
     EXPECT_EQ(seen, (std::vector<std::uint32_t>{1})); // no member was called
     const auto fallback = [](const std::wstring& kind, const std::wstring& Kind, int id) {
-        return L"Extension::Unlinked" + Kind + L"() called - Morvalex: Running a fallback for " + kind + L" ID " +
-               std::to_wstring(id) + L". Make sure you ran Link" + Kind + L"().|";
+        return L"Extension::Unlinked" + Kind + L"() called - Morvalex: Running a fallback for " + kind +
+               L" ID " + std::to_wstring(id) + L". Make sure you ran Link" + Kind + L"().|";
     };
-    const std::wstring stopped = L" stopped on an unexpected error: no room|", sdk = L"Polvane SDK error - Morvalex: ";
+    const std::wstring stopped = L" stopped on an unexpected error: no room|",
+                       sdk = L"Polvane SDK error - Morvalex: ";
     const std::wstring missing = L"Condition linking error - Morvalex: Missing condition ID ";
-    EXPECT_EQ(Boxes(), sdk + L"Action" + stopped + fallback(L"action", L"Action", 1) + fallback(L"action", L"Action", 2) + sdk +
-                           L"Condition" + stopped + missing + L"1 in extension Morvalex. Condition existed in vector, but was "
-                           L"NULL. Might not be linked.|" + fallback(L"condition", L"Condition", 1) + missing + L"2 in extension "
+    EXPECT_EQ(Boxes(), sdk + L"Action" + stopped + fallback(L"action", L"Action", 1) +
+                           fallback(L"action", L"Action", 2) + sdk + L"Condition" + stopped + missing +
+                           L"1 in extension Morvalex. Condition existed in vector, but was "
+                           L"NULL. Might not be linked.|" +
+                           fallback(L"condition", L"Condition", 1) + missing +
+                           L"2 in extension "
                            L"Morvalex. This ID was not linked in Extension ctor with LinkCondition().|" +
-                           fallback(L"condition", L"Condition", 2) + L"Tovik::Expression() error - Morvalex: Error calling "
-                           L"expression \"Odd(\" (ID 0); parameter index 0 has unrecognised ExpParams 0.|" + sdk + L"Expression" +
-                           stopped + sdk + L"Expression" + stopped + fallback(L"expression", L"Expression", 3) +
+                           fallback(L"condition", L"Condition", 2) +
+                           L"Tovik::Expression() error - Morvalex: Error calling "
+                           L"expression \"Odd(\" (ID 0); parameter index 0 has unrecognised ExpParams 0.|" +
+                           sdk + L"Expression" + stopped + sdk + L"Expression" + stopped +
+                           fallback(L"expression", L"Expression", 3) +
                            fallback(L"expression", L"Expression", 4));
 }
 

@@ -16,15 +16,26 @@
 namespace {
 
 using Finder = Tovik::LinkFindings (*)(const json_value& root, std::uint32_t ID);
-template <typename Sig> Tovik::LinkFindings A(const json_value& r, std::uint32_t id) { return Linking::CheckAction(r, id, Linking::SignatureOf<Sig>); }
-template <typename Sig> Tovik::LinkFindings C(const json_value& r, std::uint32_t id) { return Linking::CheckCondition(r, id, Linking::SignatureOf<Sig>); }
-template <typename Sig> Tovik::LinkFindings E(const json_value& r, std::uint32_t id) { return Linking::CheckExpression(r, id, Linking::SignatureOf<Sig>); }
+template <typename Sig> Tovik::LinkFindings A(const json_value& r, std::uint32_t id)
+{
+    return Linking::CheckAction(r, id, Linking::SignatureOf<Sig>);
+}
+template <typename Sig> Tovik::LinkFindings C(const json_value& r, std::uint32_t id)
+{
+    return Linking::CheckCondition(r, id, Linking::SignatureOf<Sig>);
+}
+template <typename Sig> Tovik::LinkFindings E(const json_value& r, std::uint32_t id)
+{
+    return Linking::CheckExpression(r, id, Linking::SignatureOf<Sig>);
+}
 
 // The report of a check against a document; a document without braces is one language's members.
 Tovik::LinkFindings Find(Finder find, const std::string& document)
 {
-    const std::string text = document[0] == '{' ? document : R"({"Identifier": "MVLX", "UK English": {)"
-                                                                 R"("About": {"Name": "M"}, )" + document + "}}";
+    const std::string text = document[0] == '{' ? document
+                                                : R"({"Identifier": "MVLX", "UK English": {)"
+                                                  R"("About": {"Name": "M"}, )" +
+                                                      document + "}}";
     json_value* root = InProcess::ParseDefinition(text, document);
     Tovik::LinkFindings findings = find(root != nullptr ? *root : json_value_none, 0);
     json_value_free(root);
@@ -42,23 +53,40 @@ TEST(Link, ParameterTypesTheDefinitionCallsFor)
         const char* expected; // null: the member's type is accepted
         const char* actual;
     } cases[] = {
-        {'A', A<void(unsigned)>, "Integer", "int", "unsigned int"}, {'A', A<void(float)>, "Time", "int", "float"},
-        {'A', A<void(int)>, "FLOAT", "float", "int"}, {'A', A<void(wchar_t*)>, "Text", "const TCHAR *", "wchar_t*"},
-        {'A', A<void(float)>, "Filename", "const TCHAR *", "float"}, {'A', A<void(int)>, "unsigned INTEGER", "unsigned int", "int"},
-        {'A', A<void(int)>, "Colour", "unsigned int", "int"}, {'A', A<void(int)>, "NewDirection", "unsigned int", "int"},
-        {'A', A<void(unsigned)>, "JoyDirection", nullptr, nullptr}, {'A', A<void(RunObject*)>, "Object", nullptr, nullptr},
-        {'A', A<void(int)>, "Object", "RunObject *", "int"}, {'C', C<bool(int)>, "Object", nullptr, nullptr},
-        {'C', C<bool(RunObject*)>, "Object", "int", "RunObject*"}, {'C', C<bool(float)>, "Float", nullptr, nullptr},
-        {'E', E<int(float)>, "Integer", "int", "float"}, {'E', E<int(int)>, "float", "float", "int"},
-        {'E', E<int(const wchar_t*)>, "String", nullptr, nullptr}, {'E', E<int(int)>, "Text", "const TCHAR *", "int"},
-        {'E', E<int(unsigned)>, "Unsigned Integer", nullptr, nullptr}, {'E', E<int(int)>, "UNSIGNED integer", "unsigned int", "int"},
+        {'A', A<void(unsigned)>, "Integer", "int", "unsigned int"},
+        {'A', A<void(float)>, "Time", "int", "float"},
+        {'A', A<void(int)>, "FLOAT", "float", "int"},
+        {'A', A<void(wchar_t*)>, "Text", "const TCHAR *", "wchar_t*"},
+        {'A', A<void(float)>, "Filename", "const TCHAR *", "float"},
+        {'A', A<void(int)>, "unsigned INTEGER", "unsigned int", "int"},
+        {'A', A<void(int)>, "Colour", "unsigned int", "int"},
+        {'A', A<void(int)>, "NewDirection", "unsigned int", "int"},
+        {'A', A<void(unsigned)>, "JoyDirection", nullptr, nullptr},
+        {'A', A<void(RunObject*)>, "Object", nullptr, nullptr},
+        {'A', A<void(int)>, "Object", "RunObject *", "int"},
+        {'C', C<bool(int)>, "Object", nullptr, nullptr},
+        {'C', C<bool(RunObject*)>, "Object", "int", "RunObject*"},
+        {'C', C<bool(float)>, "Float", nullptr, nullptr},
+        {'E', E<int(float)>, "Integer", "int", "float"},
+        {'E', E<int(int)>, "float", "float", "int"},
+        {'E', E<int(const wchar_t*)>, "String", nullptr, nullptr},
+        {'E', E<int(int)>, "Text", "const TCHAR *", "int"},
+        {'E', E<int(unsigned)>, "Unsigned Integer", nullptr, nullptr},
+        {'E', E<int(int)>, "UNSIGNED integer", "unsigned int", "int"},
     };
     for (const auto& c : cases) { // the message after the header; expressions quote the name and the type
-        const std::string item = R"([{"Title": "T(", "Returns": "Integer", "Parameters": [[")" + std::string(c.type) + R"(", "P"]]}])";
-        const std::string report = Find(c.find, R"("Actions": )" + item + R"(, "Conditions": )" + item + R"(, "Expressions": )" + item).report;
+        const std::string item = R"([{"Title": "T(", "Returns": "Integer", "Parameters": [[")" +
+                                 std::string(c.type) + R"(", "P"]]}])";
+        const std::string report = Find(c.find, R"("Actions": )" + item + R"(, "Conditions": )" + item +
+                                                    R"(, "Expressions": )" + item)
+                                       .report;
         const std::string q = c.kind == 'E' ? "\"" : "";
-        EXPECT_EQ(report.substr(report.find('\n') + 1), c.expected == nullptr ? "" : "Has JSON parameter " + q + "P" + q + ", JSON type " +
-                  q + c.type + q + "; expected C++ type " + c.expected + ", but actual C++ type is " + c.actual + ".") << c.type;
+        EXPECT_EQ(report.substr(report.find('\n') + 1),
+                  c.expected == nullptr ? ""
+                                        : "Has JSON parameter " + q + "P" + q + ", JSON type " + q + c.type +
+                                              q + "; expected C++ type " + c.expected +
+                                              ", but actual C++ type is " + c.actual + ".")
+            << c.type;
     }
 }
 
@@ -68,61 +96,88 @@ TEST(Link, ParameterTypesTheDefinitionCallsFor)
 TEST(Link, Reports)
 {
     const auto two = [](const std::string& array, const std::string& first, const std::string& second) {
-        return R"({"Identifier": "MVLX", "UK English": {"About": {"Name": "M"}, ")" + array + R"(": [)" + first +
-               R"(]}, "Plain": {"Actions": []}, "Deutsch": {"About": {"Name": "M"}, ")" + array + R"(": [)" + second + "]}}";
+        return R"({"Identifier": "MVLX", "UK English": {"About": {"Name": "M"}, ")" + array + R"(": [)" +
+               first + R"(]}, "Plain": {"Actions": []}, "Deutsch": {"About": {"Name": "M"}, ")" + array +
+               R"(": [)" + second + "]}}";
     };
     const std::string floatA = R"({"Title": "Act", "Parameters": [["Float", "A"]]})";
-    const std::string act = R"("Actions": [{"Title": "Act", "Parameters": )", cond = R"("Conditions": [{"Title": "Cond", "Parameters": )";
-    const std::string expr = R"("Expressions": [{"Title": "Sum((", "Returns": ")", three = R"([["Integer", "A"], ["Integer", "B"], ["Text", "C"]])";
+    const std::string act = R"("Actions": [{"Title": "Act", "Parameters": )",
+                      cond = R"("Conditions": [{"Title": "Cond", "Parameters": )";
+    const std::string expr = R"("Expressions": [{"Title": "Sum((", "Returns": ")",
+                      three = R"([["Integer", "A"], ["Integer", "B"], ["Text", "C"]])";
     const std::string cpp = " parameters in the C++ function definition.";
-    const std::string twoComparisons = "Condition Cond has two comparison JSON parameters. Only one comparison parameter can be used.";
+    const std::string twoComparisons =
+        "Condition Cond has two comparison JSON parameters. Only one comparison parameter can be used.";
     const struct {
         Finder find;
         std::string members;
         std::string report;
     } cases[] = {
-        {A<void(int, int)>, act + R"([["Float", "A"], ["StringComparison", "B"]]}])", Head + "action ID 0, Act:\r\nAction Act uses a "
-                            "comparison JSON parameter, but comparison parameters can only be used in conditions.\r\nHas JSON parameter B, "
-                            "JSON type StringComparison; expected C++ type const TCHAR *, but actual C++ type is int.\r\nHas JSON "
-                            "parameter A, JSON type Float; expected C++ type float, but actual C++ type is int."},
-        {A<int()>, act + "[]}]", Head + "action ID 0, Act; it has return type int instead of void in the C++ function definition."},
+        {A<void(int, int)>, act + R"([["Float", "A"], ["StringComparison", "B"]]}])",
+         Head + "action ID 0, Act:\r\nAction Act uses a "
+                "comparison JSON parameter, but comparison parameters can only be used in conditions.\r\nHas "
+                "JSON parameter B, "
+                "JSON type StringComparison; expected C++ type const TCHAR *, but actual C++ type is "
+                "int.\r\nHas JSON "
+                "parameter A, JSON type Float; expected C++ type float, but actual C++ type is int."},
+        {A<int()>, act + "[]}]",
+         Head + "action ID 0, Act; it has return type int instead of void in the C++ function definition."},
         {A<void(int, int)>, act + three + R"(, "NumAutoProps": 2}])", ""},
-        {A<void(int, int)>, act + three + R"(, "NumAutoProps": "2"}])", Head + "action ID 0, Act; it has 3 parameters in the Actions JSON item, but 2" + cpp},
+        {A<void(int, int)>, act + three + R"(, "NumAutoProps": "2"}])",
+         Head + "action ID 0, Act; it has 3 parameters in the Actions JSON item, but 2" + cpp},
         {A<void()>, R"("Actions": {"0": {}})", Head + "action ID 0; it has no Actions JSON item.\r\n"},
         {C<bool(int)>, cond + R"([["Integer", "A"], ["Integer", "B"]], "NumAutoProps": 1}])",
-         Head + "condition ID 0, Cond; it has 2 parameters in the Conditions JSON item, but 1" + cpp + "\r\n"},
+         Head + "condition ID 0, Cond; it has 2 parameters in the Conditions JSON item, but 1" + cpp +
+             "\r\n"},
         {C<float()>, cond + "[]}]", ""},
-        {C<int(int)>, cond + R"([["Integer", "A"]]}])", Head + "condition ID 0, Cond\r\nCondition has return type int instead of the expected "
-                                                        "type bool in the C++ function definition."},
-        {C<bool(int, int)>, cond + R"([["Comparison", "A"], ["Comparison", "B"]]}])", Head + "condition ID 0, Cond\r\n" + twoComparisons +
-                            "\r\nCondition has a integer/time comparison parameter, but has return type bool instead of the expected "
-                            "type int in the C++ function definition."},
-        {C<int(int, const wchar_t*)>, cond + R"([["Comparison", "A"], ["StringComparison", "B"]]}])", Head + "condition ID 0, Cond\r\n" +
-                            twoComparisons + "\r\nCondition has a string-comparison parameter, but has return type int instead of the "
-                            "expected type const TCHAR * in the C++ function definition."},
+        {C<int(int)>, cond + R"([["Integer", "A"]]}])",
+         Head + "condition ID 0, Cond\r\nCondition has return type int instead of the expected "
+                "type bool in the C++ function definition."},
+        {C<bool(int, int)>, cond + R"([["Comparison", "A"], ["Comparison", "B"]]}])",
+         Head + "condition ID 0, Cond\r\n" + twoComparisons +
+             "\r\nCondition has a integer/time comparison parameter, but has return type bool instead of the "
+             "expected "
+             "type int in the C++ function definition."},
+        {C<int(int, const wchar_t*)>, cond + R"([["Comparison", "A"], ["StringComparison", "B"]]}])",
+         Head + "condition ID 0, Cond\r\n" + twoComparisons +
+             "\r\nCondition has a string-comparison parameter, but has return type int instead of the "
+             "expected type const TCHAR * in the C++ function definition."},
         {C<bool()>, R"("Conditions": [])", Head + "condition ID 0; it has no Conditions JSON item.\r\n"},
-        {E<void()>, expr + R"(Unsigned INTEGER"}])", Head + "expression ID 0, Sum(; it has return type Unsigned INTEGER in the JSON (C++ "
-                                                   "type unsigned int), but void in the C++ function definition."},
+        {E<void()>, expr + R"(Unsigned INTEGER"}])",
+         Head + "expression ID 0, Sum(; it has return type Unsigned INTEGER in the JSON (C++ "
+                "type unsigned int), but void in the C++ function definition."},
         {E<int()>, R"("Expressions": [{"Returns": "Integer", "Parameters": [[]]}])",
          Head + "expression ID 0, ; it has 1 parameters in the Expressions JSON item, but 0" + cpp},
-        {E<int(int, int)>, expr + R"(Integer", "Parameters": [["Float", "A"], ["Text", "B"]]}])", Head + "expression ID 0, Sum(:\r\n"
-                           "Has JSON parameter \"B\", JSON type \"Text\"; expected C++ type const TCHAR *, but actual C++ type is "
-                           "int.\r\nHas JSON parameter \"A\", JSON type \"Float\"; expected C++ type float, but actual C++ type is int."},
+        {E<int(int, int)>, expr + R"(Integer", "Parameters": [["Float", "A"], ["Text", "B"]]}])",
+         Head + "expression ID 0, Sum(:\r\n"
+                "Has JSON parameter \"B\", JSON type \"Text\"; expected C++ type const TCHAR *, but actual "
+                "C++ type is "
+                "int.\r\nHas JSON parameter \"A\", JSON type \"Float\"; expected C++ type float, but actual "
+                "C++ type is int."},
         {E<int()>, R"("Expressions": "Sum")", Head + "expression ID 0; it has no Expressions JSON item.\r\n"},
-        {E<float()>, R"("Expressions": [{"Title": "S("}])", Head + "expression ID 0, S; it has return type  in the JSON (C++ type int), "
-                                                           "but float in the C++ function definition."}, // after the reader's box
-        {A<void(int)>, two("Actions", "", R"({"Title": "Tun", "Parameters": [["Text", "B"]]})"), "Deutsch: error in linking action ID 0, "
-                       "Tun:\r\n" + Head + "action ID 0; it has no Actions JSON item.\r\nHas JSON parameter B, JSON type Text; "
-                       "expected C++ type const TCHAR *, but actual C++ type is int."},
-        {A<bool()>, two("Actions", floatA, ""), Head + "action ID 0, Act; it has return type bool instead of void in the C++ function definition."},
-        {E<float()>, two("Expressions", R"({"Title": "V(", "Returns": "Integer"})", ""), Head + "expression ID 0, V; it has return type "
-                     "Integer in the JSON (C++ type int), but float in the C++ function definition."},
-        {C<bool(int)>, two("Conditions", floatA, floatA), Head + "condition ID 0, Act\r\nHas JSON parameter A, JSON type Float; expected "
-                       "C++ type float, but actual C++ type is int."},
+        {E<float()>, R"("Expressions": [{"Title": "S("}])",
+         Head + "expression ID 0, S; it has return type  in the JSON (C++ type int), "
+                "but float in the C++ function definition."}, // after the reader's box
+        {A<void(int)>, two("Actions", "", R"({"Title": "Tun", "Parameters": [["Text", "B"]]})"),
+         "Deutsch: error in linking action ID 0, "
+         "Tun:\r\n" +
+             Head +
+             "action ID 0; it has no Actions JSON item.\r\nHas JSON parameter B, JSON type Text; "
+             "expected C++ type const TCHAR *, but actual C++ type is int."},
+        {A<bool()>, two("Actions", floatA, ""),
+         Head + "action ID 0, Act; it has return type bool instead of void in the C++ function definition."},
+        {E<float()>, two("Expressions", R"({"Title": "V(", "Returns": "Integer"})", ""),
+         Head + "expression ID 0, V; it has return type "
+                "Integer in the JSON (C++ type int), but float in the C++ function definition."},
+        {C<bool(int)>, two("Conditions", floatA, floatA),
+         Head + "condition ID 0, Act\r\nHas JSON parameter A, JSON type Float; expected "
+                "C++ type float, but actual C++ type is int."},
         {C<bool(int)>, two("Conditions", "", R"({"Title": "C", "Parameters": [["Integer", "A"]]})"),
-         "Deutsch: error in linking condition ID 0, C\r\n" + Head + "condition ID 0; it has no Conditions JSON item."},
-        {A<void(int)>, act + R"(["Integer"]}])", Head + "action ID 0, Act:\r\nHas JSON parameter , JSON type ; C++ type is int, but "
-                                                "Polvane SDK does not test that type yet. Please report it to Vaskor."}, // not an array
+         "Deutsch: error in linking condition ID 0, C\r\n" + Head +
+             "condition ID 0; it has no Conditions JSON item."},
+        {A<void(int)>, act + R"(["Integer"]}])",
+         Head + "action ID 0, Act:\r\nHas JSON parameter , JSON type ; C++ type is int, but "
+                "Polvane SDK does not test that type yet. Please report it to Vaskor."}, // not an array
     };
     for (const auto& c : cases)
         EXPECT_EQ(Find(c.find, c.members).report, c.report) << c.members;
@@ -135,21 +190,27 @@ TEST(Link, ShowsItsFindingsAndStoresTheMember)
     InProcess::BoxRecorder boxes;
     Tovik::SDK* const saved = std::exchange(::SDK, nullptr);
     {
-        Tovik::SDK sdk(nullptr, InProcess::ParseDefinition(R"({"UK English": {"About": {"Name": "M"}, "Actions": [{"Title": ")" +
-                                                            std::string(5000, 'T') + R"(", "Parameters": [["Bogus", "A"]]}]}})"));
+        Tovik::SDK sdk(nullptr, InProcess::ParseDefinition(
+                                    R"({"UK English": {"About": {"Name": "M"}, "Actions": [{"Title": ")" +
+                                    std::string(5000, 'T') + R"(", "Parameters": [["Bogus", "A"]]}]}})"));
         boxes.boxes.clear(); // the record's own box for the type name
         for (int link = 0; link < 2; ++link) {
             LinkAction<&Extension::FreeMemoryBlock>(0);
             LinkCondition<&Extension::AreEqual>(0); // beyond the table: shown, nothing stored
             ASSERT_EQ(boxes.boxes.size(), 3u * (link + 1)) << link;
             const auto* box = &boxes.boxes[3 * link];
-            const std::wstring report = box[1].text.substr(0, 52) + box[1].text.substr(4090); // cut to what a box holds
-            EXPECT_EQ(box[0].title + box[0].text + L"|" + box[1].title + L"|" + std::to_wstring(box[1].text.size()) + report +
-                          L"|" + box[2].title + box[2].text,
-                      L"Polvane Params error - MorvalexError reading parameter type \"Bogus\", couldn't match it to a Params "
-                      L"value.|Action linking error - Morvalex|4095UK English: error in linking action ID 0, TTTTTTTTTTTT...|"
-                      L"Condition linking error - MorvalexUK English: error in linking condition ID 0; it has no Conditions "
-                      L"JSON item.\r\n") << link;
+            const std::wstring report =
+                box[1].text.substr(0, 52) + box[1].text.substr(4090); // cut to what a box holds
+            EXPECT_EQ(box[0].title + box[0].text + L"|" + box[1].title + L"|" +
+                          std::to_wstring(box[1].text.size()) + report + L"|" + box[2].title + box[2].text,
+                      L"Polvane Params error - MorvalexError reading parameter type \"Bogus\", couldn't "
+                      L"match it to a Params "
+                      L"value.|Action linking error - Morvalex|4095UK English: error in linking action ID 0, "
+                      L"TTTTTTTTTTTT...|"
+                      L"Condition linking error - MorvalexUK English: error in linking condition ID 0; it "
+                      L"has no Conditions "
+                      L"JSON item.\r\n")
+                << link;
         }
         EXPECT_EQ(sdk.Actions[0].Function, Tovik::MemberFunctionToPointer<&Extension::FreeMemoryBlock>());
         EXPECT_TRUE(sdk.Conditions.empty());

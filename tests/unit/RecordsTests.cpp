@@ -37,16 +37,19 @@ TEST(Records, RecordsOfEachKind)
     Tovik::SDK* sdk = InProcess::BuildState(
         R"({"Identifier": "ZOBU", "UK English": {"About": {"Name": "Records"}, "Actions": [{"Title": "t", "Parameters": [
            ["Integer", "p"], ["Float", "p"], ["Text", "p"], ["float", "p"], ["TEXT", "p"], ["Unsigned Integer", "p"]]}, )" +
-        Item(16, "Time", R"(, "NumAutoProps": 2)") + ", " + Item(17, "Text") + ", " + Item(3, "Time", R"(, "NumAutoProps": -1)") +
+        Item(16, "Time", R"(, "NumAutoProps": 2)") + ", " + Item(17, "Text") + ", " +
+        Item(3, "Time", R"(, "NumAutoProps": -1)") +
         R"(, {"Title": "t", "NumAutoProps": "2", "Parameters": [["custom12", "p"], ["Custom-3", "p"], ["CustomX", "p"], ["Texts", "p"]]}],
            "Conditions": [{"Title": "a", "Triggered": true}, {"Title": "b", "Triggered": 1}, {"Title": "c", "Triggered": "true"}, 3],
            "Expressions": [{"Title": "a(", "Returns": "float", "Parameters": [["Float", "x"], ["Text", "t"], ["Integer", "i"]]},
            {"Title": "b(", "Returns": "String", "Parameters": [["Object", "o"]]}, {"Title": "c(", "Returns": "Short"},
            {"Title": "d(", "Returns": "Unsigned Integer"}, "x", {"Title": "f("}]}})");
-    EXPECT_EQ(Words(sdk->Actions[0]), (std::vector<std::uint16_t>{0x0A, 0, 0, 6, 22, 22, 45, 22, 45, 22, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(Words(sdk->Actions[0]),
+              (std::vector<std::uint16_t>{0x0A, 0, 0, 6, 22, 22, 45, 22, 45, 22, 0, 0, 0, 0, 0, 0}));
     // A refused item keeps its place with a record of no parameters, so later items keep their ids.
     EXPECT_EQ(Words(sdk->Actions[2]), (std::vector<std::uint16_t>{0, 2, 0, 0}));
-    EXPECT_EQ(Words(sdk->Actions[4]), (std::vector<std::uint16_t>{0, 4, 0, 4, 1012, 997, 1000, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(Words(sdk->Actions[4]),
+              (std::vector<std::uint16_t>{0, 4, 0, 4, 1012, 997, 1000, 0, 0, 0, 0, 0}));
     EXPECT_EQ(Words(sdk->Conditions[3]), (std::vector<std::uint16_t>{0, 3, 0, 0}));
     EXPECT_EQ(Words(sdk->Expressions[0]), (std::vector<std::uint16_t>{1, 0, 2, 3, 1, 3, 1, 0, 0, 0}));
     std::vector<int> counts, flags;
@@ -55,15 +58,19 @@ TEST(Records, RecordsOfEachKind)
     for (const auto* items : {&sdk->Conditions, &sdk->Expressions})
         for (const auto& item : *items)
             flags.push_back(item.Info->FlagsOrReturnType);
-    EXPECT_EQ(counts, (std::vector<int>{6, 2, 0, 0, 4})); // "NumAutoProps" as an integer, within the record's count (16 builds)
+    EXPECT_EQ(counts,
+              (std::vector<int>{6, 2, 0, 0,
+                                4})); // "NumAutoProps" as an integer, within the record's count (16 builds)
     EXPECT_EQ(flags, (std::vector<int>{0, 0x0220, 0x0220, 0, 2, 1, 0, 0, 0, 0}));
-    EXPECT_EQ(Boxes(boxes), L"Error reading action JSON - Morvalex: Too many parameters in action ID 2.|Polvane Params error "
-                            L"- Morvalex: Error reading parameter type \"Texts\", couldn't match it to a Params value.|Error "
-                            L"reading condition JSON - Morvalex: Invalid JSON reference for condition ID 3, expected a JSON "
-                            L"object.|Polvane ExpParams error - Morvalex: Error reading expression parameter type \"Object\", "
-                            L"couldn't match it to a ExpParams value.|Error reading expression JSON - Morvalex: Invalid JSON "
-                            L"reference for expression ID 4, expected a JSON object.|Polvane ExpReturnType error - Morvalex: "
-                            L"Error reading expression return type \"\", couldn't match it to a ExpReturnType value.|");
+    EXPECT_EQ(
+        Boxes(boxes),
+        L"Error reading action JSON - Morvalex: Too many parameters in action ID 2.|Polvane Params error "
+        L"- Morvalex: Error reading parameter type \"Texts\", couldn't match it to a Params value.|Error "
+        L"reading condition JSON - Morvalex: Invalid JSON reference for condition ID 3, expected a JSON "
+        L"object.|Polvane ExpParams error - Morvalex: Error reading expression parameter type \"Object\", "
+        L"couldn't match it to a ExpParams value.|Error reading expression JSON - Morvalex: Invalid JSON "
+        L"reference for expression ID 4, expected a JSON object.|Polvane ExpReturnType error - Morvalex: "
+        L"Error reading expression return type \"\", couldn't match it to a ExpReturnType value.|");
     // One routine per item, then a null entry; no member is linked yet.
     EXPECT_EQ(std::vector<ConditionRoutine>(sdk->ConditionJumpTable + 3, sdk->ConditionJumpTable + 5),
               (std::vector<ConditionRoutine>{Tovik::Condition, nullptr}));
@@ -73,8 +80,10 @@ TEST(Records, RecordsOfEachKind)
     delete sdk; // and the language it chose
     sdk = InProcess::BuildState(R"({"Identifier": "ZOBU"})");
     EXPECT_TRUE(sdk->ActionJumpTable == nullptr && sdk->Actions.empty());
-    EXPECT_EQ(Boxes(boxes), L"Internal JSON error - Morvalex: The JSON parser could not find a JSON object to use for current "
-                            L"language.|");
+    EXPECT_EQ(
+        Boxes(boxes),
+        L"Internal JSON error - Morvalex: The JSON parser could not find a JSON object to use for current "
+        L"language.|");
 }
 
 } // namespace
