@@ -284,26 +284,26 @@ TEST(JsonAccess, TypedReadsAndMissingMembers)
 }
 
 // Allocations through settings that fail on a chosen call and record what is allocated.
-struct Counts {
+struct Counting {
     int calls = 0, fail_at = -1;
     std::vector<std::size_t> sizes;
     std::size_t frees = 0;
-};
-json_settings Counting(Counts& counts)
-{
-    auto alloc = [](std::size_t size, int zero, void* user) -> void* {
-        auto& counts = *static_cast<Counts*>(user);
+    json_settings settings{0, 0, Allocate, Free, this};
+
+    static void* Allocate(std::size_t size, int zero, void* user)
+    {
+        auto& counts = *static_cast<Counting*>(user);
         if (counts.calls++ == counts.fail_at)
             return nullptr;
         counts.sizes.push_back(size);
         return zero ? std::calloc(size, 1) : std::malloc(size);
-    };
-    auto release = [](void* ptr, void* user) {
-        ++static_cast<Counts*>(user)->frees;
-        std::free(ptr);
-    };
-    return json_settings{0, 0, alloc, release, &counts};
-}
+    }
+    static void Free(void* block, void* user)
+    {
+        ++static_cast<Counting*>(user)->frees;
+        std::free(block);
+    }
+};
 
 // Whichever allocation fails, in the pre-pass or either scan, the result is the message and nothing leaks,
 // also half way down deeply nested tables. The parse that succeeds allocates the comment-free copy, the
@@ -319,16 +319,15 @@ TEST(JsonMemory, FailedAllocationAnywhereReleasesEverything)
         3 * entry + 7,   3 * pointer, 4,    2 * entry + 4, 3};
     std::string error;
     for (int fail_at = 0; fail_at <= 16; ++fail_at) {
-        Counts allocator;
+        Counting allocator;
         allocator.fail_at = fail_at < 16 ? fail_at : deep + deep / 2;
-        json_settings settings = Counting(allocator);
-        json_value* root = ParseWith(settings, fail_at < 16 ? text : nested, error);
+        json_value* root = ParseWith(allocator.settings, fail_at < 16 ? text : nested, error);
         EXPECT_EQ(error, fail_at == 15 ? "" : "Memory allocation failure") << "failing " << fail_at;
         if (root) {
             EXPECT_EQ(allocator.sizes, sizes);
             EXPECT_EQ(allocator.frees, 1); // the copy, released after the parse
-            json_value_free_ex(&settings, root);
-            json_value_free_ex(&settings, nullptr);
+            json_value_free_ex(&allocator.settings, root);
+            json_value_free_ex(&allocator.settings, nullptr);
             EXPECT_EQ(allocator.frees, 15);
         }
         EXPECT_EQ(allocator.frees, allocator.sizes.size()) << "failing " << fail_at; // nothing left
