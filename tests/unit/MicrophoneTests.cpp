@@ -1,7 +1,6 @@
-// Microphone capture against scripted COM: one fake plays every audio interface the library asks for, and
-// the seam's COM, clock and local time are faked. Every call is logged as "<object> <method>"; Results
-// scripts what a logged call answers (S_OK otherwise). ctest runs each case in a process of its own, so
-// the library's microphone starts as just loaded.
+// Microphone capture against scripted COM, clock and local time through the seam: one fake plays every
+// audio interface. Every call is logged as "<object> <method>"; Results scripts what a logged call answers
+// (S_OK otherwise). Each case runs in a process of its own, with the microphone as just loaded.
 #include "HeapLimit.h"
 #include "InProcess.h"
 #include "TestHost.h"
