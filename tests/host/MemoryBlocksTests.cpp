@@ -29,6 +29,8 @@ protected:
     }
 };
 
+// Only the starts of live blocks are accepted. Pointer values are compared as they are, and with a float
+// once the pointer is rounded to the nearest float.
 TEST_F(MemoryBlocks, OnlyTheStartsOfLiveBlocksAreAccepted)
 {
     for (int size : {0, -5, INT_MIN, INT_MAX}) // below one byte, or beyond memory
@@ -55,36 +57,42 @@ TEST_F(MemoryBlocks, OnlyTheStartsOfLiveBlocksAreAccepted)
     session.Action(maker, 3, {kept, 1234});
     session.DestroyObject(maker);
     EXPECT_EQ(Read(kept), 1234);
+    const auto same = [&](int pointer, TestHost::Arg other) {
+        return session.Condition(object, other.kind == TestHost::Arg::Kind::Float ? 4 : 3, {pointer, other});
+    };
+    EXPECT_EQ((std::vector<int>{same(p, p), same(-1, -1), same(p, p + 1), same(5, 5.0f), same(0, -0.0f),
+                                same(16777217, 16777216.0f), same(INT_MAX, 2147483648.0f),
+                                same(16777217, 16777218.0f), same(1, 1.0000001f), same(0, NAN)}),
+              (std::vector<int>{1, 1, 0, 1, 1, 1, 1, 0, 0, 0}));
 }
 
-TEST_F(MemoryBlocks, NoAccessReachesPastABlock)
+// Copies: source size, destination size, count, destination afterwards. Texts: block size, stored bytes,
+// text, whether the same: a text must end inside its block. A block reallocated keeps its bytes up to the
+// smaller size, and its new size bounds every later access.
+TEST_F(MemoryBlocks, NoAccessReachesPastABlockWhateverItsSize)
 {
-    // clang-format off
-    const int copies[][4] = { // source size, destination size, count, destination afterwards
-        {4, 4, 4, 0x11223344}, {8, 4, 4, 0x11223344}, {4, 8, 4, 0x11223344}, {4, 4, 2, 0x55663344},
+    const int copies[][4] = {
+        {4, 4, 4, 0x11223344}, {8, 4, 4, 0x11223344}, {4, 8, 4, 0x11223344},  {4, 4, 2, 0x55663344},
         {4, 4, 1, 0x55667744}, {4, 4, 0, 0x55667788}, {4, 4, -1, 0x55667788}, {4, 4, INT_MIN, 0x55667788},
-        {4, 4, 5, 0x55667788}, {8, 4, 8, 0x55667788}, {4, 8, 8, 0x55667788}, {4, 4, INT_MAX, 0x55667788}};
-    const std::tuple<int, int, const wchar_t*, int> texts[] = { // block size, stored bytes, text, the same
-        {4, 0x00000061, L"a", 1}, {4, 0x00000061, L"A", 0}, {4, 0x00000061, L"ab", 0},
-        {4, 0x00610000, L"", 1}, {4, 0x00620061, L"ab", 0}, {4, 0x00620061, L"a", 0},
-        {2, 0x00000061, L"a", 0}, {2, 0, L"", 1}, {3, 0, L"", 1}, {3, 0x00000061, L"a", 0}};
-    // clang-format on
+        {4, 4, 5, 0x55667788}, {8, 4, 8, 0x55667788}, {4, 8, 8, 0x55667788},  {4, 4, INT_MAX, 0x55667788}};
+    const std::tuple<int, int, const wchar_t*, int> texts[] = {
+        {4, 0x00000061, L"a", 1}, {4, 0x00000061, L"A", 0},  {4, 0x00000061, L"ab", 0},
+        {4, 0x00610000, L"", 1},  {4, 0x00620061, L"ab", 0}, {4, 0x00620061, L"a", 0},
+        {2, 0x00000061, L"a", 0}, {2, 0x00000000, L"", 1},   {3, 0x00000000, L"", 1},
+        {3, 0x00000061, L"a", 0}};
     for (const auto& c : copies) {
         const int source = Holding(c[0], 0x11223344), destination = Holding(c[1], 0x55667788);
         Copy(source, destination, c[2]);
         EXPECT_EQ(Read(destination), c[3]) << c[0] << " to " << c[1] << ", count " << c[2];
     }
-    for (const auto& [size, bytes, text, same] : texts) // a text must end inside its block
+    for (const auto& [size, bytes, text, same] : texts)
         EXPECT_EQ(session.Condition(object, 5, {Holding(size, bytes), text}), same) << size << " " << bytes;
     const int small = Holding(2, 0x5678), probe = Holding(4, 0); // four bytes do not fit in two
     session.Action(object, 3, {small, 0});
     Copy(small, probe, 2);
     EXPECT_TRUE(Valid(small) && Read(small) == 0 && session.ExpressionFloat(object, 5, {small}) == 0.0f);
     EXPECT_EQ(Read(probe), 0x5678);
-}
 
-TEST_F(MemoryBlocks, ReallocationMovesTheBlockAndItsBound)
-{
     const int p = Holding(4, 0x0BADF00D), target = Holding(4, 0x55667788);
     for (int size : {0, -1, INT_MIN, INT_MAX}) // refused, or beyond memory: the block stays as it was
         EXPECT_EQ(Reallocate(p, size), 0) << size;
@@ -99,20 +107,6 @@ TEST_F(MemoryBlocks, ReallocationMovesTheBlockAndItsBound)
     const int fresh = Reallocate(0, 16);
     session.Action(object, 3, {fresh, -3});
     EXPECT_TRUE(Valid(fresh) && Read(fresh) == -3);
-}
-
-TEST_F(MemoryBlocks, PointerValuesAreComparedAsTheyAre)
-{
-    const int p = Allocate(4);
-    EXPECT_TRUE(session.Condition(object, 3, {p, p}) && session.Condition(object, 3, {-1, -1}) &&
-                !session.Condition(object, 3, {p, p + 1}));
-    // clang-format off
-    const std::tuple<int, float, int> floats[] = { // the pointer rounds to the nearest float first
-        {5, 5.0f, 1}, {0, -0.0f, 1}, {16777217, 16777216.0f, 1}, {16777217, 16777218.0f, 0},
-        {INT_MAX, 2147483648.0f, 1}, {1, 1.0000001f, 0}, {0, NAN, 0}};
-    // clang-format on
-    for (const auto& [pointer, value, same] : floats)
-        EXPECT_EQ(session.Condition(object, 4, {pointer, value}), same) << pointer << " " << value;
 }
 
 } // namespace

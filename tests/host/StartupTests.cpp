@@ -54,12 +54,10 @@ protected:
 
 TEST_F(Startup, DefinitionIsLookedForInSixPlacesThenInTheResources)
 {
-    const wchar_t* const places[] = {L"Extensions\\Unicode\\Morvalex.EN.json",
-                                     L"App\\Morvalex.EN.json",
-                                     L"App\\Data\\Runtime\\Morvalex.EN.json",
-                                     L"Extensions\\Unicode\\Morvalex.json",
-                                     L"App\\Morvalex.json",
-                                     L"App\\Data\\Runtime\\Morvalex.json"};
+    std::vector<std::wstring> places; // the language's file, then the plain one, in each of three folders
+    for (const wchar_t* name : {L"Morvalex.EN.json", L"Morvalex.json"})
+        for (const wchar_t* folder : {L"Extensions\\Unicode\\", L"App\\", L"App\\Data\\Runtime\\"})
+            places.push_back(folder + std::wstring(name));
     for (int i = 0; i < 6; ++i)
         tree.Write(places[i], Definition("ID" + std::to_string(i) + "_"));
     for (int i = 0; i < 6; tree.Remove(places[i++]))
@@ -117,9 +115,9 @@ TEST(Exports, AnswerTheHostInAndOutOfOrder)
     TestHost::MessageBoxRecorder boxes(library.Module());
     TestHost::Host host;
     auto getInfos = library.Export<std::uint32_t(HOST_STDCALL*)(std::int32_t)>("GetInfos");
-    for (const auto& [info, answer] :
-         {std::pair{0, 0x300u}, {2, 0x100u}, {6, 2u}, {7, 254u}, {8, 1u}, {9, 0u}})
-        EXPECT_EQ(getInfos(info), answer) << info;
+    EXPECT_EQ((std::vector<std::uint32_t>{getInfos(0), getInfos(2), getInfos(6), getInfos(7), getInfos(8),
+                                          getInfos(9)}),
+              (std::vector<std::uint32_t>{0x300, 0x100, 2, 254, 1, 0}));
     auto getRunObjectInfos =
         library.Export<std::int32_t(HOST_STDCALL*)(::mV*, HostRunInfo*)>("GetRunObjectInfos");
     HostRunInfo info{};

@@ -85,10 +85,7 @@ const int deep = 100000;
 
 TEST(JsonReader, TextsGiveTreesOrFailuresWithTheirPositions)
 {
-    const struct {
-        std::string text;
-        std::string result;
-    } cases[] = {
+    const std::pair<std::string, std::string> cases[] = {
         {"[1]", unrecognised},
         {"", unrecognised},
         {"\xEF\xBB{}", unrecognised},
@@ -171,8 +168,8 @@ TEST(JsonReader, TextsGiveTreesOrFailuresWithTheirPositions)
         {" -", "0"},
         {" [1.5e2, 1e05, 1E+2, -2.5E-1, -0.0, -e5]", "[150d,100000d,100d,-0.25d,-0d,-0d]"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(Read(c.text), c.result) << c.text.substr(0, 60);
+    for (const auto& [text, result] : cases)
+        EXPECT_EQ(Read(text), result) << text.substr(0, 60);
 }
 
 TEST(JsonReader, MessageIsCutToTheBuffer)
@@ -210,11 +207,7 @@ TEST(JsonReader, DeepNestingParsesAndFreesWithoutRecursion)
 // its fast path rounds twice: the last two rows).
 TEST(JsonNumbers, DoublesAreCorrectlyRounded)
 {
-    struct Case {
-        std::string text;
-        double value;
-    };
-    std::vector<Case> cases = {
+    std::vector<std::pair<std::string, double>> cases = {
         {"0.91750143939043063971", 0.91750143939043063971},
         {"18446744073709551617.5", 18446744073709551617.5},
         {"123456789012345678901234567890e0", 123456789012345678901234567890e0},
@@ -243,22 +236,20 @@ TEST(JsonNumbers, DoublesAreCorrectlyRounded)
     for (std::uint64_t i = 0, state = 0x9E3779B97F4A7C15u; i < 20000; ++i) {
         state = state * 6364136223846793005u + 1442695040888963407u;
         const std::uint64_t bits = state & 0x7FEFFFFFFFFFFFFFu; // finite and positive
-        Case shortest{std::string(32, '\0'), 0};
-        std::memcpy(&shortest.value, &bits, sizeof bits);
-        shortest.text.resize(std::to_chars(&shortest.text[0], &shortest.text[32], shortest.value,
-                                           std::chars_format::scientific)
-                                 .ptr -
-                             &shortest.text[0]);
-        cases.push_back(shortest);
+        double value;
+        std::memcpy(&value, &bits, sizeof bits);
+        char text[32];
+        cases.emplace_back(
+            std::string(text, std::to_chars(text, text + 32, value, std::chars_format::scientific).ptr),
+            value);
     }
-    for (const Case& c : cases) {
-        EXPECT_EQ(Read(" [" + c.text + "]"), "[" + Number(c.value) + "]") << c.text;
-        const char* digits = c.text.c_str() + (c.text[0] == '-');
+    for (const auto& [text, value] : cases) {
+        EXPECT_EQ(Read(" [" + text + "]"), "[" + Number(value) + "]") << text;
+        const bool negative = text[0] == '-';
         double standard = 0;
         if (FLT_EVAL_METHOD == 0 &&
-            std::from_chars(digits, c.text.c_str() + c.text.size(), standard).ec == std::errc()) {
-            EXPECT_EQ(Number(c.text[0] == '-' ? -standard : standard), Number(c.value)) << c.text;
-        }
+            std::from_chars(text.c_str() + negative, text.c_str() + text.size(), standard).ec == std::errc())
+            EXPECT_EQ(Number(negative ? -standard : standard), Number(value)) << text;
     }
 }
 
@@ -293,26 +284,26 @@ TEST(JsonAccess, TypedReadsAndMissingMembers)
 }
 
 // Allocations through settings that fail on a chosen call and record what is allocated.
-struct Counts {
+struct Counting {
     int calls = 0, fail_at = -1;
     std::vector<std::size_t> sizes;
     std::size_t frees = 0;
-};
-json_settings Counting(Counts& counts)
-{
-    auto alloc = [](std::size_t size, int zero, void* user) -> void* {
-        auto& counts = *static_cast<Counts*>(user);
+    json_settings settings{0, 0, Allocate, Free, this};
+
+    static void* Allocate(std::size_t size, int zero, void* user)
+    {
+        auto& counts = *static_cast<Counting*>(user);
         if (counts.calls++ == counts.fail_at)
             return nullptr;
         counts.sizes.push_back(size);
         return zero ? std::calloc(size, 1) : std::malloc(size);
-    };
-    auto release = [](void* ptr, void* user) {
-        ++static_cast<Counts*>(user)->frees;
-        std::free(ptr);
-    };
-    return json_settings{0, 0, alloc, release, &counts};
-}
+    }
+    static void Free(void* block, void* user)
+    {
+        ++static_cast<Counting*>(user)->frees;
+        std::free(block);
+    }
+};
 
 // Whichever allocation fails, in the pre-pass or either scan, the result is the message and nothing leaks,
 // also half way down deeply nested tables. The parse that succeeds allocates the comment-free copy, the
@@ -328,16 +319,15 @@ TEST(JsonMemory, FailedAllocationAnywhereReleasesEverything)
         3 * entry + 7,   3 * pointer, 4,    2 * entry + 4, 3};
     std::string error;
     for (int fail_at = 0; fail_at <= 16; ++fail_at) {
-        Counts allocator;
+        Counting allocator;
         allocator.fail_at = fail_at < 16 ? fail_at : deep + deep / 2;
-        json_settings settings = Counting(allocator);
-        json_value* root = ParseWith(settings, fail_at < 16 ? text : nested, error);
+        json_value* root = ParseWith(allocator.settings, fail_at < 16 ? text : nested, error);
         EXPECT_EQ(error, fail_at == 15 ? "" : "Memory allocation failure") << "failing " << fail_at;
         if (root) {
             EXPECT_EQ(allocator.sizes, sizes);
             EXPECT_EQ(allocator.frees, 1); // the copy, released after the parse
-            json_value_free_ex(&settings, root);
-            json_value_free_ex(&settings, nullptr);
+            json_value_free_ex(&allocator.settings, root);
+            json_value_free_ex(&allocator.settings, nullptr);
             EXPECT_EQ(allocator.frees, 15);
         }
         EXPECT_EQ(allocator.frees, allocator.sizes.size()) << "failing " << fail_at; // nothing left

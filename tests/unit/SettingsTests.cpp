@@ -1,4 +1,5 @@
-// The framework's shared services: the settings file, message boxes, the log and text conversion.
+// The framework's shared services: the settings file, the editor's language choice, message boxes, the log
+// and text conversion.
 #include "InProcess.h"
 
 #include "Lib/Shared/Host/Seam.h"
@@ -7,6 +8,9 @@
 #include "Lib/Shared/Polvane/MsgBox.h"
 #include "Lib/Shared/Polvane/Settings.h"
 #include "Lib/Shared/Polvane/TextConversion.h"
+#include "Lib/Shared/Tovik/SDK.h"
+#include "Lib/Shared/Tovik/Startup.h"
+#include "json/json.h"
 
 #include <gtest/gtest.h>
 
@@ -51,17 +55,27 @@ TEST_F(Settings, ValuesByKey)
     tree.Write(L"Extensions\\Polvane.ini", "Languages = UK English; French\r\nTwo  =blanks\nAfter=  two\r\n"
                                            "Inner=a = b\nDoubled= = c\r\nRepeat=first\nrepeat=lower\r\n"
                                            "Repeat=again\nLast=no line end");
-    for (const auto& [key, value] : {std::pair{"Languages", "UK English; French"},
-                                     {"Two", ""},
-                                     {"After", " two"},
-                                     {"Inner", "a=b"},
-                                     {"Doubled", "= c"}, // after an erased blank the next byte stays
-                                     {"Repeat", "first"},
-                                     {"repeat", "lower"},
-                                     {"anguages", ""},
-                                     {"Last", "no line end"},
-                                     {"Missing", ""}})
-        EXPECT_EQ(Polvane::GetIniSetting(key), value) << key;
+    std::string values;
+    for (const char* key :
+         {"Languages", "Two", "After", "Inner", "Doubled", "Repeat", "repeat", "anguages", "Last", "Missing"})
+        values += Polvane::GetIniSetting(key) + "|";
+    // After an erased blank the next byte stays: "Doubled= = c" gives "= c".
+    EXPECT_EQ(values, "UK English; French|| two|a=b|= c|first|lower||no line end||");
+    EXPECT_EQ(shown, L"");
+}
+
+// In the editor the language is the first listed in the settings that the definition has, its case
+// ignored, after one blank is dropped.
+TEST_F(Settings, TheEditorsLanguageIsTheFirstListedThatTheDefinitionHas)
+{
+    tree.Write(L"Extensions\\Polvane.ini",
+               "DisableUpdateCheckFor=*\nLanguages = Deutsch;  Second; uk english\n");
+    ::SDK = nullptr;
+    new Tovik::SDK(nullptr, InProcess::ParseDefinition(R"({"Default": {"About": {"Name": "D"}},
+        "Second": {"About": {"Name": "S"}}, "UK English": {"About": {"Name": "U"}, "Actions": [{"Title": "a"}]}})"));
+    EXPECT_EQ(&Polvane::CurLang(), &(*::SDK->Root)["UK English"]);
+    EXPECT_STREQ(Polvane::GetCurLangName(), L"UK English");
+    EXPECT_EQ(::SDK->Actions.size(), 1u);
     EXPECT_EQ(shown, L"");
 }
 
@@ -94,7 +108,8 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(std::get<0>(info.param)); });
 
 // 4095 characters and the terminator fill the buffer; a longer or empty text shows the fixed box, a plain
-// error even in the editor, and answers cancel. The values are read as their length modifiers say.
+// error even in the editor, and answers cancel. The values are read as their length modifiers say, which
+// the system runtime spells its own way.
 TEST(MsgBox, FormatsForTheSystemRuntimeAndShowsTheFixedBoxForATextThatDoesNotFit)
 {
     InProcess::RunningAs editor{Polvane::MFXRunMode::Editor};
@@ -112,17 +127,12 @@ TEST(MsgBox, FormatsForTheSystemRuntimeAndShowsTheFixedBoxForATextThatDoesNotFit
         EXPECT_EQ(
             box.title + L"|" + box.text + L"|" + std::to_wstring(box.style),
             L"Property error - Morvalex|Failed to format a message box. Contact extension developer.|16");
-    // The system runtime's own spelling of the length modifiers.
-    const std::pair<const wchar_t*, const wchar_t*> cases[] = {{L"ID %zu.", L"ID %Iu."},
-                                                               {L"%5zu|%-3zd", L"%5Iu|%-3Id"},
-                                                               {L"depth %hhu", L"depth %hu"},
-                                                               {L"%lld %llu", L"%I64d %I64u"},
-                                                               {L"%-08.3lld", L"%-08.3I64d"},
-                                                               {L"100%% zu %%zu", L"100%% zu %%zu"},
-                                                               {L"%s %ls %hi %u %d", L"%s %ls %hi %u %d"},
-                                                               {L"ends with %", L"ends with %"}};
-    for (const auto& [format, respelled] : cases)
-        EXPECT_EQ(Polvane::ForSystemRuntime(format), respelled);
+    std::wstring respelled;
+    for (const wchar_t* format : {L"ID %zu.", L"%5zu|%-3zd", L"depth %hhu", L"%lld %llu", L"%-08.3lld",
+                                  L"100%% zu %%zu", L"%s %ls %hi %u %d", L"ends with %"})
+        respelled += Polvane::ForSystemRuntime(format) + L"|";
+    EXPECT_EQ(respelled, L"ID %Iu.|%5Iu|%-3Id|depth %hu|%I64d %I64u|%-08.3I64d|100%% zu %%zu|%s %ls %hi %u "
+                         L"%d|ends with %|");
 }
 
 // A line too long for the log's buffer is cut and marked, keeping its format's line end.

@@ -56,13 +56,10 @@ TEST(StateObject, AFailedBuildLeavesNothingBehind)
     ::SDK = nullptr;
     EXPECT_THROW(new Tovik::SDK(nullptr, InProcess::ParseDefinition(R"({"Identifier": "ZOBU"})")),
                  std::runtime_error);
-    EXPECT_EQ(::SDK, nullptr);
-    EXPECT_EQ(Polvane::UpdateThreadHandle, nullptr);
+    EXPECT_TRUE(::SDK == nullptr && Polvane::UpdateThreadHandle == nullptr);
     EXPECT_EQ(surfaces.Log().back(), "#1.Destroy"); // the icon
-
     auto* state = new Tovik::SDK(nullptr, InProcess::ParseDefinition(R"({"L": {"About": {"Name": "x"}}})"));
-    EXPECT_EQ(::SDK, state);
-    EXPECT_NE(Polvane::UpdateThreadHandle, nullptr);
+    EXPECT_TRUE(::SDK == state && Polvane::UpdateThreadHandle != nullptr);
 }
 
 // A host path that does not fit MAX_PATH is given whole, and the places beside it are skipped: nothing is
