@@ -1,7 +1,8 @@
 // The update notice: the worker's outcome set in its shared state, then shown on the editor's main thread.
 // Boxes go through the seam, the opening of the update page through the seam's shell entry, and the badge
-// is painted on the state object's icon in the fake MMFS2.dll. The settings are read once per process, so
-// a case that writes them expects to be the first to ask (ctest runs each case alone).
+// is painted on the state object's icon in the fake MMFS2.dll. Also the icon where only the library's own
+// process can arrange it: no host surface library, or one without the badge's operations. The settings are
+// read once per process, so a case that writes them expects to be the first to ask (ctest runs each alone).
 #include "Lib/Shared/Host/Seam.h"
 
 #include "InProcess.h"
@@ -31,6 +32,9 @@ HINSTANCE WINAPI RecordOpen(HWND owner, LPCWSTR operation, LPCWSTR page, LPCWSTR
                      (owner || parameters || folder ? L"+" : L""));
     return nullptr;
 }
+
+HMODULE WINAPI FindFake() { return LoadLibraryW(TestHost::FakeSurfaceLibraryPath().c_str()); }
+HMODULE WINAPI FindNothing() { return nullptr; }
 
 // A badge's line as the fake logs it, in the notice's font.
 std::string Line(const std::string& text, int left, int top, const std::string& colour)
@@ -63,13 +67,8 @@ protected:
 
     UpdateNotice()
     {
-        Host::Seam.FindSurfaceLibrary = []() WINAPI {
-            return LoadLibraryW(TestHost::FakeSurfaceLibraryPath().c_str());
-        };
         Host::Seam.ShellExecuteW = RecordOpen;
-        state.reset(InProcess::BuildState(R"({"Identifier": "N", "Dependencies": "", "L": {"About": {}}})"));
-        Polvane::RunMode = Polvane::MFXRunMode::Editor;
-        Polvane::OwnerWindow = GetDesktopWindow();
+        Build(FindFake);
         MakeIcon(32, 32, true);
     }
     ~UpdateNotice() override
@@ -78,8 +77,14 @@ protected:
         Host::Seam = savedSeam;
         Host::Surfaces = savedSurfaces;
     }
-    void Settings(const std::string& text) const { tree.Write(L"Extensions\\Polvane.ini", text); }
-
+    void Build(HMODULE(WINAPI* findSurfaceLibrary)())
+    {
+        Host::Seam.FindSurfaceLibrary = findSurfaceLibrary;
+        state.reset(); // first: the language it chose points into its tree
+        state.reset(InProcess::BuildState(R"({"Identifier": "N", "Dependencies": "", "L": {"About": {}}})"));
+        Polvane::RunMode = Polvane::MFXRunMode::Editor;
+        Polvane::OwnerWindow = GetDesktopWindow();
+    }
     // The state object's icon remade at that size, black and, with an alpha channel, transparent.
     void MakeIcon(std::int32_t width, std::int32_t height, bool alpha)
     {
@@ -163,80 +168,48 @@ TEST_F(UpdateNotice, EachOutcomeShowsItsBoxAndBadgeAndOffersOnlyASaneWebPage)
 {
     const std::wstring
         page = L"https://e.example/",
-        longPage = page + std::wstring(2030, L'a'),
-        major = L"Update notice - Morvalex|Major update for Morvalex:\nv2|12040",
-        ask = L"Morvalex update notice|Major update for Morvalex:\nv2|144|unowned",
+        get = page + L"get?x=1&y=%20",
+        longPage = L"HTTP://e.example/" + std::wstring(2031, L'a'), // 2,048 characters
         error = L"Update check error - Morvalex|Error occurred while checking for extension updates:\n",
         dev =
             L"Update check error - Morvalex|Extension developer error occurred while checking for extension "
-            L"updates:\n";
+            L"updates:\n",
+        major = L"Update notice - Morvalex|Major update for Morvalex:\nv2|12040",
+        ask = L"Morvalex update notice|Major update for Morvalex:\nv2|144|unowned";
     const struct {
         O outcome;
         std::wstring text, page;
         std::string log;
-        int answer;
-        Texts boxes;
+        std::wstring box = {}; // empty: none
         const Lines* badge = nullptr;
         bool opens = false;
+        int answer = IDYES;
     } cases[] = {
-        {O::Disabled, L"", page, "Update check was disabled.", IDYES, {}, nullptr, false},
-        {O::NothingToShow, L"None", L"", "Not reporting\n", IDYES, {}, nullptr, false},
-        {O::Error,
-         L"",
-         page,
-         "HTTP error  404\nna\xC3\xAFve 100%s",
-         IDYES,
-         {error + L"HTTP error  404\nna\u00EFve 100%s|12010"}},
-        {O::Error,
-         L"",
-         L"",
-         std::string(10000, 'z'),
-         IDOK,
-         {error + std::wstring(3897, L'z') + L"...|12010"}},
-        {O::ExtDevError, L"bad build %d", L"", "", IDOK, {dev + L"bad build %d|12010"}},
-        {O::ExtDevError,
-         std::wstring(3900, L'x'),
-         L"",
-         "",
-         IDOK,
-         {dev + std::wstring(3900, L'x') + L"|12010"}},
+        {O::Disabled, L"", page, "Update check was disabled."},
+        {O::NothingToShow, L"None", L"", "Not reporting\n"},
+        {O::Error, L"", page, "HTTP error  404\nna\xC3\xAFve 100%s",
+         error + L"HTTP error  404\nna\u00EFve 100%s|12010"},
+        {O::Error, L"", L"", std::string(10000, 'z'), error + std::wstring(3897, L'z') + L"...|12010"},
+        {O::ExtDevError, L"bad build %d", L"", "", dev + L"bad build %d|12010"},
+        {O::ExtDevError, std::wstring(3900, L'x'), L"", "", dev + std::wstring(3900, L'x') + L"|12010"},
         // Cut to fit, but not between the halves of a surrogate pair.
-        {O::ExtDevError,
-         std::wstring(3896, L'x') + L"\U0001F600tail",
-         L"",
-         "",
-         IDOK,
-         {dev + std::wstring(3896, L'x') + L"...|12010"}},
-        {O::SDKUpdate,
-         L"v2",
-         page,
-         "",
-         IDYES,
-         {L"SDK update notice - Morvalex|SDK update for Morvalex:\nv2|12030"}},
-        {O::MajorUpdate, L"v2", L"", "", IDYES, {major}, &Major},
-        {O::MajorUpdate, L"v2", page + L"get?x=1&y=%20", "", IDNO, {ask}, &Major},
-        {O::MajorUpdate, L"v2", page + L"get?x=1&y=%20", "", IDYES, {ask}, &Major, true},
-        {O::MajorUpdate, L"v2", L"HTTP:" + longPage.substr(6), "", IDYES, {ask}, &Major, true}, // 2,048
-        {O::MajorUpdate, L"v2", longPage + L"a", "", IDYES, {major}, &Major},
-        {O::MajorUpdate, L"v2", L"ftp://e.example/", "", IDYES, {major}, &Major},
-        {O::MinorUpdate, L"v1.1", page, "", IDYES, {}, &Minor},
-        {O::ReinstallNeeded,
-         L"why?",
-         L"",
-         "",
-         IDYES,
-         {L"Reinstall needed - Morvalex|Reinstalled needed for Morvalex:\nwhy?|12040"},
-         &Reinstall},
-        {O::ReinstallNeeded, L"why", page, "", IDYES, {}, &Reinstall}, // three characters: no box
-        {O::ReinstallNeeded,
-         L"please" + std::wstring(5000, L'.'),
-         page,
-         "",
-         IDYES,
-         {L"Morvalex error|Reinstall needed for Morvalex:\nplease" + std::wstring(3891, L'.') +
-          L"...|14|unowned"},
-         &Reinstall,
-         true},
+        {O::ExtDevError, std::wstring(3896, L'x') + L"\U0001F600tail", L"", "",
+         dev + std::wstring(3896, L'x') + L"...|12010"},
+        {O::SDKUpdate, L"v2", page, "", L"SDK update notice - Morvalex|SDK update for Morvalex:\nv2|12030"},
+        {O::MajorUpdate, L"v2", L"", "", major, &Major},
+        {O::MajorUpdate, L"v2", get, "", ask, &Major, false, IDNO},
+        {O::MajorUpdate, L"v2", get, "", ask, &Major, true},
+        {O::MajorUpdate, L"v2", longPage, "", ask, &Major, true},
+        {O::MajorUpdate, L"v2", longPage + L"a", "", major, &Major},
+        {O::MajorUpdate, L"v2", L"ftp://e.example/", "", major, &Major},
+        {O::MinorUpdate, L"v1.1", page, "", L"", &Minor},
+        {O::ReinstallNeeded, L"why?", L"", "",
+         L"Reinstall needed - Morvalex|Reinstalled needed for Morvalex:\nwhy?|12040", &Reinstall},
+        {O::ReinstallNeeded, L"why", page, "", L"", &Reinstall}, // three characters: no box
+        {O::ReinstallNeeded, L"please" + std::wstring(5000, L'.'), page, "",
+         L"Morvalex error|Reinstall needed for Morvalex:\nplease" + std::wstring(3891, L'.') +
+             L"...|14|unowned",
+         &Reinstall, true},
     };
     for (const auto& c : cases) {
         const std::string label = std::to_string(&c - cases);
@@ -244,7 +217,7 @@ TEST_F(UpdateNotice, EachOutcomeShowsItsBoxAndBadgeAndOffersOnlyASaneWebPage)
         MakeIcon(32, 32, true);
         Notify(c.outcome, c.text, c.page, c.log);
         const Lines log = fake.Log();
-        EXPECT_EQ(Seen(), c.boxes) << label;
+        EXPECT_EQ(Seen(), c.box.empty() ? Texts{} : Texts{c.box}) << label;
         EXPECT_EQ(log.size() > 5 ? Lines(log.begin() + 5, log.end()) : log, c.badge ? *c.badge : Lines{})
             << label;
         EXPECT_EQ(opened, c.opens ? Texts{L"open " + c.page + L" 1"} : Texts{}) << label;
@@ -258,7 +231,7 @@ TEST_F(UpdateNotice, TheBadgeIsPaintedIntoTheIconAndItsAlphaWhereThereIsOne)
         std::int32_t height;
         bool alpha;
         std::uint32_t failures;
-        Lines calls;      // before the badge
+        Lines calls;      // between the size and the badge
         int opaqueBottom; // the alpha channel is opaque from row 8 down to this row, in columns 1 to 29
     } cases[] = {
         {32, true, 0, {"#1.HasAlpha", "#1.LockAlpha", "#1.UnlockAlpha"}, 27},
@@ -269,23 +242,18 @@ TEST_F(UpdateNotice, TheBadgeIsPaintedIntoTheIconAndItsAlphaWhereThereIsOne)
     for (const auto& c : cases) {
         const std::string label = std::to_string(&c - cases);
         MakeIcon(32, c.height, c.alpha);
-        fake.SetFailures(c.failures);
+        fake.State().failures = c.failures;
         Notify(O::MajorUpdate, L"v2");
         Lines calls = {"#1.GetWidth", "#1.GetHeight"};
         calls.insert(calls.end(), c.calls.begin(), c.calls.end());
         calls.insert(calls.end(), Major.begin(), Major.end());
         EXPECT_EQ(fake.Log(), calls) << label;
-        const FakeMmfs2::SurfaceInfo icon = fake.Describe(state->Icon);
-        int wrong = 0;
-        for (int y = 0; c.alpha && y < icon.height; ++y)
-            for (int x = 0; x < 32; ++x)
-                wrong +=
-                    icon.alpha[y * 32 + x] != (x > 0 && x < 30 && y >= 8 && y < c.opaqueBottom ? 255 : 0);
-        EXPECT_EQ(wrong, 0) << label << ": alpha bytes";
-        EXPECT_EQ(icon.pixels[15 * 32 + 29], 0x505050u) << label;
-        EXPECT_EQ(icon.pixels[15 * 32 + 30], 0u) << label;
-        EXPECT_EQ(icon.pixels[7 * 32 + 2], 0x0000F0u) << label; // the first line's text
-        EXPECT_EQ(GetObjectType(fake.LastFont()), 0u) << label << ": the font was not deleted";
+        std::vector<std::uint8_t> alpha(c.alpha ? 32 * c.height : 0);
+        for (std::size_t i = 0; i < alpha.size(); ++i)
+            alpha[i] =
+                i % 32 > 0 && i % 32 < 30 && i / 32 >= 8 && i / 32 < std::size_t(c.opaqueBottom) ? 255 : 0;
+        EXPECT_EQ(TestHost::FakeSurfaces::Of(state->Icon).alpha, alpha) << label;
+        EXPECT_EQ(GetObjectType(fake.State().lastFont), 0u) << label << ": the font was not deleted";
     }
     for (const std::int32_t width : {31, 33, 0}) { // no badge and no update box
         MakeIcon(width, 32, true);
@@ -294,7 +262,6 @@ TEST_F(UpdateNotice, TheBadgeIsPaintedIntoTheIconAndItsAlphaWhereThereIsOne)
         EXPECT_EQ(Seen(), Texts{L"Polvane error - Morvalex|Morvalex's icon width is not 32. Contact the "
                                 L"extension developer.|12010"})
             << width;
-        EXPECT_EQ(fake.LastFont(), nullptr) << width;
     }
 }
 
@@ -302,32 +269,55 @@ struct Choice {
     const char* settings;
     O outcome;
     const wchar_t* page;
-    Texts boxes;
+    const wchar_t* box; // empty: none
 };
 class UpdateNoticeSettings : public UpdateNotice, public testing::WithParamInterface<Choice> {};
 
 TEST_P(UpdateNoticeSettings, OnlyTheExactValuesSwitchTheUpdateBoxes)
 {
-    Settings(GetParam().settings);
+    tree.Write(L"Extensions\\Polvane.ini", GetParam().settings);
     Notify(GetParam().outcome, L"v1.1", GetParam().page);
     const Lines log = fake.Log();
     EXPECT_EQ(Lines(log.begin() + 5, log.end()), GetParam().outcome == O::MajorUpdate ? Major : Minor);
-    EXPECT_EQ(Seen(), GetParam().boxes);
+    EXPECT_EQ(Seen(), *GetParam().box ? Texts{GetParam().box} : Texts{});
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Values, UpdateNoticeSettings,
-    testing::Values(Choice{"MsgBoxForMajorUpdate=false", O::MajorUpdate, L"https://e.example/", {}},
-                    Choice{"MsgBoxForMajorUpdate=False",
-                           O::MajorUpdate,
-                           L"",
-                           {L"Update notice - Morvalex|Major update for Morvalex:\nv1.1|12040"}},
-                    Choice{"MsgBoxForMinorUpdate=true",
-                           O::MinorUpdate,
-                           L"",
-                           {L"update notice - Morvalex|Minor update for Morvalex:\nv1.1|12040"}},
-                    Choice{"MsgBoxForMinorUpdate=true",
-                           O::MinorUpdate,
-                           L"http://e.example/",
-                           {L"Morvalex update notice |Minor update for Morvalex:\nv1.1|144|unowned"}},
-                    Choice{"MsgBoxForMinorUpdate=True", O::MinorUpdate, L"", {}}));
+    testing::Values(Choice{"MsgBoxForMajorUpdate=false", O::MajorUpdate, L"https://e.example/", L""},
+                    Choice{"MsgBoxForMajorUpdate=False", O::MajorUpdate, L"",
+                           L"Update notice - Morvalex|Major update for Morvalex:\nv1.1|12040"},
+                    Choice{"MsgBoxForMinorUpdate=true", O::MinorUpdate, L"",
+                           L"update notice - Morvalex|Minor update for Morvalex:\nv1.1|12040"},
+                    Choice{"MsgBoxForMinorUpdate=true", O::MinorUpdate, L"http://e.example/",
+                           L"Morvalex update notice |Minor update for Morvalex:\nv1.1|144|unowned"},
+                    Choice{"MsgBoxForMinorUpdate=True", O::MinorUpdate, L"", L""}));
+
+TEST_F(UpdateNotice, WithoutTheSurfaceLibraryThereIsNoIconAndTheHostsSurfacesAreLeftAlone)
+{
+    Build(FindNothing);
+    fake.Reset(); // the icon of the first build is gone
+    EXPECT_EQ(Seen(),
+              Texts{L"Polvane error - Morvalex|MMFS2.dll could not be found, so Morvalex's icon cannot be "
+                    L"shown.|10"});
+    EXPECT_EQ(state->Icon, nullptr);
+    ::mV mv{};
+    RECT place = {10, 20, 42, 52};
+    EditorDisplay(&mv, 0, 0, nullptr, &place);
+    EXPECT_EQ(MakeIconEx(&mv, static_cast<HostSurface*>(fake.NewSurface()), 0, 0, 0), 0);
+    EXPECT_EQ(fake.Log(), Lines{});
+}
+
+// The icon of a host library without one of the badge's operations is never badged, and nothing is said.
+TEST_F(UpdateNotice, WithoutTheBadgesOperationsTheNoticePaintsNothing)
+{
+    for (WORD ordinal : {436, 470, 612, 613}) {
+        TestHost::MissingOrdinal missing(fake.Module(), ordinal);
+        Build(FindFake);
+        ASSERT_NE(state->Icon, nullptr) << ordinal;
+        MakeIcon(32, 32, true);
+        Notify(O::MinorUpdate, L"v1.1");
+        EXPECT_EQ(fake.Log(), (Lines{"#1.GetWidth", "#1.GetHeight"})) << ordinal;
+        EXPECT_EQ(Seen(), Texts{}) << ordinal;
+    }
+}
