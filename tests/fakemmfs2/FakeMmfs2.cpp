@@ -76,9 +76,9 @@ BOOL WINAPI GetSurfacePrototype(Obj** slot, i32 depth, i32 type, i32 driver)
 }
 
 InputFile* WINAPI CreateMemoryInputFile() { return Logged(new InputFile, nullptr, "CreateMemoryInputFile"); }
-const char* THISCALL InputFileGetBuffer(InputFile* self)
+const char* THISCALL InputFileGetBuffer(InputFile* file)
 {
-    return Logged(self->bytes.data(), nullptr, "file.GetBuffer");
+    return Logged(file->bytes.data(), nullptr, "file.GetBuffer");
 }
 
 i32 THISCALL InputFileOpenMemory(InputFile* self, const char* bytes, u32 size)

@@ -69,16 +69,6 @@ std::wstring ObjInfos(TestHost::Library& lib, ::mV* mV)
     return std::wstring(t[0]) + L"/" + t[1] + L"/" + t[2] + L"/" + t[3] + L"/" + t[4];
 }
 
-// The boxes shown since the last call, each "title|text".
-Texts Boxes(TestHost::MessageBoxRecorder& recorder)
-{
-    Texts boxes;
-    for (const auto& box : recorder.Boxes())
-        boxes.push_back(box.title + L"|" + box.text);
-    recorder.Clear();
-    return boxes;
-}
-
 // An editor session of the built library, or of a copy beside a definition or an icon image of the
 // test's own. The fake MMFS2.dll is reset first, so that its log starts with the icon.
 struct Editor {
@@ -108,7 +98,15 @@ struct Editor {
         DestroyMenu(menu);
         return text;
     }
-    Texts Boxes() { return ::Boxes(session->Boxes()); }
+    // The boxes shown since the last call, each "title|text".
+    Texts Boxes()
+    {
+        Texts boxes;
+        for (const auto& box : session->Boxes().Boxes())
+            boxes.push_back(box.title + L"|" + box.text);
+        session->Boxes().Clear();
+        return boxes;
+    }
 
     TestHost::FakeSurfaces fake;
     TestHost::TempTree tree;
@@ -117,40 +115,9 @@ struct Editor {
 
 } // namespace
 
-TEST(EditorExports, TheBundledDefinitionThroughEachFamily)
-{
-    Editor editor;
-    ASSERT_EQ(editor.session->InitializeResult(), 0);
-    const std::wstring pointers = L"Varibles{Pointers (Experimental){25002 Free Memory Block | --- | ";
-    EXPECT_EQ(editor.Menu("GetActionMenu").substr(0, pointers.size()), pointers);
-    // The distance from each kind's menu base, as 16 bits; the high half of the host's word is not read.
-    const struct {
-        const char* name;
-        std::uint32_t menuId, code;
-    } codes[] = {{"GetActionCodeFromMenu", 25003, 3},      {"GetActionCodeFromMenu", 24999, 65535},
-                 {"GetActionCodeFromMenu", 0xABCD61AB, 3}, {"GetActionCodeFromMenu", 0, 40536},
-                 {"GetConditionCodeFromMenu", 26000, 0},   {"GetConditionCodeFromMenu", 25999, 65535},
-                 {"GetExpressionCodeFromMenu", 27075, 75}, {"GetExpressionCodeFromMenu", 26999, 65535}};
-    for (const auto& c : codes)
-        EXPECT_EQ(editor.Call<std::uint32_t>(c.name, c.menuId), c.code) << c.name << " " << c.menuId;
-    // id, flags, parameter count, the parameters' codes.
-    const auto* action = editor.Call<const std::uint16_t*>("GetActionInfos", 3u);
-    ASSERT_NE(action, nullptr);
-    EXPECT_EQ(std::vector<std::uint16_t>(action, action + 5), (std::vector<std::uint16_t>{3, 0, 2, 22, 22}));
-    EXPECT_EQ(editor.Call<const std::uint16_t*>("GetExpressionInfos", 1u)[0], 1);
-    for (const char* name : {"GetActionInfos", "GetConditionInfos", "GetExpressionInfos"})
-        EXPECT_EQ(editor.Call<const std::uint16_t*>(name, 0xFFFFu), nullptr) << name;
-    EXPECT_EQ(Text(editor.Lib(), editor.MV(), "GetActionString", 2, -1, 16), L"Free memory blo!");
-    EXPECT_EQ(ObjInfos(editor.Lib(), editor.MV()),
-              L"Morvalex/The Morvalex team/Copyright (C) 2026 The Morvalex team/A universal extension mainly "
-              L"focusing on mathematics./https://morvalex.example/");
-    EXPECT_EQ(std::wstring(Call<const wchar_t*>(editor.Lib(), "GetHelpFileName")), L"Help/Morvalex.chm");
-    EXPECT_EQ(editor.Boxes(), Texts{});
-}
-
 // The current language is the first member that is a language; the third member of the root another one.
 // The object's information and the help file go into buffers of 260 characters.
-TEST(EditorExports, MenusAndTextsAsTheHostReceivesThem)
+TEST(EditorExports, MenusTextsAndRecordsAsTheHostReceivesThem)
 {
     const auto nested = [](std::size_t levels) {
         std::string array;
@@ -160,7 +127,7 @@ TEST(EditorExports, MenusAndTextsAsTheHostReceivesThem)
     };
     const std::string x300(300, 'x');
     Editor editor(R"({"Identifier": "T", "Current": {"About": {"Name": "Current", "Author": ")" + x300 +
-                  R"(", "Help": ")" + x300 + R"("},
+                  R"(", "Help": ")" + x300 + R"(", "Copyright": "C", "Comment": "M", "URL": "U"},
         "Actions": [{"Title": "Do %0 with %1",
                      "Parameters": [["Integer", "Amount"], ["Text", "Gr\u00f6\u00dfe"]]}],
         "Expressions": [{"Title": "Add(", "Returns": "Integer"}, {"Title": "Add", "Returns": "Integer"},
@@ -214,13 +181,28 @@ TEST(EditorExports, MenusAndTextsAsTheHostReceivesThem)
                   shown("GetExpressionParam", 0, 0, 16),
               L"Gr\u00f6\u00dfe!|Am!|!|!|!|!|");
     // Only a full editor record (mV and its second word) names the object from the current language.
-    for (std::uint32_t word : {0u, 1u}) {
-        editor.MV()->word04 = word;
-        const std::wstring info = ObjInfos(editor.Lib(), editor.MV());
-        EXPECT_EQ(info.substr(0, info.find(L'/', 9)),
-                  (word ? L"Current/" : L"Third/") + std::wstring(259, L'x'));
-    }
-    EXPECT_EQ(std::wstring(Call<const wchar_t*>(editor.Lib(), "GetHelpFileName")), std::wstring(259, L'x'));
+    const std::wstring x259(259, L'x');
+    EXPECT_EQ(ObjInfos(editor.Lib(), editor.MV()), L"Third/" + x259 + L"/C/M/U");
+    editor.MV()->word04 = 1;
+    EXPECT_EQ(ObjInfos(editor.Lib(), editor.MV()), L"Current/" + x259 + L"/C/M/U");
+    // The distance from each kind's menu base, as 16 bits; the high half of the host's word is not read.
+    const auto code = [&](const char* kind, std::uint32_t id) {
+        return std::to_string(
+                   editor.Call<std::uint32_t>(("Get" + std::string(kind) + "CodeFromMenu").c_str(), id)) +
+               " ";
+    };
+    EXPECT_EQ(code("Action", 25003) + code("Action", 24999) + code("Action", 0xABCD61AB) + code("Action", 0) +
+                  code("Condition", 26000) + code("Condition", 25999) + code("Expression", 27075) +
+                  code("Expression", 26999),
+              "3 65535 3 40536 0 65535 75 65535 ");
+    // id, flags, parameter count, the parameters' codes.
+    const auto* record = editor.Call<const std::uint16_t*>("GetActionInfos", 0u);
+    ASSERT_NE(record, nullptr);
+    EXPECT_EQ(std::vector<std::uint16_t>(record, record + 5), (std::vector<std::uint16_t>{0, 0, 2, 22, 45}));
+    EXPECT_EQ(editor.Call<const std::uint16_t*>("GetExpressionInfos", 1u)[0], 1);
+    for (const char* name : {"GetActionInfos", "GetConditionInfos", "GetExpressionInfos"})
+        EXPECT_EQ(editor.Call<const std::uint16_t*>(name, 0xFFFFu), nullptr) << name;
+    EXPECT_EQ(std::wstring(Call<const wchar_t*>(editor.Lib(), "GetHelpFileName")), x259);
     EXPECT_EQ(editor.Boxes(), Texts{});
 }
 
@@ -242,11 +224,6 @@ std::string Record(const std::string& entries, std::uint16_t count)
     const auto size = static_cast<std::uint32_t>(40 + checkboxes.size() + entries.size());
     return U32(size) + U32(size) + U32(1) + "TEST" + U32(20) + "1NVP" + U32(~1u) + U32(~2u) + U16(count) +
            U16(0) + U32(size) + checkboxes + entries;
-}
-
-std::string WithWord(std::string record, std::size_t at, std::uint32_t value)
-{
-    return record.replace(at, 4, U32(value));
 }
 
 // The host's routines: they log "id:kind " for each id offered and "undo id:kind " for each undone. The host
@@ -303,13 +280,13 @@ TEST(EditorExports, EnumEltsOffersTheStoredFontAndImageIds)
          "7:0 8:0 5:1 "},                                         // a count beyond the entry
         {Record(Entry(17, "F", "\x01") + images, 2), "7:0 9:0 "}, // a font entry without a whole id
         {Record("", 0xFFFF), ""},                                 // entries at the record's end
-        {WithWord(Record(font, 1), 0, 39), ""},                   // a record too small for a block
-        {WithWord(Record(font, 1), 16, 0), ""},                   // the old layout, offset word 0
-        {WithWord(Record(font, 1), 16, 24), ""},
-        {WithWord(Record(font, 1), 20, 0x51564E31), ""}, // no magic
+        {Record(font, 1).replace(0, 4, U32(39)), ""},             // a record too small for a block
+        {Record(font, 1).replace(16, 4, U32(0)), ""},             // the old layout, offset word 0
+        {Record(font, 1).replace(16, 4, U32(24)), ""},
+        {Record(font, 1).replace(20, 4, U32(0x51564E31)), ""}, // no magic
     };
     for (const auto& c : cases) {
-        const std::string label = std::to_string(&c - cases);
+        const auto label = &c - cases;
         std::string record = c.record;
         calls.clear();
         refused = c.refused;
@@ -321,9 +298,10 @@ TEST(EditorExports, EnumEltsOffersTheStoredFontAndImageIds)
             << label;
         // The renumbering lands in the stored block: the font id after 41 bytes of headers and checkbox,
         // a version entry, the font entry's header and title; the images last.
-        if (c.code == 0 && c.record == four)
+        if (c.code == 0 && c.record == four) {
             EXPECT_EQ(record.substr(59, 2) + record.substr(record.size() - 4),
                       U16(105) + U16(107) + U16(109));
+        }
     }
 }
 
@@ -339,8 +317,7 @@ std::string Png(std::uint32_t width, std::uint32_t height, char depth, char colo
 
 // The icon is built at Initialize from the embedded image or one beside the library, then drawn at the
 // object's place and copied into the host's surface. Each failure is told and the icon keeps what it got.
-// The badge's ordinals are assumed: a host library without one of them still gives the icon, silently;
-// without an icon operation there is no icon, one box, and nothing is drawn.
+// Without an icon operation of the host library there is no icon, one box, and nothing is drawn.
 TEST(EditorExports, TheIconIsBuiltDrawnAndCopied)
 {
     const std::string
@@ -373,15 +350,11 @@ TEST(EditorExports, TheIconIsBuiltDrawnAndCopied)
          "file.Release #2.HasAlpha #2.Destroy "},
         {"", FakeMmfs2::FailBlit, 0, polvane + L"Blitting to ext icon surface failed. Last error: 7.",
          imported + "#2.GetSurfaceLastError #2.Destroy "},
-        {"", 0, 436, L"", whole},
-        {"", 0, 470, L"", whole},
-        {"", 0, 612, L"", whole},
-        {"", 0, 613, L"", whole},
         {"", 0, 355,
          polvane + L"MMFS2.dll has no function of ordinal 355, so Morvalex's icon cannot be shown.", ""},
     };
     for (const auto& c : cases) {
-        const std::string label = std::to_string(&c - cases);
+        const auto label = &c - cases;
         TestHost::FakeSurfaces fake;
         TestHost::MissingOrdinal missing(fake.Module(), c.missing);
         Editor editor({}, c.image, c.failures);

@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <numeric>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -44,8 +45,7 @@ inline std::wstring FakeSurfaceLibraryPath() { return (BuildFolder() / L"tests" 
 
 // While it lives, the module's export of that ordinal (none for 0) reads as missing, its entry blanked in
 // memory, as in a host library that lacks the operation.
-class MissingOrdinal {
-public:
+struct MissingOrdinal {
     MissingOrdinal(HMODULE module, WORD ordinal)
     {
         auto* base = reinterpret_cast<std::uint8_t*>(module);
@@ -61,8 +61,6 @@ public:
         *entry = 0;
     }
     ~MissingOrdinal() { *entry = saved; }
-
-private:
     DWORD saved = 0;
     DWORD* entry = &saved;
 };
@@ -86,10 +84,9 @@ public:
     // The log as one text, each call followed by a blank.
     std::string Calls() const
     {
-        std::string calls;
-        for (const std::string& call : State().log)
-            calls += call + " ";
-        return calls;
+        const auto& log = State().log;
+        return std::accumulate(log.begin(), log.end(), std::string(),
+                               [](auto a, auto& b) { return a + b + " "; });
     }
     // A surface of the host's own ("host"), as the host hands one to MakeIconEx; kept until the process ends.
     void* NewSurface() const { return Control<void* (*)()>("FakeMmfs2_NewSurface")(); }
