@@ -298,12 +298,6 @@ protected:
 
 } // namespace
 
-TEST(UrlEncode, KeepsUnreservedBytesAndEncodesEveryOtherInUpperCaseHex)
-{
-    EXPECT_EQ(Polvane::UrlEncode(std::string("AZaz09-_.~ /?&=%+@[`{:\x7F\x80\xC3\xFF\0", 27)),
-              "AZaz09-_.~%20%2F%3F%26%3D%25%2B%40%5B%60%7B%3A%7F%80%C3%FF%00");
-}
-
 TEST_F(UpdateCheck, SendsItsRequestAndSortsTheReplyByItsKindOrRejectsIt)
 {
     // The last reply is cut inside the status line, the header end and a two-byte character, and is longer
@@ -469,30 +463,28 @@ TEST_F(UpdateNotice, WhileTheWorkerRunsEditorDisplaysShowNothingAndNeverWaitForI
     ::mV mv{};
     mv.editorWindowId = 7;
     RECT place = {10, 20, 42, 52};
-    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    const auto display = [&](O outcome) {
+        fake.Reset();
+        Polvane::UpdateState = outcome;
+        EditorDisplay(&mv, 0, 0, nullptr, &place);
+        return fake.Calls();
+    };
+    const std::string editorSurface = "GetEditorSurface(7,0) ", drawn = "#1.Blit(editor,10,20,1,0,0,0) ";
+    const HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     const auto waitForRelease = [](LPVOID event)
                                     WINAPI -> DWORD { return WaitForSingleObject(event, 20000); };
-    const HANDLE worker = CreateThread(nullptr, 0, waitForRelease, release, 0, nullptr);
-    Polvane::UpdateThreadHandle = worker;
-    EditorDisplay(&mv, 0, 0, nullptr, &place);
-    EXPECT_EQ(fake.Calls(), "GetEditorSurface(7,0) #1.Blit(editor,10,20,1,0,0,0) ");
+    const HANDLE worker = Polvane::UpdateThreadHandle =
+        CreateThread(nullptr, 0, waitForRelease, release, 0, nullptr);
+    EXPECT_EQ(display(O::Running), editorSurface + drawn);
     EXPECT_FALSE(Polvane::UpdateNoticeShown);
     // The outcome is out while the worker still finishes (a notice that waited for it would hang here): the
     // badge is painted before the icon is drawn, and the worker's handle is kept for Free.
-    fake.Reset();
-    Polvane::UpdateState = O::MinorUpdate;
-    EditorDisplay(&mv, 0, 0, nullptr, &place);
-    EXPECT_EQ(fake.Calls(),
-              "GetEditorSurface(7,0) " + Painting + Minor.calls + "#1.Blit(editor,10,20,1,0,0,0) ");
+    EXPECT_EQ(display(O::MinorUpdate), editorSurface + Painting + Minor.calls + drawn);
     EXPECT_EQ(Polvane::UpdateThreadHandle, worker);
     // Once handled, nothing more is shown, whatever the state holds; an ended worker's handle is let go.
     SetEvent(release);
     WaitForSingleObject(worker, 10000);
-    Polvane::UpdateState = O::Error;
-    fake.Reset();
-    EditorDisplay(&mv, 0, 0, nullptr, &place);
-    EXPECT_EQ(fake.Calls(), "GetEditorSurface(7,0) #1.Blit(editor,10,20,1,0,0,0) ");
-    EXPECT_EQ(Seen(), Texts{});
+    EXPECT_EQ(display(O::Error), editorSurface + drawn);
     Notify(O::Disabled, L"");
     EXPECT_EQ(Polvane::UpdateThreadHandle, nullptr);
     DWORD flags = 0;
@@ -504,6 +496,8 @@ TEST_F(UpdateNotice, WhileTheWorkerRunsEditorDisplaysShowNothingAndNeverWaitForI
 // wide; the boxes show each text cut to fit; only an http(s) page of at most 2,048 characters is offered.
 TEST_F(UpdateNotice, EachOutcomeShowsItsBoxAndBadgeAndOffersOnlyASaneWebPage)
 {
+    Settings("MsgBoxForMajorUpdate=False\nMsgBoxForMinorUpdate=true\n"); // only exactly "false" hides the
+                                                                         // major box
     const std::wstring page = L"https://e.example/", get = page + L"get?x=1&y=%20",
                        longPage = L"HTTP://e.example/" + std::wstring(2031, L'a'), // 2,048 characters
         error = L"Update check error - Morvalex|Error occurred while checking for extension updates:\n",
@@ -545,7 +539,10 @@ TEST_F(UpdateNotice, EachOutcomeShowsItsBoxAndBadgeAndOffersOnlyASaneWebPage)
         {O::MajorUpdate, L"v2", longPage, "", ask, &Major, true},
         {O::MajorUpdate, L"v2", longPage + L"a", "", major, &Major},
         {O::MajorUpdate, L"v2", L"ftp://e.example/", "", major, &Major},
-        {O::MinorUpdate, L"v1.1", page, "", L"", &Minor},
+        {O::MinorUpdate, L"v1.1", L"", "", L"update notice - Morvalex|Minor update for Morvalex:\nv1.1|12040",
+         &Minor},
+        {O::MinorUpdate, L"v1.1", page, "",
+         L"Morvalex update notice |Minor update for Morvalex:\nv1.1|144|unowned", &Minor, true},
         {O::ReinstallNeeded, L"why?", L"", "",
          L"Reinstall needed - Morvalex|Reinstalled needed for Morvalex:\nwhy?|12040", &Reinstall},
         {O::ReinstallNeeded, L"why", page, "", L"", &Reinstall}, // three characters: no box
@@ -581,31 +578,17 @@ TEST_F(UpdateNotice, EachOutcomeShowsItsBoxAndBadgeAndOffersOnlyASaneWebPage)
     }
 }
 
-struct Choice {
-    const char* settings;
-    O outcome;
-    const wchar_t *page, *box; // box empty: none
-};
-class UpdateNoticeSettings : public UpdateNotice, public testing::WithParamInterface<Choice> {};
-
-TEST_P(UpdateNoticeSettings, OnlyTheExactValuesSwitchTheUpdateBoxes)
+// Only exactly "false" hides the major update's box; only exactly "true" shows the minor update's.
+TEST_F(UpdateNotice, TheSettingsCanHideTheUpdateBoxes)
 {
-    Settings(GetParam().settings);
-    Notify(GetParam().outcome, L"v1.1", GetParam().page);
-    EXPECT_EQ(fake.Calls(), Painting + (GetParam().outcome == O::MajorUpdate ? Major : Minor).calls);
-    EXPECT_EQ(Seen(), *GetParam().box ? Texts{GetParam().box} : Texts{});
+    Settings("MsgBoxForMajorUpdate=false\nMsgBoxForMinorUpdate=True\n");
+    for (const Badge* badge : {&Major, &Minor}) {
+        MakeIcon(32, 32, true);
+        Notify(badge == &Major ? O::MajorUpdate : O::MinorUpdate, L"v1.1", L"https://e.example/");
+        EXPECT_EQ(fake.Calls(), Painting + badge->calls);
+        EXPECT_EQ(Seen(), Texts{});
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Values, UpdateNoticeSettings,
-    testing::Values(Choice{"MsgBoxForMajorUpdate=false", O::MajorUpdate, L"https://e.example/", L""},
-                    Choice{"MsgBoxForMajorUpdate=False", O::MajorUpdate, L"",
-                           L"Update notice - Morvalex|Major update for Morvalex:\nv1.1|12040"},
-                    Choice{"MsgBoxForMinorUpdate=true", O::MinorUpdate, L"",
-                           L"update notice - Morvalex|Minor update for Morvalex:\nv1.1|12040"},
-                    Choice{"MsgBoxForMinorUpdate=true", O::MinorUpdate, L"http://e.example/",
-                           L"Morvalex update notice |Minor update for Morvalex:\nv1.1|144|unowned"},
-                    Choice{"MsgBoxForMinorUpdate=True", O::MinorUpdate, L"", L""}));
 
 // A host library without one of the badge's operations still gives the icon, which is then never badged,
 // silently. Without a host library at all there is no icon, one box, and the host's surfaces are left alone.
