@@ -265,6 +265,7 @@ protected:
     {
         state.reset();
         Host::Surfaces = savedSurfaces;
+        Store(O::Running); // no notice for whatever display comes next in this process
     }
     void Build(HMODULE(WINAPI* findSurfaceLibrary)())
     {
@@ -386,7 +387,7 @@ TEST_P(UpdateErrors, EndQuietlyOrWithTheirOwnLine)
          std::vector<std::string>{Ok("Whatever:\nthis is")}},
     };
     for (const auto& c : cases) {
-        const std::string label = std::to_string(&c - cases);
+        const auto label = &c - cases;
         lookupError = c.lookupError;
         Server server(c.serving != Unaccepting);
         serverAddress.sin_port = c.serving == None ? 0 : serverAddress.sin_port;
@@ -560,7 +561,7 @@ TEST_F(UpdateNotice, EachOutcomeShowsItsBoxAndBadgeAndOffersOnlyASaneWebPage)
         {O::MajorUpdate, L"v2", page, "", narrow, nullptr, false, IDYES, 0, 32, true, 0, "#1.GetWidth "},
     };
     for (const auto& c : cases) {
-        const std::string label = std::to_string(&c - cases);
+        const auto label = &c - cases;
         boxes.answer = c.answer;
         MakeIcon(c.width, c.height, c.alpha);
         fake.State().failures = c.failures;
