@@ -1,6 +1,7 @@
 // A stand-in for the host's surface library, for tests only: the operations the library imports by
 // ordinal, each call written to a log, surfaces kept as their size and alpha channel, and the test controls.
-// Free functions are stdcall, surface and file operations thiscall.
+// Free functions are stdcall, surface and file operations thiscall; the host's 16-byte surface object holds
+// the fake's surface in its first word.
 #include "../testhost/FakeSurfaces.h"
 
 #include <algorithm>
@@ -12,19 +13,14 @@
 #define CONTROL __declspec(dllexport)
 
 using FakeMmfs2::Surface;
+using Obj = Surface*;
 using i32 = std::int32_t;
 using u32 = std::uint32_t;
 
 namespace {
 
-// The host's 16-byte surface object.
-struct Obj {
-    Surface* s;
-    u32 unused[3];
-};
-
 FakeMmfs2::State state;
-Obj prototype = {new Surface{"prototype"}, {}}, editor = {new Surface{"editor"}, {}};
+Obj prototype = new Surface{"prototype"}, editor = new Surface{"editor"};
 // A write past a locked alpha channel lands in these and shows at the unlock.
 constexpr std::ptrdiff_t GuardSize = 4096;
 constexpr std::uint8_t GuardByte = 0xA5;
@@ -37,12 +33,12 @@ template <typename R> R Logged(R result, const Obj* self, const char* format, ..
     va_start(args, format);
     std::vsnprintf(line, sizeof line, format, args);
     va_end(args);
-    state.log.push_back(self ? self->s->name + "." + line : line);
+    state.log.push_back(self ? (*self)->name + "." + line : line);
     return result;
 }
 
 bool Failing(u32 failure) { return state.failures & failure; }
-const char* Name(const Obj* object) { return object->s->name.c_str(); }
+const char* Name(const Obj* surface) { return (*surface)->name.c_str(); }
 
 // The library's memory input file: its second virtual operation releases it.
 struct InputFile final {
@@ -75,15 +71,21 @@ BOOL WINAPI GetSurfacePrototype(Obj** slot, i32 depth, i32 type, i32 driver)
                   driver);
 }
 
+Obj* WINAPI GetEditorSurface(u32 windowId, i32 a)
+{
+    return Logged(Failing(FakeMmfs2::NoEditorSurface) ? nullptr : &editor, nullptr, "GetEditorSurface(%u,%d)",
+                  windowId, a);
+}
+
 InputFile* WINAPI CreateMemoryInputFile() { return Logged(new InputFile, nullptr, "CreateMemoryInputFile"); }
 const char* THISCALL InputFileGetBuffer(InputFile* file)
 {
     return Logged(file->bytes.data(), nullptr, "file.GetBuffer");
 }
 
-i32 THISCALL InputFileOpenMemory(InputFile* self, const char* bytes, u32 size)
+i32 THISCALL InputFileOpenMemory(InputFile* file, const char* bytes, u32 size)
 {
-    self->bytes = {bytes, size};
+    file->bytes = {bytes, size};
     return Logged(0, nullptr, "file.OpenMemory(%u)", size);
 }
 
@@ -100,26 +102,25 @@ BOOL WINAPI ImportImage(void* filterManager, InputFile* file, Obj* target, i32 a
         return i32(std::uint8_t(png[at + 2]) << 8 | std::uint8_t(png[at + 3]));
     };
     const bool alpha = png[25] == 4 || png[25] == 6;
-    *target->s = {target->s->name, low(16), low(20),
-                  std::vector<std::uint8_t>(alpha ? low(16) * low(20) : 0)};
+    **target = {(*target)->name, low(16), low(20), std::vector<std::uint8_t>(alpha ? low(16) * low(20) : 0)};
     return TRUE;
 }
 
 void THISCALL SurfaceConstruct(Obj* self)
 {
-    *self = {new Surface{"#" + std::to_string(state.nextId++)}, {}};
+    *self = new Surface{"#" + std::to_string(state.nextId++)};
     Logged(0, self, "Construct");
 }
 
-void THISCALL SurfaceDestroy(Obj* self) { delete Logged(self->s, self, "Destroy"); }
-BOOL THISCALL SurfaceHasAlpha(Obj* self) { return Logged(!self->s->alpha.empty(), self, "HasAlpha"); }
-i32 THISCALL SurfaceGetWidth(Obj* self) { return Logged(self->s->width, self, "GetWidth"); }
-i32 THISCALL SurfaceGetHeight(Obj* self) { return Logged(self->s->height, self, "GetHeight"); }
+void THISCALL SurfaceDestroy(Obj* self) { delete Logged(*self, self, "Destroy"); }
+BOOL THISCALL SurfaceHasAlpha(Obj* self) { return Logged(!(*self)->alpha.empty(), self, "HasAlpha"); }
+i32 THISCALL SurfaceGetWidth(Obj* self) { return Logged((*self)->width, self, "GetWidth"); }
+i32 THISCALL SurfaceGetHeight(Obj* self) { return Logged((*self)->height, self, "GetHeight"); }
 i32 THISCALL SurfaceGetLastError(Obj* self)
 {
-    return Logged(self->s->lastError, self, "GetSurfaceLastError");
+    return Logged((*self)->lastError, self, "GetSurfaceLastError");
 }
-void THISCALL SurfaceReset(Obj* self) { *Logged(self->s, self, "Reset") = {self->s->name}; }
+void THISCALL SurfaceReset(Obj* self) { **Logged(self, self, "Reset") = {(*self)->name}; }
 void THISCALL SurfaceSetTransparentColor(Obj* self, u32 colour)
 {
     Logged(0, self, "SetTransparentColor(%06X)", colour);
@@ -131,25 +132,18 @@ void THISCALL SurfaceClone(Obj* self, Obj* from, i32 w, i32 h)
 
 void THISCALL SurfaceCreate(Obj* self, i32 width, i32 height, Obj* prototype)
 {
-    *Logged(self->s, self, "Create(%d,%d,%s)", width, height, Name(prototype)) = {self->s->name, width,
-                                                                                  height};
+    **Logged(self, self, "Create(%d,%d,%s)", width, height, Name(prototype)) = {(*self)->name, width, height};
 }
 
 void THISCALL SurfaceCreateAlpha(Obj* self)
 {
-    Logged(self->s, self, "CreateAlpha")->alpha.assign(std::size_t(self->s->width) * self->s->height, 0);
+    (*Logged(self, self, "CreateAlpha"))->alpha.assign(std::size_t((*self)->width) * (*self)->height, 0);
 }
 
 BOOL THISCALL SurfaceBlit(Obj* self, Obj* destination)
 {
-    self->s->lastError = Failing(FakeMmfs2::FailBlit) ? 7 : 0;
+    (*self)->lastError = Failing(FakeMmfs2::FailBlit) ? 7 : 0;
     return Logged(!Failing(FakeMmfs2::FailBlit), self, "Blit(%s)", Name(destination));
-}
-
-Obj* WINAPI GetEditorSurface(u32 windowId, i32 a)
-{
-    return Logged(Failing(FakeMmfs2::NoEditorSurface) ? nullptr : &editor, nullptr, "GetEditorSurface(%u,%d)",
-                  windowId, a);
 }
 
 BOOL THISCALL SurfaceBlitAt(Obj* self, Obj* destination, i32 x, i32 y, i32 a, i32 b, i32 c, i32 d)
@@ -173,7 +167,7 @@ i32 THISCALL SurfaceDrawText(Obj* self, const char* text, u32 length, RECT* at, 
 
 std::uint8_t* THISCALL SurfaceLockAlpha(Obj* self)
 {
-    Surface& s = *Logged(self->s, self, "LockAlpha");
+    Surface& s = **Logged(self, self, "LockAlpha");
     if (Failing(FakeMmfs2::FailLockAlpha) || s.alpha.empty())
         return nullptr;
     s.locked = s.alpha;
@@ -183,7 +177,7 @@ std::uint8_t* THISCALL SurfaceLockAlpha(Obj* self)
 
 void THISCALL SurfaceUnlockAlpha(Obj* self)
 {
-    Surface& s = *self->s;
+    Surface& s = **self;
     const auto end = s.locked.begin() + std::ptrdiff_t(std::min(s.alpha.size(), s.locked.size()));
     const bool overrun = std::count(end, s.locked.end(), GuardByte) != GuardSize;
     Logged(0, self,
@@ -194,6 +188,6 @@ void THISCALL SurfaceUnlockAlpha(Obj* self)
 
 CONTROL void FakeMmfs2_Reset() { state = {}; }
 CONTROL FakeMmfs2::State* FakeMmfs2_State() { return &state; }
-CONTROL void* FakeMmfs2_NewSurface() { return new Obj{new Surface{"host"}, {}}; }
+CONTROL void* FakeMmfs2_NewSurface() { return new Obj[4]{new Surface{"host"}}; }
 
 } // extern "C"
