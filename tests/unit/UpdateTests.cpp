@@ -497,8 +497,8 @@ TEST_F(UpdateNotice, WhileTheWorkerRunsEditorDisplaysShowNothingAndNeverWaitForI
 // wide; the boxes show each text cut to fit; only an http(s) page of at most 2,048 characters is offered.
 TEST_F(UpdateNotice, EachOutcomeShowsItsBoxAndBadgeAndOffersOnlyASaneWebPage)
 {
-    Settings("MsgBoxForMajorUpdate=False\nMsgBoxForMinorUpdate=true\n"); // only exactly "false" hides the
-                                                                         // major box
+    // Only exactly "false" hides the major update's box: this one shows it, as when the key is absent.
+    Settings("MsgBoxForMajorUpdate=False\nMsgBoxForMinorUpdate=true\n");
     const std::wstring page = L"https://e.example/", get = page + L"get?x=1&y=%20",
                        longPage = L"HTTP://e.example/" + std::wstring(2031, L'a'), // 2,048 characters
         error = L"Update check error - Morvalex|Error occurred while checking for extension updates:\n",
@@ -521,7 +521,7 @@ TEST_F(UpdateNotice, EachOutcomeShowsItsBoxAndBadgeAndOffersOnlyASaneWebPage)
         std::int32_t width = 32, height = 32;
         bool alpha = true;
         std::uint32_t failures = 0;
-        std::string calls = Painting; // before the badge
+        const char* calls = nullptr; // before any badge, when not the whole painting
     } cases[] = {
         {O::Disabled, L"", page, "Update check was disabled."},
         {O::NothingToShow, L"None", L"", "Not reporting\n"},
@@ -567,12 +567,13 @@ TEST_F(UpdateNotice, EachOutcomeShowsItsBoxAndBadgeAndOffersOnlyASaneWebPage)
         fake.State().failures = c.failures;
         Notify(c.outcome, c.text, c.page, c.log);
         EXPECT_EQ(Seen(), c.box.empty() ? Texts{} : Texts{c.box}) << label;
-        EXPECT_EQ(fake.Calls(), c.badge ? c.calls + c.badge->calls : c.width == 32 ? "" : c.calls) << label;
+        const std::string before = c.calls ? c.calls : c.badge ? Painting : "";
+        EXPECT_EQ(fake.Calls(), before + (c.badge ? c.badge->calls : "")) << label;
         EXPECT_EQ(opened, c.opens ? Texts{L"open " + c.page + L" 1"} : Texts{}) << label;
         EXPECT_TRUE(Polvane::UpdateNoticeShown) << label;
         std::vector<std::uint8_t> alpha(c.alpha ? c.width * c.height : 0);
         for (int y = c.badge ? c.badge->top : 0;
-             c.calls == Painting && c.badge && y < std::min(c.badge->bottom, c.height); ++y)
+             !c.calls && c.badge && y < std::min(c.badge->bottom, c.height); ++y)
             std::fill_n(alpha.begin() + y * 32 + c.badge->left, c.badge->right - c.badge->left, 255);
         EXPECT_EQ(TestHost::FakeSurfaces::Of(state->Icon).alpha, alpha) << label;
         EXPECT_EQ(GetObjectType(fake.State().lastFont), 0u) << label << ": the font was not deleted";
