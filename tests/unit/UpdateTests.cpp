@@ -1,0 +1,619 @@
+// The update check and its notice. The worker runs against a server the test plays on 127.0.0.1, found
+// through the seam's name lookup and connect; the notice shows an outcome set in the shared state, painting
+// its badge through the fake MMFS2.dll. Settings are read once per process: ctest runs each case alone.
+#include "Lib/Shared/Host/Seam.h"
+
+#include "InProcess.h"
+
+#include "FakeSurfaces.h"
+#include "Lib/Shared/Host/SurfaceLibrary.h"
+#include "Lib/Shared/Polvane/TextConversion.h"
+#include "Lib/Shared/Polvane/UpdateCheck.h"
+#include "Lib/Shared/Polvane/UpdateNotice.h"
+#include "Lib/Shared/Tovik/Exports.h"
+#include "Lib/Shared/Tovik/SDK.h"
+
+#include <gtest/gtest.h>
+
+#include <psapi.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <numeric>
+#include <set>
+#include <utility>
+
+using O = Polvane::UpdateOutcome;
+using Texts = std::vector<std::wstring>;
+
+namespace {
+
+// Every case of this program that builds the state object in the editor starts the worker: unless a case
+// answers the lookup itself, it fails at once, so nothing ever leaves the machine.
+hostent* WINAPI NoSuchName(const char*) { return WSASetLastError(WSANO_DATA), nullptr; }
+const bool lookupFailsByDefault = (Host::Seam.gethostbyname = NoSuchName) != nullptr;
+
+// Only the update server's name has addresses: these two, none when lookupError is -1, and any other
+// lookupError fails the lookup. Only port 80 of the first address leads to the server (port 0: nobody
+// listens).
+int lookupError = 0;
+char first[4] = {127, 0, 0, 7}, second[4] = {127, 0, 0, 9};
+char* addresses[] = {first, second, nullptr};
+hostent answer = {nullptr, nullptr, AF_INET, 4, addresses};
+sockaddr_in serverAddress = {AF_INET, 0, {{{127, 0, 0, 1}}}, {}};
+std::vector<std::string> debugOutput;
+Texts opened; // "operation page show", and "+" when anything else was passed
+
+hostent* WINAPI AnswerLookup(const char* name)
+{
+    const int error = std::strcmp(name, "update.morvalex.invalid") != 0 ? WSAHOST_NOT_FOUND : lookupError;
+    WSASetLastError(std::max(error, 0));
+    answer.h_addr_list = error < 0 ? addresses + 2 : addresses;
+    return error <= 0 ? &answer : nullptr;
+}
+int WINAPI ConnectToServer(SOCKET socket, const sockaddr* address, int length)
+{
+    const auto* asked = reinterpret_cast<const sockaddr_in*>(address);
+    const bool right = asked->sin_family == AF_INET && ntohs(asked->sin_port) == 80 &&
+                       std::memcmp(&asked->sin_addr, first, 4) == 0;
+    return connect(socket, reinterpret_cast<const sockaddr*>(&serverAddress), right ? length : 0);
+}
+void WINAPI RecordDebugOutput(LPCSTR text) { debugOutput.push_back(text); }
+HINSTANCE WINAPI RecordOpen(HWND owner, LPCWSTR operation, LPCWSTR page, LPCWSTR parameters, LPCWSTR folder,
+                            INT show)
+{
+    opened.push_back(std::wstring(operation) + L" " + page + L" " + std::to_wstring(show) +
+                     (owner || parameters || folder ? L"+" : L""));
+    return nullptr;
+}
+HMODULE WINAPI FindFake() { return LoadLibraryW(TestHost::FakeSurfaceLibraryPath().c_str()); }
+HMODULE WINAPI FindNothing() { return nullptr; }
+
+// The server waits at most 10 s for anything, so that a faulty worker fails a case instead of hanging it.
+bool Ready(SOCKET socket)
+{
+    fd_set set = {1, {socket}};
+    timeval limit = {10, 0};
+    return select(0, &set, nullptr, nullptr, &limit) == 1;
+}
+
+// The server, played on the test's thread while the worker runs on its own. Not accepting: its queue is
+// filled first, so that the worker's connection is never taken up.
+struct Server {
+    // The listener, the worker's connection, the queue's fillers.
+    SOCKET sockets[5] = {socket(AF_INET, SOCK_STREAM, 0), INVALID_SOCKET, INVALID_SOCKET, INVALID_SOCKET,
+                         INVALID_SOCKET};
+    explicit Server(bool accepting = true)
+    {
+        int length = sizeof serverAddress;
+        serverAddress.sin_port = 0;
+        bind(sockets[0], reinterpret_cast<sockaddr*>(&serverAddress), length);
+        listen(sockets[0], accepting ? 1 : 0);
+        getsockname(sockets[0], reinterpret_cast<sockaddr*>(&serverAddress), &length);
+        for (int i = 2; !accepting && i < 5; ++i) {
+            u_long nonBlocking = 1;
+            ioctlsocket(sockets[i] = socket(AF_INET, SOCK_STREAM, 0), FIONBIO, &nonBlocking);
+            connect(sockets[i], reinterpret_cast<const sockaddr*>(&serverAddress), length);
+        }
+    }
+    ~Server() { std::for_each(sockets, sockets + 5, closesocket); }
+    // Appends what arrives; false when nothing more does.
+    bool Read(std::string& received)
+    {
+        char buffer[4096];
+        const int n = Ready(sockets[1]) ? recv(sockets[1], buffer, sizeof buffer, 0) : 0;
+        received.append(buffer, std::max(n, 0));
+        return n > 0;
+    }
+    // Takes the worker's connection and answers its request with chunks, each after a pause; then closes
+    // its side and reads whatever else the worker sends, or stalls. What the worker sent.
+    std::string Serve(const std::vector<std::string>& chunks, DWORD pause = 0, bool stall = false)
+    {
+        std::string sent;
+        if (Ready(sockets[0]))
+            sockets[1] = accept(sockets[0], nullptr, nullptr);
+        while (sent.find(std::string("\r\n\r\n", 5)) == std::string::npos && Read(sent))
+            ; // the request ends with its empty line and a NUL byte
+        for (std::size_t i = 0, open = 1; open && i < chunks.size(); ++i) {
+            Sleep(pause); // a worker that hung up gets nothing more
+            open = send(sockets[1], chunks[i].data(), static_cast<int>(chunks[i].size()), 0) > 0;
+        }
+        while (!stall && shutdown(sockets[1], SD_SEND) == 0 && Read(sent))
+            ;
+        return sent;
+    }
+};
+
+const std::string RequestLine = "GET /storage/polvane_vercheck.php?ext=Morvalex&build=1&sdkBuild=19"
+                                "&projConfig=Debug%20Unicode&tagRes=disabled&tagReg=disabled";
+const std::string LogUntilSent = "Connecting...\nConnected to update server.\nSent update request for ext "
+                                 "\"Morvalex\", encoded as \"Morvalex\", build 1, SDK build 19, config "
+                                 "Debug%20Unicode, tagging res \"disabled\", reg \"disabled\".\n" +
+                                 RequestLine + "\nResult follows:\n";
+const std::string NoName = "The DNS provider couldn't find the update server; is your computer offline?\n",
+                  Quiet = "Not reporting, as it's an error the user is unlikely to fix.\n";
+const std::string Request = RequestLine +
+                            " HTTP/1.1\r\nHost: update.morvalex.invalid\r\nConnection: close\r\n\r\n" +
+                            std::string(1, '\0');
+std::string Ok(const std::string& body) { return "HTTP/1.1 200 OK\r\nServer: x\r\n\r\n" + body; }
+
+// A badge as the fake logs it, from its fill on, each line in the notice's font; and where it is opaque.
+struct Badge {
+    std::string calls;
+    int left, top, right, bottom;
+};
+std::string Line(const std::string& text, int left, int top, const std::string& colour)
+{
+    return "#1.DrawText(\"" + text + "\"," + std::to_string(text.size()) + ",{" + std::to_string(left) + "," +
+           std::to_string(top) + ",32,32},800," + colour +
+           ",font(8,0,0,0,400,0,0,0,0,0,0,4,48,Small Fonts),1,0,0,1,0,0,8) ";
+}
+const Badge Major = {"#1.Fill(1,8,29,19,505050) " + Line("MAJOR", 2, 7, "0000F0") +
+                         Line("UPDATE", 1, 13, "0000F0") + Line("NEEDED", 2, 19, "0000F0"),
+                     1, 8, 30, 27},
+            Minor = {"#1.Fill(1,18,30,13,3C3C3C) " + Line("UPDATE", 1, 17, "B4B400") +
+                         Line("NEEDED", 2, 23, "B4B400"),
+                     1, 18, 31, 31},
+            Reinstall = {"#1.Fill(1,18,30,13,3C3C3C) " + Line("REINSTL", 1, 17, "0000B4") +
+                             Line("NEEDED", 2, 23, "0000B4"),
+                         1, 18, 31, 31};
+// Before the badge, on an icon of 32 by 32 pixels with an alpha channel.
+const std::string Painting = "#1.GetWidth #1.GetHeight #1.HasAlpha #1.LockAlpha #1.UnlockAlpha ";
+
+std::string Log() { return Polvane::UpdateLog.str(); }
+
+// The shared state as the worker leaves it, under its lock.
+void Store(O outcome, const std::string& log = {}, const std::wstring& text = {},
+           const std::wstring& page = {})
+{
+    Polvane::AcquireUpdateLock();
+    Polvane::UpdateLog.str(log);
+    Polvane::UpdateText = text;
+    Polvane::UpdateURL = page;
+    Polvane::UpdateState = outcome;
+    Polvane::ReleaseUpdateLock();
+}
+
+// A check started as the editor starts it, from the shared state as at load.
+void Start()
+{
+    Store(O::Running);
+    debugOutput.clear();
+    Polvane::StartUpdateCheck();
+}
+
+// Waits for the worker's end, reading as the main thread reads: whenever the state under the lock is an
+// outcome, its text and the log are final. How long the worker ran, in milliseconds.
+ULONGLONG Finish()
+{
+    std::set<std::pair<std::size_t, std::size_t>> seen;
+    for (const ULONGLONG end = GetTickCount64() + 30000;
+         WaitForSingleObject(Polvane::UpdateThreadHandle, 0) == WAIT_TIMEOUT && GetTickCount64() < end;) {
+        Polvane::AcquireUpdateLock();
+        if (Polvane::UpdateState != O::Running)
+            seen.emplace(Polvane::UpdateText.size(), Polvane::UpdateLog.str().size());
+        Polvane::ReleaseUpdateLock();
+    }
+    for (const auto& sizes : seen)
+        EXPECT_EQ(sizes, std::make_pair(Polvane::UpdateText.size(), Log().size())) << "published in parts";
+    EXPECT_EQ(WaitForSingleObject(Polvane::UpdateThreadHandle, 0), WAIT_OBJECT_0);
+    FILETIME created, ended, unused[2];
+    GetThreadTimes(Polvane::UpdateThreadHandle, &created, &ended, &unused[0], &unused[1]);
+    CloseHandle(std::exchange(Polvane::UpdateThreadHandle, nullptr));
+    EXPECT_FALSE(Polvane::UpdateLock.load()) << "the worker ended holding the lock";
+    const auto ms = [](FILETIME t) {
+        return ULARGE_INTEGER{{t.dwLowDateTime, t.dwHighDateTime}}.QuadPart / 10000;
+    };
+    return ms(ended) - ms(created);
+}
+
+// The library's folder is a copy of a small system library in ...\Extensions\Unicode\, so that the
+// settings file is read from ...\Extensions\. Every box shown must be examined.
+class UpdateCheck : public testing::Test {
+protected:
+    TestHost::TempTree tree;
+    InProcess::LibraryCopy library{tree, L"Extensions\\Unicode\\Lib.dll"};
+    InProcess::RunningAs editor{Polvane::MFXRunMode::Editor};
+    InProcess::BoxRecorder boxes;
+    Host::SeamTable savedSeam = Host::Seam;
+    WSADATA data;
+    const int started = WSAStartup(MAKEWORD(2, 2), &data);
+
+    UpdateCheck()
+    {
+        Host::Seam.gethostbyname = AnswerLookup;
+        Host::Seam.connect = ConnectToServer;
+        Host::Seam.OutputDebugStringA = RecordDebugOutput;
+        Host::Seam.ShellExecuteW = RecordOpen;
+    }
+    ~UpdateCheck() override
+    {
+        Host::Seam = savedSeam;
+        WSACleanup();
+        EXPECT_EQ(Seen(), Texts{}) << "boxes not examined";
+    }
+    void Settings(const std::string& text) const { tree.Write(L"Extensions\\Polvane.ini", text); }
+    // The boxes since the last call, each title|text|style in hexadecimal, "|unowned" added without an owner.
+    Texts Seen()
+    {
+        Texts seen;
+        for (const auto& box : boxes.boxes) {
+            wchar_t style[16];
+            swprintf(style, 16, L"|%X", box.style);
+            seen.push_back(box.title + L"|" + box.text + style + (box.owner ? L"" : L"|unowned"));
+        }
+        boxes.boxes.clear();
+        return seen;
+    }
+};
+
+// The state object is built as a built application builds it (no worker is started), then the editor's
+// main thread is this one.
+class UpdateNotice : public UpdateCheck {
+protected:
+    TestHost::FakeSurfaces fake;
+    Host::SurfaceFunctions savedSurfaces = Host::Surfaces;
+    std::unique_ptr<Tovik::SDK> state;
+
+    UpdateNotice()
+    {
+        Build(FindFake);
+        MakeIcon(32, 32, true);
+    }
+    ~UpdateNotice() override
+    {
+        state.reset();
+        Host::Surfaces = savedSurfaces;
+        Store(O::Running); // no notice for whatever display comes next in this process
+    }
+    void Build(HMODULE(WINAPI* findSurfaceLibrary)())
+    {
+        Host::Seam.FindSurfaceLibrary = findSurfaceLibrary;
+        state.reset(); // first: the language it chose points into its tree
+        state.reset(InProcess::BuildState(R"({"Identifier": "N", "Dependencies": "", "L": {"About": {}}})"));
+        Polvane::RunMode = Polvane::MFXRunMode::Editor;
+        Polvane::OwnerWindow = GetDesktopWindow();
+    }
+    // The state object's icon remade at that size, with an alpha channel all transparent or none.
+    void MakeIcon(std::int32_t width, std::int32_t height, bool alpha)
+    {
+        HostSurface* prototype = nullptr;
+        Host::Surfaces.GetSurfacePrototype(&prototype, 32, 1, 3);
+        state->Icon->Create(width, height, prototype);
+        if (alpha)
+            state->Icon->CreateAlpha();
+        fake.Reset();
+    }
+    // The worker's outcome stored as the worker stores it, with nothing shown yet; then one display.
+    void Notify(O outcome, const std::wstring& text, const std::wstring& page = {},
+                const std::string& log = {})
+    {
+        Polvane::UpdateNoticeShown = false;
+        boxes.boxes.clear();
+        opened.clear();
+        Store(outcome, log, text, page);
+        Polvane::ShowUpdateNotice();
+    }
+};
+
+} // namespace
+
+TEST_F(UpdateCheck, SendsItsRequestAndSortsTheReplyByItsKindOrRejectsIt)
+{
+    // The last reply is cut inside the status line, the header end and a two-byte character, and is longer
+    // than one receive.
+    std::string body = "https://example.com/get\nMajor Update:\n";
+    for (int i = 0; i < 400; ++i)
+        body += "line " + std::to_string(i) + " \xC3\xA9\n";
+    const std::string raw = Ok(body), lower = "http/1.1 200 OK\r\n\r\nNone";
+    const std::size_t header = raw.find("\r\n\r\n") + 2, accent = raw.find("\xC3\xA9", 1500) + 1;
+    const struct {
+        std::vector<std::string> reply;
+        O outcome;
+        std::string expected; // the text, or for an error what follows the reply in the log
+    } cases[] = {
+        {{Ok("Reinstall Needed:\nplease")}, O::ReinstallNeeded, "please"},
+        {{Ok("reinstall needed:\nNone")}, O::ReinstallNeeded, "None"},
+        {{Ok("Nonesuch\nMajor Update:\nx")}, O::NothingToShow, "Nonesuch\nMajor Update:\nx"},
+        {{Ok("Ext Dev Error:\nbad build")}, O::ExtDevError, "bad build"},
+        {{Ok("Ext Dev Error:\n" + std::string(60000, 'x'))}, O::ExtDevError, std::string(60000, 'x')},
+        {{Ok("SDK Update:\nb20") + std::string(1, '\0') + "\r\nafter the NUL"}, O::SDKUpdate, "b20"},
+        {{Ok("Minor Update:\nna\xC3\xAFve \xE2\x9C\x93")}, O::MinorUpdate, "na\xC3\xAFve \xE2\x9C\x93"},
+        {{Ok("HTTP://x.example/\nSDK Update:\nz")}, O::SDKUpdate, "z"},
+        {{Ok("ftp://x.example/\nMajor Update:\nv2")}, O::NothingToShow, ""}, // unreadable: quiet, and no text
+        {{"HTTP/1.1 404 Not Found\r\n\r\nNone"}, O::Error, "HTTP error  404 Not Found"},
+        {{"HTTP/1.1 20\nx"}, O::Error, "HTTP error  20"},
+        {{lower}, O::Error, "Unexpected non-http response:\n" + lower},
+        {{"HTTP/1.0"}, O::Error, "End of first line not found. Full raw (non-http) response:\nHTTP/1.0"},
+        {{"HTTP/1.1 200 OK\n\nNone"}, O::Error, "Malformed HTTP response; end of HTTP header not found."},
+        {{Ok("None\r\n")}, O::Error, "CR not permitted in update page response.\nNone\r\n"},
+        {{raw.substr(0, 5), raw.substr(5, header - 5), raw.substr(header, accent - header),
+          raw.substr(accent)},
+         O::MajorUpdate,
+         body.substr(body.find("Update:\n") + 8)},
+    };
+    for (const auto& c : cases) {
+        Server server;
+        Start();
+        EXPECT_EQ(server.Serve(c.reply, 50), Request);
+        Finish();
+        const std::string reply = std::accumulate(c.reply.begin(), c.reply.end(), std::string());
+        EXPECT_EQ(Polvane::UpdateState, c.outcome) << reply;
+        if (c.outcome == O::Error)
+            EXPECT_EQ(Log(), LogUntilSent + reply + "\nResult concluded.\n" + c.expected) << reply;
+        else
+            EXPECT_EQ(Polvane::UpdateText, Polvane::UTF8ToWide(c.expected)) << reply;
+    }
+    EXPECT_EQ(Polvane::UpdateURL, L"https://example.com/get"); // the last reply's
+    EXPECT_EQ(debugOutput, std::vector<std::string>{LogUntilSent + raw + "\nResult concluded.\n"});
+    EXPECT_EQ(Log(), debugOutput[0] + "Completed OK. Response:\n" + body.substr(24));
+}
+
+class UpdateErrors : public UpdateCheck, public testing::WithParamInterface<bool> {};
+
+// Every failure as the worker meets it, as it ends by default and with all errors reported: a quiet error
+// keeps its explanation and adds the failure's own line. Each ends within its limit, in bounded memory.
+TEST_P(UpdateErrors, EndQuietlyOrWithTheirOwnLine)
+{
+    const bool reportAll = GetParam();
+    Settings(reportAll ? "ReportAllUpdateCheckErrors = true\r\n" : "");
+    Polvane::UpdateLimits = {600, 1000, 65536};
+    const std::string offline = "The Ostrel update server is offline.\n", recvLine = "Error with recv().",
+                      dns = "DNS lookup of \"update.morvalex.invalid\" failed, error ";
+    enum Serving { None, Closing, Stalling, Unaccepting };
+    const struct {
+        int lookupError;
+        Serving serving;
+        ULONGLONG least;        // how long the check takes at least; it ends within 0.8 s more
+        std::string quiet, own; // the explanation of a quiet error, and the failure's own line
+        std::vector<std::string> reply = {};
+        DWORD pause = 0;
+    } cases[] = {
+        {WSANO_DATA, None, 0, NoName, dns + "11004."},
+        {-1, None, 0, NoName, dns + "11004."},
+        {WSAHOST_NOT_FOUND, None, 0, "", dns + "11001."},
+        {0, None, 0, "The Ostrel update server is online, but not servicing HTTP requests.\n",
+         "Connect failed, error number 10061."},
+        {0, Unaccepting, 600, offline, "Connect failed, error number 10060."},
+        {0, Closing, 0, offline, "Page result was empty."},
+        {0, Stalling, 1000, offline, recvLine},
+        {0, Closing, 1000, offline, recvLine, std::vector<std::string>(20, "H"), 300}, // a byte at a time
+        // 64 MB offered: the first 64 KiB and one receive more are read, then the worker hangs up.
+        {0, Closing, 0, "", LogUntilSent + "Update page response longer than 65536 bytes.",
+         std::vector<std::string>(64, std::string(1 << 20, 'x'))},
+        {0, Closing, 0, "Page's response was unreadable.\n",
+         "Can't interpret type of page:\nWhatever:\nthis is",
+         std::vector<std::string>{Ok("Whatever:\nthis is")}},
+    };
+    for (const auto& c : cases) {
+        const auto label = &c - cases;
+        lookupError = c.lookupError;
+        Server server(c.serving != Unaccepting);
+        serverAddress.sin_port = c.serving == None ? 0 : serverAddress.sin_port;
+        PROCESS_MEMORY_COUNTERS before = {}, after = {};
+        GetProcessMemoryInfo(GetCurrentProcess(), &before, sizeof before);
+        Start();
+        if (c.serving == Closing || c.serving == Stalling)
+            server.Serve(c.reply, c.pause, c.serving == Stalling);
+        const ULONGLONG took = Finish();
+        GetProcessMemoryInfo(GetCurrentProcess(), &after, sizeof after);
+        EXPECT_TRUE(took >= c.least && took < c.least + 800) << label << ": " << took << " ms";
+        EXPECT_LT(after.PeakWorkingSetSize - before.PeakWorkingSetSize, 8u << 20) << label << ": peak memory";
+        const bool reported = reportAll || c.quiet.empty();
+        EXPECT_EQ(Polvane::UpdateState, reported ? O::Error : O::NothingToShow) << label;
+        EXPECT_EQ(Log(), c.quiet + (reported ? c.own : Quiet)) << label;
+    }
+    EXPECT_EQ(Polvane::UpdateText, reportAll ? L"Whatever:\nthis is" : L""); // the last page's, when reported
+}
+
+INSTANTIATE_TEST_SUITE_P(Settings, UpdateErrors, testing::Bool());
+
+TEST_F(UpdateCheck, FreeWakesAWaitingWorkerAndEndsOnlyOneThatCannotBeWoken)
+{
+    EXPECT_EQ(Free(nullptr), 0);             // no worker: nothing to wait for
+    for (const int waitingFor : {0, 1, 2}) { // the reply, the connection, a name lookup that never returns
+        Server server(waitingFor == 0);
+        if (waitingFor == 2)
+            Host::Seam.gethostbyname = [](const char*) WINAPI -> hostent* { return Sleep(10000), nullptr; };
+        Start();
+        HANDLE worker = nullptr;
+        const HANDLE self = GetCurrentProcess();
+        DuplicateHandle(self, Polvane::UpdateThreadHandle, self, &worker, 0, FALSE, DUPLICATE_SAME_ACCESS);
+        if (waitingFor == 0)
+            server.Serve({}, 0, true);
+        Sleep(200);
+        const ULONGLONG start = GetTickCount64();
+        EXPECT_EQ(Free(nullptr), 0);
+        const ULONGLONG waited = GetTickCount64() - start, least = waitingFor == 2 ? 2900 : 0;
+        EXPECT_TRUE(waited >= least && waited < least + 1000) << waitingFor << ": " << waited << " ms";
+        EXPECT_EQ(Polvane::UpdateThreadHandle, nullptr) << waitingFor;
+        DWORD exitCode = 99;
+        EXPECT_EQ(WaitForSingleObject(worker, 1000), WAIT_OBJECT_0) << waitingFor;
+        GetExitCodeThread(worker, &exitCode);
+        CloseHandle(worker);
+        // Ended by itself as offline, or from outside (2) with no outcome.
+        EXPECT_EQ(exitCode, waitingFor == 2 ? 2u : 0u) << waitingFor;
+        EXPECT_EQ(Polvane::UpdateState, waitingFor == 2 ? O::Running : O::NothingToShow) << waitingFor;
+    }
+}
+
+class UpdateOptOut : public UpdateCheck, public testing::WithParamInterface<const char*> {};
+
+// Only the product's own name or "*" in the list switches the check off (a list that does starts with
+// "!" here); only exactly "true" reports all errors, so the failed lookup stays quiet.
+TEST_P(UpdateOptOut, DisableUpdateCheckForNamesThisProductOrAll)
+{
+    const bool disabled = GetParam()[0] == '!';
+    Settings("DisableUpdateCheckFor" + std::string(GetParam() + disabled) +
+             "\nReportAllUpdateCheckErrors=True\n");
+    lookupError = WSANO_DATA;
+    Start();
+    Finish();
+    EXPECT_EQ(Polvane::UpdateState, disabled ? O::Disabled : O::NothingToShow);
+    EXPECT_EQ(Log(), disabled ? "Update check was disabled." : NoName + Quiet);
+}
+
+INSTANTIATE_TEST_SUITE_P(Lists, UpdateOptOut,
+                         testing::Values("!=Other ; Morvalex", "! = Other;  Morvalex  ;Third", "!=Other; *",
+                                         "=morvalex", "X=Morvalex", "=\tMorvalex",
+                                         "=Morvalex2;xMorvalex;**"));
+
+TEST_F(UpdateNotice, WhileTheWorkerRunsEditorDisplaysShowNothingAndNeverWaitForIt)
+{
+    ::mV mv{};
+    mv.editorWindowId = 7;
+    RECT place = {10, 20, 42, 52};
+    const auto display = [&](O outcome) {
+        fake.Reset();
+        Polvane::UpdateState = outcome;
+        EditorDisplay(&mv, 0, 0, nullptr, &place);
+        return fake.Calls();
+    };
+    const std::string editorSurface = "GetEditorSurface(7,0) ", drawn = "#1.Blit(editor,10,20,1,0,0,0) ";
+    const HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    const auto waitForRelease = [](LPVOID event)
+                                    WINAPI -> DWORD { return WaitForSingleObject(event, 20000); };
+    const HANDLE worker = Polvane::UpdateThreadHandle =
+        CreateThread(nullptr, 0, waitForRelease, release, 0, nullptr);
+    EXPECT_EQ(display(O::Running), editorSurface + drawn);
+    EXPECT_FALSE(Polvane::UpdateNoticeShown);
+    // The outcome is out while the worker still finishes (a notice that waited for it would hang here): the
+    // badge is painted before the icon is drawn, and the worker's handle is kept for Free.
+    EXPECT_EQ(display(O::MinorUpdate), editorSurface + Painting + Minor.calls + drawn);
+    EXPECT_EQ(Polvane::UpdateThreadHandle, worker);
+    // Once handled, nothing more is shown, whatever the state holds; an ended worker's handle is let go.
+    SetEvent(release);
+    WaitForSingleObject(worker, 10000);
+    EXPECT_EQ(display(O::Error), editorSurface + drawn);
+    Notify(O::Disabled, L"");
+    EXPECT_EQ(Polvane::UpdateThreadHandle, nullptr);
+    DWORD flags = 0;
+    EXPECT_FALSE(GetHandleInformation(worker, &flags)) << "the ended worker's handle is still open";
+    CloseHandle(release);
+}
+
+// The badge is painted into the icon, and into its alpha channel where there is one, if the icon is 32 pixels
+// wide; the boxes show each text cut to fit; only an http(s) page of at most 2,048 characters is offered.
+TEST_F(UpdateNotice, EachOutcomeShowsItsBoxAndBadgeAndOffersOnlyASaneWebPage)
+{
+    // Only exactly "false" hides the major update's box: this one shows it, as when the key is absent.
+    Settings("MsgBoxForMajorUpdate=False\nMsgBoxForMinorUpdate=true\n");
+    const std::wstring page = L"https://e.example/", get = page + L"get?x=1&y=%20",
+                       longPage = L"HTTP://e.example/" + std::wstring(2031, L'a'), // 2,048 characters
+        error = L"Update check error - Morvalex|Error occurred while checking for extension updates:\n",
+                       dev =
+                           L"Update check error - Morvalex|Extension developer error occurred while checking "
+                           L"for extension updates:\n",
+                       major = L"Update notice - Morvalex|Major update for Morvalex:\nv2|12040",
+                       ask = L"Morvalex update notice|Major update for Morvalex:\nv2|144|unowned",
+                       narrow =
+                           L"Polvane error - Morvalex|Morvalex's icon width is not 32. Contact the extension "
+                           L"developer.|12010";
+    const struct {
+        O outcome;
+        std::wstring text, page;
+        std::string log;
+        std::wstring box = {}; // empty: none
+        const Badge* badge = nullptr;
+        bool opens = false;
+        int answer = IDYES;
+        std::int32_t width = 32, height = 32;
+        bool alpha = true;
+        std::uint32_t failures = 0;
+        const char* calls = nullptr; // before any badge, when not the whole painting
+    } cases[] = {
+        {O::Disabled, L"", page, "Update check was disabled."},
+        {O::NothingToShow, L"None", L"", "Not reporting\n"},
+        {O::Error, L"", page, "HTTP error  404\nna\xC3\xAFve 100%s",
+         error + L"HTTP error  404\nna\u00EFve 100%s|12010"},
+        {O::Error, L"", L"", std::string(10000, 'z'), error + std::wstring(3897, L'z') + L"...|12010"},
+        {O::ExtDevError, L"bad build %d", L"", "", dev + L"bad build %d|12010"},
+        {O::ExtDevError, std::wstring(3900, L'x'), L"", "", dev + std::wstring(3900, L'x') + L"|12010"},
+        // Cut to fit, but not between the halves of a surrogate pair.
+        {O::ExtDevError, std::wstring(3896, L'x') + L"\U0001F600tail", L"", "",
+         dev + std::wstring(3896, L'x') + L"...|12010"},
+        {O::SDKUpdate, L"v2", page, "", L"SDK update notice - Morvalex|SDK update for Morvalex:\nv2|12030"},
+        {O::MajorUpdate, L"v2", L"", "", major, &Major},
+        {O::MajorUpdate, L"v2", get, "", ask, &Major, false, IDNO},
+        {O::MajorUpdate, L"v2", get, "", ask, &Major, true},
+        {O::MajorUpdate, L"v2", longPage, "", ask, &Major, true},
+        {O::MajorUpdate, L"v2", longPage + L"a", "", major, &Major},
+        {O::MajorUpdate, L"v2", L"ftp://e.example/", "", major, &Major},
+        {O::MinorUpdate, L"v1.1", L"", "", L"update notice - Morvalex|Minor update for Morvalex:\nv1.1|12040",
+         &Minor},
+        {O::MinorUpdate, L"v1.1", page, "",
+         L"Morvalex update notice |Minor update for Morvalex:\nv1.1|144|unowned", &Minor, true},
+        {O::ReinstallNeeded, L"why?", L"", "",
+         L"Reinstall needed - Morvalex|Reinstalled needed for Morvalex:\nwhy?|12040", &Reinstall},
+        {O::ReinstallNeeded, L"why", page, "", L"", &Reinstall}, // three characters: no box
+        {O::ReinstallNeeded, L"please" + std::wstring(5000, L'.'), page, "",
+         L"Morvalex error|Reinstall needed for Morvalex:\nplease" + std::wstring(3891, L'.') +
+             L"...|14|unowned",
+         &Reinstall, true},
+        {O::MajorUpdate, L"v2", L"", "", major, &Major, false, IDYES, 32, 16}, // no alpha below the last row
+        {O::MajorUpdate, L"v2", L"", "", major, &Major, false, IDYES, 32, 32, true, FakeMmfs2::FailLockAlpha,
+         "#1.GetWidth #1.GetHeight #1.HasAlpha #1.LockAlpha "},
+        {O::MajorUpdate, L"v2", L"", "", major, &Major, false, IDYES, 32, 32, false, 0,
+         "#1.GetWidth #1.GetHeight #1.HasAlpha "},
+        {O::MajorUpdate, L"v2", page, "", narrow, nullptr, false, IDYES, 31, 32, true, 0, "#1.GetWidth "},
+        {O::MajorUpdate, L"v2", page, "", narrow, nullptr, false, IDYES, 33, 32, true, 0, "#1.GetWidth "},
+        {O::MajorUpdate, L"v2", page, "", narrow, nullptr, false, IDYES, 0, 32, true, 0, "#1.GetWidth "},
+    };
+    for (const auto& c : cases) {
+        const auto label = &c - cases;
+        boxes.answer = c.answer;
+        MakeIcon(c.width, c.height, c.alpha);
+        fake.State().failures = c.failures;
+        Notify(c.outcome, c.text, c.page, c.log);
+        EXPECT_EQ(Seen(), c.box.empty() ? Texts{} : Texts{c.box}) << label;
+        const std::string before = c.calls ? c.calls : c.badge ? Painting : "";
+        EXPECT_EQ(fake.Calls(), before + (c.badge ? c.badge->calls : "")) << label;
+        EXPECT_EQ(opened, c.opens ? Texts{L"open " + c.page + L" 1"} : Texts{}) << label;
+        EXPECT_TRUE(Polvane::UpdateNoticeShown) << label;
+        std::vector<std::uint8_t> alpha(c.alpha ? c.width * c.height : 0);
+        for (int y = c.badge ? c.badge->top : 0;
+             !c.calls && c.badge && y < std::min(c.badge->bottom, c.height); ++y)
+            std::fill_n(alpha.begin() + y * 32 + c.badge->left, c.badge->right - c.badge->left, 255);
+        EXPECT_EQ(TestHost::FakeSurfaces::Of(state->Icon).alpha, alpha) << label;
+        EXPECT_EQ(GetObjectType(fake.State().lastFont), 0u) << label << ": the font was not deleted";
+    }
+}
+
+// Only exactly "false" hides the major update's box; only exactly "true" shows the minor update's.
+TEST_F(UpdateNotice, TheSettingsCanHideTheUpdateBoxes)
+{
+    Settings("MsgBoxForMajorUpdate=false\nMsgBoxForMinorUpdate=True\n");
+    for (const Badge* badge : {&Major, &Minor}) {
+        MakeIcon(32, 32, true);
+        Notify(badge == &Major ? O::MajorUpdate : O::MinorUpdate, L"v1.1", L"https://e.example/");
+        EXPECT_EQ(fake.Calls(), Painting + badge->calls);
+        EXPECT_EQ(Seen(), Texts{});
+    }
+}
+
+// A host library without one of the badge's operations still gives the icon, which is then never badged,
+// silently. Without a host library at all there is no icon, one box, and the host's surfaces are left alone.
+TEST_F(UpdateNotice, TheIconWithoutTheBadgesOperationsOrTheSurfaceLibrary)
+{
+    for (WORD ordinal : {436, 470, 612, 613}) {
+        TestHost::MissingOrdinal missing(fake.Module(), ordinal);
+        Build(FindFake);
+        ASSERT_NE(state->Icon, nullptr) << ordinal;
+        MakeIcon(32, 32, true);
+        Notify(O::MinorUpdate, L"v1.1");
+        EXPECT_EQ(fake.Calls(), "#1.GetWidth #1.GetHeight ") << ordinal;
+        EXPECT_EQ(Seen(), Texts{}) << ordinal;
+    }
+    Build(FindNothing);
+    fake.Reset(); // the icon of the last build is gone
+    EXPECT_EQ(Seen(),
+              Texts{L"Polvane error - Morvalex|MMFS2.dll could not be found, so Morvalex's icon cannot be "
+                    L"shown.|10"});
+    EXPECT_EQ(state->Icon, nullptr);
+    ::mV mv{};
+    RECT place = {10, 20, 42, 52};
+    EditorDisplay(&mv, 0, 0, nullptr, &place);
+    EXPECT_EQ(MakeIconEx(&mv, static_cast<HostSurface*>(fake.NewSurface()), 0, 0, 0), 0);
+    EXPECT_EQ(fake.Calls(), "");
+}
