@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -15,26 +16,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     json_value* root = json_parse_ex(nullptr, text, size, error, sizeof error);
     if (!root && (error[0] == '\0' || std::strlen(error) > 127))
         std::abort();
-    std::vector<const json_value*> pending(root ? 1 : 0, root);
-    while (!pending.empty()) { // every node once, without recursion however deep
-        const json_value& node = *pending.back();
+    // Every node once with the parent it must link to, without recursion however deep.
+    std::vector<std::pair<const json_value*, const json_value*>> pending;
+    if (root)
+        pending.emplace_back(root, nullptr);
+    while (!pending.empty()) {
+        const auto [node, parent] = pending.back();
         pending.pop_back();
-        const char* textual = node;
-        (void)static_cast<json_int_t>(node); // a double out of the 64-bit range must not be undefined
-        if ((node.type == json_string ? textual[node.u.string.length] : *textual) != '\0' ||
-            static_cast<bool>(node) != (node.type == json_boolean && node.u.boolean))
+        if (node->parent != parent ||
+            (node->type == json_string && node->u.string.ptr[node->u.string.length]))
             std::abort();
-        const bool array = node.type == json_array;
-        const std::uint32_t length = array                      ? node.u.array.length
-                                     : node.type == json_object ? node.u.object.length
-                                                                : 0;
-        for (std::uint32_t i = 0; i < length; ++i) {
-            const json_value* child = array ? node.u.array.values[i] : node.u.object.values[i].value;
-            if (child->parent != &node || (array && &node[static_cast<int>(i)] != child) ||
-                (!array && node[const_cast<const char*>(node.u.object.values[i].name)].type == json_none))
-                std::abort();
-            pending.push_back(child);
-        }
+        (void)static_cast<json_int_t>(*node); // a double out of the 64-bit range must not be undefined
+        for (std::uint32_t i = 0; node->type == json_array && i < node->u.array.length; ++i)
+            pending.emplace_back(node->u.array.values[i], node);
+        for (std::uint32_t i = 0; node->type == json_object && i < node->u.object.length; ++i)
+            pending.emplace_back(node->u.object.values[i].value, node);
     }
     json_value_free(root);
     return 0;

@@ -80,8 +80,7 @@ protected:
 TEST_F(Debugger, ItemsAreReadAsTheirIntervalSaysAndEditedThroughTheHostsDialogs)
 {
     using Times = std::vector<ULONGLONG>;
-    for (const auto& [refreshMs, times, expectedReads] : {std::tuple{1000, Times{5000, 5010}, 1},
-                                                          {0, Times{5000, 5010}, 2},
+    for (const auto& [refreshMs, times, expectedReads] : {std::tuple{0, Times{5000, 5010}, 2},
                                                           {1000, Times{5000, 5999}, 1},
                                                           {1000, Times{5000, 6000}, 2},
                                                           {1000, Times{5000, 5500, 6000, 6999, 7000}, 3}}) {

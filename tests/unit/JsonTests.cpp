@@ -4,17 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cfloat>
 #include <charconv>
-#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <string>
-#include <vector>
 
 namespace {
 
@@ -82,6 +78,7 @@ const std::string bom = "\xEF\xBB\xBF";
 const std::string unrecognised =
     "Line 1, char 0: Unrecognised start; not a UTF-8 BOM or brace. Is the JSON not in UTF-8 encoding?";
 const int deep = 100000;
+const std::string nested = " " + std::string(deep, '[') + "7" + std::string(deep, ']');
 
 TEST(JsonReader, TextsGiveTreesOrFailuresWithTheirPositions)
 {
@@ -89,62 +86,42 @@ TEST(JsonReader, TextsGiveTreesOrFailuresWithTheirPositions)
         {"[1]", unrecognised},
         {"", unrecognised},
         {"\xEF\xBB{}", unrecognised},
-        {"{} // note", "Line 1, char 3: Opened // comment but no newline encountered."},
         {"/*\n*/ // c", "Line 2, char 6: Opened // comment but no newline encountered."}, // line start kept
         {R"({"a":"x\\"} // c)", "Line 1, char 12: Opened // comment but no newline encountered."},
         {"{\n /* a */ /* b\n}", "Line 2, char 10: Opened /* */ comment without closing it."},
         {"{} x", "Line 1, char 3: Trailing garbage: `x`"},
-        {"{}\n\n  }", "Line 3, char 3: Trailing garbage: `}`"},
         {"{\"a\":\"abc", "Unexpected EOF in string (at line 1, char 9)"},
-        {"{\"a\":\"\\u12G4\"}", "Invalid character value `u` (at line 1, char 7)"},
         {"{\"a\":\"\\u12", "Invalid character value `u` (at line 1, char 7)"},
-        {" ]", "Line 1, char 1: Unexpected ]"},
         {"{\"a\":]}", "Line 1, char 5: Unexpected ]"},
-        {" [1 2]", "Line 1, char 4: Expected , before 2"},
         {" [1", "Line 1, char 3: Expected , before "},
         {" [1-2]", "Line 1, char 3: Expected , before -"},
         {" [truex]", "Line 1, char 6: Expected , before x"},
         {"{\"a\" 1}", "Line 1, char 5: Expected : before 1"},
-        {"{\"a\",", "Line 1, char 4: Expected : before ,"},
         {"{\"a\":1 \"b\":2}", "Line 1, char 7: Expected , before \""},
-        {" [x]", "Line 1, char 2: Unexpected x when seeking value"},
-        {" [.5]", "Line 1, char 2: Unexpected . when seeking value"},
         {"{\"a\":}", "Line 1, char 5: Unexpected } when seeking value"},
         {"\v{}", "Line 1, char 0: Unexpected \v when seeking value"},
-        {" [", "Line 1, char 2: Unexpected "},
         {" " + std::string(deep, '['), "Line 1, char " + std::to_string(deep + 1) + ": Unexpected "},
         {bom, "Line 1, char 0: Unexpected "},
-        {"{\"a\":1,,}", "Line 1, char 7: Unexpected `,` in object"},
         {"{\"a\":1 / 2}", "Line 1, char 7: Unexpected `/` in object"},
         {"{\"a\":1", "Line 1, char 6: Unexpected `\\0` in object"},
         {" [0123]", "Line 1, char 3: Unexpected `0` before `1`"},
         {" [-.5]", "Line 1, char 3: Expected digit before `.`"},
         {" [1.]", "Line 1, char 4: Expected digit after `.`"},
-        {" [1.e5]", "Line 1, char 4: Expected digit after `.`"},
-        {" [1e]", "Line 1, char 4: Expected digit after `e`"},
         {" [1e+-2]", "Line 1, char 5: Expected digit after `e`"},
         {" [nul", "Line 1, char 2: Unknown value"},
         // Lines count from 1, chars from the line feed: the first byte of a later line is char 1.
-        {"{\n\"a\": 1,\nx}", "Line 3, char 1: Unexpected `x` in object"},
-        {"{\r\n x}", "Line 2, char 2: Unexpected `x` in object"},
+        {"{\r\n\"a\": 1,\nx}", "Line 3, char 1: Unexpected `x` in object"},
         {"{\"a\":\"x\ny\" x}", "Line 1, char 11: Unexpected `x` in object"}, // not inside a string
         {"{ // c\n x}", "Line 2, char 2: Unexpected `x` in object"},
         {"{ /* a\n b */ x}", "Line 2, char 2: Unexpected `x` in object"},
-        {bom + "{ x}", "Line 1, char 2: Unexpected `x` in object"},
         {bom + "{ /**/ x}", "Line 1, char 3: Unexpected `x` in object"},
         // The start, comments and the byte-order mark.
         {"{}\n\t \r\n", "{}"},
-        {"\t\"s\"", "\"s\""},
-        {" 42 ", "42"},
         {"/*/{\"a\":1}", "{a:1}"},
         {"// head\n{\"a\": /* x */ \"x\", // tail\n}", R"({a:"x"})"},
-        {"{\"a\":1} /* multi\nline */\n", "{a:1}"},
         {R"({"a":"http://x/*y*/", "b":"/"})", R"({a:"http://x/*y*/",b:"/"})"},
-        {R"({"a":"say \"//\" ok"} // c)"
-         "\n",
-         R"({a:"say "//" ok"})"},
+        {"{\"a\":\"say \\\"//\\\" ok\"} // c\n", R"({a:"say "//" ok"})"},
         {bom + "[1]", "[1]"},
-        {bom + "{\"a\":1} // c\n", "{a:1}"},
         {bom + "/* c */{\"a\":\"/\"}", R"({a:"/"})"},
         // A quote closes a string only after an even run of backslashes.
         {R"({"path":"C:\\","url":"http://example.com/"})", R"({path:"C:\",url:"http://example.com/"})"},
@@ -160,51 +137,31 @@ TEST(JsonReader, TextsGiveTreesOrFailuresWithTheirPositions)
          "[\"\xC3\xA9\",\"\xED\xA0\xBD\xED\xB8\x80\",\"A\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF\"]"},
         {R"({"\u00e9\/\q":"a\u0000b\b\f\n\r\t\"\\", "":""})",
          std::string("{\xC3\xA9/q:\"a\0b\b\f\n\r\t\"\\\",:\"\"}", 23)},
-        {"{\"\x01\ttab\nline\":\"\x01\ttab\nline\"}", "{\x01\ttab\nline:\"\x01\ttab\nline\"}"},
         // Integers keep the 64-bit wrap; a lone '-' is 0, and so is a '-' straight before an exponent.
         {" [0, 7, -0, -12, -, 9223372036854775807, 9223372036854775808, -9223372036854775808,"
          " 18446744073709551617]",
          "[0,7,0,-12,0,9223372036854775807,-9223372036854775808,-9223372036854775808,1]"},
-        {" -", "0"},
         {" [1.5e2, 1e05, 1E+2, -2.5E-1, -0.0, -e5]", "[150d,100000d,100d,-0.25d,-0d,-0d]"},
     };
     for (const auto& [text, result] : cases)
         EXPECT_EQ(Read(text), result) << text.substr(0, 60);
 }
 
-TEST(JsonReader, MessageIsCutToTheBuffer)
-{
-    json_settings settings{};
-    char error[16];
-    for (const std::size_t size : {std::size_t{10}, std::size_t{1}}) {
-        std::memset(error, '#', sizeof error);
-        EXPECT_EQ(json_parse_ex(&settings, static_cast<char*>(std::calloc(1, 1)), 0, error, size), nullptr);
-        EXPECT_EQ(std::string(error, size + 1), unrecognised.substr(0, size - 1) + '\0' + '#');
-    }
-    EXPECT_EQ(json_parse_ex(&settings, static_cast<char*>(std::calloc(1, 1)), 0, nullptr, 256), nullptr);
-}
-
+// Each level is checked for its parent link on the way down.
 TEST(JsonReader, DeepNestingParsesAndFreesWithoutRecursion)
 {
-    std::string objects, error;
-    for (int i = 0; i < deep; ++i)
-        objects += "{\"a\":";
-    const Tree arrays = Parse(" " + std::string(deep, '[') + std::string(deep, ']'), error);
-    const Tree tree = Parse(objects + "7" + std::string(deep, '}'), error);
-    ASSERT_TRUE(arrays && tree) << error;
-    int levels = 1;
-    const json_value* node = arrays.get();
-    for (; node->u.array.length == 1 && (*node)[0].parent == node; ++levels)
+    std::string error;
+    const Tree tree = Parse(nested, error);
+    ASSERT_TRUE(tree) << error;
+    int levels = 0;
+    const json_value* node = tree.get();
+    for (; (*node)[0].parent == node; ++levels)
         node = &(*node)[0];
-    EXPECT_EQ(std::to_string(levels) + Render(*node), std::to_string(deep) + "[]");
-    for (node = tree.get(), levels = 0; node->type == json_object && (*node)["a"].parent == node; ++levels)
-        node = &(*node)["a"];
     EXPECT_EQ(std::to_string(levels) + Render(*node), std::to_string(deep) + "7");
 }
 
-// Doubles are correctly rounded: as the compiler reads the table's literals, as every shortest form reads
-// back, and as the standard library reads them where doubles are evaluated as doubles (under x87 precision
-// its fast path rounds twice: the last two rows).
+// Doubles are correctly rounded: as the compiler reads the table's literals (the last two round twice in a
+// fast path run at x87 precision), and as every shortest form reads back.
 TEST(JsonNumbers, DoublesAreCorrectlyRounded)
 {
     std::vector<std::pair<std::string, double>> cases = {
@@ -243,51 +200,35 @@ TEST(JsonNumbers, DoublesAreCorrectlyRounded)
             std::string(text, std::to_chars(text, text + 32, value, std::chars_format::scientific).ptr),
             value);
     }
-    for (const auto& [text, value] : cases) {
+    for (const auto& [text, value] : cases)
         EXPECT_EQ(Read(" [" + text + "]"), "[" + Number(value) + "]") << text;
-        const bool negative = text[0] == '-';
-        double standard = 0;
-        if (FLT_EVAL_METHOD == 0 &&
-            std::from_chars(text.c_str() + negative, text.c_str() + text.size(), standard).ec == std::errc())
-            EXPECT_EQ(Number(negative ? -standard : standard), Number(value)) << text;
-    }
 }
 
 TEST(JsonAccess, TypedReadsAndMissingMembers)
 {
     std::string error;
-    const Tree tree = Parse(R"({"Name":"x", "Count":3, "One":1, "Ratio":2.9, "Neg":-2.9, "Big":4.5e15,
-        "Huge":1e999, "Flag":true, "Nothing":null, "List":[10, "a", [1]], "Obj":{"k":"v"}})",
-                            error);
+    const Tree tree = Parse(
+        R"({"Name":"x", "One":1, "Neg":-2.9, "Big":4.5e15, "Huge":1e999, "Flag":true, "List":[10, [1]]})",
+        error);
     ASSERT_TRUE(tree) << error;
-    const json_value& root = *tree;
-    const json_value& list = root["List"];
+    const json_value &root = *tree, &list = root["List"];
     // As text, integer and bool: an integer 1 is not true; a double beyond 64 bits reads as x86 converts it.
     std::string reads;
-    for (const json_value* value : {&root["Name"], &root["Count"], &root["One"], &root["Ratio"], &root["Neg"],
-                                    &root["Big"], &root["Huge"], &root["Flag"], &root["Nothing"], &list,
-                                    &list[0], &root["Obj"]["k"], &json_value_none}) {
-        const char* text = *value;
-        reads += (text ? text : "(null)") + ("/" + std::to_string(static_cast<json_int_t>(*value))) +
+    for (const json_value* value : {&root["Name"], &root["One"], &root["Neg"], &root["Big"], &root["Huge"],
+                                    &root["Flag"], &list, &list[0], &json_value_none})
+        reads += static_cast<const char*>(*value) + ("/" + std::to_string(static_cast<json_int_t>(*value))) +
                  (static_cast<bool>(*value) ? "/true " : "/false ");
-    }
-    EXPECT_EQ(reads, "x/0/false /3/false /1/false /2/false /-2/false /4500000000000000/false "
-                     "/-9223372036854775808/false /0/true /0/false /0/false /10/false v/0/false /0/false ");
+    EXPECT_EQ(reads, "x/0/false /1/false /-2/false /4500000000000000/false /-9223372036854775808/false "
+                     "/0/true /0/false /10/false /0/false ");
     // Names are case-sensitive; an object is not indexed, an array has no members, the empty node neither.
-    const json_value* misses[] = {
-        &root["name"],  &root["Missing"], &root[0],           &list[-1],           &list[3],
-        &list[INT_MAX], &list[INT_MIN],   &list["Name"],      &root["Name"][0],    &root["Name"]["x"],
-        &list[0][0],    &list[0]["x"],    &root["X"][3]["x"], &json_value_none[0], &json_value_none["x"]};
-    for (const json_value* miss : misses)
+    for (const json_value* miss : {&root["name"], &root[0], &list[-1], &list[2], &list["Name"],
+                                   &root["Name"][0], &list[0][0], &root["X"][3]["x"], &json_value_none["x"]})
         EXPECT_EQ(miss, &json_value_none);
-    EXPECT_EQ(Render(json_value_none), "none");
 }
 
-// Allocations through settings that fail on a chosen call and record what is allocated.
+// Allocations that fail on a chosen call, counted with the frees.
 struct Counting {
-    int calls = 0, fail_at = -1;
-    std::vector<std::size_t> sizes;
-    std::size_t frees = 0;
+    int calls = 0, fail_at = -1, allocated = 0, frees = 0;
     json_settings settings{0, 0, Allocate, Free, this};
 
     static void* Allocate(std::size_t size, int zero, void* user)
@@ -295,7 +236,7 @@ struct Counting {
         auto& counts = *static_cast<Counting*>(user);
         if (counts.calls++ == counts.fail_at)
             return nullptr;
-        counts.sizes.push_back(size);
+        ++counts.allocated;
         return zero ? std::calloc(size, 1) : std::malloc(size);
     }
     static void Free(void* block, void* user)
@@ -306,17 +247,12 @@ struct Counting {
 };
 
 // Whichever allocation fails, in the pre-pass or either scan, the result is the message and nothing leaks,
-// also half way down deeply nested tables. The parse that succeeds allocates the comment-free copy, the
-// nodes, then each table, block and string once at its final size; a memory limit counts those bytes.
+// also half way down deeply nested tables. The parse that succeeds needs 15 allocations and frees one, the
+// comment-free copy, before it returns.
 TEST(JsonMemory, FailedAllocationAnywhereReleasesEverything)
 {
     const std::string text = bom + R"({"ab": [1, "xyz", {"b": null, "c": []}], // c
  "d": {}, "e": "yz"})";
-    const std::string nested = " " + std::string(deep, '[') + std::string(deep, ']');
-    const std::size_t node = sizeof(json_value), entry = sizeof(json_object_entry), pointer = sizeof(void*);
-    const std::vector<std::size_t> sizes = {
-        text.size() - 3, node,        node, node,          node, node, node, node, node, node,
-        3 * entry + 7,   3 * pointer, 4,    2 * entry + 4, 3};
     std::string error;
     for (int fail_at = 0; fail_at <= 16; ++fail_at) {
         Counting allocator;
@@ -324,22 +260,11 @@ TEST(JsonMemory, FailedAllocationAnywhereReleasesEverything)
         json_value* root = ParseWith(allocator.settings, fail_at < 16 ? text : nested, error);
         EXPECT_EQ(error, fail_at == 15 ? "" : "Memory allocation failure") << "failing " << fail_at;
         if (root) {
-            EXPECT_EQ(allocator.sizes, sizes);
-            EXPECT_EQ(allocator.frees, 1); // the copy, released after the parse
+            EXPECT_EQ(allocator.frees, 1);
             json_value_free_ex(&allocator.settings, root);
-            json_value_free_ex(&allocator.settings, nullptr);
-            EXPECT_EQ(allocator.frees, 15);
         }
-        EXPECT_EQ(allocator.frees, allocator.sizes.size()) << "failing " << fail_at; // nothing left
+        EXPECT_EQ(allocator.frees, allocator.allocated) << "failing " << fail_at; // nothing left
     }
-    json_settings limited{};
-    for (const std::size_t size : sizes)
-        limited.max_memory += static_cast<std::uint32_t>(size);
-    json_value_free(ParseWith(limited, text, error));
-    EXPECT_EQ(error, "");
-    limited.max_memory -= 1;
-    EXPECT_EQ(ParseWith(limited, text, error), nullptr);
-    EXPECT_EQ(error, "Memory allocation failure");
 }
 
 } // namespace

@@ -1,5 +1,5 @@
 // The framework's shared services: the settings file, the editor's language choice, message boxes, the log
-// and text conversion.
+// and texts cut to fit.
 #include "InProcess.h"
 
 #include "Lib/Shared/Host/Seam.h"
@@ -49,31 +49,22 @@ using SettingsFile = InExtensions<testing::TestWithParam<FailureCase>>;
 
 } // namespace
 
-// Lines end in CR LF or in LF alone, the last in nothing.
-TEST_F(Settings, ValuesByKey)
+// Lines end in CR LF or in LF alone, the last in nothing. In the editor the language is the first listed
+// in the settings that the definition has, its case ignored, after one blank is dropped.
+TEST_F(Settings, ValuesByKeyAndTheEditorsLanguage)
 {
-    tree.Write(L"Extensions\\Polvane.ini", "Languages = UK English; French\r\nTwo  =blanks\nAfter=  two\r\n"
-                                           "Inner=a = b\nDoubled= = c\r\nRepeat=first\nrepeat=lower\r\n"
-                                           "Repeat=again\nLast=no line end");
+    tree.Write(L"Extensions\\Polvane.ini", "Languages = Deutsch;  Second; uk english\r\nTwo  =blanks\n"
+                                           "After=  two\r\nInner=a = b\nDoubled= = c\r\nRepeat=first\n"
+                                           "repeat=lower\r\nRepeat=again\nDisableUpdateCheckFor=*\nLast=end");
     std::string values;
     for (const char* key :
          {"Languages", "Two", "After", "Inner", "Doubled", "Repeat", "repeat", "anguages", "Last", "Missing"})
         values += Polvane::GetIniSetting(key) + "|";
     // After an erased blank the next byte stays: "Doubled= = c" gives "= c".
-    EXPECT_EQ(values, "UK English; French|| two|a=b|= c|first|lower||no line end||");
-    EXPECT_EQ(shown, L"");
-}
-
-// In the editor the language is the first listed in the settings that the definition has, its case
-// ignored, after one blank is dropped.
-TEST_F(Settings, TheEditorsLanguageIsTheFirstListedThatTheDefinitionHas)
-{
-    tree.Write(L"Extensions\\Polvane.ini",
-               "DisableUpdateCheckFor=*\nLanguages = Deutsch;  Second; uk english\n");
+    EXPECT_EQ(values, "Deutsch;  Second; uk english|| two|a=b|= c|first|lower||end||");
     ::SDK = nullptr;
     new Tovik::SDK(nullptr, InProcess::ParseDefinition(R"({"Default": {"About": {"Name": "D"}},
         "Second": {"About": {"Name": "S"}}, "UK English": {"About": {"Name": "U"}, "Actions": [{"Title": "a"}]}})"));
-    EXPECT_EQ(&Polvane::CurLang(), &(*::SDK->Root)["UK English"]);
     EXPECT_STREQ(Polvane::GetCurLangName(), L"UK English");
     EXPECT_EQ(::SDK->Actions.size(), 1u);
     EXPECT_EQ(shown, L"");
@@ -99,12 +90,11 @@ TEST_P(SettingsFile, IsReadOnceAndFailsWithOneBox)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, SettingsFile,
-    testing::Values(
-        FailureCase{"None", -1, "", nullptr},
-        FailureCase{"Folder", 0, "", L"Error 5 opening Extensions\\Polvane.ini."},
-        FailureCase{"OneMebibyte", 1 << 20, "French", nullptr},
-        FailureCase{"Larger", (1 << 20) + 1, "", L"Couldn't read Extensions\\Polvane.ini file, error 27."},
-        FailureCase{"OneGibibyte", 1 << 30, "", L"Couldn't read Extensions\\Polvane.ini file, error 27."}),
+    testing::Values(FailureCase{"None", -1, "", nullptr},
+                    FailureCase{"Folder", 0, "", L"Error 5 opening Extensions\\Polvane.ini."},
+                    FailureCase{"OneMebibyte", 1 << 20, "French", nullptr},
+                    FailureCase{"Larger", (1 << 20) + 1, "",
+                                L"Couldn't read Extensions\\Polvane.ini file, error 27."}),
     [](const auto& info) { return std::string(std::get<0>(info.param)); });
 
 // 4095 characters and the terminator fill the buffer; a longer or empty text shows the fixed box, a plain
@@ -135,8 +125,9 @@ TEST(MsgBox, FormatsForTheSystemRuntimeAndShowsTheFixedBoxForATextThatDoesNotFit
                          L"%d|ends with %|");
 }
 
-// A line too long for the log's buffer is cut and marked, keeping its format's line end.
-TEST(Log, LongLinesAreCutAndMarkedKeepingTheirLineEnd)
+// A line too long for the log's buffer is cut and marked, keeping its format's line end; a text for a host
+// buffer is cut to fit, never inside a surrogate pair.
+TEST(TextsThatDoNotFit, AreCutAndMarkedNeverInsideAPair)
 {
     Host::Seam.OutputDebugStringW = KeepLine;
     const std::wstring text(2047, L'b'); // with the x, one character more than a line holds
@@ -145,16 +136,7 @@ TEST(Log, LongLinesAreCutAndMarkedKeepingTheirLineEnd)
         Polvane::Log(6, format, (text + L"x").c_str());
         EXPECT_EQ(logged, text.substr(0, 2030) + L"... [truncated]" + ending) << std::wstring(format).size();
     }
-}
-
-// Cut to fit, never inside a surrogate pair; empty input never reaches Windows, which would fail it.
-TEST(TextConversion, BufferIsCutNeverInsideAPair)
-{
     wchar_t buffer[4];
     EXPECT_STREQ(Tovik::UTF8ToWideBuffer(buffer, "a\xF0\x9F\x98\x80", 4), L"a\xD83D\xDE00");
     EXPECT_STREQ(Tovik::UTF8ToWideBuffer(buffer, "a\xF0\x9F\x98\x80", 3), L"a");
-    SetLastError(0x1234567);
-    EXPECT_EQ(Polvane::UTF8ToWide("") + Polvane::ANSIToWide(""), L"");
-    EXPECT_EQ(Polvane::WideToUTF8(L"") + Polvane::ANSIToUTF8(""), "");
-    EXPECT_EQ(GetLastError(), 0x1234567u);
 }

@@ -19,29 +19,18 @@ namespace {
 int WINAPI FailingBox(HWND, LPCWSTR, LPCWSTR, UINT) { throw std::runtime_error("no box"); }
 hostent* WINAPI Offline(const char*) { return nullptr; }
 
-// Windows' own record of this program's path, which GetModuleFileNameW reads, made to say `path`: Wine
-// starts no program from a path that does not fit MAX_PATH.
-class HostPathAs {
-public:
-    explicit HostPathAs(std::wstring path) : text(std::move(path))
-    {
-        const FARPROC getPeb = GetProcAddress(GetModuleHandleW(L"ntdll"), "RtlGetCurrentPeb");
-        const auto peb = reinterpret_cast<PEB*(WINAPI*)()>(reinterpret_cast<void*>(getPeb));
-        const LIST_ENTRY* list = &peb()->Ldr->InMemoryOrderModuleList;
-        for (LIST_ENTRY* link = list->Flink; link != list; link = link->Flink)
-            if (auto* entry = CONTAINING_RECORD(link, LDR_DATA_TABLE_ENTRY, InMemoryOrderLinks);
-                entry->DllBase == GetModuleHandleW(nullptr))
-                name = &entry->FullDllName;
-        saved = *name;
-        *name = {static_cast<USHORT>(text.size() * 2), static_cast<USHORT>(text.size() * 2 + 2), text.data()};
-    }
-    ~HostPathAs() { *name = saved; }
-
-private:
-    std::wstring text;
-    UNICODE_STRING* name = nullptr;
-    UNICODE_STRING saved{};
-};
+// Windows' own record of this program's path, which GetModuleFileNameW reads: Wine starts no program from
+// a path that does not fit MAX_PATH, so the record is made to say one.
+UNICODE_STRING& HostPathRecord()
+{
+    const FARPROC getPeb = GetProcAddress(GetModuleHandleW(L"ntdll"), "RtlGetCurrentPeb");
+    const auto peb = reinterpret_cast<PEB*(WINAPI*)()>(reinterpret_cast<void*>(getPeb));
+    LIST_ENTRY* link = peb()->Ldr->InMemoryOrderModuleList.Flink;
+    while (CONTAINING_RECORD(link, LDR_DATA_TABLE_ENTRY, InMemoryOrderLinks)->DllBase !=
+           GetModuleHandleW(nullptr))
+        link = link->Flink;
+    return CONTAINING_RECORD(link, LDR_DATA_TABLE_ENTRY, InMemoryOrderLinks)->FullDllName;
+}
 
 } // namespace
 
@@ -73,9 +62,13 @@ TEST(ModulePath, LongPathsAreGivenWholeAndNeverTakenForTheDrivesRoot)
     GetFullPathNameW((L"/" + name + L".json").c_str(), MAX_PATH, atRoot, nullptr);
     if (!std::ofstream(std::filesystem::path(atRoot)))
         GTEST_SKIP() << "cannot write " << std::filesystem::path(atRoot);
-    const std::wstring deep = tree.Path(L"App\\" + std::wstring(250, L'x') + L"\\Host.exe");
-    const HostPathAs host(deep);
+    std::wstring deep = tree.Path(L"App\\" + std::wstring(250, L'x') + L"\\Host.exe");
+    UNICODE_STRING& record = HostPathRecord();
+    const UNICODE_STRING saved =
+        std::exchange(record, {static_cast<USHORT>(deep.size() * 2), static_cast<USHORT>(deep.size() * 2 + 2),
+                               deep.data()});
     EXPECT_EQ(Polvane::GetModulePath(nullptr), deep);
     EXPECT_EQ(Tovik::FindSiblingFile(L"json"), L"");
+    record = saved;
     std::filesystem::remove(atRoot);
 }
