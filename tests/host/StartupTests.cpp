@@ -113,10 +113,6 @@ TEST(Exports, AnswerTheHostInAndOutOfOrder)
     TestHost::Library library(TestHost::BuiltLibraryPath());
     TestHost::MessageBoxRecorder boxes(library.Module());
     TestHost::Host host;
-    auto getInfos = library.Export<std::uint32_t(HOST_STDCALL*)(std::int32_t)>("GetInfos");
-    EXPECT_EQ((std::vector<std::uint32_t>{getInfos(0), getInfos(2), getInfos(6), getInfos(7), getInfos(8),
-                                          getInfos(9)}),
-              (std::vector<std::uint32_t>{0x300, 0x100, 2, 254, 1, 0}));
     auto getRunObjectInfos =
         library.Export<std::int32_t(HOST_STDCALL*)(::mV*, HostRunInfo*)>("GetRunObjectInfos");
     HostRunInfo info{};

