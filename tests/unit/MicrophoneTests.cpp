@@ -30,7 +30,7 @@ const GUID MeterId = {0xc02216f6, 0x8c67, 0x4b5b, {0x9d, 0x00, 0xd0, 0x08, 0xe7,
 const GUID FriendlyNameSet = {0xa45c254e, 0xdf1c, 0x4efd, {0x80, 0x20, 0x67, 0xd1, 0x46, 0xa8, 0x50, 0xe0}};
 
 Calls Take() { return std::exchange(Log, {}); }
-std::string Narrow(const wchar_t* text) { return std::string(text, text + wcsnlen(text, 16)); }
+std::string Narrow(const std::wstring& text) { return {text.begin(), text.end()}; }
 
 struct Fake;
 extern Fake Enumerator, Store, Client, Meter;
@@ -42,7 +42,7 @@ struct Endpoints : IMMDeviceEnumerator, IMMDeviceCollection, IMMDevice {};
 struct Fake final : Endpoints, IPropertyStore, IAudioClient, IAudioMeterInformation {
     Fake(std::string n, std::wstring i = {}, std::wstring f = {}) : name(n), id(i), friendly(f) {}
     std::string name;
-    std::wstring id, friendly;    // a device's: an empty name is handed out as no value
+    std::wstring id, friendly;    // a device's
     std::vector<Fake*> devices;   // the enumerator's: the first is the default
     const Fake* opener = nullptr; // the store's device
     float peak = 0.0f;
@@ -94,7 +94,7 @@ struct Fake final : Endpoints, IPropertyStore, IAudioClient, IAudioMeterInformat
     COM(GetValue, REFPROPERTYKEY key, PROPVARIANT* value) // the text is given back with PropVariantClear
     {
         const std::size_t bytes = (opener->friendly.size() + 1) * sizeof(wchar_t);
-        if (bytes > 2 && key.fmtid == FriendlyNameSet && key.pid == 14) {
+        if (key.fmtid == FriendlyNameSet && key.pid == 14) {
             value->vt = VT_LPWSTR;
             value->pwszVal = static_cast<LPWSTR>(CoTaskMemAlloc(bytes));
             std::memcpy(value->pwszVal, opener->friendly.c_str(), bytes);
@@ -152,8 +152,7 @@ HRESULT WINAPI FakeCoCreateInstance(REFCLSID, LPUNKNOWN, DWORD, REFIID, LPVOID* 
 }
 void WINAPI FakeCoTaskMemFree(LPVOID block)
 {
-    if (block)
-        Com.Call("TaskMemFree " + (block == &MixFormat ? "format" : Narrow(static_cast<wchar_t*>(block))));
+    Com.Call(block == &MixFormat ? "TaskMemFree format" : "TaskMemFree");
 }
 ULONGLONG WINAPI FakeGetTickCount64() { return Now; }
 void WINAPI FakeGetLocalTime(LPSYSTEMTIME time) { *time = {2025, 3, 5, 7, 14, 5, 9, 0}; }
