@@ -177,6 +177,9 @@ TEST_F(MemoryBlocks, OnlyTheStartsOfLiveBlocksAreAccepted)
     }
     EXPECT_TRUE(Valid(p) && Read(p) == INT_MIN && !session.Condition(object, 2, {p}) &&
                 session.Condition(object, 2, {0}));
+    // Compared as floats, without the x87 unit's extra precision: 16777217 becomes 16777216.0.
+    EXPECT_TRUE(session.Condition(object, 4, {16777217, 16777216.0f}) &&
+                !session.Condition(object, 4, {16777216, 16777218.0f}));
 }
 
 // Copies: source size, destination size, count, destination afterwards. Texts: block size, stored bytes,
