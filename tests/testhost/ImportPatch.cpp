@@ -1,5 +1,7 @@
 #include "ImportPatch.h"
+#include "MessageBoxRecorder.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <stdexcept>
@@ -12,30 +14,23 @@ namespace {
 // (OriginalFirstThunk); null when the module does not import it by name.
 void** FindImportSlot(HMODULE module, const char* dll, const char* function)
 {
-    if (module == nullptr)
-        return nullptr;
     auto base = reinterpret_cast<std::uint8_t*>(module);
-    auto dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-    if (dos->e_magic != IMAGE_DOS_SIGNATURE)
+    if (base == nullptr)
         return nullptr;
-    auto nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + dos->e_lfanew);
-    if (nt->Signature != IMAGE_NT_SIGNATURE)
-        return nullptr;
+    auto nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(
+        base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
     const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    if (imports.VirtualAddress == 0)
-        return nullptr;
     for (auto descriptor = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
-         descriptor->Name != 0; ++descriptor) {
+         imports.VirtualAddress != 0 && descriptor->Name != 0; ++descriptor) {
         if (_stricmp(reinterpret_cast<const char*>(base + descriptor->Name), dll) != 0 ||
             descriptor->OriginalFirstThunk == 0)
             continue;
         auto names = reinterpret_cast<const IMAGE_THUNK_DATA32*>(base + descriptor->OriginalFirstThunk);
         auto slots = reinterpret_cast<IMAGE_THUNK_DATA32*>(base + descriptor->FirstThunk);
         for (; names->u1.AddressOfData != 0; ++names, ++slots) {
-            if (IMAGE_SNAP_BY_ORDINAL32(names->u1.Ordinal))
-                continue;
             auto byName = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-            if (std::strcmp(reinterpret_cast<const char*>(byName->Name), function) == 0)
+            if (!IMAGE_SNAP_BY_ORDINAL32(names->u1.Ordinal) &&
+                std::strcmp(reinterpret_cast<const char*>(byName->Name), function) == 0)
                 return reinterpret_cast<void**>(&slots->u1.Function);
         }
     }
@@ -53,15 +48,14 @@ bool WriteSlot(void** slot, void* value)
     return true;
 }
 
+std::vector<MessageBoxRecorder*> recorders;
+
 } // namespace
 
 ImportPatch::ImportPatch(HMODULE module, const char* dll, const char* function, void* replacement)
-    : slot(FindImportSlot(module, dll, function)), original(nullptr)
+    : slot(FindImportSlot(module, dll, function)), original(slot != nullptr ? *slot : nullptr)
 {
-    if (slot == nullptr)
-        return;
-    original = *slot;
-    if (!WriteSlot(slot, replacement))
+    if (slot != nullptr && !WriteSlot(slot, replacement))
         throw std::runtime_error("could not make the import table writable");
 }
 
@@ -69,6 +63,24 @@ ImportPatch::~ImportPatch()
 {
     if (slot != nullptr)
         WriteSlot(slot, original);
+}
+
+MessageBoxRecorder::MessageBoxRecorder(HMODULE module)
+    : ImportPatch(module, "user32.dll", "MessageBoxW", reinterpret_cast<void*>(&Record))
+{
+    recorders.push_back(this);
+}
+
+MessageBoxRecorder::~MessageBoxRecorder()
+{
+    recorders.erase(std::find(recorders.begin(), recorders.end(), this));
+}
+
+int WINAPI MessageBoxRecorder::Record(HWND owner, LPCWSTR text, LPCWSTR title, UINT style)
+{
+    recorders.back()->boxes.push_back(
+        {title != nullptr ? title : L"", text != nullptr ? text : L"", style, owner});
+    return IDOK;
 }
 
 } // namespace TestHost

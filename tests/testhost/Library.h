@@ -1,6 +1,8 @@
 // Loads a built Morvalex.mfx the way the host does and looks its exports up by name.
 #pragma once
 
+#include "TempTree.h"
+
 #include <windows.h>
 
 #include <stdexcept>
@@ -9,12 +11,16 @@
 namespace TestHost {
 
 // The library as built: build/Morvalex.mfx.
-std::wstring BuiltLibraryPath();
+inline std::wstring BuiltLibraryPath() { return (BuildFolder() / L"Morvalex.mfx").wstring(); }
 
 class Library {
 public:
-    explicit Library(const std::wstring& path);
-    ~Library();
+    explicit Library(const std::wstring& path) : module(LoadLibraryW(path.c_str()))
+    {
+        if (module == nullptr)
+            throw std::runtime_error("LoadLibraryW failed with error " + std::to_string(GetLastError()));
+    }
+    ~Library() { FreeLibrary(module); }
     Library(const Library&) = delete;
     Library& operator=(const Library&) = delete;
 

@@ -18,27 +18,20 @@ struct RecordedBox {
     HWND owner;
 };
 
-// While several recorders live, the newest one records every box.
-class MessageBoxRecorder {
+// While several recorders live, the newest one records every box; each is answered IDOK.
+// Installed() is false when the module imports no user32.dll!MessageBoxW: nothing can be recorded then.
+class MessageBoxRecorder : public ImportPatch {
 public:
     explicit MessageBoxRecorder(HMODULE module);
     ~MessageBoxRecorder();
-    MessageBoxRecorder(const MessageBoxRecorder&) = delete;
-    MessageBoxRecorder& operator=(const MessageBoxRecorder&) = delete;
 
-    const std::vector<RecordedBox>& Boxes() const;
-    void Clear();
-    // The button id every recorded box answers (IDOK by default).
-    void SetAnswer(int answer);
-    // False when the module imports no user32.dll!MessageBoxW: nothing can be recorded then.
-    bool Installed() const { return patch.Installed(); }
+    const std::vector<RecordedBox>& Boxes() const { return boxes; }
+    void Clear() { boxes.clear(); }
 
 private:
     static int WINAPI Record(HWND owner, LPCWSTR text, LPCWSTR title, UINT style);
 
-    ImportPatch patch;
     std::vector<RecordedBox> boxes;
-    int answer = IDOK;
 };
 
 } // namespace TestHost

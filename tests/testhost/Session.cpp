@@ -3,7 +3,6 @@
 #include <winsock2.h>
 
 #include <algorithm>
-#include <cstring>
 #include <stdexcept>
 
 namespace TestHost {
@@ -38,25 +37,25 @@ Session::Session(const std::wstring& libraryPath, void* mainWindow, int quiet)
 Session::~Session()
 {
     // Exports looked up without throwing: a destructor must not.
-    auto destroy = reinterpret_cast<DestroyRunObjectFn>(
-        reinterpret_cast<void*>(GetProcAddress(library.Module(), "DestroyRunObject")));
-    if (destroy != nullptr)
+    const auto find = [this](const char* name) {
+        return reinterpret_cast<void*>(GetProcAddress(library.Module(), name));
+    };
+    if (auto destroy = reinterpret_cast<DestroyRunObjectFn>(find("DestroyRunObject")))
         for (RUNDATA* rd : objects)
             destroy(rd, 0);
-    auto free = reinterpret_cast<FreeFn>(reinterpret_cast<void*>(GetProcAddress(library.Module(), "Free")));
-    if (free != nullptr)
+    if (auto free = reinterpret_cast<FreeFn>(find("Free")))
         free(host.MV());
 }
 
 RUNDATA* Session::CreateObject()
 {
     auto create = library.Export<CreateRunObjectFn>("CreateRunObject");
-    // The host hands every object its edit-time data; the library does not read it at run time.
+    // The host hands every object its edit-time data, whose first word is its total size; the library
+    // does not read it at run time.
     if (editData.empty()) {
-        editData.assign(std::max<std::size_t>(runInfo.editDataSize, sizeof(EDITDATA)), 0);
-        EDITDATA header{};
-        header.eHeader.totalSize = static_cast<std::uint32_t>(editData.size());
-        std::memcpy(editData.data(), &header, sizeof header);
+        const std::uint32_t size = std::max<std::uint32_t>(runInfo.editDataSize, sizeof(EDITDATA));
+        editData.assign(size / 4 + 1, 0);
+        editData[0] = size;
     }
     RUNDATA* rd = host.NewObject();
     create(rd, reinterpret_cast<EDITDATA*>(editData.data()), nullptr);
@@ -70,53 +69,43 @@ void Session::DestroyObject(RUNDATA* rd)
     objects.erase(std::remove(objects.begin(), objects.end(), rd), objects.end());
 }
 
-template <typename Routine> Routine Session::Entry(void* table, std::uint16_t count, int id, const char* kind)
+std::int32_t Session::Call(const char* kind, void* table, std::uint16_t count, RUNDATA* rd, int id,
+                           const std::vector<Arg>& args)
 {
     if (table == nullptr || id < 0 || id >= count)
         throw std::out_of_range(std::string(kind) + " id " + std::to_string(id) +
                                 " is outside the jump table of " + std::to_string(count));
-    return static_cast<Routine*>(table)[id];
-}
-
-void Session::Prepare(RUNDATA* rd, int id)
-{
     rd->rHo.eventNumber = static_cast<std::uint32_t>(id);
     rd->rHo.resultFlags = 0;
     host.DropParams();
+    std::int32_t result;
+    if (table == runInfo.expressions) {
+        host.QueueExpressionParams(args);
+        result = static_cast<ExpressionRoutine*>(table)[id](rd, 0);
+    } else {
+        host.QueueActionParams(args);
+        const auto param = [&](std::size_t i) {
+            return static_cast<std::int32_t>(i < args.size() ? host.ValueOf(args[i]) : 0);
+        };
+        result = static_cast<ActionRoutine*>(table)[id](rd, param(0), param(1));
+    }
+    host.DropParams();
+    return result;
 }
 
 std::int32_t Session::Action(RUNDATA* rd, int id, const std::vector<Arg>& args)
 {
-    return CallWithActionParams(Entry<ActionRoutine>(runInfo.actions, runInfo.numOfActions, id, "action"), rd,
-                                id, args);
+    return Call("action", runInfo.actions, runInfo.numOfActions, rd, id, args);
 }
 
 std::int32_t Session::Condition(RUNDATA* rd, int id, const std::vector<Arg>& args)
 {
-    return CallWithActionParams(
-        Entry<ConditionRoutine>(runInfo.conditions, runInfo.numOfConditions, id, "condition"), rd, id, args);
-}
-
-std::int32_t Session::CallWithActionParams(ActionRoutine routine, RUNDATA* rd, int id,
-                                           const std::vector<Arg>& args)
-{
-    Prepare(rd, id);
-    host.QueueActionParams(args);
-    std::uint32_t param1 = args.size() > 0 ? host.ValueOf(args[0]) : 0;
-    std::uint32_t param2 = args.size() > 1 ? host.ValueOf(args[1]) : 0;
-    std::int32_t result = routine(rd, static_cast<std::int32_t>(param1), static_cast<std::int32_t>(param2));
-    host.DropParams();
-    return result;
+    return Call("condition", runInfo.conditions, runInfo.numOfConditions, rd, id, args);
 }
 
 std::int32_t Session::Expression(RUNDATA* rd, int id, const std::vector<Arg>& args)
 {
-    auto routine = Entry<ExpressionRoutine>(runInfo.expressions, runInfo.numOfExpressions, id, "expression");
-    Prepare(rd, id);
-    host.QueueExpressionParams(args);
-    std::int32_t result = routine(rd, 0);
-    host.DropParams();
-    return result;
+    return Call("expression", runInfo.expressions, runInfo.numOfExpressions, rd, id, args);
 }
 
 float Session::ExpressionFloat(RUNDATA* rd, int id, const std::vector<Arg>& args)

@@ -45,11 +45,8 @@ public:
     std::wstring ExpressionText(RUNDATA* rd, int id, const std::vector<Arg>& args = {});
 
 private:
-    template <typename Routine> Routine Entry(void* table, std::uint16_t count, int id, const char* kind);
-    void Prepare(RUNDATA* rd, int id);
-    // Actions and conditions share the routine type and the way the host passes their parameters.
-    std::int32_t CallWithActionParams(ActionRoutine routine, RUNDATA* rd, int id,
-                                      const std::vector<Arg>& args);
+    std::int32_t Call(const char* kind, void* table, std::uint16_t count, RUNDATA* rd, int id,
+                      const std::vector<Arg>& args);
 
     Library library;
     MessageBoxRecorder boxes;
@@ -60,7 +57,7 @@ private:
     std::int32_t initializeResult = 0;
     HostRunInfo runInfo{};
     std::vector<RUNDATA*> objects;
-    std::vector<std::uint8_t> editData;
+    std::vector<std::uint32_t> editData;
 };
 
 } // namespace TestHost

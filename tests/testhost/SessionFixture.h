@@ -10,19 +10,9 @@
 
 namespace TestHost {
 
-inline std::uint32_t BitsOf(float value)
-{
-    std::uint32_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return bits;
-}
+inline std::uint32_t BitsOf(float value) { return Arg(value).bits; }
 
-inline float FromBits(std::uint32_t bits)
-{
-    float value;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-}
+inline float FromBits(std::uint32_t bits) { return Arg::Raw(bits).AsFloat(); }
 
 // A fixture on top of TestBase (testing::Test, or testing::TestWithParam<...> for a table of cases).
 template <typename TestBase> class SessionWithObject : public TestBase {

@@ -1,7 +1,6 @@
 #include "InProcess.h"
 
 #include "Lib/Shared/Host/Seam.h"
-#include "Lib/Shared/Polvane/Globals.h"
 #include "Lib/Shared/Tovik/SDK.h"
 #include "json/json.h"
 
@@ -14,84 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
-
-namespace InProcess {
-namespace {
-
-BoxRecorder* activeRecorder = nullptr;
-
-int WINAPI RecordBox(HWND owner, LPCWSTR text, LPCWSTR title, UINT style)
-{
-    activeRecorder->boxes.push_back({title, text, style, owner});
-    return activeRecorder->answer;
-}
-
-} // namespace
-
-BoxRecorder::BoxRecorder() : saved(reinterpret_cast<void*>(Host::Seam.MessageBoxW))
-{
-    activeRecorder = this;
-    Host::Seam.MessageBoxW = RecordBox;
-}
-
-BoxRecorder::~BoxRecorder()
-{
-    Host::Seam.MessageBoxW = reinterpret_cast<decltype(Host::Seam.MessageBoxW)>(saved);
-    activeRecorder = nullptr;
-}
-
-RunningAs::RunningAs(Polvane::MFXRunMode mode)
-    : savedRunMode(Polvane::RunMode), savedMainThread(Polvane::MainThreadID), savedOwner(Polvane::OwnerWindow)
-{
-    Polvane::RunMode = mode;
-    Polvane::MainThreadID = GetCurrentThreadId();
-}
-
-RunningAs::~RunningAs()
-{
-    Polvane::RunMode = savedRunMode;
-    Polvane::MainThreadID = savedMainThread;
-    Polvane::OwnerWindow = savedOwner;
-}
-
-json_value* ParseDefinition(const std::string& text, const std::string& label)
-{
-    auto* copy = static_cast<char*>(std::malloc(text.size() + 1));
-    std::memcpy(copy, text.c_str(), text.size() + 1);
-    json_settings settings = {};
-    char error[256] = {};
-    json_value* root = json_parse_ex(&settings, copy, text.size(), error, sizeof error);
-    if (root == nullptr)
-        ADD_FAILURE() << label << (label.empty() ? "" : ": ") << "definition does not parse: " << error
-                      << "\n"
-                      << text;
-    return root;
-}
-
-Tovik::SDK* BuildState(const std::string& definition)
-{
-    Polvane::RunMode = Polvane::MFXRunMode::BuiltEXE;
-    ::SDK = nullptr;
-    return new Tovik::SDK(nullptr, ParseDefinition(definition));
-}
-
-std::filesystem::path SystemLibrary()
-{
-    wchar_t system[MAX_PATH];
-    GetSystemDirectoryW(system, MAX_PATH);
-    return std::filesystem::path(system) / L"version.dll";
-}
-
-LibraryCopy::LibraryCopy(const TestHost::TempTree& tree, const std::wstring& relative,
-                         const std::filesystem::path& from)
-    : path(tree.Copy(from, relative)), library(path.wstring()), savedModule(Polvane::ModuleHandle)
-{
-    Polvane::ModuleHandle = library.Module();
-}
-
-LibraryCopy::~LibraryCopy() { Polvane::ModuleHandle = savedModule; }
-
-} // namespace InProcess
+#include <utility>
 
 // Every allocation of the in-process tests carries a guard word after its end, checked when it is freed
 // and, while it lives, after each test: a write one element past a buffer fails the test that made it,
@@ -124,34 +46,22 @@ bool Intact(const Block* block)
     return word == GuardWord;
 }
 
-// Counts the damaged blocks among those alive.
-int DamagedLiveBlocks()
+// How many live blocks pass the test.
+template <typename Test> int LiveBlocks(Test test)
 {
     Locked locked;
-    int damaged = 0;
+    int count = 0;
     for (const Block* block = live.next; block != &live; block = block->next)
-        damaged += Intact(block) ? 0 : 1;
-    return damaged;
+        count += test(block) ? 1 : 0;
+    return count;
 }
-
-} // namespace
-
-bool InProcess::IsLiveAllocation(const void* p)
-{
-    Locked locked;
-    for (const Block* block = live.next; block != &live; block = block->next)
-        if (block + 1 == p)
-            return true;
-    return false;
-}
-
-namespace {
 
 class HeapCheck : public ::testing::EmptyTestEventListener {
     void OnTestEnd(const ::testing::TestInfo&) override
     {
         EXPECT_EQ(damagedFrees.exchange(0), 0) << "blocks were written past their end before being freed";
-        EXPECT_EQ(DamagedLiveBlocks(), 0) << "live blocks are written past their end";
+        EXPECT_EQ(LiveBlocks([](const Block* block) { return !Intact(block); }), 0)
+            << "live blocks are written past their end";
         EXPECT_EQ(_heapchk(), _HEAPOK) << "the C runtime's heap is damaged";
     }
 };
@@ -160,6 +70,14 @@ const bool heapCheckInstalled = [] {
     ::testing::UnitTest::GetInstance()->listeners().Append(new HeapCheck);
     return true;
 }();
+
+InProcess::BoxRecorder* activeRecorder = nullptr;
+
+int WINAPI RecordBox(HWND owner, LPCWSTR text, LPCWSTR title, UINT style)
+{
+    activeRecorder->boxes.push_back({title, text, style, owner});
+    return activeRecorder->answer;
+}
 
 } // namespace
 
@@ -195,3 +113,77 @@ void operator delete(void* p) noexcept
     }
     std::free(block);
 }
+
+void operator delete(void* p, std::size_t) noexcept { operator delete(p); }
+
+namespace InProcess {
+
+bool IsLiveAllocation(const void* p)
+{
+    return LiveBlocks([p](const Block* block) { return block + 1 == p; }) > 0;
+}
+
+BoxRecorder::BoxRecorder() : saved(std::exchange(Host::Seam.MessageBoxW, RecordBox))
+{
+    activeRecorder = this;
+}
+
+BoxRecorder::~BoxRecorder()
+{
+    Host::Seam.MessageBoxW = saved;
+    activeRecorder = nullptr;
+}
+
+RunningAs::RunningAs(Polvane::MFXRunMode mode)
+    : savedRunMode(std::exchange(Polvane::RunMode, mode)),
+      savedMainThread(std::exchange(Polvane::MainThreadID, GetCurrentThreadId()))
+{
+}
+
+RunningAs::~RunningAs()
+{
+    Polvane::RunMode = savedRunMode;
+    Polvane::MainThreadID = savedMainThread;
+    Polvane::OwnerWindow = savedOwner;
+}
+
+json_value* ParseDefinition(const std::string& text, const std::string& label)
+{
+    // The parser takes over a copy from malloc, closed by a NUL.
+    auto* copy = static_cast<char*>(std::malloc(text.size() + 1));
+    std::memcpy(copy, text.c_str(), text.size() + 1);
+    json_settings settings = {};
+    char error[256] = {};
+    json_value* root = json_parse_ex(&settings, copy, text.size(), error, sizeof error);
+    if (root == nullptr)
+        ADD_FAILURE() << label << (label.empty() ? "" : ": ") << "definition does not parse: " << error
+                      << "\n"
+                      << text;
+    return root;
+}
+
+Tovik::SDK* BuildState(const std::string& definition)
+{
+    Polvane::RunMode = Polvane::MFXRunMode::BuiltEXE;
+    ::SDK = nullptr;
+    return new Tovik::SDK(nullptr, ParseDefinition(definition));
+}
+
+namespace {
+
+std::wstring CopyOfSystemLibrary(const TestHost::TempTree& tree, const std::wstring& relative)
+{
+    wchar_t system[MAX_PATH];
+    GetSystemDirectoryW(system, MAX_PATH);
+    return tree.Copy(std::filesystem::path(system) / L"version.dll", relative).wstring();
+}
+
+} // namespace
+
+LibraryCopy::LibraryCopy(const TestHost::TempTree& tree, const std::wstring& relative)
+    : Library(CopyOfSystemLibrary(tree, relative)),
+      savedModule(std::exchange(Polvane::ModuleHandle, Module()))
+{
+}
+
+} // namespace InProcess
