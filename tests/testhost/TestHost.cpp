@@ -18,15 +18,9 @@ template <typename To, typename From> To BitCast(From from)
     return to;
 }
 
-std::uint32_t Word(const void* pointer)
-{
-    return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(pointer));
-}
+std::uint32_t Word(const void* p) { return std::uint32_t(reinterpret_cast<std::uintptr_t>(p)); }
 
-template <typename T> T* Pointer(std::int32_t word)
-{
-    return reinterpret_cast<T*>(static_cast<std::uintptr_t>(word));
-}
+template <typename T> T* Pointer(std::int32_t word) { return reinterpret_cast<T*>(std::uintptr_t(word)); }
 
 constexpr std::int32_t ObjectNamePropertyID = 21;
 constexpr std::uint32_t WideTextClassID = 0x53545257; // "STRW"
@@ -124,14 +118,8 @@ struct Host::Callbacks {
         Host& host = *living.back();
         const auto* bytes = reinterpret_cast<const std::uint8_t*>(record);
         const wchar_t* title = record->windowTitle;
-        ImageEditorCall call{several,
-                             edPtr,
-                             word14,
-                             {bytes, bytes + sizeof *record},
-                             title != nullptr,
-                             title != nullptr ? title : L"",
-                             {},
-                             {}};
+        ImageEditorCall call{several, edPtr, word14, {}, title != nullptr, title != nullptr ? title : L""};
+        call.record.assign(bytes, bytes + sizeof *record);
         const bool confirmed = host.imageEditorAnswer == 1;
         if constexpr (several) {
             call.imageIDs.assign(record->imageIDs, record->imageIDs + record->maxCount);
@@ -216,21 +204,17 @@ std::uint32_t Host::ValueOf(const Arg& arg)
 
 void Host::SetParamChain(RUNDATA* rd, const std::vector<ParamRecord>& records)
 {
-    // Each record is at least as large as EventParam, so that a reader of its 32-bit value stays inside.
-    const auto size = [](const ParamRecord& record) {
-        return 4 + 2 * std::max<std::size_t>(record.values.size(), 2);
-    };
-    std::size_t total = 0;
-    for (const ParamRecord& record : records)
-        total += size(record);
-    auto* place = static_cast<std::uint8_t*>(Keep(total));
-    rd->rHo.currentParam = reinterpret_cast<EventParam*>(place);
+    std::vector<std::int16_t> chain;
     for (const ParamRecord& record : records) {
-        const std::int16_t fields[2] = {static_cast<std::int16_t>(size(record)), record.code};
-        std::memcpy(place, fields, sizeof fields);
-        std::memcpy(place + 4, record.values.data(), record.values.size() * 2);
-        place += size(record);
+        // Each record is at least as large as EventParam, so that a reader of its 32-bit value stays inside.
+        const std::size_t start = chain.size(), words = 2 + std::max<std::size_t>(record.values.size(), 2);
+        chain.insert(chain.end(), {static_cast<std::int16_t>(2 * words), record.code});
+        chain.insert(chain.end(), record.values.begin(), record.values.end());
+        chain.resize(start + words);
     }
+    auto* place = static_cast<std::int16_t*>(Keep(2 * chain.size()));
+    std::copy(chain.begin(), chain.end(), place);
+    rd->rHo.currentParam = reinterpret_cast<EventParam*>(place);
 }
 
 int Host::CallbackCount(int index) const

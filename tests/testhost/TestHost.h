@@ -123,8 +123,8 @@ public:
         std::vector<std::uint8_t> record;
         bool hasWindowTitle;
         std::wstring windowTitle;
-        std::vector<std::uint16_t> imageIDs;   // several: the maximum count of ids from the ids pointer
-        std::vector<std::wstring> imageTitles; // up to the closing null
+        std::vector<std::uint16_t> imageIDs = {};   // several: the maximum count of ids from the ids pointer
+        std::vector<std::wstring> imageTitles = {}; // up to the closing null
     };
     const std::vector<ImageEditorCall>& ImageEditorCalls() const { return imageEditorCalls; }
 

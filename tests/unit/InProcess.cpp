@@ -39,19 +39,17 @@ struct Locked {
     ~Locked() { lock.clear(std::memory_order_release); }
 };
 
-bool Intact(const Block* block)
-{
-    std::uint32_t word;
-    std::memcpy(&word, reinterpret_cast<const char*>(block + 1) + block->size, sizeof word);
-    return word == GuardWord;
-}
+// Where the block's guard word goes, just past its bytes.
+char* GuardOf(Block* block) { return reinterpret_cast<char*>(block + 1) + block->size; }
+
+bool Intact(Block* block) { return std::memcmp(GuardOf(block), &GuardWord, sizeof GuardWord) == 0; }
 
 // How many live blocks pass the test.
 template <typename Test> int LiveBlocks(Test test)
 {
     Locked locked;
     int count = 0;
-    for (const Block* block = live.next; block != &live; block = block->next)
+    for (Block* block = live.next; block != &live; block = block->next)
         count += test(block) ? 1 : 0;
     return count;
 }
@@ -60,7 +58,7 @@ class HeapCheck : public ::testing::EmptyTestEventListener {
     void OnTestEnd(const ::testing::TestInfo&) override
     {
         EXPECT_EQ(damagedFrees.exchange(0), 0) << "blocks were written past their end before being freed";
-        EXPECT_EQ(LiveBlocks([](const Block* block) { return !Intact(block); }), 0)
+        EXPECT_EQ(LiveBlocks([](Block* block) { return !Intact(block); }), 0)
             << "live blocks are written past their end";
         EXPECT_EQ(_heapchk(), _HEAPOK) << "the C runtime's heap is damaged";
     }
@@ -79,6 +77,13 @@ int WINAPI RecordBox(HWND owner, LPCWSTR text, LPCWSTR title, UINT style)
     return activeRecorder->answer;
 }
 
+std::wstring CopyOfSystemLibrary(const TestHost::TempTree& tree, const std::wstring& relative)
+{
+    wchar_t system[MAX_PATH];
+    GetSystemDirectoryW(system, MAX_PATH);
+    return tree.Copy(std::filesystem::path(system) / L"version.dll", relative).wstring();
+}
+
 } // namespace
 
 void* operator new(std::size_t size)
@@ -90,7 +95,7 @@ void* operator new(std::size_t size)
     if (block == nullptr)
         throw std::bad_alloc();
     block->size = size;
-    std::memcpy(reinterpret_cast<char*>(block + 1) + size, &GuardWord, sizeof GuardWord);
+    std::memcpy(GuardOf(block), &GuardWord, sizeof GuardWord);
     Locked locked;
     block->prev = &live;
     block->next = live.next;
@@ -106,11 +111,9 @@ void operator delete(void* p) noexcept
     Block* block = static_cast<Block*>(p) - 1;
     if (!Intact(block))
         ++damagedFrees;
-    {
-        Locked locked;
-        block->prev->next = block->next;
-        block->next->prev = block->prev;
-    }
+    Locked locked;
+    block->prev->next = block->next;
+    block->next->prev = block->prev;
     std::free(block);
 }
 
@@ -120,7 +123,7 @@ namespace InProcess {
 
 bool IsLiveAllocation(const void* p)
 {
-    return LiveBlocks([p](const Block* block) { return block + 1 == p; }) > 0;
+    return LiveBlocks([p](Block* block) { return block + 1 == p; }) > 0;
 }
 
 BoxRecorder::BoxRecorder() : saved(std::exchange(Host::Seam.MessageBoxW, RecordBox))
@@ -157,8 +160,7 @@ json_value* ParseDefinition(const std::string& text, const std::string& label)
     json_value* root = json_parse_ex(&settings, copy, text.size(), error, sizeof error);
     if (root == nullptr)
         ADD_FAILURE() << label << (label.empty() ? "" : ": ") << "definition does not parse: " << error
-                      << "\n"
-                      << text;
+                      << "\n" + text;
     return root;
 }
 
@@ -168,17 +170,6 @@ Tovik::SDK* BuildState(const std::string& definition)
     ::SDK = nullptr;
     return new Tovik::SDK(nullptr, ParseDefinition(definition));
 }
-
-namespace {
-
-std::wstring CopyOfSystemLibrary(const TestHost::TempTree& tree, const std::wstring& relative)
-{
-    wchar_t system[MAX_PATH];
-    GetSystemDirectoryW(system, MAX_PATH);
-    return tree.Copy(std::filesystem::path(system) / L"version.dll", relative).wstring();
-}
-
-} // namespace
 
 LibraryCopy::LibraryCopy(const TestHost::TempTree& tree, const std::wstring& relative)
     : Library(CopyOfSystemLibrary(tree, relative)),
