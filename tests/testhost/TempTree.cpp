@@ -62,7 +62,7 @@ ProcessResult RunProcess(const fs::path& program, const std::wstring& arguments)
                                         nullptr, program.parent_path().c_str(), &startup, &process);
     const DWORD error = GetLastError();
     CloseHandle(writeEnd);
-    ProcessResult result = {0, std::string()};
+    ProcessResult result;
     char buffer[4096];
     DWORD read = 0;
     while (started && ReadFile(readEnd, buffer, sizeof buffer, &read, nullptr) && read > 0)
@@ -71,7 +71,6 @@ ProcessResult RunProcess(const fs::path& program, const std::wstring& arguments)
     if (!started)
         throw std::runtime_error("CreateProcessW failed with error " + std::to_string(error));
     WaitForSingleObject(process.hProcess, INFINITE);
-    GetExitCodeProcess(process.hProcess, &result.exitCode);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return result;

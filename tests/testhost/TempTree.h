@@ -27,12 +27,11 @@ private:
 };
 
 struct ProcessResult {
-    unsigned long exitCode;
     std::string output; // standard output
 };
 
 // Runs a program with that command line (the program's quoted path first), in the program's folder,
-// and waits for it.
+// and waits for it to end.
 ProcessResult RunProcess(const std::filesystem::path& program, const std::wstring& arguments);
 
 // The folder of the build: the library, and the test programs under tests\.

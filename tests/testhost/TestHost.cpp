@@ -40,10 +40,10 @@ struct Host::Callbacks {
     // one still reaches the newest host, and the log shows what the library passed.
     template <int Index> static std::uint32_t HOST_STDCALL Run(RUNDATA* rd, std::int32_t w, std::int32_t l)
     {
-        auto found = std::find_if(living.begin(), living.end(), [rd](Host* host) {
-            return rd != nullptr && rd->rHo.runHeader == &host->header;
-        });
-        return Answer(found != living.end() ? **found : *living.back(), Index, w, l);
+        for (Host* host : living)
+            if (rd != nullptr && rd->rHo.runHeader == &host->header)
+                return Answer(*host, Index, w, l);
+        return Answer(*living.back(), Index, w, l);
     }
 
     static std::uint32_t Answer(Host& host, int index, std::int32_t w, std::int32_t l)
@@ -160,8 +160,7 @@ Host::Host(void* mainWindow) : surfaceLibrary(LoadLibraryW(FakeSurfaceLibraryPat
 Host::~Host()
 {
     living.erase(std::find(living.begin(), living.end(), this));
-    if (surfaceLibrary != nullptr)
-        FreeLibrary(surfaceLibrary);
+    FreeLibrary(surfaceLibrary); // fails harmlessly when the fake was not built
 }
 
 void* Host::Keep(std::size_t bytes)

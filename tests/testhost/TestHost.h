@@ -38,8 +38,7 @@ class Host {
 public:
     // mainWindow is what mV+0x10 holds: null for a built application, any non-null value for the editor.
     // As in Fusion, the host's surface library (the fake MMFS2.dll) is loaded and mV names an image
-    // filter manager before any library is initialised. CallFunction 112 and 113 (hardware accelerated,
-    // Unicode host) answer 1.
+    // filter manager before any library is initialised. CallFunction 112 and 113 answer 1.
     explicit Host(void* mainWindow = nullptr);
     ~Host();
     Host(const Host&) = delete;
@@ -55,9 +54,8 @@ public:
     bool reallocRefused = false;
     const std::vector<std::uint32_t>& ReallocRequests() const { return reallocRequests; }
     EDITDATA* LastReallocated() const { return lastReallocated; }
-    // CallFunction 6 for property 21, the object's name: a new host value object of class "STRW"
-    // holding objectName, or null while objectName is empty. How often the library released the host's
-    // value objects through their slot 1.
+    // CallFunction 6 for property 21, the object's name: a new host value object of class "STRW" holding
+    // objectName, or null while it is empty. How often the library released those through their slot 1.
     std::wstring objectName;
     int ReleasedValues() const;
 
@@ -93,15 +91,12 @@ public:
     // the bytes asked for through callback 3. ResetCounts forgets them.
     struct CallbackCall {
         int index;
-        std::int32_t w;
-        std::int32_t l;
+        std::int32_t w, l;
     };
     struct FunctionCall {
         EDITDATA* edPtr;
         std::int32_t id;
-        std::int32_t p1;
-        std::int32_t p2;
-        std::int32_t p3;
+        std::int32_t p1, p2, p3;
     };
     const std::vector<CallbackCall>& CallbackLog() const { return callbackLog; }
     const std::vector<FunctionCall>& FunctionLog() const { return functionLog; }
@@ -137,8 +132,7 @@ private:
     RunHeader header{};
     HMODULE surfaceLibrary;               // null when the fake was not built
     std::uint32_t imageFilterManager = 0; // only its address is handed out
-    std::deque<Arg> actionParams;
-    std::deque<Arg> expressionParams;
+    std::deque<Arg> actionParams, expressionParams;
     std::vector<std::unique_ptr<std::uint8_t[]>> blocks; // objects, texts, string space, records
     std::vector<CallbackCall> callbackLog;
     std::vector<FunctionCall> functionLog;

@@ -27,16 +27,12 @@ struct alignas(16) Block {
     std::size_t size;
 };
 Block live = {&live, &live, 0};
-std::atomic_flag lock = ATOMIC_FLAG_INIT;
+SRWLOCK lock = SRWLOCK_INIT;
 std::atomic<int> damagedFrees{0};
 
 struct Locked {
-    Locked()
-    {
-        while (lock.test_and_set(std::memory_order_acquire)) {
-        }
-    }
-    ~Locked() { lock.clear(std::memory_order_release); }
+    Locked() { AcquireSRWLockExclusive(&lock); }
+    ~Locked() { ReleaseSRWLockExclusive(&lock); }
 };
 
 // Where the block's guard word goes, just past its bytes.
@@ -75,13 +71,6 @@ int WINAPI RecordBox(HWND owner, LPCWSTR text, LPCWSTR title, UINT style)
 {
     activeRecorder->boxes.push_back({title, text, style, owner});
     return activeRecorder->answer;
-}
-
-std::wstring CopyOfSystemLibrary(const TestHost::TempTree& tree, const std::wstring& relative)
-{
-    wchar_t system[MAX_PATH];
-    GetSystemDirectoryW(system, MAX_PATH);
-    return tree.Copy(std::filesystem::path(system) / L"version.dll", relative).wstring();
 }
 
 } // namespace
@@ -172,7 +161,8 @@ Tovik::SDK* BuildState(const std::string& definition)
 }
 
 LibraryCopy::LibraryCopy(const TestHost::TempTree& tree, const std::wstring& relative)
-    : Library(CopyOfSystemLibrary(tree, relative)),
+    : Library(tree.Copy(std::filesystem::path(_wgetenv(L"SystemRoot")) / L"system32\\version.dll", relative)
+                  .wstring()),
       savedModule(std::exchange(Polvane::ModuleHandle, Module()))
 {
 }
