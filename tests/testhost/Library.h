@@ -1,4 +1,6 @@
-// Loads a built Morvalex.mfx the way the host does and looks its exports up by name.
+// A module loaded the way the host loads it: the built Morvalex.mfx or a copy, its exports looked up by
+// name. Its import table is data: an entry of it can be pointed at a routine of the test host's own for
+// as long as a patch lives, which is how the library's message boxes are seen.
 #pragma once
 
 #include "TempTree.h"
@@ -7,6 +9,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace TestHost {
 
@@ -26,17 +29,58 @@ public:
 
     HMODULE Module() const { return module; }
 
-    // The export of that name, as a pointer of type F; throws when it is missing.
-    template <typename F> F Export(const char* name) const
+    // The export of that name, as a pointer of type F; throws when it is missing, unless not required:
+    // null then.
+    template <typename F> F Export(const char* name, bool required = true) const
     {
         FARPROC address = GetProcAddress(module, name);
-        if (address == nullptr)
+        if (address == nullptr && required)
             throw std::runtime_error(std::string("missing export ") + name);
         return reinterpret_cast<F>(reinterpret_cast<void*>(address));
     }
 
 private:
     HMODULE module;
+};
+
+class ImportPatch {
+public:
+    // Points module's import of dll!function at replacement, and back when the patch ends; does nothing
+    // when the module does not import that function by name.
+    ImportPatch(HMODULE module, const char* dll, const char* function, void* replacement);
+    ~ImportPatch();
+    ImportPatch(const ImportPatch&) = delete;
+    ImportPatch& operator=(const ImportPatch&) = delete;
+
+    bool Installed() const { return slot != nullptr; }
+
+private:
+    void** slot;
+    void* original;
+};
+
+struct RecordedBox {
+    std::wstring title;
+    std::wstring text;
+    unsigned style;
+    HWND owner;
+};
+
+// Records the boxes of the module's user32.dll!MessageBoxW, answering each IDOK; while several
+// recorders live, the newest one records every box. Installed() is false when the module imports no
+// MessageBoxW: nothing can be recorded then.
+class MessageBoxRecorder : public ImportPatch {
+public:
+    explicit MessageBoxRecorder(HMODULE module);
+    ~MessageBoxRecorder();
+
+    const std::vector<RecordedBox>& Boxes() const { return boxes; }
+    void Clear() { boxes.clear(); }
+
+private:
+    static int WINAPI Record(HWND owner, LPCWSTR text, LPCWSTR title, UINT style);
+
+    std::vector<RecordedBox> boxes;
 };
 
 } // namespace TestHost

@@ -109,14 +109,11 @@ Session::Session(const std::wstring& libraryPath, void* mainWindow, int quiet)
 
 Session::~Session()
 {
-    // Exports looked up without throwing: a destructor must not.
-    const auto find = [this](const char* name) {
-        return reinterpret_cast<void*>(GetProcAddress(library.Module(), name));
-    };
-    if (auto destroy = reinterpret_cast<DestroyRunObjectFn>(find("DestroyRunObject")))
+    // A destructor must not throw: exports that are missing are left out.
+    if (auto destroy = library.Export<DestroyRunObjectFn>("DestroyRunObject", false))
         for (RUNDATA* rd : objects)
             destroy(rd, 0);
-    if (auto free = reinterpret_cast<FreeFn>(find("Free")))
+    if (auto free = library.Export<FreeFn>("Free", false))
         free(host.MV());
 }
 

@@ -1,10 +1,9 @@
 // The real library loaded as the host loads it, with a host, its message boxes recorded, initialised,
-// and calls through the jump tables with parameters answered by the host's callbacks.
+// and calls through the jump tables with parameters answered by the host's callbacks; and what a test of
+// the library's members starts from: a session with one object created.
 #pragma once
 
-#include "ImportPatch.h"
 #include "Library.h"
-#include "MessageBoxRecorder.h"
 #include "TestHost.h"
 
 #include <cstdint>
@@ -59,5 +58,17 @@ private:
     std::vector<RUNDATA*> objects;
     std::vector<std::uint32_t> editData;
 };
+
+// A fixture on top of TestBase (testing::Test, or testing::TestWithParam<...> for a table of cases).
+template <typename TestBase> class SessionWithObject : public TestBase {
+protected:
+    Session session;
+    RUNDATA* object = session.CreateObject();
+};
+
+// A float's bits both ways, since float results are compared bit for bit.
+inline std::uint32_t BitsOf(float value) { return Arg(value).bits; }
+
+inline float FromBits(std::uint32_t bits) { return Arg::Raw(bits).AsFloat(); }
 
 } // namespace TestHost

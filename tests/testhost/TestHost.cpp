@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <numeric>
 #include <type_traits>
 
 namespace TestHost {
@@ -24,6 +25,13 @@ template <typename T> T* Pointer(std::int32_t word) { return reinterpret_cast<T*
 
 constexpr std::int32_t ObjectNamePropertyID = 21;
 constexpr std::uint32_t WideTextClassID = 0x53545257; // "STRW"
+
+// How many calls of the log have that value in that field.
+template <typename Call> int CountOf(const std::vector<Call>& log, int Call::*field, int value)
+{
+    return static_cast<int>(
+        std::count_if(log.begin(), log.end(), [&](const Call& call) { return call.*field == value; }));
+}
 
 // CallFunction and the image editors get no record to find their host by: they go to the newest one.
 std::vector<Host*> living;
@@ -176,14 +184,9 @@ RUNDATA* Host::NewObject()
     return rd;
 }
 
-void Host::QueueActionParams(const std::vector<Arg>& args)
+void Host::Queue(std::deque<Arg>& queue, const std::vector<Arg>& args)
 {
-    actionParams.insert(actionParams.end(), args.begin(), args.end());
-}
-
-void Host::QueueExpressionParams(const std::vector<Arg>& args)
-{
-    expressionParams.insert(expressionParams.end(), args.begin(), args.end());
+    queue.insert(queue.end(), args.begin(), args.end());
 }
 
 void Host::DropParams()
@@ -216,24 +219,14 @@ void Host::SetParamChain(RUNDATA* rd, const std::vector<ParamRecord>& records)
     rd->rHo.currentParam = reinterpret_cast<EventParam*>(place);
 }
 
-int Host::CallbackCount(int index) const
-{
-    return static_cast<int>(std::count_if(callbackLog.begin(), callbackLog.end(),
-                                          [index](const CallbackCall& call) { return call.index == index; }));
-}
+int Host::CallbackCount(int index) const { return CountOf(callbackLog, &CallbackCall::index, index); }
 
-int Host::FunctionCount(int id) const
-{
-    return static_cast<int>(std::count_if(functionLog.begin(), functionLog.end(),
-                                          [id](const FunctionCall& call) { return call.id == id; }));
-}
+int Host::FunctionCount(int id) const { return CountOf(functionLog, &FunctionCall::id, id); }
 
 int Host::ReleasedValues() const
 {
-    int released = 0;
-    for (const auto& value : values)
-        released += value->Releases();
-    return released;
+    return std::accumulate(values.begin(), values.end(), 0,
+                           [](int sum, auto& value) { return sum + value->Releases(); });
 }
 
 void Host::ResetCounts()

@@ -72,8 +72,8 @@ public:
     // (expressions). A text is answered with a pointer to the host's copy; an empty queue answers 0.
     // An Integer asked for as a float (w 2), or a Float asked for as an integer (w 0), is converted
     // as the host's evaluator does; Raw values go as they are.
-    void QueueActionParams(const std::vector<Arg>& args);
-    void QueueExpressionParams(const std::vector<Arg>& args);
+    void QueueActionParams(const std::vector<Arg>& args) { Queue(actionParams, args); }
+    void QueueExpressionParams(const std::vector<Arg>& args) { Queue(expressionParams, args); }
     std::size_t PendingActionParams() const { return actionParams.size(); }
     void DropParams();
     // The 32 bits the host passes for arg: a text as a pointer to a fresh host copy.
@@ -125,6 +125,7 @@ public:
 
 private:
     struct Callbacks;
+    static void Queue(std::deque<Arg>& queue, const std::vector<Arg>& args);
     // A zero-filled block that lives as long as the host.
     void* Keep(std::size_t bytes);
 
