@@ -4,7 +4,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <fstream>
 #include <stdexcept>
+
+namespace fs = std::filesystem;
 
 namespace TestHost {
 
@@ -43,11 +46,11 @@ void** FindImportSlot(HMODULE module, const char* dll, const char* function)
     return nullptr;
 }
 
-// The table is usually read-only once the loader has filled it.
+// The table is usually read-only once the loader has filled it. False for no slot.
 bool WriteSlot(void** slot, void* value)
 {
     DWORD protection;
-    if (!VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &protection))
+    if (slot == nullptr || !VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &protection))
         return false;
     *slot = value;
     VirtualProtect(slot, sizeof *slot, protection, &protection);
@@ -65,18 +68,81 @@ hostent* WINAPI NoSuchHost(const char*)
 
 } // namespace
 
+TempTree::TempTree()
+{
+    // Process ids come round again, and a tree whose library is still loaded cannot be removed: a name is
+    // only taken when its folder is new.
+    static int count = 0;
+    const std::wstring process = std::to_wstring(GetCurrentProcessId());
+    do {
+        root = fs::temp_directory_path() / (L"Morvalex-" + process + L"-" + std::to_wstring(++count));
+    } while (!fs::create_directories(root));
+}
+
+TempTree::~TempTree()
+{
+    std::error_code ignored;
+    fs::remove_all(root, ignored);
+}
+
+fs::path TempTree::Write(const std::wstring& relative, const std::string& bytes) const
+{
+    fs::create_directories(Path(relative).parent_path());
+    std::ofstream(Path(relative), std::ios::binary) << bytes;
+    return Path(relative);
+}
+
+fs::path TempTree::Copy(const fs::path& from, const std::wstring& relative) const
+{
+    fs::create_directories(Path(relative).parent_path());
+    fs::copy_file(from, Path(relative), fs::copy_options::overwrite_existing);
+    return Path(relative);
+}
+
+fs::path BuildFolder() { return fs::path(MORVALEX_BUILD_DIR).make_preferred(); }
+
+ProcessResult RunProcess(const fs::path& program, const std::wstring& arguments)
+{
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE readEnd = nullptr;
+    HANDLE writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0))
+        throw std::runtime_error("CreatePipe failed");
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    std::wstring commandLine = L"\"" + program.wstring() + L"\" " + arguments;
+    PROCESS_INFORMATION process = {};
+    const bool started = CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
+                                        nullptr, program.parent_path().c_str(), &startup, &process);
+    const DWORD error = GetLastError();
+    CloseHandle(writeEnd);
+    ProcessResult result;
+    char buffer[4096];
+    DWORD read = 0;
+    while (started && ReadFile(readEnd, buffer, sizeof buffer, &read, nullptr) && read > 0)
+        result.output.append(buffer, read);
+    CloseHandle(readEnd);
+    if (!started)
+        throw std::runtime_error("CreateProcessW failed with error " + std::to_string(error));
+    WaitForSingleObject(process.hProcess, INFINITE);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return result;
+}
+
 ImportPatch::ImportPatch(HMODULE module, const char* dll, const char* function, void* replacement)
     : slot(FindImportSlot(module, dll, function)), original(slot != nullptr ? *slot : nullptr)
 {
-    if (slot != nullptr && !WriteSlot(slot, replacement))
+    if (!WriteSlot(slot, replacement) && slot != nullptr)
         throw std::runtime_error("could not make the import table writable");
 }
 
-ImportPatch::~ImportPatch()
-{
-    if (slot != nullptr)
-        WriteSlot(slot, original);
-}
+ImportPatch::~ImportPatch() { WriteSlot(slot, original); }
 
 MessageBoxRecorder::MessageBoxRecorder(HMODULE module)
     : ImportPatch(module, "user32.dll", "MessageBoxW", reinterpret_cast<void*>(&Record))
@@ -105,6 +171,11 @@ Session::Session(const std::wstring& libraryPath, void* mainWindow, int quiet)
     auto getRunObjectInfos = library.Export<GetRunObjectInfosFn>("GetRunObjectInfos");
     if (initializeResult == 0)
         getRunObjectInfos(host.MV(), &runInfo);
+    // The host hands every object its edit-time data, whose first word is its total size; the library
+    // does not read it at run time.
+    const std::uint32_t size = std::max<std::uint32_t>(runInfo.editDataSize, sizeof(EDITDATA));
+    editData.assign(size / 4 + 1, 0);
+    editData[0] = size;
 }
 
 Session::~Session()
@@ -119,16 +190,9 @@ Session::~Session()
 
 RUNDATA* Session::CreateObject()
 {
-    auto create = library.Export<CreateRunObjectFn>("CreateRunObject");
-    // The host hands every object its edit-time data, whose first word is its total size; the library
-    // does not read it at run time.
-    if (editData.empty()) {
-        const std::uint32_t size = std::max<std::uint32_t>(runInfo.editDataSize, sizeof(EDITDATA));
-        editData.assign(size / 4 + 1, 0);
-        editData[0] = size;
-    }
     RUNDATA* rd = host.NewObject();
-    create(rd, reinterpret_cast<EDITDATA*>(editData.data()), nullptr);
+    library.Export<CreateRunObjectFn>("CreateRunObject")(rd, reinterpret_cast<EDITDATA*>(editData.data()),
+                                                         nullptr);
     objects.push_back(rd);
     return rd;
 }

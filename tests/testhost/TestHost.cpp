@@ -12,13 +12,6 @@ namespace TestHost {
 
 namespace {
 
-template <typename To, typename From> To BitCast(From from)
-{
-    To to;
-    std::memcpy(&to, &from, sizeof to);
-    return to;
-}
-
 std::uint32_t Word(const void* p) { return std::uint32_t(reinterpret_cast<std::uintptr_t>(p)); }
 
 template <typename T> T* Pointer(std::int32_t word) { return reinterpret_cast<T*>(std::uintptr_t(word)); }
@@ -38,10 +31,6 @@ std::vector<Host*> living;
 
 } // namespace
 
-Arg::Arg(float value) : kind(Kind::Float), bits(BitCast<std::uint32_t>(value)) {}
-
-float Arg::AsFloat() const { return BitCast<float>(bits); }
-
 // The host's routines as the library calls them.
 struct Host::Callbacks {
     // A run-time callback reaches the host through the run header of the record passed; a record without
@@ -52,6 +41,11 @@ struct Host::Callbacks {
             if (rd != nullptr && rd->rHo.runHeader == &host->header)
                 return Answer(*host, Index, w, l);
         return Answer(*living.back(), Index, w, l);
+    }
+
+    template <int... Index> static void Install(RuntimeCallback* table)
+    {
+        ((table[Index] = Run<Index>), ...);
     }
 
     static std::uint32_t Answer(Host& host, int index, std::int32_t w, std::int32_t l)
@@ -155,13 +149,9 @@ Host::Host(void* mainWindow) : surfaceLibrary(LoadLibraryW(FakeSurfaceLibraryPat
     mv.imageEditor = Callbacks::ImageEditor<HostImageEditRecord>;
     mv.imageListEditor = Callbacks::ImageEditor<HostImageListEditRecord>;
     header.mvPtr = &mv;
-    RuntimeCallback* callbacks = header.RuntimeCallbacks;
-    callbacks[HostCallback::GetStringSpace] = Callbacks::Run<HostCallback::GetStringSpace>;
-    callbacks[HostCallback::GetFirstExpressionParam] = Callbacks::Run<HostCallback::GetFirstExpressionParam>;
-    callbacks[HostCallback::GetNextExpressionParam] = Callbacks::Run<HostCallback::GetNextExpressionParam>;
-    callbacks[HostCallback::GetActionParam] = Callbacks::Run<HostCallback::GetActionParam>;
-    callbacks[HostCallback::EditInteger] = Callbacks::Run<HostCallback::EditInteger>;
-    callbacks[HostCallback::EditText] = Callbacks::Run<HostCallback::EditText>;
+    using namespace HostCallback;
+    Callbacks::Install<GetStringSpace, GetFirstExpressionParam, GetNextExpressionParam, GetActionParam,
+                       EditInteger, EditText>(header.RuntimeCallbacks);
     living.push_back(this);
 }
 

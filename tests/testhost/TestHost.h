@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <cstring>
 #include <deque>
 #include <memory>
 #include <string>
@@ -24,11 +25,16 @@ struct Arg {
     std::wstring text;
 
     Arg(int value) : kind(Kind::Integer), bits(static_cast<std::uint32_t>(value)) {}
-    Arg(float value);
+    Arg(float value) : kind(Kind::Float), bits(0) { std::memcpy(&bits, &value, sizeof bits); }
     // A null pointer is passed as a null text: Raw(0).
     Arg(const wchar_t* value) : kind(value ? Kind::Text : Kind::Raw), bits(0), text(value ? value : L"") {}
     static Arg Raw(std::uint32_t bits) { return Arg(Kind::Raw, bits); }
-    float AsFloat() const;
+    float AsFloat() const
+    {
+        float value;
+        std::memcpy(&value, &bits, sizeof value);
+        return value;
+    }
 
 private:
     Arg(Kind kind, std::uint32_t bits) : kind(kind), bits(bits) {}

@@ -60,10 +60,7 @@ class HeapCheck : public ::testing::EmptyTestEventListener {
     }
 };
 
-const bool heapCheckInstalled = [] {
-    ::testing::UnitTest::GetInstance()->listeners().Append(new HeapCheck);
-    return true;
-}();
+const bool heapCheckInstalled = (::testing::UnitTest::GetInstance()->listeners().Append(new HeapCheck), true);
 
 InProcess::BoxRecorder* activeRecorder = nullptr;
 

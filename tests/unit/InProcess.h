@@ -3,9 +3,7 @@
 // the library's own module.
 #pragma once
 
-#include "Library.h"
-#include "MessageBoxRecorder.h"
-#include "TempTree.h"
+#include "Library.h" // with the tree and the box recorder
 
 #include "Lib/Shared/Polvane/Globals.h"
 
