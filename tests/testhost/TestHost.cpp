@@ -61,8 +61,7 @@ struct Host::Callbacks {
             host.editReceivedText = record->text != nullptr ? record->text : L"";
             if (host.editAnswer == 1 && index == HostCallback::EditInteger)
                 record->integer = host.editInteger;
-            // A confirmed text is handed back in a copy the host keeps, not written into the library's
-            // buffer.
+            // A confirmed text comes back in a copy the host keeps, not in the library's buffer.
             if (host.editAnswer == 1 && index == HostCallback::EditText)
                 record->text = Pointer<wchar_t>(host.ValueOf(host.editText.c_str()));
             return host.editAnswer;
