@@ -1,36 +1,86 @@
-// Loads a built Morvalex.mfx the way the host does and looks its exports up by name.
+// A module loaded the way the host loads it: the built Morvalex.mfx or a copy, its exports looked up by
+// name. Its import table is data: an entry of it can be pointed at a routine of the test host's own for
+// as long as a patch lives, which is how the library's message boxes are seen.
 #pragma once
+
+#include "TempTree.h"
 
 #include <windows.h>
 
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace TestHost {
 
 // The library as built: build/Morvalex.mfx.
-std::wstring BuiltLibraryPath();
+inline std::wstring BuiltLibraryPath() { return (BuildFolder() / L"Morvalex.mfx").wstring(); }
 
 class Library {
 public:
-    explicit Library(const std::wstring& path);
-    ~Library();
+    explicit Library(const std::wstring& path) : module(LoadLibraryW(path.c_str()))
+    {
+        if (module == nullptr)
+            throw std::runtime_error("LoadLibraryW failed with error " + std::to_string(GetLastError()));
+    }
+    ~Library() { FreeLibrary(module); }
     Library(const Library&) = delete;
     Library& operator=(const Library&) = delete;
 
     HMODULE Module() const { return module; }
 
-    // The export of that name, as a pointer of type F; throws when it is missing.
-    template <typename F> F Export(const char* name) const
+    // The export of that name, as a pointer of type F; throws when it is missing, unless not required:
+    // null then.
+    template <typename F> F Export(const char* name, bool required = true) const
     {
         FARPROC address = GetProcAddress(module, name);
-        if (address == nullptr)
+        if (address == nullptr && required)
             throw std::runtime_error(std::string("missing export ") + name);
         return reinterpret_cast<F>(reinterpret_cast<void*>(address));
     }
 
 private:
     HMODULE module;
+};
+
+class ImportPatch {
+public:
+    // Points module's import of dll!function at replacement, and back when the patch ends; does nothing
+    // when the module does not import that function by name.
+    ImportPatch(HMODULE module, const char* dll, const char* function, void* replacement);
+    ~ImportPatch();
+    ImportPatch(const ImportPatch&) = delete;
+    ImportPatch& operator=(const ImportPatch&) = delete;
+
+    bool Installed() const { return slot != nullptr; }
+
+private:
+    void** slot;
+    void* original;
+};
+
+struct RecordedBox {
+    std::wstring title;
+    std::wstring text;
+    unsigned style;
+    HWND owner;
+};
+
+// Records the boxes of the module's user32.dll!MessageBoxW, answering each IDOK; while several
+// recorders live, the newest one records every box. Installed() is false when the module imports no
+// MessageBoxW: nothing can be recorded then.
+class MessageBoxRecorder : public ImportPatch {
+public:
+    explicit MessageBoxRecorder(HMODULE module);
+    ~MessageBoxRecorder();
+
+    const std::vector<RecordedBox>& Boxes() const { return boxes; }
+    void Clear() { boxes.clear(); }
+
+private:
+    static int WINAPI Record(HWND owner, LPCWSTR text, LPCWSTR title, UINT style);
+
+    std::vector<RecordedBox> boxes;
 };
 
 } // namespace TestHost

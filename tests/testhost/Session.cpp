@@ -4,7 +4,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <fstream>
 #include <stdexcept>
+
+namespace fs = std::filesystem;
 
 namespace TestHost {
 
@@ -16,6 +19,47 @@ using GetRunObjectInfosFn = std::int32_t(HOST_STDCALL*)(::mV* mv, HostRunInfo* i
 using CreateRunObjectFn = std::int32_t(HOST_STDCALL*)(RUNDATA* rd, EDITDATA* ed, void* cob);
 using DestroyRunObjectFn = std::int32_t(HOST_STDCALL*)(RUNDATA* rd, std::int32_t fast);
 
+// The import address table slot of dll!function in module, found through the import names
+// (OriginalFirstThunk); null when the module does not import it by name.
+void** FindImportSlot(HMODULE module, const char* dll, const char* function)
+{
+    auto base = reinterpret_cast<std::uint8_t*>(module);
+    if (base == nullptr)
+        return nullptr;
+    auto nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(
+        base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (auto descriptor = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+         imports.VirtualAddress != 0 && descriptor->Name != 0; ++descriptor) {
+        if (_stricmp(reinterpret_cast<const char*>(base + descriptor->Name), dll) != 0 ||
+            descriptor->OriginalFirstThunk == 0)
+            continue;
+        auto names = reinterpret_cast<const IMAGE_THUNK_DATA32*>(base + descriptor->OriginalFirstThunk);
+        auto slots = reinterpret_cast<IMAGE_THUNK_DATA32*>(base + descriptor->FirstThunk);
+        for (; names->u1.AddressOfData != 0; ++names, ++slots) {
+            auto byName = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+            if (!IMAGE_SNAP_BY_ORDINAL32(names->u1.Ordinal) &&
+                std::strcmp(reinterpret_cast<const char*>(byName->Name), function) == 0)
+                return reinterpret_cast<void**>(&slots->u1.Function);
+        }
+    }
+    return nullptr;
+}
+
+// The table is usually read-only once the loader has filled it. False for no slot.
+bool WriteSlot(void** slot, void* value)
+{
+    DWORD protection;
+    if (slot == nullptr || !VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &protection))
+        return false;
+    *slot = value;
+    VirtualProtect(slot, sizeof *slot, protection, &protection);
+    return true;
+}
+
+// While several recorders live, the newest one records every box.
+std::vector<MessageBoxRecorder*> recorders;
+
 hostent* WINAPI NoSuchHost(const char*)
 {
     WSASetLastError(WSAHOST_NOT_FOUND);
@@ -23,6 +67,100 @@ hostent* WINAPI NoSuchHost(const char*)
 }
 
 } // namespace
+
+TempTree::TempTree()
+{
+    // Process ids come round again, and a tree whose library is still loaded cannot be removed: a name is
+    // only taken when its folder is new.
+    static int count = 0;
+    const std::wstring process = std::to_wstring(GetCurrentProcessId());
+    do {
+        root = fs::temp_directory_path() / (L"Morvalex-" + process + L"-" + std::to_wstring(++count));
+    } while (!fs::create_directories(root));
+}
+
+TempTree::~TempTree()
+{
+    std::error_code ignored;
+    fs::remove_all(root, ignored);
+}
+
+fs::path TempTree::Write(const std::wstring& relative, const std::string& bytes) const
+{
+    fs::create_directories(Path(relative).parent_path());
+    std::ofstream(Path(relative), std::ios::binary) << bytes;
+    return Path(relative);
+}
+
+fs::path TempTree::Copy(const fs::path& from, const std::wstring& relative) const
+{
+    fs::create_directories(Path(relative).parent_path());
+    fs::copy_file(from, Path(relative), fs::copy_options::overwrite_existing);
+    return Path(relative);
+}
+
+fs::path BuildFolder() { return fs::path(MORVALEX_BUILD_DIR).make_preferred(); }
+
+ProcessResult RunProcess(const fs::path& program, const std::wstring& arguments)
+{
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE readEnd = nullptr;
+    HANDLE writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0))
+        throw std::runtime_error("CreatePipe failed");
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    std::wstring commandLine = L"\"" + program.wstring() + L"\" " + arguments;
+    PROCESS_INFORMATION process = {};
+    const bool started = CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
+                                        nullptr, program.parent_path().c_str(), &startup, &process);
+    const DWORD error = GetLastError();
+    CloseHandle(writeEnd);
+    ProcessResult result;
+    char buffer[4096];
+    DWORD read = 0;
+    while (started && ReadFile(readEnd, buffer, sizeof buffer, &read, nullptr) && read > 0)
+        result.output.append(buffer, read);
+    CloseHandle(readEnd);
+    if (!started)
+        throw std::runtime_error("CreateProcessW failed with error " + std::to_string(error));
+    WaitForSingleObject(process.hProcess, INFINITE);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return result;
+}
+
+ImportPatch::ImportPatch(HMODULE module, const char* dll, const char* function, void* replacement)
+    : slot(FindImportSlot(module, dll, function)), original(slot != nullptr ? *slot : nullptr)
+{
+    if (!WriteSlot(slot, replacement) && slot != nullptr)
+        throw std::runtime_error("could not make the import table writable");
+}
+
+ImportPatch::~ImportPatch() { WriteSlot(slot, original); }
+
+MessageBoxRecorder::MessageBoxRecorder(HMODULE module)
+    : ImportPatch(module, "user32.dll", "MessageBoxW", reinterpret_cast<void*>(&Record))
+{
+    recorders.push_back(this);
+}
+
+MessageBoxRecorder::~MessageBoxRecorder()
+{
+    recorders.erase(std::find(recorders.begin(), recorders.end(), this));
+}
+
+int WINAPI MessageBoxRecorder::Record(HWND owner, LPCWSTR text, LPCWSTR title, UINT style)
+{
+    recorders.back()->boxes.push_back(
+        {title != nullptr ? title : L"", text != nullptr ? text : L"", style, owner});
+    return IDOK;
+}
 
 Session::Session(const std::wstring& libraryPath, void* mainWindow, int quiet)
     : library(libraryPath), boxes(library.Module()),
@@ -33,33 +171,28 @@ Session::Session(const std::wstring& libraryPath, void* mainWindow, int quiet)
     auto getRunObjectInfos = library.Export<GetRunObjectInfosFn>("GetRunObjectInfos");
     if (initializeResult == 0)
         getRunObjectInfos(host.MV(), &runInfo);
+    // The host hands every object its edit-time data, whose first word is its total size; the library
+    // does not read it at run time.
+    const std::uint32_t size = std::max<std::uint32_t>(runInfo.editDataSize, sizeof(EDITDATA));
+    editData.assign(size / 4 + 1, 0);
+    editData[0] = size;
 }
 
 Session::~Session()
 {
-    // Exports looked up without throwing: a destructor must not.
-    auto destroy = reinterpret_cast<DestroyRunObjectFn>(
-        reinterpret_cast<void*>(GetProcAddress(library.Module(), "DestroyRunObject")));
-    if (destroy != nullptr)
+    // A destructor must not throw: exports that are missing are left out.
+    if (auto destroy = library.Export<DestroyRunObjectFn>("DestroyRunObject", false))
         for (RUNDATA* rd : objects)
             destroy(rd, 0);
-    auto free = reinterpret_cast<FreeFn>(reinterpret_cast<void*>(GetProcAddress(library.Module(), "Free")));
-    if (free != nullptr)
+    if (auto free = library.Export<FreeFn>("Free", false))
         free(host.MV());
 }
 
 RUNDATA* Session::CreateObject()
 {
-    auto create = library.Export<CreateRunObjectFn>("CreateRunObject");
-    // The host hands every object its edit-time data; the library does not read it at run time.
-    if (editData.empty()) {
-        editData.assign(std::max<std::size_t>(runInfo.editDataSize, sizeof(EDITDATA)), 0);
-        EDITDATA header{};
-        header.eHeader.totalSize = static_cast<std::uint32_t>(editData.size());
-        std::memcpy(editData.data(), &header, sizeof header);
-    }
     RUNDATA* rd = host.NewObject();
-    create(rd, reinterpret_cast<EDITDATA*>(editData.data()), nullptr);
+    library.Export<CreateRunObjectFn>("CreateRunObject")(rd, reinterpret_cast<EDITDATA*>(editData.data()),
+                                                         nullptr);
     objects.push_back(rd);
     return rd;
 }
@@ -70,53 +203,43 @@ void Session::DestroyObject(RUNDATA* rd)
     objects.erase(std::remove(objects.begin(), objects.end(), rd), objects.end());
 }
 
-template <typename Routine> Routine Session::Entry(void* table, std::uint16_t count, int id, const char* kind)
+std::int32_t Session::Call(const char* kind, void* table, std::uint16_t count, RUNDATA* rd, int id,
+                           const std::vector<Arg>& args)
 {
     if (table == nullptr || id < 0 || id >= count)
         throw std::out_of_range(std::string(kind) + " id " + std::to_string(id) +
                                 " is outside the jump table of " + std::to_string(count));
-    return static_cast<Routine*>(table)[id];
-}
-
-void Session::Prepare(RUNDATA* rd, int id)
-{
     rd->rHo.eventNumber = static_cast<std::uint32_t>(id);
     rd->rHo.resultFlags = 0;
     host.DropParams();
+    std::int32_t result;
+    if (table == runInfo.expressions) {
+        host.QueueExpressionParams(args);
+        result = static_cast<ExpressionRoutine*>(table)[id](rd, 0);
+    } else {
+        host.QueueActionParams(args);
+        const auto param = [&](std::size_t i) {
+            return static_cast<std::int32_t>(i < args.size() ? host.ValueOf(args[i]) : 0);
+        };
+        result = static_cast<ActionRoutine*>(table)[id](rd, param(0), param(1));
+    }
+    host.DropParams();
+    return result;
 }
 
 std::int32_t Session::Action(RUNDATA* rd, int id, const std::vector<Arg>& args)
 {
-    return CallWithActionParams(Entry<ActionRoutine>(runInfo.actions, runInfo.numOfActions, id, "action"), rd,
-                                id, args);
+    return Call("action", runInfo.actions, runInfo.numOfActions, rd, id, args);
 }
 
 std::int32_t Session::Condition(RUNDATA* rd, int id, const std::vector<Arg>& args)
 {
-    return CallWithActionParams(
-        Entry<ConditionRoutine>(runInfo.conditions, runInfo.numOfConditions, id, "condition"), rd, id, args);
-}
-
-std::int32_t Session::CallWithActionParams(ActionRoutine routine, RUNDATA* rd, int id,
-                                           const std::vector<Arg>& args)
-{
-    Prepare(rd, id);
-    host.QueueActionParams(args);
-    std::uint32_t param1 = args.size() > 0 ? host.ValueOf(args[0]) : 0;
-    std::uint32_t param2 = args.size() > 1 ? host.ValueOf(args[1]) : 0;
-    std::int32_t result = routine(rd, static_cast<std::int32_t>(param1), static_cast<std::int32_t>(param2));
-    host.DropParams();
-    return result;
+    return Call("condition", runInfo.conditions, runInfo.numOfConditions, rd, id, args);
 }
 
 std::int32_t Session::Expression(RUNDATA* rd, int id, const std::vector<Arg>& args)
 {
-    auto routine = Entry<ExpressionRoutine>(runInfo.expressions, runInfo.numOfExpressions, id, "expression");
-    Prepare(rd, id);
-    host.QueueExpressionParams(args);
-    std::int32_t result = routine(rd, 0);
-    host.DropParams();
-    return result;
+    return Call("expression", runInfo.expressions, runInfo.numOfExpressions, rd, id, args);
 }
 
 float Session::ExpressionFloat(RUNDATA* rd, int id, const std::vector<Arg>& args)

@@ -1,10 +1,9 @@
 // The real library loaded as the host loads it, with a host, its message boxes recorded, initialised,
-// and calls through the jump tables with parameters answered by the host's callbacks.
+// and calls through the jump tables with parameters answered by the host's callbacks; and what a test of
+// the library's members starts from: a session with one object created.
 #pragma once
 
-#include "ImportPatch.h"
 #include "Library.h"
-#include "MessageBoxRecorder.h"
 #include "TestHost.h"
 
 #include <cstdint>
@@ -45,11 +44,8 @@ public:
     std::wstring ExpressionText(RUNDATA* rd, int id, const std::vector<Arg>& args = {});
 
 private:
-    template <typename Routine> Routine Entry(void* table, std::uint16_t count, int id, const char* kind);
-    void Prepare(RUNDATA* rd, int id);
-    // Actions and conditions share the routine type and the way the host passes their parameters.
-    std::int32_t CallWithActionParams(ActionRoutine routine, RUNDATA* rd, int id,
-                                      const std::vector<Arg>& args);
+    std::int32_t Call(const char* kind, void* table, std::uint16_t count, RUNDATA* rd, int id,
+                      const std::vector<Arg>& args);
 
     Library library;
     MessageBoxRecorder boxes;
@@ -60,7 +56,19 @@ private:
     std::int32_t initializeResult = 0;
     HostRunInfo runInfo{};
     std::vector<RUNDATA*> objects;
-    std::vector<std::uint8_t> editData;
+    std::vector<std::uint32_t> editData;
 };
+
+// A fixture on top of TestBase (testing::Test, or testing::TestWithParam<...> for a table of cases).
+template <typename TestBase> class SessionWithObject : public TestBase {
+protected:
+    Session session;
+    RUNDATA* object = session.CreateObject();
+};
+
+// A float's bits both ways, since float results are compared bit for bit.
+inline std::uint32_t BitsOf(float value) { return Arg(value).bits; }
+
+inline float FromBits(std::uint32_t bits) { return Arg::Raw(bits).AsFloat(); }
 
 } // namespace TestHost

@@ -1,34 +1,4 @@
-// What a test of the library's members through its jump tables starts from: a session of the built
-// library with one object created, and a float's bits both ways, since float results are compared bit
-// for bit.
+// The session fixture is declared with the session.
 #pragma once
 
 #include "Session.h"
-
-#include <cstdint>
-#include <cstring>
-
-namespace TestHost {
-
-inline std::uint32_t BitsOf(float value)
-{
-    std::uint32_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return bits;
-}
-
-inline float FromBits(std::uint32_t bits)
-{
-    float value;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-}
-
-// A fixture on top of TestBase (testing::Test, or testing::TestWithParam<...> for a table of cases).
-template <typename TestBase> class SessionWithObject : public TestBase {
-protected:
-    Session session;
-    RUNDATA* object = session.CreateObject();
-};
-
-} // namespace TestHost

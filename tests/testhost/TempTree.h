@@ -14,25 +14,24 @@ public:
     TempTree(const TempTree&) = delete;
     TempTree& operator=(const TempTree&) = delete;
 
-    const std::filesystem::path& Root() const { return root; }
     // The path of a file or folder inside the tree.
-    std::filesystem::path Path(const std::wstring& relative) const;
+    std::filesystem::path Path(const std::wstring& relative) const { return root / relative; }
     // Writes bytes to a file of the tree, creating its folders.
     std::filesystem::path Write(const std::wstring& relative, const std::string& bytes) const;
     // Copies a file into the tree, creating its folders.
     std::filesystem::path Copy(const std::filesystem::path& from, const std::wstring& relative) const;
-    void Remove(const std::wstring& relative) const;
+    void Remove(const std::wstring& relative) const { std::filesystem::remove(Path(relative)); }
 
 private:
     std::filesystem::path root;
 };
 
 struct ProcessResult {
-    unsigned long exitCode;
     std::string output; // standard output
 };
 
-// Runs a program with that command line (the program's quoted path first) and waits for it.
+// Runs a program with that command line (the program's quoted path first), in the program's folder,
+// and waits for it to end.
 ProcessResult RunProcess(const std::filesystem::path& program, const std::wstring& arguments);
 
 // The folder of the build: the library, and the test programs under tests\.

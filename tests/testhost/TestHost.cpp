@@ -5,103 +5,177 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
-#include <utility>
+#include <numeric>
+#include <type_traits>
 
 namespace TestHost {
 
 namespace {
 
-std::uint32_t FloatBits(float value)
-{
-    std::uint32_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return bits;
-}
+std::uint32_t Word(const void* p) { return std::uint32_t(reinterpret_cast<std::uintptr_t>(p)); }
 
-std::uint32_t Word(const void* pointer)
-{
-    return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(pointer));
-}
+template <typename T> T* Pointer(std::int32_t word) { return reinterpret_cast<T*>(std::uintptr_t(word)); }
 
 constexpr std::int32_t ObjectNamePropertyID = 21;
 constexpr std::uint32_t WideTextClassID = 0x53545257; // "STRW"
 
+// How many calls of the log have that value in that field.
+template <typename Call> int CountOf(const std::vector<Call>& log, int Call::*field, int value)
+{
+    return static_cast<int>(
+        std::count_if(log.begin(), log.end(), [&](const Call& call) { return call.*field == value; }));
+}
+
+// CallFunction and the image editors get no record to find their host by: they go to the newest one.
+std::vector<Host*> living;
+
 } // namespace
 
-Arg::Arg(int value) : kind(Kind::Integer), bits(static_cast<std::uint32_t>(value)) {}
+// The host's routines as the library calls them.
+struct Host::Callbacks {
+    // A run-time callback reaches the host through the run header of the record passed; a record without
+    // one still reaches the newest host, and the log shows what the library passed.
+    template <int Index> static std::uint32_t HOST_STDCALL Run(RUNDATA* rd, std::int32_t w, std::int32_t l)
+    {
+        for (Host* host : living)
+            if (rd != nullptr && rd->rHo.runHeader == &host->header)
+                return Answer(*host, Index, w, l);
+        return Answer(*living.back(), Index, w, l);
+    }
 
-Arg::Arg(float value) : kind(Kind::Float), bits(FloatBits(value)) {}
+    template <int... Index> static void Install(RuntimeCallback* table)
+    {
+        ((table[Index] = Run<Index>), ...);
+    }
 
-Arg::Arg(const wchar_t* value) : kind(value != nullptr ? Kind::Text : Kind::Raw), bits(0)
-{
-    if (value != nullptr)
-        text = value;
-}
+    static std::uint32_t Answer(Host& host, int index, std::int32_t w, std::int32_t l)
+    {
+        host.callbackLog.push_back({index, w, l});
+        if (index == HostCallback::GetStringSpace) {
+            host.stringRequests.push_back(l);
+            return l < 0 ? 0 : Word(host.Keep(static_cast<std::size_t>(l)));
+        }
+        if (index == HostCallback::EditInteger || index == HostCallback::EditText) {
+            auto* record = Pointer<HostEditRecord>(l);
+            host.editReceived = *record;
+            host.editReceivedText = record->text != nullptr ? record->text : L"";
+            if (host.editAnswer == 1 && index == HostCallback::EditInteger)
+                record->integer = host.editInteger;
+            // A confirmed text comes back in a copy the host keeps, not in the library's buffer.
+            if (host.editAnswer == 1 && index == HostCallback::EditText)
+                record->text = Pointer<wchar_t>(host.ValueOf(host.editText.c_str()));
+            return host.editAnswer;
+        }
+        auto& queue = index == HostCallback::GetActionParam ? host.actionParams : host.expressionParams;
+        if (queue.empty())
+            return 0;
+        const Arg arg = queue.front();
+        queue.pop_front();
+        // Like the host's evaluator, a number is handed over in the kind asked for.
+        if (w == 2 && arg.kind == Arg::Kind::Integer)
+            return Arg(static_cast<float>(static_cast<std::int32_t>(arg.bits))).bits;
+        if (w == 0 && arg.kind == Arg::Kind::Float)
+            return static_cast<std::uint32_t>(static_cast<std::int32_t>(arg.AsFloat()));
+        return host.ValueOf(arg);
+    }
 
-Arg Arg::Raw(std::uint32_t bits) { return Arg(Kind::Raw, bits); }
+    static std::uint32_t HOST_STDCALL Function(EDITDATA* edPtr, std::int32_t id, std::int32_t p1,
+                                               std::int32_t p2, std::int32_t p3)
+    {
+        if (living.empty())
+            return 0;
+        Host& host = *living.back();
+        host.functionLog.push_back({edPtr, id, p1, p2, p3});
+        switch (id) {
+        case HostFunction::ReallocEditData: {
+            const auto* old = Pointer<EDITDATA>(p1);
+            const auto size = static_cast<std::uint32_t>(p2);
+            host.reallocRequests.push_back(size);
+            if (host.reallocRefused || old == nullptr)
+                return 0;
+            auto* record =
+                static_cast<EDITDATA*>(host.Keep(std::max<std::size_t>(size, sizeof(EditDataHeader))));
+            std::memcpy(record, old, std::min(old->eHeader.totalSize, size));
+            record->eHeader.totalSize = size;
+            return Word(host.lastReallocated = record);
+        }
+        case HostFunction::GetPropertyValue:
+            if (p1 != ObjectNamePropertyID || host.objectName.empty())
+                return 0;
+            host.values.push_back(std::make_unique<HostValue>(WideTextClassID, host.objectName));
+            return Word(host.values.back().get());
+        case HostFunction::IsHardwareAccelerated:
+        case HostFunction::IsUnicode:
+            return 1;
+        default:
+            return 0;
+        }
+    }
 
-float Arg::AsFloat() const
-{
-    float value;
-    std::memcpy(&value, &bits, sizeof value);
-    return value;
-}
-
-// The run header the library sees, followed by the way back to its host: the callbacks receive only
-// the object's record, whose header points here.
-struct Host::Frame {
-    RunHeader header;
-    Host* host;
+    template <typename Record>
+    static std::int32_t HOST_STDCALL ImageEditor(EDITDATA* edPtr, Record* record, std::uint32_t word14)
+    {
+        constexpr bool several = std::is_same_v<Record, HostImageListEditRecord>;
+        Host& host = *living.back();
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(record);
+        const wchar_t* title = record->windowTitle;
+        ImageEditorCall call{several, edPtr, word14, {}, title != nullptr, title != nullptr ? title : L""};
+        call.record.assign(bytes, bytes + sizeof *record);
+        const bool confirmed = host.imageEditorAnswer == 1;
+        if constexpr (several) {
+            call.imageIDs.assign(record->imageIDs, record->imageIDs + record->maxCount);
+            for (auto each = record->imageTitles; each != nullptr && *each != nullptr; ++each)
+                call.imageTitles.push_back(*each);
+            if (confirmed) {
+                const std::size_t count = host.editedImageIDs.size();
+                std::copy_n(host.editedImageIDs.begin(), std::min<std::size_t>(count, record->maxCount),
+                            record->imageIDs);
+                record->count = static_cast<std::uint32_t>(count);
+            }
+        } else if (confirmed && !host.editedImageIDs.empty()) {
+            record->imageID = host.editedImageIDs[0];
+        }
+        host.imageEditorCalls.push_back(std::move(call));
+        return host.imageEditorAnswer;
+    }
 };
 
-std::vector<Host*> Host::living;
-
-Host::Host(void* mainWindow)
-    : mv(std::make_unique<::mV>()), surfaceLibrary(LoadLibraryW(FakeSurfaceLibraryPath().c_str())),
-      frame(std::make_unique<Frame>())
+Host::Host(void* mainWindow) : surfaceLibrary(LoadLibraryW(FakeSurfaceLibraryPath().c_str()))
 {
-    mv->CallFunction = OnCallFunction;
-    mv->mainWindow = mainWindow;
-    mv->imageFilterManager = &imageFilterManager;
-    mv->imageEditor = OnImageEditor;
-    mv->imageListEditor = OnImageListEditor;
-    frame->header.mvPtr = mv.get();
-    RuntimeCallback* callbacks = frame->header.RuntimeCallbacks;
-    callbacks[HostCallback::GetStringSpace] = OnStringSpace;
-    callbacks[HostCallback::GetFirstExpressionParam] = OnFirstExpressionParam;
-    callbacks[HostCallback::GetNextExpressionParam] = OnNextExpressionParam;
-    callbacks[HostCallback::GetActionParam] = OnActionParam;
-    callbacks[HostCallback::EditInteger] = OnEditInteger;
-    callbacks[HostCallback::EditText] = OnEditText;
-    frame->host = this;
+    mv.CallFunction = Callbacks::Function;
+    mv.mainWindow = mainWindow;
+    mv.imageFilterManager = &imageFilterManager;
+    mv.imageEditor = Callbacks::ImageEditor<HostImageEditRecord>;
+    mv.imageListEditor = Callbacks::ImageEditor<HostImageListEditRecord>;
+    header.mvPtr = &mv;
+    using namespace HostCallback;
+    Callbacks::Install<GetStringSpace, GetFirstExpressionParam, GetNextExpressionParam, GetActionParam,
+                       EditInteger, EditText>(header.RuntimeCallbacks);
     living.push_back(this);
 }
 
 Host::~Host()
 {
     living.erase(std::find(living.begin(), living.end(), this));
-    if (surfaceLibrary != nullptr)
-        FreeLibrary(surfaceLibrary);
+    FreeLibrary(surfaceLibrary); // fails harmlessly when the fake was not built
 }
 
-RunHeader* Host::Header() { return &frame->header; }
+void* Host::Keep(std::size_t bytes)
+{
+    blocks.emplace_back(new std::uint8_t[std::max<std::size_t>(bytes, 1)]());
+    return blocks.back().get();
+}
 
 RUNDATA* Host::NewObject()
 {
-    objects.emplace_back(new std::uint8_t[sizeof(RUNDATA)]);
-    RUNDATA* rd = new (objects.back().get()) RUNDATA{};
-    rd->rHo.runHeader = Header();
+    auto* rd = new (Keep(sizeof(RUNDATA))) RUNDATA{};
+    rd->rHo.runHeader = &header;
     return rd;
 }
 
-void Host::QueueActionParams(const std::vector<Arg>& args)
+void Host::Queue(std::deque<Arg>& queue, const std::vector<Arg>& args)
 {
-    actionParams.insert(actionParams.end(), args.begin(), args.end());
-}
-
-void Host::QueueExpressionParams(const std::vector<Arg>& args)
-{
-    expressionParams.insert(expressionParams.end(), args.begin(), args.end());
+    queue.insert(queue.end(), args.begin(), args.end());
 }
 
 void Host::DropParams()
@@ -114,247 +188,41 @@ std::uint32_t Host::ValueOf(const Arg& arg)
 {
     if (arg.kind != Arg::Kind::Text)
         return arg.bits;
-    texts.emplace_back(new wchar_t[arg.text.size() + 1]);
-    std::copy(arg.text.c_str(), arg.text.c_str() + arg.text.size() + 1, texts.back().get());
-    return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(texts.back().get()));
-}
-
-void Host::FixExpressionParams(std::uint32_t first, std::uint32_t next)
-{
-    fixedParams = true;
-    fixedFirst = first;
-    fixedNext = next;
+    auto* copy = static_cast<wchar_t*>(Keep((arg.text.size() + 1) * sizeof(wchar_t)));
+    std::copy(arg.text.begin(), arg.text.end(), copy);
+    return Word(copy);
 }
 
 void Host::SetParamChain(RUNDATA* rd, const std::vector<ParamRecord>& records)
 {
-    // Each record is at least as large as EventParam, so that a reader of its 32-bit value stays inside.
-    std::vector<std::size_t> sizes;
-    std::size_t total = 0;
+    std::vector<std::int16_t> chain;
     for (const ParamRecord& record : records) {
-        sizes.push_back(4 + 2 * std::max<std::size_t>(record.values.size(), 2));
-        total += sizes.back();
+        // Each record is at least as large as EventParam, so that a reader of its 32-bit value stays inside.
+        const std::size_t start = chain.size(), words = 2 + std::max<std::size_t>(record.values.size(), 2);
+        chain.insert(chain.end(), {static_cast<std::int16_t>(2 * words), record.code});
+        chain.insert(chain.end(), record.values.begin(), record.values.end());
+        chain.resize(start + words);
     }
-    paramChains.emplace_back(new std::uint8_t[std::max<std::size_t>(total, 1)]());
-    std::uint8_t* place = paramChains.back().get();
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        const std::int16_t header[2] = {static_cast<std::int16_t>(sizes[i]), records[i].code};
-        std::memcpy(place, header, sizeof header);
-        std::memcpy(place + 4, records[i].values.data(), records[i].values.size() * 2);
-        place += sizes[i];
-    }
-    rd->rHo.currentParam = reinterpret_cast<EventParam*>(paramChains.back().get());
+    auto* place = static_cast<std::int16_t*>(Keep(2 * chain.size()));
+    std::copy(chain.begin(), chain.end(), place);
+    rd->rHo.currentParam = reinterpret_cast<EventParam*>(place);
 }
 
-int Host::CallbackCount(int index) const
-{
-    return index >= 0 && index < HostCallback::Count ? callbackCounts[index] : 0;
-}
+int Host::CallbackCount(int index) const { return CountOf(callbackLog, &CallbackCall::index, index); }
 
-int Host::FunctionCount(int id) const
-{
-    auto found = functionCounts.find(id);
-    return found == functionCounts.end() ? 0 : found->second;
-}
+int Host::FunctionCount(int id) const { return CountOf(functionLog, &FunctionCall::id, id); }
 
 int Host::ReleasedValues() const
 {
-    int released = 0;
-    for (const auto& value : values)
-        released += value->Releases();
-    return released;
+    return std::accumulate(values.begin(), values.end(), 0,
+                           [](int sum, auto& value) { return sum + value->Releases(); });
 }
 
 void Host::ResetCounts()
 {
-    callbackCounts.fill(0);
-    functionCounts.clear();
     callbackLog.clear();
-    stringRequests.clear();
     functionLog.clear();
-}
-
-Host* Host::Of(RUNDATA* rd)
-{
-    // A record without a run header still reaches a host; the log shows what the library passed.
-    if (rd == nullptr || rd->rHo.runHeader == nullptr)
-        return living.empty() ? nullptr : living.back();
-    return reinterpret_cast<Frame*>(rd->rHo.runHeader)->host;
-}
-
-void Host::Record(int index, RUNDATA* rd, std::int32_t w, std::int32_t l)
-{
-    ++callbackCounts[index];
-    callbackLog.push_back({index, w, l, rd});
-}
-
-std::uint32_t Host::Next(std::deque<Arg>& queue, int index, RUNDATA* rd, std::int32_t w, std::int32_t l)
-{
-    Record(index, rd, w, l);
-    if (queue.empty())
-        return 0;
-    Arg arg = queue.front();
-    queue.pop_front();
-    // Like the host's evaluator, a number is handed over in the kind asked for.
-    if (w == 2 && arg.kind == Arg::Kind::Integer)
-        return FloatBits(static_cast<float>(static_cast<std::int32_t>(arg.bits)));
-    if (w == 0 && arg.kind == Arg::Kind::Float)
-        return static_cast<std::uint32_t>(static_cast<std::int32_t>(arg.AsFloat()));
-    return ValueOf(arg);
-}
-
-std::uint32_t HOST_STDCALL Host::OnCallFunction(EDITDATA* edPtr, std::int32_t id, std::int32_t p1,
-                                                std::int32_t p2, std::int32_t p3)
-{
-    if (living.empty())
-        return 0;
-    Host* host = living.back();
-    ++host->functionCounts[id];
-    host->functionLog.push_back({edPtr, id, p1, p2, p3});
-    switch (id) {
-    case HostFunction::ReallocEditData:
-        return Word(host->Reallocate(reinterpret_cast<EDITDATA*>(static_cast<std::uintptr_t>(p1)),
-                                     static_cast<std::uint32_t>(p2)));
-    case HostFunction::GetPropertyValue:
-        if (p1 != ObjectNamePropertyID || host->objectName.empty())
-            return 0;
-        host->values.push_back(std::make_unique<HostValue>(WideTextClassID, host->objectName));
-        return Word(host->values.back().get());
-    case HostFunction::IsHardwareAccelerated:
-        return host->hardwareAccelerated;
-    case HostFunction::IsUnicode:
-        return host->unicodeHost;
-    default:
-        return 0;
-    }
-}
-
-EDITDATA* Host::Reallocate(EDITDATA* old, std::uint32_t size)
-{
-    reallocRequests.push_back(size);
-    if (reallocRefused || old == nullptr)
-        return nullptr;
-    editRecords.emplace_back(new std::uint8_t[std::max<std::uint32_t>(size, sizeof(EditDataHeader))]());
-    auto* record = reinterpret_cast<EDITDATA*>(editRecords.back().get());
-    std::memcpy(record, old, std::min(old->eHeader.totalSize, size));
-    record->eHeader.totalSize = size;
-    lastReallocated = record;
-    return record;
-}
-
-namespace {
-
-// What an image editor received, before it answers.
-Host::ImageEditorCall Received(bool several, EDITDATA* edPtr, std::uint32_t word14, const void* record,
-                               std::size_t size, const wchar_t* windowTitle)
-{
-    const auto* bytes = static_cast<const std::uint8_t*>(record);
-    Host::ImageEditorCall call{};
-    call.several = several;
-    call.edPtr = edPtr;
-    call.word14 = word14;
-    call.record.assign(bytes, bytes + size);
-    call.hasWindowTitle = windowTitle != nullptr;
-    call.windowTitle = windowTitle != nullptr ? windowTitle : L"";
-    return call;
-}
-
-} // namespace
-
-std::int32_t HOST_STDCALL Host::OnImageEditor(EDITDATA* edPtr, HostImageEditRecord* record,
-                                              std::uint32_t word14)
-{
-    Host* host = living.back();
-    host->imageEditorCalls.push_back(
-        Received(false, edPtr, word14, record, sizeof *record, record->windowTitle));
-    if (host->imageEditorAnswer == 1 && !host->editedImageIDs.empty())
-        record->imageID = host->editedImageIDs[0];
-    return host->imageEditorAnswer;
-}
-
-std::int32_t HOST_STDCALL Host::OnImageListEditor(EDITDATA* edPtr, HostImageListEditRecord* record,
-                                                  std::uint32_t word14)
-{
-    Host* host = living.back();
-    ImageEditorCall call = Received(true, edPtr, word14, record, sizeof *record, record->windowTitle);
-    call.imageIDs.assign(record->imageIDs, record->imageIDs + record->maxCount);
-    call.hasImageTitles = record->imageTitles != nullptr;
-    for (const wchar_t* const* title = record->imageTitles; title != nullptr && *title != nullptr; ++title)
-        call.imageTitles.push_back(*title);
-    host->imageEditorCalls.push_back(std::move(call));
-    if (host->imageEditorAnswer == 1) {
-        const std::size_t count = host->editedImageIDs.size();
-        std::copy_n(host->editedImageIDs.begin(), std::min<std::size_t>(count, record->maxCount),
-                    record->imageIDs);
-        record->count = static_cast<std::uint32_t>(count);
-    }
-    return host->imageEditorAnswer;
-}
-
-std::uint32_t HOST_STDCALL Host::OnStringSpace(RUNDATA* rd, std::int32_t w, std::int32_t bytes)
-{
-    Host* host = Of(rd);
-    host->Record(HostCallback::GetStringSpace, rd, w, bytes);
-    host->stringRequests.push_back(bytes);
-    if (bytes < 0)
-        return 0;
-    host->strings.emplace_back(new std::uint8_t[std::max(bytes, 1)]());
-    return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(host->strings.back().get()));
-}
-
-std::uint32_t Host::ExpressionParam(int index, std::uint32_t fixed, RUNDATA* rd, std::int32_t w,
-                                    std::int32_t i)
-{
-    if (fixedParams) {
-        ++callbackCounts[index];
-        return fixed;
-    }
-    return Next(expressionParams, index, rd, w, i);
-}
-
-std::uint32_t HOST_STDCALL Host::OnFirstExpressionParam(RUNDATA* rd, std::int32_t w, std::int32_t i)
-{
-    Host* host = Of(rd);
-    return host->ExpressionParam(HostCallback::GetFirstExpressionParam, host->fixedFirst, rd, w, i);
-}
-
-std::uint32_t HOST_STDCALL Host::OnNextExpressionParam(RUNDATA* rd, std::int32_t w, std::int32_t i)
-{
-    Host* host = Of(rd);
-    return host->ExpressionParam(HostCallback::GetNextExpressionParam, host->fixedNext, rd, w, i);
-}
-
-std::uint32_t HOST_STDCALL Host::OnActionParam(RUNDATA* rd, std::int32_t w, std::int32_t l)
-{
-    Host* host = Of(rd);
-    return host->Next(host->actionParams, HostCallback::GetActionParam, rd, w, l);
-}
-
-HostEditRecord* Host::Edit(int index, RUNDATA* rd, std::int32_t w, std::int32_t l)
-{
-    Record(index, rd, w, l);
-    auto* record = reinterpret_cast<HostEditRecord*>(static_cast<std::uintptr_t>(l));
-    editReceived = *record;
-    editReceivedText = record->text != nullptr ? record->text : L"";
-    return editAnswer == 1 ? record : nullptr;
-}
-
-std::uint32_t HOST_STDCALL Host::OnEditInteger(RUNDATA* rd, std::int32_t w, std::int32_t l)
-{
-    Host* host = Of(rd);
-    if (HostEditRecord* record = host->Edit(HostCallback::EditInteger, rd, w, l))
-        record->integer = host->editInteger;
-    return host->editAnswer;
-}
-
-// A confirmed text is handed back in a copy the host keeps, not written into the library's buffer.
-std::uint32_t HOST_STDCALL Host::OnEditText(RUNDATA* rd, std::int32_t w, std::int32_t l)
-{
-    Host* host = Of(rd);
-    if (HostEditRecord* record = host->Edit(HostCallback::EditText, rd, w, l))
-        record->text =
-            reinterpret_cast<wchar_t*>(static_cast<std::uintptr_t>(host->ValueOf(host->editText.c_str())));
-    return host->editAnswer;
+    stringRequests.clear();
 }
 
 } // namespace TestHost

@@ -1,7 +1,6 @@
 #include "InProcess.h"
 
 #include "Lib/Shared/Host/Seam.h"
-#include "Lib/Shared/Polvane/Globals.h"
 #include "Lib/Shared/Tovik/SDK.h"
 #include "json/json.h"
 
@@ -14,84 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
-
-namespace InProcess {
-namespace {
-
-BoxRecorder* activeRecorder = nullptr;
-
-int WINAPI RecordBox(HWND owner, LPCWSTR text, LPCWSTR title, UINT style)
-{
-    activeRecorder->boxes.push_back({title, text, style, owner});
-    return activeRecorder->answer;
-}
-
-} // namespace
-
-BoxRecorder::BoxRecorder() : saved(reinterpret_cast<void*>(Host::Seam.MessageBoxW))
-{
-    activeRecorder = this;
-    Host::Seam.MessageBoxW = RecordBox;
-}
-
-BoxRecorder::~BoxRecorder()
-{
-    Host::Seam.MessageBoxW = reinterpret_cast<decltype(Host::Seam.MessageBoxW)>(saved);
-    activeRecorder = nullptr;
-}
-
-RunningAs::RunningAs(Polvane::MFXRunMode mode)
-    : savedRunMode(Polvane::RunMode), savedMainThread(Polvane::MainThreadID), savedOwner(Polvane::OwnerWindow)
-{
-    Polvane::RunMode = mode;
-    Polvane::MainThreadID = GetCurrentThreadId();
-}
-
-RunningAs::~RunningAs()
-{
-    Polvane::RunMode = savedRunMode;
-    Polvane::MainThreadID = savedMainThread;
-    Polvane::OwnerWindow = savedOwner;
-}
-
-json_value* ParseDefinition(const std::string& text, const std::string& label)
-{
-    auto* copy = static_cast<char*>(std::malloc(text.size() + 1));
-    std::memcpy(copy, text.c_str(), text.size() + 1);
-    json_settings settings = {};
-    char error[256] = {};
-    json_value* root = json_parse_ex(&settings, copy, text.size(), error, sizeof error);
-    if (root == nullptr)
-        ADD_FAILURE() << label << (label.empty() ? "" : ": ") << "definition does not parse: " << error
-                      << "\n"
-                      << text;
-    return root;
-}
-
-Tovik::SDK* BuildState(const std::string& definition)
-{
-    Polvane::RunMode = Polvane::MFXRunMode::BuiltEXE;
-    ::SDK = nullptr;
-    return new Tovik::SDK(nullptr, ParseDefinition(definition));
-}
-
-std::filesystem::path SystemLibrary()
-{
-    wchar_t system[MAX_PATH];
-    GetSystemDirectoryW(system, MAX_PATH);
-    return std::filesystem::path(system) / L"version.dll";
-}
-
-LibraryCopy::LibraryCopy(const TestHost::TempTree& tree, const std::wstring& relative,
-                         const std::filesystem::path& from)
-    : path(tree.Copy(from, relative)), library(path.wstring()), savedModule(Polvane::ModuleHandle)
-{
-    Polvane::ModuleHandle = library.Module();
-}
-
-LibraryCopy::~LibraryCopy() { Polvane::ModuleHandle = savedModule; }
-
-} // namespace InProcess
+#include <utility>
 
 // Every allocation of the in-process tests carries a guard word after its end, checked when it is freed
 // and, while it lives, after each test: a write one element past a buffer fails the test that made it,
@@ -105,61 +27,48 @@ struct alignas(16) Block {
     std::size_t size;
 };
 Block live = {&live, &live, 0};
-std::atomic_flag lock = ATOMIC_FLAG_INIT;
+SRWLOCK lock = SRWLOCK_INIT;
 std::atomic<int> damagedFrees{0};
 
 struct Locked {
-    Locked()
-    {
-        while (lock.test_and_set(std::memory_order_acquire)) {
-        }
-    }
-    ~Locked() { lock.clear(std::memory_order_release); }
+    Locked() { AcquireSRWLockExclusive(&lock); }
+    ~Locked() { ReleaseSRWLockExclusive(&lock); }
 };
 
-bool Intact(const Block* block)
-{
-    std::uint32_t word;
-    std::memcpy(&word, reinterpret_cast<const char*>(block + 1) + block->size, sizeof word);
-    return word == GuardWord;
-}
+// Where the block's guard word goes, just past its bytes.
+char* GuardOf(Block* block) { return reinterpret_cast<char*>(block + 1) + block->size; }
 
-// Counts the damaged blocks among those alive.
-int DamagedLiveBlocks()
+bool Intact(Block* block) { return std::memcmp(GuardOf(block), &GuardWord, sizeof GuardWord) == 0; }
+
+// How many live blocks pass the test.
+template <typename Test> int LiveBlocks(Test test)
 {
     Locked locked;
-    int damaged = 0;
-    for (const Block* block = live.next; block != &live; block = block->next)
-        damaged += Intact(block) ? 0 : 1;
-    return damaged;
+    int count = 0;
+    for (Block* block = live.next; block != &live; block = block->next)
+        count += test(block) ? 1 : 0;
+    return count;
 }
-
-} // namespace
-
-bool InProcess::IsLiveAllocation(const void* p)
-{
-    Locked locked;
-    for (const Block* block = live.next; block != &live; block = block->next)
-        if (block + 1 == p)
-            return true;
-    return false;
-}
-
-namespace {
 
 class HeapCheck : public ::testing::EmptyTestEventListener {
     void OnTestEnd(const ::testing::TestInfo&) override
     {
         EXPECT_EQ(damagedFrees.exchange(0), 0) << "blocks were written past their end before being freed";
-        EXPECT_EQ(DamagedLiveBlocks(), 0) << "live blocks are written past their end";
+        EXPECT_EQ(LiveBlocks([](Block* block) { return !Intact(block); }), 0)
+            << "live blocks are written past their end";
         EXPECT_EQ(_heapchk(), _HEAPOK) << "the C runtime's heap is damaged";
     }
 };
 
-const bool heapCheckInstalled = [] {
-    ::testing::UnitTest::GetInstance()->listeners().Append(new HeapCheck);
-    return true;
-}();
+const bool heapCheckInstalled = (::testing::UnitTest::GetInstance()->listeners().Append(new HeapCheck), true);
+
+InProcess::BoxRecorder* activeRecorder = nullptr;
+
+int WINAPI RecordBox(HWND owner, LPCWSTR text, LPCWSTR title, UINT style)
+{
+    activeRecorder->boxes.push_back({title, text, style, owner});
+    return activeRecorder->answer;
+}
 
 } // namespace
 
@@ -172,7 +81,7 @@ void* operator new(std::size_t size)
     if (block == nullptr)
         throw std::bad_alloc();
     block->size = size;
-    std::memcpy(reinterpret_cast<char*>(block + 1) + size, &GuardWord, sizeof GuardWord);
+    std::memcpy(GuardOf(block), &GuardWord, sizeof GuardWord);
     Locked locked;
     block->prev = &live;
     block->next = live.next;
@@ -188,10 +97,71 @@ void operator delete(void* p) noexcept
     Block* block = static_cast<Block*>(p) - 1;
     if (!Intact(block))
         ++damagedFrees;
-    {
-        Locked locked;
-        block->prev->next = block->next;
-        block->next->prev = block->prev;
-    }
+    Locked locked;
+    block->prev->next = block->next;
+    block->next->prev = block->prev;
     std::free(block);
 }
+
+void operator delete(void* p, std::size_t) noexcept { operator delete(p); }
+
+namespace InProcess {
+
+bool IsLiveAllocation(const void* p)
+{
+    return LiveBlocks([p](Block* block) { return block + 1 == p; }) > 0;
+}
+
+BoxRecorder::BoxRecorder() : saved(std::exchange(Host::Seam.MessageBoxW, RecordBox))
+{
+    activeRecorder = this;
+}
+
+BoxRecorder::~BoxRecorder()
+{
+    Host::Seam.MessageBoxW = saved;
+    activeRecorder = nullptr;
+}
+
+RunningAs::RunningAs(Polvane::MFXRunMode mode)
+    : savedRunMode(std::exchange(Polvane::RunMode, mode)),
+      savedMainThread(std::exchange(Polvane::MainThreadID, GetCurrentThreadId()))
+{
+}
+
+RunningAs::~RunningAs()
+{
+    Polvane::RunMode = savedRunMode;
+    Polvane::MainThreadID = savedMainThread;
+    Polvane::OwnerWindow = savedOwner;
+}
+
+json_value* ParseDefinition(const std::string& text, const std::string& label)
+{
+    // The parser takes over a copy from malloc, closed by a NUL.
+    auto* copy = static_cast<char*>(std::malloc(text.size() + 1));
+    std::memcpy(copy, text.c_str(), text.size() + 1);
+    json_settings settings = {};
+    char error[256] = {};
+    json_value* root = json_parse_ex(&settings, copy, text.size(), error, sizeof error);
+    if (root == nullptr)
+        ADD_FAILURE() << label << (label.empty() ? "" : ": ") << "definition does not parse: " << error
+                      << "\n" + text;
+    return root;
+}
+
+Tovik::SDK* BuildState(const std::string& definition)
+{
+    Polvane::RunMode = Polvane::MFXRunMode::BuiltEXE;
+    ::SDK = nullptr;
+    return new Tovik::SDK(nullptr, ParseDefinition(definition));
+}
+
+LibraryCopy::LibraryCopy(const TestHost::TempTree& tree, const std::wstring& relative)
+    : Library(tree.Copy(std::filesystem::path(_wgetenv(L"SystemRoot")) / L"system32\\version.dll", relative)
+                  .wstring()),
+      savedModule(std::exchange(Polvane::ModuleHandle, Module()))
+{
+}
+
+} // namespace InProcess

@@ -3,9 +3,7 @@
 // the library's own module.
 #pragma once
 
-#include "Library.h"
-#include "MessageBoxRecorder.h"
-#include "TempTree.h"
+#include "Library.h" // with the tree and the box recorder
 
 #include "Lib/Shared/Polvane/Globals.h"
 
@@ -32,7 +30,7 @@ public:
     int answer = IDOK;
 
 private:
-    void* saved;
+    int(WINAPI* saved)(HWND, LPCWSTR, LPCWSTR, UINT);
 };
 
 // Sets the run mode and makes this thread the library's main thread, as start-up would; puts back the
@@ -47,7 +45,7 @@ public:
 private:
     Polvane::MFXRunMode savedRunMode;
     DWORD savedMainThread;
-    HWND savedOwner;
+    HWND savedOwner = Polvane::OwnerWindow;
 };
 
 // Whether p is a block from operator new that is not yet deleted.
@@ -60,27 +58,16 @@ json_value* ParseDefinition(const std::string& text, const std::string& label = 
 // The state object of a built application for that definition; ::SDK points to it.
 Tovik::SDK* BuildState(const std::string& definition);
 
-// The system's version.dll: a small library that loads without side effects, for tests where only the
-// module's file and folder matter.
-std::filesystem::path SystemLibrary();
-
-// A copy of `from` at `relative` in the tree, loaded; Polvane::ModuleHandle names it while this lives.
+// A copy of the system's version.dll (a small library that loads without side effects: only its file
+// and folder matter) at `relative` in the tree, loaded; Polvane::ModuleHandle names it while this lives.
 // Loading fails the test by throwing. Declare it after the tree: the module is released first, so that
 // the tree can be removed.
-class LibraryCopy {
+class LibraryCopy : TestHost::Library {
 public:
-    LibraryCopy(const TestHost::TempTree& tree, const std::wstring& relative,
-                const std::filesystem::path& from = SystemLibrary());
-    ~LibraryCopy();
-    LibraryCopy(const LibraryCopy&) = delete;
-    LibraryCopy& operator=(const LibraryCopy&) = delete;
-
-    HMODULE Module() const { return library.Module(); }
-    const std::filesystem::path& Path() const { return path; }
+    LibraryCopy(const TestHost::TempTree& tree, const std::wstring& relative);
+    ~LibraryCopy() { Polvane::ModuleHandle = savedModule; }
 
 private:
-    std::filesystem::path path;
-    TestHost::Library library;
     HMODULE savedModule;
 };
 
