@@ -22,18 +22,12 @@ struct Surface {
     std::int32_t width = 0, height = 0;
     std::vector<std::uint8_t> alpha = {};  // one byte per pixel; empty: no alpha channel
     std::vector<std::uint8_t> locked = {}; // while locked: a copy of the alpha channel, then guard bytes
-    std::int32_t lastError = 0;            // 7 after a failed Blit
 };
-
-// Failure switches: GetSurfacePrototype, ImportImage or the whole-surface Blit answers 0, GetEditorSurface
-// null, LockAlpha null even with an alpha channel.
-constexpr std::uint32_t FailPrototype = 1, FailImport = 2, FailBlit = 4, NoEditorSurface = 8,
-                        FailLockAlpha = 16;
 
 struct State {
     std::vector<std::string> log; // one call each, "surface.Operation(arguments)" on a surface
-    std::uint32_t failures = 0;
-    HFONT lastFont = nullptr; // of the last DrawText
+    bool noEditorSurface = false; // GetEditorSurface answers null
+    HFONT lastFont = nullptr;     // of the last DrawText
     int nextId = 1;
 };
 
@@ -43,18 +37,16 @@ namespace TestHost {
 
 inline std::wstring FakeSurfaceLibraryPath() { return (BuildFolder() / L"tests" / L"MMFS2.dll").wstring(); }
 
-// While it lives, the module's export of that ordinal (none for 0) reads as missing, its entry blanked in
+// While it lives, the module's export of that ordinal reads as missing, its entry blanked in
 // memory, as in a host library that lacks the operation.
 struct MissingOrdinal {
     MissingOrdinal(HMODULE module, WORD ordinal)
     {
         auto* base = reinterpret_cast<std::uint8_t*>(module);
-        const auto* nt =
-            reinterpret_cast<IMAGE_NT_HEADERS32*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
-        const auto& directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
-        const auto* exports = reinterpret_cast<IMAGE_EXPORT_DIRECTORY*>(base + directory.VirtualAddress);
-        if (ordinal != 0)
-            entry = reinterpret_cast<DWORD*>(base + exports->AddressOfFunctions) + (ordinal - exports->Base);
+        const auto* nt = reinterpret_cast<IMAGE_NT_HEADERS32*>(base + PIMAGE_DOS_HEADER(base)->e_lfanew);
+        const auto* exports = reinterpret_cast<IMAGE_EXPORT_DIRECTORY*>(
+            base + nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT].VirtualAddress);
+        entry = reinterpret_cast<DWORD*>(base + exports->AddressOfFunctions) + (ordinal - exports->Base);
         saved = *entry;
         DWORD protection = 0;
         VirtualProtect(entry, sizeof *entry, PAGE_READWRITE, &protection);
@@ -77,7 +69,7 @@ public:
     ~FakeSurfaces() { FreeLibrary(module); }
 
     HMODULE Module() const { return module; }
-    // Clears the log and the failure switches, and numbers new surfaces from #1 again.
+    // Clears the log and the switch, and numbers new surfaces from #1 again.
     void Reset() const { Control<void (*)()>("FakeMmfs2_Reset")(); }
     FakeMmfs2::State& State() const { return *Control<FakeMmfs2::State* (*)()>("FakeMmfs2_State")(); }
     std::vector<std::string> Log() const { return State().log; }
