@@ -45,18 +45,6 @@ struct InputFile final {
     std::string_view bytes;
 };
 
-std::string FontOf(HFONT font)
-{
-    LOGFONTA f = {};
-    GetObjectA(font, sizeof f, &f);
-    char text[128];
-    std::snprintf(text, sizeof text, "font(%ld,%ld,%ld,%ld,%ld,%u,%u,%u,%u,%u,%u,%u,%u,%s)", f.lfHeight,
-                  f.lfWidth, f.lfEscapement, f.lfOrientation, f.lfWeight, f.lfItalic, f.lfUnderline,
-                  f.lfStrikeOut, f.lfCharSet, f.lfOutPrecision, f.lfClipPrecision, f.lfQuality,
-                  f.lfPitchAndFamily, f.lfFaceName);
-    return text;
-}
-
 } // namespace
 
 extern "C" {
@@ -132,12 +120,18 @@ BOOL THISCALL SurfaceFill(Obj* self, i32 x, i32 y, i32 width, i32 height, u32 co
     return Log(TRUE, self, "Fill(%d,%d,%d,%d,%06X)", x, y, width, height, colour);
 }
 i32 THISCALL SurfaceDrawText(Obj* self, const char* text, u32 length, RECT* at, u32 format, u32 colour,
-                             HFONT font, i32 a, i32 b, i32 c, i32 d, i32 e, i32 f, i32 g)
+                             HFONT font, i32 a, i32 b, i32 c, i32 d, i32 e, i32 g, i32 h)
 {
-    state.lastFont = font;
-    return Log(1, self, "DrawText(\"%.*s\",%u,{%ld,%ld,%ld,%ld},%X,%06X,%s,%d,%d,%d,%d,%d,%d,%d)",
-               int(length), text, length, at->left, at->top, at->right, at->bottom, format, colour,
-               FontOf(font).c_str(), a, b, c, d, e, f, g);
+    LOGFONTA f = {};
+    GetObjectA(state.lastFont = font, sizeof f, &f);
+    return Log(
+        1, self,
+        "DrawText(\"%.*s\",%u,{%ld,%ld,%ld,%ld},%X,%06X,font(%ld,%ld,%ld,%ld,%ld,%u,%u,%u,%u,%u,%u,%u,%u,%s),"
+        "%d,%d,%d,%d,%d,%d,%d)",
+        int(length), text, length, at->left, at->top, at->right, at->bottom, format, colour, f.lfHeight,
+        f.lfWidth, f.lfEscapement, f.lfOrientation, f.lfWeight, f.lfItalic, f.lfUnderline, f.lfStrikeOut,
+        f.lfCharSet, f.lfOutPrecision, f.lfClipPrecision, f.lfQuality, f.lfPitchAndFamily, f.lfFaceName, a, b,
+        c, d, e, g, h);
 }
 
 std::uint8_t* THISCALL SurfaceLockAlpha(Obj* self)

@@ -156,23 +156,13 @@ const std::string Painting = "#1.GetWidth #1.GetHeight #1.HasAlpha #1.LockAlpha 
 
 std::string Log() { return Polvane::UpdateLog.str(); }
 
-// The shared state as the worker leaves it, under its lock.
-void Store(O outcome, const std::string& log = {}, const std::wstring& text = {},
-           const std::wstring& page = {})
-{
-    Polvane::AcquireUpdateLock();
-    Polvane::UpdateLog.str(log);
-    Polvane::UpdateText = text;
-    Polvane::UpdateURL = page;
-    Polvane::UpdateState = outcome;
-    Polvane::ReleaseUpdateLock();
-}
-
 // A check started as the editor starts it, from the shared state as at load.
 ULONGLONG started;
 void Start()
 {
-    Store(O::Running);
+    Polvane::UpdateState = O::Running;
+    Polvane::UpdateLog.str("");
+    Polvane::UpdateText = Polvane::UpdateURL = L"";
     started = GetTickCount64();
     Polvane::StartUpdateCheck();
 }
@@ -249,7 +239,7 @@ protected:
     {
         state.reset();
         Host::Surfaces = savedSurfaces;
-        Store(O::Running); // no notice for whatever display comes next in this process
+        Polvane::UpdateState = O::Running; // no notice for whatever display comes next in this process
     }
     void Build()
     {
@@ -261,7 +251,7 @@ protected:
         fake.Reset();
     }
     // The state object's icon remade at that size with an alpha channel all transparent; then the worker's
-    // outcome stored as the worker stores it, with nothing shown yet, and one display.
+    // outcome stored as the worker stores it, with nothing shown yet, and two editor displays of the object.
     void Notify(O outcome, const std::wstring& text, const std::wstring& page = {},
                 const std::string& log = {}, std::int32_t width = 32, std::int32_t height = 32)
     {
@@ -273,10 +263,24 @@ protected:
         Polvane::UpdateNoticeShown = false;
         boxes.boxes.clear();
         opened.clear();
-        Store(outcome, log, text, page);
-        Polvane::ShowUpdateNotice();
+        Polvane::UpdateLog.str(log);
+        Polvane::UpdateText = text;
+        Polvane::UpdateURL = page;
+        Polvane::UpdateState = outcome;
+        ::mV mv{};
+        mv.editorWindowId = 7;
+        RECT place = {10, 20, 42, 52};
+        EditorDisplay(&mv, 0, 0, nullptr, &place);
+        EditorDisplay(&mv, 0, 0, nullptr, &place);
     }
 };
+
+// What two displays of the object draw, around what the first paints into the icon.
+std::string Displays(const std::string& painted)
+{
+    const std::string surface = "GetEditorSurface(7,0) ", drawn = "#1.Blit(editor,10,20,1,0,0,0) ";
+    return surface + painted + drawn + surface + drawn;
+}
 
 } // namespace
 
@@ -390,10 +394,12 @@ TEST_P(UpdateErrors, EndQuietlyOrWithTheirOwnLine)
 
 INSTANTIATE_TEST_SUITE_P(Settings, UpdateErrors, testing::Bool());
 
+// Free wakes a worker waiting for the reply or the connection, which then ends by itself as offline; only one
+// that cannot be woken, in a name lookup, is ended from outside after 3 s, with no outcome.
 TEST_F(UpdateCheck, FreeWakesAWaitingWorkerAndEndsOnlyOneThatCannotBeWoken)
 {
-    EXPECT_EQ(Free(nullptr), 0);             // no worker: nothing to wait for
-    for (const int waitingFor : {0, 1, 2}) { // the reply, the connection, a name lookup that never returns
+    EXPECT_EQ(Free(nullptr), 0); // no worker: nothing to wait for
+    for (const int waitingFor : {0, 1, 2}) {
         Server server(waitingFor == 0);
         if (waitingFor == 2)
             Host::Seam.gethostbyname = [](const char*) WINAPI -> hostent* { return Sleep(10000), nullptr; };
@@ -404,15 +410,14 @@ TEST_F(UpdateCheck, FreeWakesAWaitingWorkerAndEndsOnlyOneThatCannotBeWoken)
         if (waitingFor == 0)
             server.Serve({}, 0, true);
         Sleep(200);
-        const ULONGLONG start = GetTickCount64();
+        const ULONGLONG start = GetTickCount64(), least = waitingFor == 2 ? 2900 : 0;
         EXPECT_EQ(Free(nullptr), 0);
-        const ULONGLONG waited = GetTickCount64() - start, least = waitingFor == 2 ? 2900 : 0;
+        const ULONGLONG waited = GetTickCount64() - start;
         EXPECT_TRUE(waited >= least && waited < least + 1000) << waitingFor << ": " << waited << " ms";
         const DWORD ended = WaitForSingleObject(worker, 1000);
         DWORD exitCode = 99;
         GetExitCodeThread(worker, &exitCode);
         CloseHandle(worker);
-        // Ended by itself as offline, or from outside (2) with no outcome; its handle let go.
         EXPECT_EQ(std::tuple(ended, exitCode, Polvane::UpdateState, Polvane::UpdateThreadHandle),
                   std::tuple(WAIT_OBJECT_0, waitingFor == 2 ? 2u : 0u,
                              waitingFor == 2 ? O::Running : O::NothingToShow, HANDLE(nullptr)))
@@ -420,45 +425,12 @@ TEST_F(UpdateCheck, FreeWakesAWaitingWorkerAndEndsOnlyOneThatCannotBeWoken)
     }
 }
 
-// While the worker runs, displays show nothing. Its outcome is shown while it still finishes (a notice that
-// waited for it would hang here), once, the badge painted before the icon is drawn; the worker's handle is
-// kept for Free until it has ended, then let go.
-TEST_F(UpdateNotice, WhileTheWorkerRunsEditorDisplaysShowNothingAndNeverWaitForIt)
-{
-    Notify(O::Running, L"");
-    ::mV mv{};
-    mv.editorWindowId = 7;
-    RECT place = {10, 20, 42, 52};
-    const auto display = [&](O outcome) {
-        Polvane::UpdateState = outcome;
-        EditorDisplay(&mv, 0, 0, nullptr, &place);
-    };
-    const HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    const auto waitForRelease = [](LPVOID event)
-                                    WINAPI -> DWORD { return WaitForSingleObject(event, 20000); };
-    const HANDLE worker = Polvane::UpdateThreadHandle =
-        CreateThread(nullptr, 0, waitForRelease, release, 0, nullptr);
-    display(O::Running);
-    display(O::MinorUpdate);
-    EXPECT_EQ(Polvane::UpdateThreadHandle, worker);
-    SetEvent(release);
-    WaitForSingleObject(worker, 10000);
-    display(O::Error);
-    const std::string surface = "GetEditorSurface(7,0) ", drawn = "#1.Blit(editor,10,20,1,0,0,0) ";
-    EXPECT_EQ(fake.Calls(), surface + drawn + surface + Painting + Minor.calls + drawn + surface + drawn);
-    Notify(O::Disabled, L"");
-    EXPECT_EQ(Polvane::UpdateThreadHandle, nullptr);
-    DWORD flags = 0;
-    EXPECT_FALSE(GetHandleInformation(worker, &flags)) << "the ended worker's handle is still open";
-    CloseHandle(release);
-}
-
 class UpdateNotices : public UpdateNotice, public testing::WithParamInterface<bool> {};
 
-// The badge is painted into the icon and its alpha channel if the icon is 32 pixels wide; the boxes show each
-// text cut to fit; only an http(s) page of at most 2,048 characters is offered. Only exactly "false" hides
-// the major update's box and only exactly "true" shows the minor update's: the settings show both, or hide
-// both.
+// The first editor display after the outcome shows it, once; the badge is painted into the icon and its
+// alpha channel, before the icon is drawn, if the icon is 32 pixels wide; the boxes show each text cut to
+// fit; only an http(s) page of at most 2,048 characters is offered. Only exactly "false" hides the major
+// update's box and only exactly "true" shows the minor update's: the settings show both, or hide both.
 TEST_P(UpdateNotices, EachOutcomeShowsItsBoxAndBadgeAndOffersOnlyASaneWebPage)
 {
     const bool hide = GetParam();
@@ -471,7 +443,9 @@ TEST_P(UpdateNotices, EachOutcomeShowsItsBoxAndBadgeAndOffersOnlyASaneWebPage)
         dev = L"Update check error - Morvalex|Extension developer error occurred while checking "
               L"for extension updates:\n",
         major = L"Update notice - Morvalex|Major update for Morvalex:\nv2|12040",
-        ask = L"Morvalex update notice|Major update for Morvalex:\nv2|144|unowned";
+        ask = L"Morvalex update notice|Major update for Morvalex:\nv2|144|unowned",
+        narrow = L"Polvane error - Morvalex|Morvalex's icon width is not 32. Contact the extension "
+                 L"developer.|12010";
     const struct {
         O outcome;
         std::wstring text, page;
@@ -481,6 +455,7 @@ TEST_P(UpdateNotices, EachOutcomeShowsItsBoxAndBadgeAndOffersOnlyASaneWebPage)
         int answer = IDYES;
         std::int32_t width = 32, height = 32;
     } cases[] = {
+        {O::Running, L"", page, ""}, // the worker has no outcome yet: the next display tries again
         {O::Disabled, L"", page, "Update check was disabled."},
         {O::NothingToShow, L"None", L"", "Not reporting\n"},
         {O::Error, L"", page, "HTTP error  404\nna\xC3\xAFve 100%s",
@@ -509,25 +484,32 @@ TEST_P(UpdateNotices, EachOutcomeShowsItsBoxAndBadgeAndOffersOnlyASaneWebPage)
              L"...|14|unowned",
          &Reinstall},
         {O::MajorUpdate, L"v2", L"", "", major, &Major, IDYES, 32, 16}, // no alpha below the last row
-        {O::MajorUpdate, L"v2", page, "",
-         L"Polvane error - Morvalex|Morvalex's icon width is not 32. Contact the extension developer.|12010",
-         nullptr, IDYES, 31},
-        {O::MajorUpdate, L"v2", page, "",
-         L"Polvane error - Morvalex|Morvalex's icon width is not 32. Contact the extension developer.|12010",
-         nullptr, IDYES, 33},
+        {O::MajorUpdate, L"v2", page, "", narrow, nullptr, IDYES, 31},
+        {O::MajorUpdate, L"v2", page, "", narrow, nullptr, IDYES, 33},
     };
+    // A worker that still finishes after its outcome is out keeps its handle for Free; an ended one's is let
+    // go.
+    const HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr),
+                 worker = Polvane::UpdateThreadHandle = CreateThread(
+                     nullptr, 0,
+                     [](LPVOID event) WINAPI -> DWORD { return WaitForSingleObject(event, 20000); }, release,
+                     0, nullptr);
     for (const auto& c : cases) {
         const auto label = &c - cases;
         boxes.answer = c.answer;
         Notify(c.outcome, c.text, c.page, c.log, c.width, c.height);
+        EXPECT_EQ(std::pair(Polvane::UpdateNoticeShown, Polvane::UpdateThreadHandle),
+                  std::pair(c.outcome != O::Running, label < 2 ? worker : nullptr))
+            << label;
+        if (label == 1)
+            SignalObjectAndWait(release, worker, 10000, FALSE);
         const bool hidden = hide && c.badge && (c.outcome == O::MajorUpdate || c.outcome == O::MinorUpdate);
         const std::wstring box = hidden ? L"" : c.box;
         EXPECT_EQ(Seen(), box.empty() ? Texts{} : Texts{box}) << label;
-        const std::string calls = c.badge ? Painting + c.badge->calls : c.width != 32 ? "#1.GetWidth " : "";
-        EXPECT_EQ(fake.Calls(), calls) << label;
+        const std::string painted = c.badge ? Painting + c.badge->calls : c.width != 32 ? "#1.GetWidth " : "";
+        EXPECT_EQ(fake.Calls(), Displays(painted)) << label;
         const bool opens = box.find(L"|unowned") != std::wstring::npos && c.answer == IDYES;
         EXPECT_EQ(opened, opens ? Texts{L"open " + c.page + L" 1"} : Texts{}) << label;
-        EXPECT_TRUE(Polvane::UpdateNoticeShown) << label;
         std::vector<std::uint8_t> alpha(c.width * c.height);
         const RECT r = c.badge ? c.badge->opaque : RECT{};
         for (int y = r.top; y < std::min<int>(r.bottom, c.height); ++y)
@@ -535,12 +517,14 @@ TEST_P(UpdateNotices, EachOutcomeShowsItsBoxAndBadgeAndOffersOnlyASaneWebPage)
         EXPECT_EQ(TestHost::FakeSurfaces::Of(state->Icon).alpha, alpha) << label;
         EXPECT_EQ(GetObjectType(fake.State().lastFont), 0u) << label << ": the font was not deleted";
     }
+    DWORD flags = 0;
+    EXPECT_FALSE(GetHandleInformation(worker, &flags)) << "the ended worker's handle is still open";
+    CloseHandle(release);
 }
 
 INSTANTIATE_TEST_SUITE_P(Settings, UpdateNotices, testing::Bool());
 
-// A host library without one of the badge's operations still gives the icon, which is then never badged,
-// silently.
+// A host library without one of the badge's operations still gives the icon, which is never badged, silently.
 TEST_F(UpdateNotice, TheIconWithoutTheBadgesOperations)
 {
     for (WORD ordinal : {436, 470, 612, 613}) {
@@ -548,6 +532,9 @@ TEST_F(UpdateNotice, TheIconWithoutTheBadgesOperations)
         Build();
         ASSERT_NE(state->Icon, nullptr) << ordinal;
         Notify(O::MinorUpdate, L"v1.1");
-        EXPECT_EQ(fake.Calls(), "#1.GetWidth #1.GetHeight ") << ordinal;
+        EXPECT_EQ(MakeIconEx(nullptr, static_cast<HostSurface*>(fake.NewSurface()), 0, 0, 0), 0);
+        EXPECT_EQ(fake.Calls(), Displays("#1.GetWidth #1.GetHeight ") +
+                                    "host.Reset host.Clone(#1,-1,-1) host.SetTransparentColor(FF00FF) ")
+            << ordinal;
     }
 }
