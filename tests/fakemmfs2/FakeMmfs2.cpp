@@ -56,7 +56,7 @@ BOOL WINAPI GetSurfacePrototype(Obj** slot, i32 depth, i32 type, i32 driver)
 }
 Obj* WINAPI GetEditorSurface(u32 windowId, i32 a)
 {
-    return Log(state.noEditorSurface ? nullptr : &editor, nullptr, "GetEditorSurface(%u,%d)", windowId, a);
+    return Log(&editor, nullptr, "GetEditorSurface(%u,%d)", windowId, a);
 }
 InputFile* WINAPI CreateMemoryInputFile() { return Log(new InputFile, nullptr, "CreateMemoryInputFile"); }
 const char* THISCALL InputFileGetBuffer(InputFile* f)
@@ -69,23 +69,13 @@ i32 THISCALL InputFileOpenMemory(InputFile* file, const char* bytes, u32 size)
     return Log(0, nullptr, "file.OpenMemory(%u)", size);
 }
 
-// Enough of PNG for tests: IHDR's size (the low 16 bits of each), bit depth and colour type. Depths below 8
-// are refused, as by a host whose importer cannot read them; colour types 4 and 6 have an alpha channel.
-BOOL WINAPI ImportImage(void* filterManager, InputFile* file, Obj* target, i32 a, i32 b)
+// Every image imports as 32 by 32 pixels with an alpha channel, as the library's own icon.
+BOOL WINAPI ImportImage(void* filterManager, InputFile*, Obj* target, i32 a, i32 b)
 {
-    Log(0, nullptr, "ImportImage(%08X,%s,%d,%d)", unsigned(std::uintptr_t(filterManager)), Name(target), a,
-        b);
-    const std::string_view png = file->bytes;
-    if (png.size() < 33 || png[24] < 8)
-        return FALSE;
-    const auto low = [png](int at) {
-        return i32(std::uint8_t(png[at + 2]) << 8 | std::uint8_t(png[at + 3]));
-    };
-    const bool alpha = png[25] == 4 || png[25] == 6;
-    **target = {(*target)->name, low(16), low(20), std::vector<std::uint8_t>(alpha ? low(16) * low(20) : 0)};
-    return TRUE;
+    **target = {(*target)->name, 32, 32, std::vector<std::uint8_t>(32 * 32)};
+    return Log(TRUE, nullptr, "ImportImage(%08X,%s,%d,%d)", unsigned(std::uintptr_t(filterManager)),
+               Name(target), a, b);
 }
-
 void THISCALL SurfaceConstruct(Obj* self)
 {
     *self = new Surface{"#" + std::to_string(state.nextId++)};

@@ -1,20 +1,17 @@
 // The editor's exports of the real library as the host calls them: menus as real Windows menus, texts in
-// the host's buffers, records, the object's information, the ids offered to the host, the icon seen
-// through the fake MMFS2.dll, and the neutral answers of a library that has no state object.
-#include "FakeSurfaces.h"
+// the host's buffers, records, the object's information, the ids offered to the host, and the neutral
+// answers of a library that has no state object.
 #include "Session.h"
+#include "TempTree.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cwchar>
-#include <memory>
 
 namespace {
 
 using Texts = std::vector<std::wstring>;
-void* const none = nullptr;
 
 // An export called as the host calls it: every argument pushed as 32 bits, of which only the low 16 are the
 // value for a menu id, code or size.
@@ -47,7 +44,7 @@ std::wstring Menu(HMENU menu, bool destroy = true)
 }
 
 // A host buffer of 16 characters filled with '#' after a text export: what was written, with "!" for the
-// terminator, the untouched '#' at its end left out, then "|". A parameter below 0 calls an export of one
+// terminator and the untouched '#' at its end left out, then "|". A parameter below 0 calls an export of one
 // code.
 std::wstring Text(TestHost::Library& lib, ::mV* mV, const char* name, std::uint32_t code, int param,
                   std::uint32_t max = 16)
@@ -71,37 +68,15 @@ std::wstring ObjInfos(TestHost::Library& lib, ::mV* mV)
     return std::wstring(t[0]) + L"/" + t[1] + L"/" + t[2] + L"/" + t[3] + L"/" + t[4];
 }
 
-// An editor session of the built library, or of a copy beside a file of the test's own (a definition or an
-// icon image). The fake MMFS2.dll is reset first, so that its log starts with the icon.
-struct Editor {
-    explicit Editor(const wchar_t* file = nullptr, const std::string& bytes = {})
-    {
-        std::wstring library = TestHost::BuiltLibraryPath();
-        if (!bytes.empty()) {
-            library = tree.Copy(library, L"Morvalex.mfx").wstring();
-            tree.Write(file, bytes);
-        }
-        session = std::make_unique<TestHost::Session>(library, GetDesktopWindow());
-    }
-    // An export of the editor record.
-    template <typename R = std::int32_t, typename... A> R Call(const char* name, A... args)
-    {
-        return ::Call<R>(session->Lib(), name, session->TheHost().MV(), args...);
-    }
-    // The boxes shown since the last call, each "title|text".
-    Texts Boxes()
-    {
-        Texts boxes;
-        for (const auto& box : session->Boxes().Boxes())
-            boxes.push_back(box.title + L"|" + box.text);
-        session->Boxes().Clear();
-        return boxes;
-    }
-
-    TestHost::FakeSurfaces fake;
-    TestHost::TempTree tree;
-    std::unique_ptr<TestHost::Session> session;
-};
+// The boxes shown since the last call, each "title|text".
+Texts Boxes(TestHost::MessageBoxRecorder& recorder)
+{
+    Texts boxes;
+    for (const auto& box : recorder.Boxes())
+        boxes.push_back(box.title + L"|" + box.text);
+    recorder.Clear();
+    return boxes;
+}
 
 } // namespace
 
@@ -109,29 +84,32 @@ struct Editor {
 // The object's information and the help file go into buffers of 260 characters.
 TEST(EditorExports, MenusTextsAndRecordsAsTheHostReceivesThem)
 {
+    TestHost::TempTree tree;
     std::string nest16, x300(300, 'x');
     for (int i = 0; i < 16; ++i)
         nest16 += R"(["L", )";
-    Editor editor(L"Morvalex.json",
-                  R"({"Identifier": "T", "Current": {"About": {"Name": "Current", "Author": ")" + x300 +
-                      R"(", "Help": ")" + x300 + R"(", "Copyright": "C", "Comment": "M", "URL": "U"},
+    tree.Write(L"Morvalex.json",
+               R"({"Identifier": "T", "Current": {"About": {"Name": "Current", "Author": ")" + x300 +
+                   R"(", "Help": ")" + x300 + R"(", "Copyright": "C", "Comment": "M", "URL": "U"},
         "Actions": [{"Title": "Do %0 with %1",
                      "Parameters": [["Integer", "Amount"], ["Text", "Gr\u00f6\u00dfe"]]}],
         "Expressions": [{"Title": "Add(", "Returns": "Integer"}, {"Title": "Add", "Returns": "Integer"},
                         {"Title": "", "Returns": "Integer"}],
         "ActionMenu": [[3, "Greyed", true], [4, "Enabled", false], [5, "Plain"], [6, "Text", "true"],
             "Separator", "separator", "SEPARATOR", "---", "--", " Separator ", 7, ["---", [8, ")" +
-                      std::string(100, 'x') + R"("]]],
+                   std::string(100, 'x') + R"("]]],
         "ConditionMenu": [)" +
-                      nest16 + R"([2, "Deepest"])" + std::string(16, ']') + R"(,
+                   nest16 + R"([2, "Deepest"])" + std::string(16, ']') + R"(,
             ["Outer", ["Inner", [1, "Deep"]], "---"]],
         "ExpressionMenu": [)" +
-                      nest16 + R"(["L", [2, "Deepest"]])" + std::string(16, ']') +
-                      R"(, [1, "After"]]}, "Third": {"About": {"Name": "Third"}}})");
-    ASSERT_EQ(editor.session->InitializeResult(), 0);
-    TestHost::Library& lib = editor.session->Lib();
-    ::mV* mV = editor.session->TheHost().MV();
-    const auto menu = [&](const char* name) { return Menu(editor.Call<HMENU>(name, 0, 0)); };
+                   nest16 + R"(["L", [2, "Deepest"]])" + std::string(16, ']') +
+                   R"(, [1, "After"]]}, "Third": {"About": {"Name": "Third"}}})");
+    TestHost::Session session(tree.Copy(TestHost::BuiltLibraryPath(), L"Morvalex.mfx").wstring(),
+                              GetDesktopWindow());
+    ASSERT_EQ(session.InitializeResult(), 0);
+    TestHost::Library& lib = session.Lib();
+    ::mV* mV = session.TheHost().MV();
+    const auto menu = [&](const char* name) { return Menu(Call<HMENU>(lib, name, mV, 0, 0)); };
     EXPECT_EQ(menu("GetActionMenu"), L"25003 Greyed (greyed) | 25004 Enabled | 25005 Plain | 25006 Text | "
                                      L"--- | --- | --- | --- | ---{25008 " +
                                          std::wstring(79, L'x') + L"}");
@@ -144,22 +122,22 @@ TEST(EditorExports, MenusTextsAndRecordsAsTheHostReceivesThem)
                   sixteen + L"26002 Deepest" + std::wstring(16, L'}') + L" | Outer{Inner{26001 Deep} | ---}");
     // Past 16 levels the submenus are left out, with one box for the whole menu.
     EXPECT_EQ(menu("GetExpressionMenu"), sixteen + std::wstring(16, L'}') + L" | 27001 After");
-    EXPECT_EQ(editor.Boxes(), Texts{L"Error reading menu JSON - Morvalex|A menu of Morvalex's JSON nests "
-                                    L"submenus more than 16 levels deep; the deeper ones are left out."});
+    EXPECT_EQ(Boxes(session.Boxes()),
+              Texts{L"Error reading menu JSON - Morvalex|A menu of Morvalex's JSON nests "
+                    L"submenus more than 16 levels deep; the deeper ones are left out."});
 
+    const auto t = [&](const char* name, std::uint32_t code, int param, std::uint32_t max = 16) {
+        return Text(lib, mV, name, code, param, max);
+    };
     const char *action = "GetActionString", *title = "GetExpressionTitle", *param = "GetActionTitle";
-    EXPECT_EQ(Text(lib, mV, action, 0, -1) + Text(lib, mV, action, 0, -1, 13) +
-                  Text(lib, mV, action, 0, -1, 1) + Text(lib, mV, action, 0, -1, 0) +
-                  Text(lib, mV, action, 0, -1, 0xFFFF) + Text(lib, mV, action, 0xFFFF0000, -1, 4) +
-                  Text(lib, mV, action, 1, -1),
+    EXPECT_EQ(t(action, 0, -1) + t(action, 0, -1, 13) + t(action, 0, -1, 1) + t(action, 0, -1, 0) +
+                  t(action, 0, -1, 0xFFFF) + t(action, 0xFFFF0000, -1, 4) + t(action, 1, -1),
               L"Do %0 with %1!|Do %0 with %!|!|||Do !|!|");
-    EXPECT_EQ(Text(lib, mV, title, 0, -1) + Text(lib, mV, title, 1, -1) + Text(lib, mV, title, 1, -1, 4) +
-                  Text(lib, mV, title, 2, -1) + Text(lib, mV, title, 3, -1) +
-                  Text(lib, mV, "GetExpressionString", 1, -1),
+    EXPECT_EQ(t(title, 0, -1) + t(title, 1, -1) + t(title, 1, -1, 4) + t(title, 2, -1) + t(title, 3, -1) +
+                  t("GetExpressionString", 1, -1),
               L"Add(!|Add(!|Add!|(!|(!|Add!|");
-    EXPECT_EQ(Text(lib, mV, param, 0, 1) + Text(lib, mV, param, 0, 0, 3) + Text(lib, mV, param, 0, 2) +
-                  Text(lib, mV, "GetConditionString", 0, -1) + Text(lib, mV, "GetConditionTitle", 0, 0) +
-                  Text(lib, mV, "GetExpressionParam", 0, 0),
+    EXPECT_EQ(t(param, 0, 1) + t(param, 0, 0, 3) + t(param, 0, 2) + t("GetConditionString", 0, -1) +
+                  t("GetConditionTitle", 0, 0) + t("GetExpressionParam", 0, 0),
               L"Gr\u00f6\u00dfe!|Am!|!|!|!|!|");
     // Only a full editor record (mV and its second word) names the object from the current language.
     const std::wstring x259(259, L'x');
@@ -167,20 +145,13 @@ TEST(EditorExports, MenusTextsAndRecordsAsTheHostReceivesThem)
     mV->word04 = 1;
     EXPECT_EQ(ObjInfos(lib, mV), L"Current/" + x259 + L"/C/M/U");
     EXPECT_EQ(std::wstring(Call<const wchar_t*>(lib, "GetHelpFileName")), x259);
-    // The distance from each kind's menu base, as 16 bits; the high half of the host's word is not read.
-    const auto code = [&](const char* kind, std::uint32_t id) {
-        return std::to_string(editor.Call(("Get" + std::string(kind) + "CodeFromMenu").c_str(), id)) + " ";
-    };
-    EXPECT_EQ(code("Action", 25003) + code("Action", 24999) + code("Action", 0xABCD61AB) + code("Action", 0) +
-                  code("Condition", 26000) + code("Condition", 25999) + code("Expression", 27075),
-              "3 65535 3 40536 0 65535 75 ");
     // id, flags, parameter count, the parameters' codes; no record outside the table.
-    const auto* record = editor.Call<const std::uint16_t*>("GetActionInfos", 0u);
+    const auto* record = Call<const std::uint16_t*>(lib, "GetActionInfos", mV, 0u);
     ASSERT_NE(record, nullptr);
     EXPECT_EQ(std::vector<std::uint16_t>(record, record + 5), (std::vector<std::uint16_t>{0, 0, 2, 22, 45}));
     for (const char* name : {"GetActionInfos", "GetConditionInfos", "GetExpressionInfos"})
-        EXPECT_EQ(editor.Call<const std::uint16_t*>(name, 0xFFFFu), nullptr) << name;
-    EXPECT_EQ(editor.Boxes(), Texts{});
+        EXPECT_EQ(Call<const std::uint16_t*>(lib, name, mV, 0xFFFFu), nullptr) << name;
+    EXPECT_EQ(Boxes(session.Boxes()), Texts{});
 }
 
 namespace {
@@ -207,7 +178,6 @@ std::string Record(const std::string& entries, std::uint16_t count)
 std::string calls;
 std::uint16_t refused;
 std::int32_t refusal;
-
 template <bool Undo>
 std::int32_t HOST_STDCALL Offered(std::uint16_t* id, std::int32_t kind, std::int32_t w1, std::int32_t w2)
 {
@@ -225,7 +195,7 @@ std::int32_t HOST_STDCALL Offered(std::uint16_t* id, std::int32_t kind, std::int
 // outside the record, whatever it claims.
 TEST(EditorExports, EnumEltsOffersTheStoredFontAndImageIds)
 {
-    Editor editor;
+    TestHost::Session session(TestHost::BuiltLibraryPath(), GetDesktopWindow());
     const std::string font = Entry(17, "Font", U16(5) + std::string(10, '\x7F'));
     const std::string images = Entry(23, "Images", U16(2) + U16(7) + U16(9));
     const std::string four = Record(Entry(1, "", "") + font + Entry(6, "Count", U32(6)) + images, 4);
@@ -266,60 +236,20 @@ TEST(EditorExports, EnumEltsOffersTheStoredFontAndImageIds)
         calls.clear();
         refused = c.refused;
         refusal = c.code;
-        EXPECT_EQ(editor.Call("EnumElts", record.data(), Offered<false>, Offered<true>, 11, 22), c.code)
+        EXPECT_EQ(Call(session.Lib(), "EnumElts", session.TheHost().MV(), record.data(), Offered<false>,
+                       Offered<true>, 11, 22),
+                  c.code)
             << label;
         EXPECT_EQ(calls, c.calls) << label;
-        EXPECT_EQ(editor.Boxes(), c.box ? Texts{L"EnumElts - Morvalex|" + std::wstring(c.box)} : Texts{})
+        EXPECT_EQ(Boxes(session.Boxes()),
+                  c.box ? Texts{L"EnumElts - Morvalex|" + std::wstring(c.box)} : Texts{})
             << label;
         // The renumbering lands in the stored block: the font id after 41 bytes of headers and checkbox,
         // a version entry, the font entry's header and title; the images last.
-        if (label == 0)
+        if (label == 0) {
             EXPECT_EQ(record.substr(59, 2) + record.substr(record.size() - 4),
                       U16(105) + U16(107) + U16(109));
-    }
-}
-
-// The icon is built at Initialize from the embedded image or one beside the library, then drawn at the
-// object's place (not without the editor's surface) and copied into the host's surface. A failed import is
-// told, the bit depth read only from a file long enough to hold one, and the icon keeps what it got.
-TEST(EditorExports, TheIconIsBuiltDrawnAndCopied)
-{
-    // A PNG file as far as its header: the signature, IHDR with 32 by 32 pixels of depth 4 (CRC not filled
-    // in).
-    const std::string depth4("\x89PNG\r\n\x1A\n\0\0\0\rIHDR\0\0\0 \0\0\0 \x04\x03\0\0\0\0\0\0\0", 33),
-        notImported = "file.Release #2.HasAlpha #2.SetTransparentColor(FF00FF) #2.GetWidth #2.GetHeight "
-                      "#1.Create(0,0,prototype) #1.SetTransparentColor(FF00FF) #2.Destroy ",
-        failed = "Failed to load ext icon - Morvalex|Morvalex's Icon.png ";
-    const struct {
-        std::string image, box, afterImport; // the image empty: the embedded one
-    } cases[] = {
-        {"", "",
-         "file.Release #2.HasAlpha #2.GetWidth #2.GetHeight #1.Create(32,32,prototype) #1.CreateAlpha "
-         "#2.Blit(#1) #2.Destroy "},
-        {depth4, failed + "uses a bit depth of 4, which is too small.", "file.GetBuffer " + notImported},
-        {depth4.substr(0, 24), failed + "failed to load.", notImported},
-    };
-    for (const auto& c : cases) {
-        Editor editor(L"Morvalex.png", c.image);
-        ::mV* mV = editor.session->TheHost().MV();
-        mV->editorWindowId = 0x4D2;
-        RECT place = {-8, 300, 24, 332};
-        editor.Call<void>("EditorDisplay", 0, 0, none, &place);
-        editor.fake.State().noEditorSurface = true;
-        editor.Call<void>("EditorDisplay", 0, 0, none, &place);
-        EXPECT_EQ(editor.Call("MakeIconEx", editor.fake.NewSurface(), 0, 0, 0), 0) << c.box;
-        char build[160];
-        std::snprintf(build, sizeof build,
-                      "GetSurfacePrototype(32,1,3) #1.Construct CreateMemoryInputFile file.OpenMemory(%u) "
-                      "#2.Construct ImportImage(%08X,#2,0,0) ",
-                      unsigned(c.image.empty() ? 161 : c.image.size()),
-                      unsigned(std::uintptr_t(mV->imageFilterManager)));
-        EXPECT_EQ(editor.fake.Calls(), build + c.afterImport +
-                                           "GetEditorSurface(1234,0) #1.Blit(editor,-8,300,1,0,0,0) "
-                                           "GetEditorSurface(1234,0) host.Reset host.Clone(#1,-1,-1) "
-                                           "host.SetTransparentColor(FF00FF) ")
-            << c.box;
-        EXPECT_EQ(editor.Boxes(), c.box.empty() ? Texts{} : Texts{std::wstring(c.box.begin(), c.box.end())});
+        }
     }
 }
 
@@ -340,9 +270,9 @@ TEST(EditorExports, WithoutAStateObjectEveryExportAnswersNeutrally)
     for (const char* name : {"GetActionMenu", "GetConditionMenu", "GetExpressionMenu"})
         answered(L"{" + Menu(Call<HMENU>(lib, name, mV, 0, 0)) + L"}");
     RECT place = {0, 0, 32, 32};
-    Call<void>(lib, "EditorDisplay", mV, 0, 0, none, &place);
-    Call<void>(lib, "EditorDisplay", none, 0, 0, none, none);
-    answered(std::to_wstring(Call(lib, "MakeIconEx", mV, none, 0, 0, 0)));
+    Call<void>(lib, "EditorDisplay", mV, 0, 0, nullptr, &place);
+    Call<void>(lib, "EditorDisplay", nullptr, 0, 0, nullptr, nullptr);
+    answered(std::to_wstring(Call(lib, "MakeIconEx", mV, nullptr, 0, 0, 0)));
     answered(ObjInfos(lib, mV));
     answered(Call<const wchar_t*>(lib, "GetHelpFileName"));
     for (const char* name :
@@ -350,8 +280,9 @@ TEST(EditorExports, WithoutAStateObjectEveryExportAnswersNeutrally)
         answered(Text(lib, mV, name, 0, -1));
     for (const char* name : {"GetActionTitle", "GetConditionTitle", "GetExpressionParam"})
         answered(Text(lib, mV, name, 0, 0));
-    EXPECT_EQ(answers, L"null 0; null 0; null 0; {} 0; {} 0; {} 0; 0 0; //// 1;  2; !| 3; !| 4; !| 5; (!| 6; "
-                       L"!| 7; !| 8; !| 9; ");
+    EXPECT_EQ(answers,
+              L"null 0; null 0; null 0; {} 0; {} 0; {} 0; 0 0; //// 1;  2; !| 3; !| 4; !| 5; (!| 6; !| 7; "
+              L"!| 8; !| 9; ");
     for (const auto& box : boxes.Boxes())
         EXPECT_EQ(box.title + L"|" + box.text,
                   L"Polvane error - Morvalex|Premature function call!\n  "

@@ -26,7 +26,6 @@ struct Surface {
 
 struct State {
     std::vector<std::string> log; // one call each, "surface.Operation(arguments)" on a surface
-    bool noEditorSurface = false; // GetEditorSurface answers null
     HFONT lastFont = nullptr;     // of the last DrawText
     int nextId = 1;
 };
@@ -69,7 +68,7 @@ public:
     ~FakeSurfaces() { FreeLibrary(module); }
 
     HMODULE Module() const { return module; }
-    // Clears the log and the switch, and numbers new surfaces from #1 again.
+    // Clears the log and numbers new surfaces from #1 again.
     void Reset() const { Control<void (*)()>("FakeMmfs2_Reset")(); }
     FakeMmfs2::State& State() const { return *Control<FakeMmfs2::State* (*)()>("FakeMmfs2_State")(); }
     std::vector<std::string> Log() const { return State().log; }
