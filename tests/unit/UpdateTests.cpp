@@ -18,6 +18,7 @@
 #include <psapi.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <numeric>
@@ -75,26 +76,19 @@ bool Ready(SOCKET socket)
     return select(0, &set, nullptr, nullptr, &limit) == 1;
 }
 
-// The server, played on the test's thread while the worker runs on its own. Not accepting: its queue is
-// filled first, so that the worker's connection is never taken up.
+// The server, played on the test's thread while the worker runs on its own: the listener, then the
+// worker's connection.
 struct Server {
-    // The listener, the worker's connection, the queue's fillers.
-    SOCKET sockets[5] = {socket(AF_INET, SOCK_STREAM, 0), INVALID_SOCKET, INVALID_SOCKET, INVALID_SOCKET,
-                         INVALID_SOCKET};
-    explicit Server(bool accepting = true)
+    SOCKET sockets[2] = {socket(AF_INET, SOCK_STREAM, 0), INVALID_SOCKET};
+    Server()
     {
         int length = sizeof serverAddress;
         serverAddress.sin_port = 0;
         bind(sockets[0], reinterpret_cast<sockaddr*>(&serverAddress), length);
-        listen(sockets[0], accepting ? 1 : 0);
+        listen(sockets[0], 1);
         getsockname(sockets[0], reinterpret_cast<sockaddr*>(&serverAddress), &length);
-        for (int i = 2; !accepting && i < 5; ++i) {
-            u_long nonBlocking = 1;
-            ioctlsocket(sockets[i] = socket(AF_INET, SOCK_STREAM, 0), FIONBIO, &nonBlocking);
-            connect(sockets[i], reinterpret_cast<const sockaddr*>(&serverAddress), length);
-        }
     }
-    ~Server() { std::for_each(sockets, sockets + 5, closesocket); }
+    ~Server() { std::for_each(sockets, sockets + 2, closesocket); }
     // Takes the worker's connection and answers its request with chunks, each after a pause; then closes
     // its side and reads whatever else the worker sends, or stalls. What the worker sent.
     std::string Serve(const std::vector<std::string>& chunks, DWORD pause = 0, bool stall = false)
@@ -130,27 +124,22 @@ const std::string NoName = "The DNS provider couldn't find the update server; is
                   Quiet = "Not reporting, as it's an error the user is unlikely to fix.\n";
 std::string Ok(const std::string& body) { return "HTTP/1.1 200 OK\r\nServer: x\r\n\r\n" + body; }
 
-// A badge as the fake logs it, from its fill on, each line (text, left, top) in the notice's font and the
-// badge's colour; and where it is opaque.
-struct Badge {
-    std::string calls;
-    RECT opaque;
-};
-Badge Paint(std::string calls, const char* colour, std::vector<std::tuple<std::string, int, int>> lines,
-            RECT opaque)
+// A badge as the fake logs it: its fill, which it also makes opaque, then each line (text, left, top) in the
+// notice's font and the badge's colour.
+std::string Badge(std::string fill, const char* colour, std::vector<std::tuple<std::string, int, int>> lines)
 {
     for (const auto& [text, left, top] : lines)
-        calls += "#1.DrawText(\"" + text + "\"," + std::to_string(text.size()) + ",{" + std::to_string(left) +
-                 "," + std::to_string(top) + ",32,32},800," + colour +
-                 ",font(8,0,0,0,400,0,0,0,0,0,0,4,48,Small Fonts),1,0,0,1,0,0,8) ";
-    return {calls, opaque};
+        fill += "#1.DrawText(\"" + text + "\"," + std::to_string(text.size()) + ",{" + std::to_string(left) +
+                "," + std::to_string(top) + ",32,32},800," + colour +
+                ",font(8,0,0,0,400,0,0,0,0,0,0,4,48,Small Fonts),1,0,0,1,0,0,8) ";
+    return fill;
 }
-const Badge Major = Paint("#1.Fill(1,8,29,19,505050) ", "0000F0",
-                          {{"MAJOR", 2, 7}, {"UPDATE", 1, 13}, {"NEEDED", 2, 19}}, {1, 8, 30, 27}),
-            Minor = Paint("#1.Fill(1,18,30,13,3C3C3C) ", "B4B400", {{"UPDATE", 1, 17}, {"NEEDED", 2, 23}},
-                          {1, 18, 31, 31}),
-            Reinstall = Paint("#1.Fill(1,18,30,13,3C3C3C) ", "0000B4",
-                              {{"REINSTL", 1, 17}, {"NEEDED", 2, 23}}, {1, 18, 31, 31});
+const std::string Major = Badge("#1.Fill(1,8,29,19,505050) ", "0000F0",
+                                {{"MAJOR", 2, 7}, {"UPDATE", 1, 13}, {"NEEDED", 2, 19}}),
+                  Minor =
+                      Badge("#1.Fill(1,18,30,13,3C3C3C) ", "B4B400", {{"UPDATE", 1, 17}, {"NEEDED", 2, 23}}),
+                  Reinstall =
+                      Badge("#1.Fill(1,18,30,13,3C3C3C) ", "0000B4", {{"REINSTL", 1, 17}, {"NEEDED", 2, 23}});
 // Before the badge, on an icon 32 pixels wide with an alpha channel.
 const std::string Painting = "#1.GetWidth #1.GetHeight #1.HasAlpha #1.LockAlpha #1.UnlockAlpha ";
 
@@ -261,7 +250,6 @@ protected:
         state->Icon->CreateAlpha();
         fake.Reset();
         Polvane::UpdateNoticeShown = false;
-        boxes.boxes.clear();
         opened.clear();
         Polvane::UpdateLog.str(log);
         Polvane::UpdateText = text;
@@ -343,10 +331,10 @@ TEST_P(UpdateErrors, EndQuietlyOrWithTheirOwnLine)
 {
     const bool reportAll = GetParam();
     Settings(reportAll ? "ReportAllUpdateCheckErrors = true\r\n" : "");
-    Polvane::UpdateLimits = {600, 1000, 65536};
+    Polvane::UpdateLimits = {1000, 1000, 65536};
     const std::string offline = "The Ostrel update server is offline.\n", recvLine = "Error with recv().",
                       dns = "DNS lookup of \"update.morvalex.invalid\" failed, error ";
-    enum Serving { None, Closing, Stalling, Unaccepting };
+    enum Serving { None, Closing, Stalling };
     const struct {
         int lookupError;
         Serving serving;
@@ -360,7 +348,6 @@ TEST_P(UpdateErrors, EndQuietlyOrWithTheirOwnLine)
         {WSAHOST_NOT_FOUND, None, 0, "", dns + "11001."},
         {0, None, 0, "The Ostrel update server is online, but not servicing HTTP requests.\n",
          "Connect failed, error number 10061."},
-        {0, Unaccepting, 600, offline, "Connect failed, error number 10060."},
         {0, Closing, 0, offline, "Page result was empty."},
         {0, Stalling, 1000, offline, recvLine},
         {0, Closing, 1000, offline, recvLine, std::vector<std::string>(20, "H"), 300}, // a byte at a time
@@ -374,7 +361,7 @@ TEST_P(UpdateErrors, EndQuietlyOrWithTheirOwnLine)
     for (const auto& c : cases) {
         const auto label = &c - cases;
         lookupError = c.lookupError;
-        Server server(c.serving != Unaccepting);
+        Server server;
         serverAddress.sin_port = c.serving == None ? 0 : serverAddress.sin_port;
         PROCESS_MEMORY_COUNTERS before = {}, after = {};
         GetProcessMemoryInfo(GetCurrentProcess(), &before, sizeof before);
@@ -394,34 +381,34 @@ TEST_P(UpdateErrors, EndQuietlyOrWithTheirOwnLine)
 
 INSTANTIATE_TEST_SUITE_P(Settings, UpdateErrors, testing::Bool());
 
-// Free wakes a worker waiting for the reply or the connection, which then ends by itself as offline; only one
-// that cannot be woken, in a name lookup, is ended from outside after 3 s, with no outcome.
+// Free wakes a worker waiting for the reply, which then ends by itself as offline; only one that cannot be
+// woken, in a name lookup, is ended from outside after 3 s, with no outcome.
 TEST_F(UpdateCheck, FreeWakesAWaitingWorkerAndEndsOnlyOneThatCannotBeWoken)
 {
     EXPECT_EQ(Free(nullptr), 0); // no worker: nothing to wait for
-    for (const int waitingFor : {0, 1, 2}) {
-        Server server(waitingFor == 0);
-        if (waitingFor == 2)
+    for (const bool lookup : {false, true}) {
+        Server server;
+        if (lookup)
             Host::Seam.gethostbyname = [](const char*) WINAPI -> hostent* { return Sleep(10000), nullptr; };
         Start();
         HANDLE worker = nullptr;
         const HANDLE self = GetCurrentProcess();
         DuplicateHandle(self, Polvane::UpdateThreadHandle, self, &worker, 0, FALSE, DUPLICATE_SAME_ACCESS);
-        if (waitingFor == 0)
+        if (!lookup)
             server.Serve({}, 0, true);
         Sleep(200);
-        const ULONGLONG start = GetTickCount64(), least = waitingFor == 2 ? 2900 : 0;
+        const ULONGLONG start = GetTickCount64(), least = lookup ? 2900 : 0;
         EXPECT_EQ(Free(nullptr), 0);
         const ULONGLONG waited = GetTickCount64() - start;
-        EXPECT_TRUE(waited >= least && waited < least + 1000) << waitingFor << ": " << waited << " ms";
+        EXPECT_TRUE(waited >= least && waited < least + 1000) << lookup << ": " << waited << " ms";
         const DWORD ended = WaitForSingleObject(worker, 1000);
         DWORD exitCode = 99;
         GetExitCodeThread(worker, &exitCode);
         CloseHandle(worker);
         EXPECT_EQ(std::tuple(ended, exitCode, Polvane::UpdateState, Polvane::UpdateThreadHandle),
-                  std::tuple(WAIT_OBJECT_0, waitingFor == 2 ? 2u : 0u,
-                             waitingFor == 2 ? O::Running : O::NothingToShow, HANDLE(nullptr)))
-            << waitingFor;
+                  std::tuple(WAIT_OBJECT_0, lookup ? 2u : 0u, lookup ? O::Running : O::NothingToShow,
+                             HANDLE(nullptr)))
+            << lookup;
     }
 }
 
@@ -451,7 +438,7 @@ TEST_P(UpdateNotices, EachOutcomeShowsItsBoxAndBadgeAndOffersOnlyASaneWebPage)
         std::wstring text, page;
         std::string log;
         std::wstring box = {}; // empty: none
-        const Badge* badge = nullptr;
+        const std::string* badge = nullptr;
         int answer = IDYES;
         std::int32_t width = 32, height = 32;
     } cases[] = {
@@ -484,16 +471,13 @@ TEST_P(UpdateNotices, EachOutcomeShowsItsBoxAndBadgeAndOffersOnlyASaneWebPage)
              L"...|14|unowned",
          &Reinstall},
         {O::MajorUpdate, L"v2", L"", "", major, &Major, IDYES, 32, 16}, // no alpha below the last row
-        {O::MajorUpdate, L"v2", page, "", narrow, nullptr, IDYES, 31},
         {O::MajorUpdate, L"v2", page, "", narrow, nullptr, IDYES, 33},
     };
-    // A worker that still finishes after its outcome is out keeps its handle for Free; an ended one's is let
-    // go.
+    // A worker still finishing after its outcome is out keeps its handle for Free; an ended one's is let go.
+    const auto finishing = [](LPVOID release) WINAPI -> DWORD { return WaitForSingleObject(release, 20000); };
     const HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr),
-                 worker = Polvane::UpdateThreadHandle = CreateThread(
-                     nullptr, 0,
-                     [](LPVOID event) WINAPI -> DWORD { return WaitForSingleObject(event, 20000); }, release,
-                     0, nullptr);
+                 worker = Polvane::UpdateThreadHandle =
+                     CreateThread(nullptr, 0, finishing, release, 0, nullptr);
     for (const auto& c : cases) {
         const auto label = &c - cases;
         boxes.answer = c.answer;
@@ -506,14 +490,15 @@ TEST_P(UpdateNotices, EachOutcomeShowsItsBoxAndBadgeAndOffersOnlyASaneWebPage)
         const bool hidden = hide && c.badge && (c.outcome == O::MajorUpdate || c.outcome == O::MinorUpdate);
         const std::wstring box = hidden ? L"" : c.box;
         EXPECT_EQ(Seen(), box.empty() ? Texts{} : Texts{box}) << label;
-        const std::string painted = c.badge ? Painting + c.badge->calls : c.width != 32 ? "#1.GetWidth " : "";
+        const std::string painted = c.badge ? Painting + *c.badge : c.width != 32 ? "#1.GetWidth " : "";
         EXPECT_EQ(fake.Calls(), Displays(painted)) << label;
         const bool opens = box.find(L"|unowned") != std::wstring::npos && c.answer == IDYES;
         EXPECT_EQ(opened, opens ? Texts{L"open " + c.page + L" 1"} : Texts{}) << label;
         std::vector<std::uint8_t> alpha(c.width * c.height);
-        const RECT r = c.badge ? c.badge->opaque : RECT{};
-        for (int y = r.top; y < std::min<int>(r.bottom, c.height); ++y)
-            std::fill_n(alpha.begin() + y * 32 + r.left, r.right - r.left, 255);
+        int x = 0, y = 0, w = 0, h = 0;
+        std::sscanf(c.badge ? c.badge->c_str() : "", "#1.Fill(%d,%d,%d,%d", &x, &y, &w, &h);
+        for (int row = y; row < std::min(y + h, c.height); ++row)
+            std::fill_n(alpha.begin() + row * 32 + x, w, 255);
         EXPECT_EQ(TestHost::FakeSurfaces::Of(state->Icon).alpha, alpha) << label;
         EXPECT_EQ(GetObjectType(fake.State().lastFont), 0u) << label << ": the font was not deleted";
     }
