@@ -54,9 +54,9 @@ BOOL WINAPI GetSurfacePrototype(Obj** slot, i32 depth, i32 type, i32 driver)
     *slot = &prototype;
     return Log(TRUE, nullptr, "GetSurfacePrototype(%d,%d,%d)", depth, type, driver);
 }
-Obj* WINAPI GetEditorSurface(u32 windowId, i32 a)
+Obj* WINAPI GetEditorSurface(u32 id, i32 a)
 {
-    return Log(&editor, nullptr, "GetEditorSurface(%u,%d)", windowId, a);
+    return Log(&editor, nullptr, "GetEditorSurface(%u,%d)", id, a);
 }
 InputFile* WINAPI CreateMemoryInputFile() { return Log(new InputFile, nullptr, "CreateMemoryInputFile"); }
 const char* THISCALL InputFileGetBuffer(InputFile* f)

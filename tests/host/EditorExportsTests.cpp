@@ -1,6 +1,6 @@
 // The editor's exports of the real library as the host calls them: menus as real Windows menus, texts in
-// the host's buffers, records, the object's information, the ids offered to the host, and the neutral
-// answers of a library that has no state object.
+// the host's buffers, the object's information, the ids offered to the host, and the neutral answers of a
+// library that has no state object.
 #include "Session.h"
 #include "TempTree.h"
 
@@ -31,13 +31,10 @@ std::wstring Menu(HMENU menu, bool destroy = true)
         GetMenuStringW(menu, UINT(i), title, 256, MF_BYPOSITION);
         const UINT id = GetMenuItemID(menu, i);
         const bool greyed = GetMenuState(menu, UINT(i), MF_BYPOSITION) & MF_GRAYED;
-        text += i > 0 ? L" | " : L"";
-        if (id == 0)
-            text += L"---";
-        else if (id == UINT(-1))
-            text += title + (L"{" + Menu(GetSubMenu(menu, i), false) + L"}");
-        else
-            text += std::to_wstring(id) + L" " + title + (greyed ? L" (greyed)" : L"");
+        text += (i > 0 ? L" | " : L"") +
+                (id == 0          ? L"---"
+                 : id == UINT(-1) ? title + (L"{" + Menu(GetSubMenu(menu, i), false) + L"}")
+                                  : std::to_wstring(id) + L" " + title + (greyed ? L" (greyed)" : L""));
     }
     EXPECT_TRUE(!destroy || DestroyMenu(menu));
     return text;
@@ -82,7 +79,7 @@ Texts Boxes(TestHost::MessageBoxRecorder& recorder)
 
 // The current language is the first member that is a language; the third member of the root another one.
 // The object's information and the help file go into buffers of 260 characters.
-TEST(EditorExports, MenusTextsAndRecordsAsTheHostReceivesThem)
+TEST(EditorExports, MenusAndTextsAsTheHostReceivesThem)
 {
     TestHost::TempTree tree;
     std::string nest16, x300(300, 'x');
@@ -145,12 +142,6 @@ TEST(EditorExports, MenusTextsAndRecordsAsTheHostReceivesThem)
     mV->word04 = 1;
     EXPECT_EQ(ObjInfos(lib, mV), L"Current/" + x259 + L"/C/M/U");
     EXPECT_EQ(std::wstring(Call<const wchar_t*>(lib, "GetHelpFileName")), x259);
-    // id, flags, parameter count, the parameters' codes; no record outside the table.
-    const auto* record = Call<const std::uint16_t*>(lib, "GetActionInfos", mV, 0u);
-    ASSERT_NE(record, nullptr);
-    EXPECT_EQ(std::vector<std::uint16_t>(record, record + 5), (std::vector<std::uint16_t>{0, 0, 2, 22, 45}));
-    for (const char* name : {"GetActionInfos", "GetConditionInfos", "GetExpressionInfos"})
-        EXPECT_EQ(Call<const std::uint16_t*>(lib, name, mV, 0xFFFFu), nullptr) << name;
     EXPECT_EQ(Boxes(session.Boxes()), Texts{});
 }
 

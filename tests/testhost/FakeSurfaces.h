@@ -36,8 +36,8 @@ namespace TestHost {
 
 inline std::wstring FakeSurfaceLibraryPath() { return (BuildFolder() / L"tests" / L"MMFS2.dll").wstring(); }
 
-// While it lives, the module's export of that ordinal reads as missing, its entry blanked in
-// memory, as in a host library that lacks the operation.
+// While it lives, the module's export of that ordinal reads as missing, its entry blanked in memory, as in a
+// host library that lacks the operation.
 struct MissingOrdinal {
     MissingOrdinal(HMODULE module, WORD ordinal)
     {
@@ -52,8 +52,8 @@ struct MissingOrdinal {
         *entry = 0;
     }
     ~MissingOrdinal() { *entry = saved; }
-    DWORD saved = 0;
-    DWORD* entry = &saved;
+    DWORD* entry;
+    DWORD saved;
 };
 
 class FakeSurfaces {
@@ -66,7 +66,6 @@ public:
         Reset();
     }
     ~FakeSurfaces() { FreeLibrary(module); }
-
     HMODULE Module() const { return module; }
     // Clears the log and numbers new surfaces from #1 again.
     void Reset() const { Control<void (*)()>("FakeMmfs2_Reset")(); }
@@ -91,7 +90,6 @@ private:
     {
         return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
     }
-
     HMODULE module;
 };
 

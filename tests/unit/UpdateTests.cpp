@@ -176,27 +176,35 @@ ULONGLONG Finish()
     return GetTickCount64() - started;
 }
 
-// The library's folder is a copy of a small system library in ...\Extensions\Unicode\, so that the
-// settings file is read from ...\Extensions\. Every box shown must be examined.
-class UpdateCheck : public testing::Test {
+// The library's folder is a copy of a small system library in ...\Extensions\Unicode\, so that the settings
+// file is read from ...\Extensions\. The state object is built as a built application builds it (no worker is
+// started), then the editor's main thread is this one. Every box shown must be examined.
+class Update : public testing::Test {
 protected:
     TestHost::TempTree tree;
     InProcess::LibraryCopy library{tree, L"Extensions\\Unicode\\Lib.dll"};
     InProcess::RunningAs editor{Polvane::MFXRunMode::Editor};
     InProcess::BoxRecorder boxes;
     Host::SeamTable savedSeam = Host::Seam;
+    Host::SurfaceFunctions savedSurfaces = Host::Surfaces;
+    TestHost::FakeSurfaces fake;
+    std::unique_ptr<Tovik::SDK> state;
     WSADATA data;
     const int started = WSAStartup(MAKEWORD(2, 2), &data);
 
-    UpdateCheck()
+    Update()
     {
         Host::Seam.gethostbyname = AnswerLookup;
         Host::Seam.connect = ConnectToServer;
         Host::Seam.ShellExecuteW = RecordOpen;
+        Build();
     }
-    ~UpdateCheck() override
+    ~Update() override
     {
+        state.reset();
         Host::Seam = savedSeam;
+        Host::Surfaces = savedSurfaces;
+        Polvane::UpdateState = O::Running; // no notice for whatever display comes next in this process
         WSACleanup();
         EXPECT_EQ(Seen(), Texts{}) << "boxes not examined";
     }
@@ -212,23 +220,6 @@ protected:
         }
         boxes.boxes.clear();
         return seen;
-    }
-};
-
-// The state object is built as a built application builds it (no worker is started), then the editor's
-// main thread is this one.
-class UpdateNotice : public UpdateCheck {
-protected:
-    TestHost::FakeSurfaces fake;
-    Host::SurfaceFunctions savedSurfaces = Host::Surfaces;
-    std::unique_ptr<Tovik::SDK> state;
-
-    UpdateNotice() { Build(); }
-    ~UpdateNotice() override
-    {
-        state.reset();
-        Host::Surfaces = savedSurfaces;
-        Polvane::UpdateState = O::Running; // no notice for whatever display comes next in this process
     }
     void Build()
     {
@@ -272,7 +263,7 @@ std::string Displays(const std::string& painted)
 
 } // namespace
 
-TEST_F(UpdateCheck, SendsItsRequestAndSortsTheReplyByItsKindOrRejectsIt)
+TEST_F(Update, SendsItsRequestAndSortsTheReplyByItsKindOrRejectsIt)
 {
     // The last reply is cut inside the status line, the header end and a two-byte character, and is longer
     // than one receive.
@@ -323,7 +314,7 @@ TEST_F(UpdateCheck, SendsItsRequestAndSortsTheReplyByItsKindOrRejectsIt)
     EXPECT_EQ(Log(), LogUntilSent + raw + "\nResult concluded.\nCompleted OK. Response:\n" + body.substr(24));
 }
 
-class UpdateErrors : public UpdateCheck, public testing::WithParamInterface<bool> {};
+class UpdateErrors : public Update, public testing::WithParamInterface<bool> {};
 
 // Every failure as the worker meets it, as it ends by default and with all errors reported: a quiet error
 // keeps its explanation and adds the failure's own line. Each ends within its limit, in bounded memory.
@@ -383,7 +374,7 @@ INSTANTIATE_TEST_SUITE_P(Settings, UpdateErrors, testing::Bool());
 
 // Free wakes a worker waiting for the reply, which then ends by itself as offline; only one that cannot be
 // woken, in a name lookup, is ended from outside after 3 s, with no outcome.
-TEST_F(UpdateCheck, FreeWakesAWaitingWorkerAndEndsOnlyOneThatCannotBeWoken)
+TEST_F(Update, FreeWakesAWaitingWorkerAndEndsOnlyOneThatCannotBeWoken)
 {
     EXPECT_EQ(Free(nullptr), 0); // no worker: nothing to wait for
     for (const bool lookup : {false, true}) {
@@ -412,7 +403,7 @@ TEST_F(UpdateCheck, FreeWakesAWaitingWorkerAndEndsOnlyOneThatCannotBeWoken)
     }
 }
 
-class UpdateNotices : public UpdateNotice, public testing::WithParamInterface<bool> {};
+class UpdateNotices : public Update, public testing::WithParamInterface<bool> {};
 
 // The first editor display after the outcome shows it, once; the badge is painted into the icon and its
 // alpha channel, before the icon is drawn, if the icon is 32 pixels wide; the boxes show each text cut to
@@ -510,7 +501,7 @@ TEST_P(UpdateNotices, EachOutcomeShowsItsBoxAndBadgeAndOffersOnlyASaneWebPage)
 INSTANTIATE_TEST_SUITE_P(Settings, UpdateNotices, testing::Bool());
 
 // A host library without one of the badge's operations still gives the icon, which is never badged, silently.
-TEST_F(UpdateNotice, TheIconWithoutTheBadgesOperations)
+TEST_F(Update, TheIconWithoutTheBadgesOperations)
 {
     for (WORD ordinal : {436, 470, 612, 613}) {
         TestHost::MissingOrdinal missing(fake.Module(), ordinal);
