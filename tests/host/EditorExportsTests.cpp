@@ -190,11 +190,9 @@ TEST(EditorExports, EnumEltsOffersTheStoredFontAndImageIds)
     const std::string font = Entry(17, "Font", U16(5) + std::string(10, '\x7F'));
     const std::string images = Entry(23, "Images", U16(2) + U16(7) + U16(9));
     const std::string four = Record(Entry(1, "", "") + font + Entry(6, "Count", U32(6)) + images, 4);
-    std::string eightTexts, tooLong = Entry(17, "F", U16(6)), tooShort = tooLong;
-    for (int i = 0; i < 8; ++i)
-        eightTexts += Entry(1, "", "");
-    tooLong[0] = 100;
-    tooShort[0] = 7;
+    // Entries whose size runs past the record (100), or stops short of their own header and title (7).
+    const std::string past = Entry(17, "F", U16(6)).replace(0, 1, "d"),
+                      under = Entry(17, "F", U16(6)).replace(0, 1, "\x07");
     const struct {
         std::string record;
         const char* calls;
@@ -207,9 +205,8 @@ TEST(EditorExports, EnumEltsOffersTheStoredFontAndImageIds)
          L"Adding image of property Images, ID 9 failed! Error 3.\n"},
         {Record(Entry(17, "Gr\303\266\303\237e", U16(12)), 1), "12:1 ", 12, -2,
          L"Adding font property Gr\u00F6\u00DFe, font ID 12 failed! Error -2.\n"},
-        {Record(eightTexts + font, 9), "5:1 "}, // two checkbox bytes
-        {Record(font + tooLong + images, 3), "5:1 "},
-        {Record(font + tooShort + images, 3), "5:1 "},
+        {Record(font + past + images, 3), "5:1 "},
+        {Record(font + under + images, 3), "5:1 "},
         {Record(font + images, 40), "5:1 7:0 9:0 "},            // more properties than entries
         {Record(font + images + U16(0x20), 3), "5:1 7:0 9:0 "}, // an entry header cut by the end
         {Record(Entry(23, "I", U16(5) + U16(7) + U16(8)) + font, 2),

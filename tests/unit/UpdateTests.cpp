@@ -124,22 +124,21 @@ const std::string NoName = "The DNS provider couldn't find the update server; is
                   Quiet = "Not reporting, as it's an error the user is unlikely to fix.\n";
 std::string Ok(const std::string& body) { return "HTTP/1.1 200 OK\r\nServer: x\r\n\r\n" + body; }
 
-// A badge as the fake logs it: its fill, which it also makes opaque, then each line (text, left, top) in the
-// notice's font and the badge's colour.
-std::string Badge(std::string fill, const char* colour, std::vector<std::tuple<std::string, int, int>> lines)
+// A badge as the fake logs it: its fill (x, y, width, height, colour), the rectangle it also makes opaque,
+// then each line (text, left, top) in the notice's font and the badge's colour.
+std::string Badge(const char* fill, const char* colour, std::vector<std::tuple<std::string, int, int>> lines)
 {
+    std::string calls = "#1.Fill(" + std::string(fill) + ") ";
     for (const auto& [text, left, top] : lines)
-        fill += "#1.DrawText(\"" + text + "\"," + std::to_string(text.size()) + ",{" + std::to_string(left) +
-                "," + std::to_string(top) + ",32,32},800," + colour +
-                ",font(8,0,0,0,400,0,0,0,0,0,0,4,48,Small Fonts),1,0,0,1,0,0,8) ";
-    return fill;
+        calls += "#1.DrawText(\"" + text + "\"," + std::to_string(text.size()) + ",{" + std::to_string(left) +
+                 "," + std::to_string(top) + ",32,32},800," + colour +
+                 ",font(8,0,0,0,400,0,0,0,0,0,0,4,48,Small Fonts),1,0,0,1,0,0,8) ";
+    return calls;
 }
-const std::string Major = Badge("#1.Fill(1,8,29,19,505050) ", "0000F0",
+const std::string Major = Badge("1,8,29,19,505050", "0000F0",
                                 {{"MAJOR", 2, 7}, {"UPDATE", 1, 13}, {"NEEDED", 2, 19}}),
-                  Minor =
-                      Badge("#1.Fill(1,18,30,13,3C3C3C) ", "B4B400", {{"UPDATE", 1, 17}, {"NEEDED", 2, 23}}),
-                  Reinstall =
-                      Badge("#1.Fill(1,18,30,13,3C3C3C) ", "0000B4", {{"REINSTL", 1, 17}, {"NEEDED", 2, 23}});
+                  Minor = Badge("1,18,30,13,3C3C3C", "B4B400", {{"UPDATE", 1, 17}, {"NEEDED", 2, 23}}),
+                  Reinstall = Badge("1,18,30,13,3C3C3C", "0000B4", {{"REINSTL", 1, 17}, {"NEEDED", 2, 23}});
 // Before the badge, on an icon 32 pixels wide with an alpha channel.
 const std::string Painting = "#1.GetWidth #1.GetHeight #1.HasAlpha #1.LockAlpha #1.UnlockAlpha ";
 
