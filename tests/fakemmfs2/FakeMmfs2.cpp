@@ -88,9 +88,9 @@ i32 THISCALL SurfaceGetHeight(Obj* self) { return Log((*self)->height, self, "Ge
 i32 THISCALL SurfaceGetLastError(Obj* self) { return Log(0, self, "GetSurfaceLastError"); }
 void THISCALL SurfaceReset(Obj* self) { **Log(self, self, "Reset") = {(*self)->name}; }
 void THISCALL SurfaceSetTransparentColor(Obj* self, u32 c) { Log(0, self, "SetTransparentColor(%06X)", c); }
-void THISCALL SurfaceClone(Obj* self, Obj* from, i32 w, i32 h)
+void THISCALL SurfaceClone(Obj* s, Obj* from, i32 w, i32 h)
 {
-    Log(0, self, "Clone(%s,%d,%d)", Name(from), w, h);
+    Log(0, s, "Clone(%s,%d,%d)", Name(from), w, h);
 }
 void THISCALL SurfaceCreate(Obj* self, i32 width, i32 height, Obj* prototype)
 {
@@ -123,7 +123,6 @@ i32 THISCALL SurfaceDrawText(Obj* self, const char* text, u32 length, RECT* at, 
         f.lfCharSet, f.lfOutPrecision, f.lfClipPrecision, f.lfQuality, f.lfPitchAndFamily, f.lfFaceName, a, b,
         c, d, e, g, h);
 }
-
 std::uint8_t* THISCALL SurfaceLockAlpha(Obj* self)
 {
     Surface& s = **Log(self, self, "LockAlpha");
@@ -138,8 +137,7 @@ void THISCALL SurfaceUnlockAlpha(Obj* self)
     Surface& s = **self;
     const auto end = s.locked.begin() + std::ptrdiff_t(std::min(s.alpha.size(), s.locked.size()));
     const bool overrun = std::count(end, s.locked.end(), GuardByte) != GuardSize;
-    Log(0, self,
-        overrun ? "UnlockAlpha after a write past the alpha channel, or without a lock" : "UnlockAlpha");
+    Log(0, self, overrun ? "UnlockAlpha (written past the alpha channel, or not locked)" : "UnlockAlpha");
     s.alpha.assign(s.locked.begin(), end);
     s.locked.clear();
 }

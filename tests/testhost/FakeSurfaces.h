@@ -80,10 +80,6 @@ public:
     }
     // A surface of the host's own ("host"), as the host hands one to MakeIconEx; kept until the process ends.
     void* NewSurface() const { return Control<void* (*)()>("FakeMmfs2_NewSurface")(); }
-    static const FakeMmfs2::Surface& Of(const void* surface)
-    {
-        return **static_cast<FakeMmfs2::Surface* const*>(surface);
-    }
 
 private:
     template <typename F> F Control(const char* name) const
