@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
-#include <string_view>
 
 #define THISCALL __attribute__((thiscall))
 #define CONTROL __declspec(dllexport)
@@ -42,7 +41,6 @@ const char* Name(const Obj* surface) { return (*surface)->name.c_str(); }
 struct InputFile final {
     virtual void Close() {}
     virtual void Release() { delete Log(this, nullptr, "file.Release"); }
-    std::string_view bytes;
 };
 
 } // namespace
@@ -59,17 +57,17 @@ Obj* WINAPI GetEditorSurface(u32 id, i32 a)
     return Log(&editor, nullptr, "GetEditorSurface(%u,%d)", id, a);
 }
 InputFile* WINAPI CreateMemoryInputFile() { return Log(new InputFile, nullptr, "CreateMemoryInputFile"); }
-const char* THISCALL InputFileGetBuffer(InputFile* f)
+const char* THISCALL InputFileGetBuffer(InputFile*)
 {
-    return Log(f->bytes.data(), nullptr, "file.GetBuffer");
+    return Log<const char*>(nullptr, nullptr, "file.GetBuffer");
 }
-i32 THISCALL InputFileOpenMemory(InputFile* file, const char* bytes, u32 size)
+i32 THISCALL InputFileOpenMemory(InputFile*, const char*, u32 size)
 {
-    file->bytes = {bytes, size};
     return Log(0, nullptr, "file.OpenMemory(%u)", size);
 }
 
-// Every image imports as 32 by 32 pixels with an alpha channel, as the library's own icon.
+// Every image imports as 32 by 32 pixels with an alpha channel, as the library's own icon: the library never
+// reads a file's bytes back.
 BOOL WINAPI ImportImage(void* filterManager, InputFile*, Obj* target, i32 a, i32 b)
 {
     **target = {(*target)->name, 32, 32, std::vector<std::uint8_t>(32 * 32)};

@@ -41,7 +41,6 @@ char* addresses[] = {first, second, nullptr};
 hostent answer = {nullptr, nullptr, AF_INET, 4, addresses};
 sockaddr_in serverAddress = {AF_INET, 0, {{{127, 0, 0, 1}}}, {}};
 Texts opened; // "operation page show", and "+" when anything else was passed
-
 hostent* WINAPI AnswerLookup(const char* name)
 {
     const int error = std::strcmp(name, "update.morvalex.invalid") != 0 ? WSAHOST_NOT_FOUND : lookupError;
@@ -119,8 +118,7 @@ const std::string NoName = "The DNS provider couldn't find the update server; is
                   Quiet = "Not reporting, as it's an error the user is unlikely to fix.\n";
 std::string Ok(const std::string& body) { return "HTTP/1.1 200 OK\r\nServer: x\r\n\r\n" + body; }
 
-// A badge as the fake logs it: its fill (x, y, width, height, colour), then each line (text, left, top) in
-// the notice's font and the badge's colour.
+// A badge as the fake logs it: its fill, then each line (text, left, top) in the notice's font and colour.
 std::string Badge(const char* fill, const char* colour, std::vector<std::tuple<std::string, int, int>> lines)
 {
     std::string calls = "#1.Fill(" + std::string(fill) + ") ";
@@ -136,9 +134,7 @@ const std::string Major = Badge("1,8,29,19,505050", "0000F0",
                   Reinstall = Badge("1,18,30,13,3C3C3C", "0000B4", {{"REINSTL", 1, 17}, {"NEEDED", 2, 23}});
 // Before the badge, on an icon 32 pixels wide with an alpha channel.
 const std::string Painting = "#1.GetWidth #1.GetHeight #1.HasAlpha #1.LockAlpha #1.UnlockAlpha ";
-
 std::string Log() { return Polvane::UpdateLog.str(); }
-
 // A check started as the editor starts it, from the shared state as at load.
 ULONGLONG started;
 void Start()
@@ -303,7 +299,6 @@ TEST_F(Update, SendsItsRequestAndSortsTheReplyByItsKindOrRejectsIt)
             EXPECT_EQ(Polvane::UpdateText, Polvane::UTF8ToWide(c.expected)) << reply;
     }
     EXPECT_EQ(Polvane::UpdateURL, L"https://example.com/get"); // the last reply's
-    EXPECT_EQ(Log(), LogUntilSent + raw + "\nResult concluded.\nCompleted OK. Response:\n" + body.substr(24));
 }
 
 class UpdateErrors : public Update, public testing::WithParamInterface<bool> {};
