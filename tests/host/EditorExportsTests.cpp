@@ -81,26 +81,28 @@ Texts Boxes(TestHost::MessageBoxRecorder& recorder)
 // The object's information and the help file go into buffers of 260 characters.
 TEST(EditorExports, MenusAndTextsAsTheHostReceivesThem)
 {
-    TestHost::TempTree tree;
-    std::string nest16, x300(300, 'x');
-    for (int i = 0; i < 16; ++i)
+    std::string nest16, x300(300, 'x'), ends(16, ']');
+    std::wstring sixteen, closed(16, L'}');
+    for (int i = 0; i < 16; ++i) {
         nest16 += R"(["L", )";
+        sixteen += L"L{";
+    }
+    TestHost::TempTree tree;
     tree.Write(L"Morvalex.json",
-               R"({"Identifier": "T", "Current": {"About": {"Name": "Current", "Author": ")" + x300 +
-                   R"(", "Help": ")" + x300 + R"(", "Copyright": "C", "Comment": "M", "URL": "U"},
-        "Actions": [{"Title": "Do %0 with %1",
-                     "Parameters": [["Integer", "Amount"], ["Text", "Gr\u00f6\u00dfe"]]}],
+               R"({"Identifier": "T", "Current": {"About": {"Name": "Current", "Copyright": "C",
+        "Comment": "M", "URL": "U", "Author": ")" +
+                   x300 + R"(", "Help": ")" + x300 + R"("},
+        "Actions": [{"Title": "Do %0 with %1", "Parameters": [["Integer", "Amount"], ["Text", "Gr\u00f6\u00dfe"]]}],
         "Expressions": [{"Title": "Add(", "Returns": "Integer"}, {"Title": "Add", "Returns": "Integer"},
                         {"Title": "", "Returns": "Integer"}],
-        "ActionMenu": [[3, "Greyed", true], [4, "Enabled", false], [5, "Plain"], [6, "Text", "true"],
-            "Separator", "separator", "SEPARATOR", "---", "--", " Separator ", 7, ["---", [8, ")" +
+        "ActionMenu": [[3, "Greyed", true], [4, "Enabled", false], [5, "Plain"], [6, "Text", "true"], "Separator",
+            "separator", "SEPARATOR", "---", "--", " Separator ", 7, ["---", [8, ")" +
                    std::string(100, 'x') + R"("]]],
         "ConditionMenu": [)" +
-                   nest16 + R"([2, "Deepest"])" + std::string(16, ']') + R"(,
-            ["Outer", ["Inner", [1, "Deep"]], "---"]],
+                   nest16 + R"([2, "Deepest"])" + ends + R"(, ["Outer", ["Inner", [1, "Deep"]], "---"]],
         "ExpressionMenu": [)" +
-                   nest16 + R"(["L", [2, "Deepest"]])" + std::string(16, ']') +
-                   R"(, [1, "After"]]}, "Third": {"About": {"Name": "Third"}}})");
+                   nest16 + R"(["L", [2, "Deepest"]])" + ends + R"(, [1, "After"]]},
+        "Third": {"About": {"Name": "Third"}}})");
     TestHost::Session session(tree.Copy(TestHost::BuiltLibraryPath(), L"Morvalex.mfx").wstring(),
                               GetDesktopWindow());
     ASSERT_EQ(session.InitializeResult(), 0);
@@ -110,15 +112,12 @@ TEST(EditorExports, MenusAndTextsAsTheHostReceivesThem)
     EXPECT_EQ(menu("GetActionMenu"), L"25003 Greyed (greyed) | 25004 Enabled | 25005 Plain | 25006 Text | "
                                      L"--- | --- | --- | --- | ---{25008 " +
                                          std::wstring(79, L'x') + L"}");
-    std::wstring sixteen;
-    for (int i = 0; i < 16; ++i)
-        sixteen += L"L{";
     // Each request is a new menu that the host owns and destroys.
     for (int i = 0; i < 2; ++i)
         EXPECT_EQ(menu("GetConditionMenu"),
-                  sixteen + L"26002 Deepest" + std::wstring(16, L'}') + L" | Outer{Inner{26001 Deep} | ---}");
+                  sixteen + L"26002 Deepest" + closed + L" | Outer{Inner{26001 Deep} | ---}");
     // Past 16 levels the submenus are left out, with one box for the whole menu.
-    EXPECT_EQ(menu("GetExpressionMenu"), sixteen + std::wstring(16, L'}') + L" | 27001 After");
+    EXPECT_EQ(menu("GetExpressionMenu"), sixteen + closed + L" | 27001 After");
     EXPECT_EQ(Boxes(session.Boxes()),
               Texts{L"Error reading menu JSON - Morvalex|A menu of Morvalex's JSON nests "
                     L"submenus more than 16 levels deep; the deeper ones are left out."});

@@ -55,18 +55,16 @@ int WINAPI ConnectToServer(SOCKET socket, const sockaddr* address, int length)
                        std::memcmp(&asked->sin_addr, first, 4) == 0;
     return connect(socket, reinterpret_cast<const sockaddr*>(&serverAddress), right ? length : 0);
 }
-HINSTANCE WINAPI RecordOpen(HWND owner, LPCWSTR operation, LPCWSTR page, LPCWSTR parameters, LPCWSTR folder,
-                            INT show)
+HINSTANCE WINAPI RecordOpen(HWND owner, LPCWSTR verb, LPCWSTR page, LPCWSTR args, LPCWSTR folder, INT show)
 {
-    opened.push_back(std::wstring(operation) + L" " + page + L" " + std::to_wstring(show) +
-                     (owner || parameters || folder ? L"+" : L""));
+    const bool more = owner || args || folder;
+    opened.push_back(std::wstring(verb) + L" " + page + L" " + std::to_wstring(show) + (more ? L"+" : L""));
     return nullptr;
 }
 HMODULE WINAPI FindFake() { return LoadLibraryW(TestHost::FakeSurfaceLibraryPath().c_str()); }
 
-// The server, played on the test's thread while the worker runs on its own: the listener, then the
-// worker's connection. It waits at most 10 s for anything, so that a faulty worker fails a case, not hangs
-// it.
+// The server, played on this thread while the worker runs: the listener, then the worker's connection. It
+// waits at most 10 s for anything, so that a faulty worker fails a case instead of hanging it.
 struct Server {
     SOCKET sockets[2] = {socket(AF_INET, SOCK_STREAM, 0), INVALID_SOCKET};
     Server()
@@ -272,7 +270,6 @@ TEST_F(Update, SendsItsRequestAndSortsTheReplyByItsKindOrRejectsIt)
         {{Ok("Ext Dev Error:\n" + std::string(60000, 'x'))}, O::ExtDevError, std::string(60000, 'x')},
         {{Ok("SDK Update:\nb20") + std::string(1, '\0') + "\r\nafter the NUL"}, O::SDKUpdate, "b20"},
         {{Ok("Minor Update:\nna\xC3\xAFve \xE2\x9C\x93")}, O::MinorUpdate, "na\xC3\xAFve \xE2\x9C\x93"},
-        {{Ok("ftp://x.example/\nMajor Update:\nv2")}, O::NothingToShow, ""}, // unreadable: quiet, and no text
         {{"HTTP/1.1 404 Not Found\r\n\r\nNone"}, O::Error, "HTTP error  404 Not Found"},
         {{"HTTP/1.1 20\nx"}, O::Error, "HTTP error  20"},
         {{lower}, O::Error, "Unexpected non-http response:\n" + lower},
@@ -311,7 +308,8 @@ TEST_P(UpdateErrors, EndQuietlyOrWithTheirOwnLine)
     Settings(reportAll ? "ReportAllUpdateCheckErrors = true\r\n" : "");
     Polvane::UpdateLimits = {1000, 1000, 65536};
     const std::string offline = "The Ostrel update server is offline.\n", recvLine = "Error with recv().",
-                      dns = "DNS lookup of \"update.morvalex.invalid\" failed, error ";
+                      dns = "DNS lookup of \"update.morvalex.invalid\" failed, error ",
+                      ftp = "ftp://x.example/\nMajor Update:\nv2";
     enum Serving { None, Closing, Stalling };
     const struct {
         int lookupError;
@@ -331,9 +329,9 @@ TEST_P(UpdateErrors, EndQuietlyOrWithTheirOwnLine)
         // 64 MB offered: the first 64 KiB and one receive more are read, then the worker hangs up.
         {0, Closing, 0, "", LogUntilSent + "Update page response longer than 65536 bytes.",
          std::vector<std::string>(64, std::string(1 << 20, 'x'))},
-        {0, Closing, 0, "Page's response was unreadable.\n",
-         "Can't interpret type of page:\nWhatever:\nthis is",
-         std::vector<std::string>{Ok("Whatever:\nthis is")}},
+        // An address line only when it is http(s): an ftp one leaves a body of no known kind.
+        {0, Closing, 0, "Page's response was unreadable.\n", "Can't interpret type of page:\n" + ftp,
+         std::vector<std::string>{Ok(ftp)}},
     };
     for (const auto& c : cases) {
         const auto label = &c - cases;
@@ -353,7 +351,9 @@ TEST_P(UpdateErrors, EndQuietlyOrWithTheirOwnLine)
         EXPECT_EQ(Polvane::UpdateState, reported ? O::Error : O::NothingToShow) << label;
         EXPECT_EQ(Log(), c.quiet + (reported ? c.own : Quiet)) << label;
     }
-    EXPECT_EQ(Polvane::UpdateText, reportAll ? L"Whatever:\nthis is" : L""); // the last page's, when reported
+    EXPECT_EQ(std::pair(Polvane::UpdateText, Polvane::UpdateURL),
+              std::pair(Polvane::UTF8ToWide(reportAll ? ftp : ""),
+                        std::wstring())); // the last page's, when reported
 }
 
 INSTANTIATE_TEST_SUITE_P(Settings, UpdateErrors, testing::Bool());
