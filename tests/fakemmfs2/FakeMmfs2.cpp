@@ -1,7 +1,6 @@
-// A stand-in for the host's surface library, for tests only: the operations the library imports by
-// ordinal, each call written to a log, surfaces kept as their size and alpha channel, and the test controls.
-// Free functions are stdcall, surface and file operations thiscall; the host's 16-byte surface object holds
-// the fake's surface in its first word.
+// A stand-in for the host's surface library, for tests only: the operations imported by ordinal, each call
+// logged, surfaces kept as their size and alpha channel. Free functions are stdcall, surface and file
+// operations thiscall; the host's 16-byte surface object holds the fake's surface in its first word.
 #include "../testhost/FakeSurfaces.h"
 
 #include <algorithm>
@@ -66,8 +65,7 @@ i32 THISCALL InputFileOpenMemory(InputFile*, const char*, u32 size)
     return Log(0, nullptr, "file.OpenMemory(%u)", size);
 }
 
-// Every image imports as 32 by 32 pixels with an alpha channel, as the library's own icon: the library never
-// reads a file's bytes back.
+// Every image imports as the library's own icon, 32 by 32 with alpha: no file's bytes are ever read back.
 BOOL WINAPI ImportImage(void* filterManager, InputFile*, Obj* target, i32 a, i32 b)
 {
     **target = {(*target)->name, 32, 32, std::vector<std::uint8_t>(32 * 32)};

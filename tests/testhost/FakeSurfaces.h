@@ -1,7 +1,6 @@
-// The fake MMFS2.dll, built for tests only, and how tests see it: loaded from the build's tests folder, its
-// test controls (exported by name) looked up with GetProcAddress, so that a program that merely may load
-// the fake does not need it to start. Tests only read what the fake allocated: the two modules may not
-// share one heap.
+// The fake MMFS2.dll, built for tests only: loaded from the build's tests folder, its controls (exported by
+// name) looked up at run time, so that a program that merely may load it does not need it to start. Tests
+// only read what the fake allocated: the two modules may not share one heap.
 #pragma once
 
 #include "TempTree.h"

@@ -1,6 +1,5 @@
-// The update check and its notice. The worker runs against a server the test plays on 127.0.0.1, found
-// through the seam's name lookup and connect; the notice shows an outcome set in the shared state, painting
-// its badge through the fake MMFS2.dll. Settings are read once per process: ctest runs each case alone.
+// The update check and its notice: the worker talks to a server played on 127.0.0.1 through the seam, the
+// notice paints through the fake MMFS2.dll. Settings are read once per process: ctest runs each case alone.
 #include "Lib/Shared/Host/Seam.h"
 
 #include "InProcess.h"
@@ -76,8 +75,8 @@ struct Server {
         getsockname(sockets[0], reinterpret_cast<sockaddr*>(&serverAddress), &length);
     }
     ~Server() { std::for_each(sockets, sockets + 2, closesocket); }
-    // Takes the worker's connection and answers its request with chunks, each after a pause; then closes
-    // its side and reads whatever else the worker sends, or stalls. What the worker sent.
+    // Takes the worker's connection and answers with chunks after pauses, then closes or stalls: what was
+    // sent.
     std::string Serve(const std::vector<std::string>& chunks, DWORD pause = 0, bool stall = false)
     {
         const auto ready = [](SOCKET socket) {
@@ -218,8 +217,7 @@ protected:
         Polvane::OwnerWindow = GetDesktopWindow();
         fake.Reset();
     }
-    // The state object's icon remade at that size with an alpha channel all transparent; then the worker's
-    // outcome stored as the worker stores it, with nothing shown yet, and two editor displays of the object.
+    // The icon remade at that size with an alpha channel, an outcome not shown yet, then two editor displays.
     void Notify(O outcome, const std::wstring& text, const std::wstring& page = {},
                 const std::string& log = {}, std::int32_t width = 32, std::int32_t height = 32)
     {
@@ -253,8 +251,7 @@ std::string Displays(const std::string& painted)
 
 TEST_F(Update, SendsItsRequestAndSortsTheReplyByItsKindOrRejectsIt)
 {
-    // The last reply is cut inside the status line, the header end and a two-byte character, and is longer
-    // than one receive.
+    // The last reply comes in pieces cut inside the status line, the header end and a two-byte character.
     std::string body = "https://example.com/get\nMajor Update:\n";
     for (int i = 0; i < 400; ++i)
         body += "line " + std::to_string(i) + " \xC3\xA9\n";
@@ -388,10 +385,9 @@ TEST_F(Update, FreeWakesAWaitingWorkerAndEndsOnlyOneThatCannotBeWoken)
     }
 }
 
-// The first editor display after the outcome shows it, once; the badge is painted, before the icon is drawn,
-// if the icon is 32 pixels wide; the boxes show each text cut to fit; only an http(s) page of at most 2,048
-// characters is offered. Only exactly "false" would hide the major update's box; only exactly "true" shows
-// the minor update's.
+// The first display after the outcome shows it, once; the badge is painted before the icon is drawn, if the
+// icon is 32 pixels wide; texts are cut to fit; only an http(s) page of at most 2,048 characters is offered.
+// Only exactly "false" would hide the major update's box; only exactly "true" shows the minor update's.
 TEST_F(Update, EachOutcomeShowsItsBoxAndBadgeAndOffersOnlyASaneWebPage)
 {
     Settings("MsgBoxForMajorUpdate=False\nMsgBoxForMinorUpdate=true\n");
@@ -465,8 +461,6 @@ TEST_F(Update, EachOutcomeShowsItsBoxAndBadgeAndOffersOnlyASaneWebPage)
         EXPECT_EQ(opened, opens ? Texts{L"open " + c.page + L" 1"} : Texts{}) << label;
         EXPECT_EQ(GetObjectType(fake.State().lastFont), 0u) << label << ": the font was not deleted";
     }
-    DWORD flags = 0;
-    EXPECT_FALSE(GetHandleInformation(worker, &flags)) << "the ended worker's handle is still open";
     CloseHandle(release);
 }
 
