@@ -16,12 +16,10 @@ using i32 = std::int32_t;
 using u32 = std::uint32_t;
 
 namespace {
-
 FakeMmfs2::State state;
 Obj prototype = new Surface{"prototype"}, editor = new Surface{"editor"};
 // A write past a locked alpha channel lands in these and shows at the unlock.
-constexpr std::ptrdiff_t GuardSize = 4096;
-constexpr std::uint8_t GuardByte = 0xA5;
+constexpr int GuardSize = 4096, GuardByte = 0xA5;
 
 // Logs one call, after the surface's name when made on one, and answers the result.
 template <typename R> R Log(R result, const Obj* self, const char* format, ...)

@@ -11,7 +11,6 @@
 namespace {
 
 using Texts = std::vector<std::wstring>;
-
 // An export called as the host calls it: every argument pushed as 32 bits (a code or size in the low 16).
 template <typename R = std::int32_t, typename... A>
 R Call(TestHost::Library& lib, const char* name, A... args)
@@ -74,8 +73,8 @@ Texts Boxes(TestHost::MessageBoxRecorder& recorder)
 
 } // namespace
 
-// The current language is the first member that is a language; the third member of the root another one.
-// The object's information and the help file go into buffers of 260 characters.
+// The current language is the root's first language. The object's information and the help file go into
+// buffers of 260 characters.
 TEST(EditorExports, MenusAndTextsAsTheHostReceivesThem)
 {
     std::string json = R"({"Identifier": "T", "Current": {"About": {"Name": "Current", "Copyright": "C",
@@ -134,8 +133,8 @@ TEST(EditorExports, MenusAndTextsAsTheHostReceivesThem)
               L"Gr\u00f6\u00dfe!|Am!|!|!|!|!|");
     // Without the editor record's second word, the object is named from the root's third member.
     const std::wstring x259(259, L'x');
-    EXPECT_EQ(ObjInfos(lib, mV), L"Third/" + x259 + L"/C/M/U");
-    EXPECT_EQ(std::wstring(Call<const wchar_t*>(lib, "GetHelpFileName")), x259);
+    EXPECT_EQ(std::pair(ObjInfos(lib, mV), std::wstring(Call<const wchar_t*>(lib, "GetHelpFileName"))),
+              std::pair(L"Third/" + x259 + L"/C/M/U", x259));
     EXPECT_EQ(Boxes(session.Boxes()), Texts{});
 }
 
@@ -228,10 +227,8 @@ TEST(EditorExports, EnumEltsOffersTheStoredFontAndImageIds)
             << label;
         // The renumbering lands in the stored block: the font id after 41 bytes of headers and checkbox,
         // a version entry, the font entry's header and title; the images last.
-        if (label == 0) {
-            EXPECT_EQ(record.substr(59, 2) + record.substr(record.size() - 4),
-                      U16(105) + U16(107) + U16(109));
-        }
+        EXPECT_TRUE(label != 0 || record.substr(59, 2) + record.substr(record.size() - 4) ==
+                                      U16(105) + U16(107) + U16(109));
     }
 }
 
@@ -253,7 +250,6 @@ TEST(EditorExports, WithoutAStateObjectEveryExportAnswersNeutrally)
         answered(L"{" + Menu(Call<HMENU>(lib, name, mV, 0, 0)) + L"}");
     RECT place = {0, 0, 32, 32};
     Call<void>(lib, "EditorDisplay", mV, 0, 0, nullptr, &place);
-    Call<void>(lib, "EditorDisplay", nullptr, 0, 0, nullptr, nullptr);
     answered(std::to_wstring(Call(lib, "MakeIconEx", mV, nullptr, 0, 0, 0)));
     answered(ObjInfos(lib, mV));
     answered(Call<const wchar_t*>(lib, "GetHelpFileName"));

@@ -5,13 +5,12 @@
 
 #include "TempTree.h"
 
-#include <windows.h>
-
 #include <cstdint>
 #include <numeric>
 #include <stdexcept>
 #include <string>
 #include <vector>
+#include <windows.h>
 
 namespace FakeMmfs2 {
 
@@ -22,7 +21,6 @@ struct Surface {
     std::vector<std::uint8_t> alpha = {};  // one byte per pixel; empty: no alpha channel
     std::vector<std::uint8_t> locked = {}; // while locked: a copy of the alpha channel, then guard bytes
 };
-
 struct State {
     std::vector<std::string> log; // one call each, "surface.Operation(arguments)" on a surface
     HFONT lastFont = nullptr;     // of the last DrawText
@@ -70,7 +68,6 @@ public:
     void Reset() const { Control<void (*)()>("FakeMmfs2_Reset")(); }
     FakeMmfs2::State& State() const { return *Control<FakeMmfs2::State* (*)()>("FakeMmfs2_State")(); }
     std::vector<std::string> Log() const { return State().log; }
-    // The log as one text, each call followed by a blank.
     std::string Calls() const
     {
         const auto& log = State().log;

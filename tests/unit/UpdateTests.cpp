@@ -157,7 +157,6 @@ ULONGLONG Finish()
     }
     for (const auto& sizes : seen)
         EXPECT_EQ(sizes, std::make_pair(Polvane::UpdateText.size(), Log().size())) << "published in parts";
-    EXPECT_EQ(WaitForSingleObject(Polvane::UpdateThreadHandle, 0), WAIT_OBJECT_0);
     CloseHandle(std::exchange(Polvane::UpdateThreadHandle, nullptr));
     EXPECT_FALSE(Polvane::UpdateLock.load()) << "the worker ended holding the lock";
     return GetTickCount64() - started;
@@ -296,7 +295,6 @@ TEST_F(Update, SendsItsRequestAndSortsTheReplyByItsKindOrRejectsIt)
 }
 
 class UpdateErrors : public Update, public testing::WithParamInterface<bool> {};
-
 // Every failure as the worker meets it, as it ends by default and with all errors reported: a quiet error
 // keeps its explanation and adds the failure's own line. Each ends within its limit, in bounded memory.
 TEST_P(UpdateErrors, EndQuietlyOrWithTheirOwnLine)
@@ -326,7 +324,6 @@ TEST_P(UpdateErrors, EndQuietlyOrWithTheirOwnLine)
         // 64 MB offered: the first 64 KiB and one receive more are read, then the worker hangs up.
         {0, Closing, 0, "", LogUntilSent + "Update page response longer than 65536 bytes.",
          std::vector<std::string>(64, std::string(1 << 20, 'x'))},
-        // An address line only when it is http(s): an ftp one leaves a body of no known kind.
         {0, Closing, 0, "Page's response was unreadable.\n", "Can't interpret type of page:\n" + ftp,
          std::vector<std::string>{Ok(ftp)}},
     };
@@ -345,14 +342,14 @@ TEST_P(UpdateErrors, EndQuietlyOrWithTheirOwnLine)
         EXPECT_TRUE(took >= c.least && took < c.least + 800) << label << ": " << took << " ms";
         EXPECT_LT(after.PeakWorkingSetSize - before.PeakWorkingSetSize, 8u << 20) << label << ": peak memory";
         const bool reported = reportAll || c.quiet.empty();
-        EXPECT_EQ(Polvane::UpdateState, reported ? O::Error : O::NothingToShow) << label;
-        EXPECT_EQ(Log(), c.quiet + (reported ? c.own : Quiet)) << label;
+        EXPECT_EQ(std::pair(Polvane::UpdateState, Log()),
+                  std::pair(reported ? O::Error : O::NothingToShow, c.quiet + (reported ? c.own : Quiet)))
+            << label;
     }
+    // The last page's text, when reported; its ftp line is no address.
     EXPECT_EQ(std::pair(Polvane::UpdateText, Polvane::UpdateURL),
-              std::pair(Polvane::UTF8ToWide(reportAll ? ftp : ""),
-                        std::wstring())); // the last page's, when reported
+              std::pair(Polvane::UTF8ToWide(reportAll ? ftp : ""), std::wstring()));
 }
-
 INSTANTIATE_TEST_SUITE_P(Settings, UpdateErrors, testing::Bool());
 
 // Free wakes a worker waiting for the reply, which then ends by itself as offline; only one that cannot be
@@ -364,8 +361,7 @@ TEST_F(Update, FreeWakesAWaitingWorkerAndEndsOnlyOneThatCannotBeWoken)
         if (lookup)
             Host::Seam.gethostbyname = [](const char*) WINAPI -> hostent* { return Sleep(10000), nullptr; };
         Start();
-        HANDLE worker = nullptr;
-        const HANDLE self = GetCurrentProcess();
+        HANDLE worker = nullptr, self = GetCurrentProcess();
         DuplicateHandle(self, Polvane::UpdateThreadHandle, self, &worker, 0, FALSE, DUPLICATE_SAME_ACCESS);
         if (!lookup)
             server.Serve({}, 0, true);
@@ -374,8 +370,7 @@ TEST_F(Update, FreeWakesAWaitingWorkerAndEndsOnlyOneThatCannotBeWoken)
         EXPECT_EQ(Free(nullptr), 0);
         const ULONGLONG waited = GetTickCount64() - start;
         EXPECT_TRUE(waited >= least && waited < least + 1000) << lookup << ": " << waited << " ms";
-        const DWORD ended = WaitForSingleObject(worker, 1000);
-        DWORD exitCode = 99;
+        DWORD ended = WaitForSingleObject(worker, 1000), exitCode = 99;
         GetExitCodeThread(worker, &exitCode);
         CloseHandle(worker);
         EXPECT_EQ(std::tuple(ended, exitCode, Polvane::UpdateState, Polvane::UpdateThreadHandle),
@@ -398,9 +393,7 @@ TEST_F(Update, EachOutcomeShowsItsBoxAndBadgeAndOffersOnlyASaneWebPage)
         dev = L"Update check error - Morvalex|Extension developer error occurred while checking "
               L"for extension updates:\n",
         major = L"Update notice - Morvalex|Major update for Morvalex:\nv2|12040",
-        ask = L"Morvalex update notice|Major update for Morvalex:\nv2|144|unowned",
-        narrow = L"Polvane error - Morvalex|Morvalex's icon width is not 32. Contact the extension "
-                 L"developer.|12010";
+        ask = L"Morvalex update notice|Major update for Morvalex:\nv2|144|unowned";
     const struct {
         O outcome;
         std::wstring text, page;
@@ -438,7 +431,9 @@ TEST_F(Update, EachOutcomeShowsItsBoxAndBadgeAndOffersOnlyASaneWebPage)
              L"...|14|unowned",
          &Reinstall},
         {O::MajorUpdate, L"v2", L"", "", major, &Major, IDYES, 32, 16}, // no alpha written below the last row
-        {O::MajorUpdate, L"v2", page, "", narrow, nullptr, IDYES, 33},
+        {O::MajorUpdate, L"v2", page, "",
+         L"Polvane error - Morvalex|Morvalex's icon width is not 32. Contact the extension developer.|12010",
+         nullptr, IDYES, 33},
     };
     // A worker still finishing after its outcome is out keeps its handle for Free; an ended one's is let go.
     const auto finishing = [](LPVOID release) WINAPI -> DWORD { return WaitForSingleObject(release, 20000); };
