@@ -1,13 +1,11 @@
-// A stand-in for the host's surface library, for tests only: the operations the library imports by
-// ordinal, each call written to a log, surfaces kept as their size and alpha channel, and the test controls.
-// Free functions are stdcall, surface and file operations thiscall; the host's 16-byte surface object holds
-// the fake's surface in its first word.
+// A stand-in for the host's surface library, for tests only: the operations imported by ordinal, each call
+// logged, surfaces kept as their size and alpha channel. Free functions are stdcall, surface and file
+// operations thiscall; the host's 16-byte surface object holds the fake's surface in its first word.
 #include "../testhost/FakeSurfaces.h"
 
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
-#include <string_view>
 
 #define THISCALL __attribute__((thiscall))
 #define CONTROL __declspec(dllexport)
@@ -18,15 +16,13 @@ using i32 = std::int32_t;
 using u32 = std::uint32_t;
 
 namespace {
-
 FakeMmfs2::State state;
 Obj prototype = new Surface{"prototype"}, editor = new Surface{"editor"};
 // A write past a locked alpha channel lands in these and shows at the unlock.
-constexpr std::ptrdiff_t GuardSize = 4096;
-constexpr std::uint8_t GuardByte = 0xA5;
+constexpr int GuardSize = 4096, GuardByte = 0xA5;
 
 // Logs one call, after the surface's name when made on one, and answers the result.
-template <typename R> R Logged(R result, const Obj* self, const char* format, ...)
+template <typename R> R Log(R result, const Obj* self, const char* format, ...)
 {
     char line[512];
     va_list args;
@@ -36,29 +32,13 @@ template <typename R> R Logged(R result, const Obj* self, const char* format, ..
     state.log.push_back(self ? (*self)->name + "." + line : line);
     return result;
 }
-
-bool Failing(u32 failure) { return state.failures & failure; }
 const char* Name(const Obj* surface) { return (*surface)->name.c_str(); }
 
 // The library's memory input file: its second virtual operation releases it.
 struct InputFile final {
     virtual void Close() {}
-    virtual void Release() { delete Logged(this, nullptr, "file.Release"); }
-    std::string_view bytes;
+    virtual void Release() { delete Log(this, nullptr, "file.Release"); }
 };
-
-std::string FontOf(HFONT font)
-{
-    LOGFONTA f;
-    if (GetObjectA(font, sizeof f, &f) != sizeof f)
-        return "not a font";
-    char text[128];
-    std::snprintf(text, sizeof text, "font(%ld,%ld,%ld,%ld,%ld,%u,%u,%u,%u,%u,%u,%u,%u,%s)", f.lfHeight,
-                  f.lfWidth, f.lfEscapement, f.lfOrientation, f.lfWeight, f.lfItalic, f.lfUnderline,
-                  f.lfStrikeOut, f.lfCharSet, f.lfOutPrecision, f.lfClipPrecision, f.lfQuality,
-                  f.lfPitchAndFamily, f.lfFaceName);
-    return text;
-}
 
 } // namespace
 
@@ -66,122 +46,92 @@ extern "C" {
 
 BOOL WINAPI GetSurfacePrototype(Obj** slot, i32 depth, i32 type, i32 driver)
 {
-    *slot = Failing(FakeMmfs2::FailPrototype) ? *slot : &prototype;
-    return Logged(!Failing(FakeMmfs2::FailPrototype), nullptr, "GetSurfacePrototype(%d,%d,%d)", depth, type,
-                  driver);
+    *slot = &prototype;
+    return Log(TRUE, nullptr, "GetSurfacePrototype(%d,%d,%d)", depth, type, driver);
 }
-
-Obj* WINAPI GetEditorSurface(u32 windowId, i32 a)
+Obj* WINAPI GetEditorSurface(u32 id, i32 a)
 {
-    return Logged(Failing(FakeMmfs2::NoEditorSurface) ? nullptr : &editor, nullptr, "GetEditorSurface(%u,%d)",
-                  windowId, a);
+    return Log(&editor, nullptr, "GetEditorSurface(%u,%d)", id, a);
 }
-
-InputFile* WINAPI CreateMemoryInputFile() { return Logged(new InputFile, nullptr, "CreateMemoryInputFile"); }
-const char* THISCALL InputFileGetBuffer(InputFile* file)
+InputFile* WINAPI CreateMemoryInputFile() { return Log(new InputFile, nullptr, "CreateMemoryInputFile"); }
+const char* THISCALL InputFileGetBuffer(InputFile*)
 {
-    return Logged(file->bytes.data(), nullptr, "file.GetBuffer");
+    return Log<const char*>(nullptr, nullptr, "file.GetBuffer");
 }
-
-i32 THISCALL InputFileOpenMemory(InputFile* file, const char* bytes, u32 size)
+i32 THISCALL InputFileOpenMemory(InputFile*, const char*, u32 size)
 {
-    file->bytes = {bytes, size};
-    return Logged(0, nullptr, "file.OpenMemory(%u)", size);
+    return Log(0, nullptr, "file.OpenMemory(%u)", size);
 }
 
-// Enough of PNG for tests: IHDR's size (the low 16 bits of each), bit depth and colour type. Depths below 8
-// are refused, as by a host whose importer cannot read them; colour types 4 and 6 have an alpha channel.
-BOOL WINAPI ImportImage(void* filterManager, InputFile* file, Obj* target, i32 a, i32 b)
+// Every image imports as the library's own icon, 32 by 32 with alpha: no file's bytes are ever read back.
+BOOL WINAPI ImportImage(void* filterManager, InputFile*, Obj* target, i32 a, i32 b)
 {
-    Logged(0, nullptr, "ImportImage(%08X,%s,%d,%d)", unsigned(std::uintptr_t(filterManager)), Name(target), a,
-           b);
-    const std::string_view png = file->bytes;
-    if (Failing(FakeMmfs2::FailImport) || png.size() < 33 || png[24] < 8)
-        return FALSE;
-    const auto low = [png](int at) {
-        return i32(std::uint8_t(png[at + 2]) << 8 | std::uint8_t(png[at + 3]));
-    };
-    const bool alpha = png[25] == 4 || png[25] == 6;
-    **target = {(*target)->name, low(16), low(20), std::vector<std::uint8_t>(alpha ? low(16) * low(20) : 0)};
-    return TRUE;
+    **target = {(*target)->name, 32, 32, std::vector<std::uint8_t>(32 * 32)};
+    return Log(TRUE, nullptr, "ImportImage(%08X,%s,%d,%d)", unsigned(std::uintptr_t(filterManager)),
+               Name(target), a, b);
 }
-
 void THISCALL SurfaceConstruct(Obj* self)
 {
     *self = new Surface{"#" + std::to_string(state.nextId++)};
-    Logged(0, self, "Construct");
+    Log(0, self, "Construct");
 }
-
-void THISCALL SurfaceDestroy(Obj* self) { delete Logged(*self, self, "Destroy"); }
-BOOL THISCALL SurfaceHasAlpha(Obj* self) { return Logged(!(*self)->alpha.empty(), self, "HasAlpha"); }
-i32 THISCALL SurfaceGetWidth(Obj* self) { return Logged((*self)->width, self, "GetWidth"); }
-i32 THISCALL SurfaceGetHeight(Obj* self) { return Logged((*self)->height, self, "GetHeight"); }
-i32 THISCALL SurfaceGetLastError(Obj* self)
+void THISCALL SurfaceDestroy(Obj* self) { delete Log(*self, self, "Destroy"); }
+BOOL THISCALL SurfaceHasAlpha(Obj* self) { return Log(!(*self)->alpha.empty(), self, "HasAlpha"); }
+i32 THISCALL SurfaceGetWidth(Obj* self) { return Log((*self)->width, self, "GetWidth"); }
+i32 THISCALL SurfaceGetHeight(Obj* self) { return Log((*self)->height, self, "GetHeight"); }
+i32 THISCALL SurfaceGetLastError(Obj* self) { return Log(0, self, "GetSurfaceLastError"); }
+void THISCALL SurfaceReset(Obj* self) { **Log(self, self, "Reset") = {(*self)->name}; }
+void THISCALL SurfaceSetTransparentColor(Obj* self, u32 c) { Log(0, self, "SetTransparentColor(%06X)", c); }
+void THISCALL SurfaceClone(Obj* s, Obj* from, i32 w, i32 h)
 {
-    return Logged((*self)->lastError, self, "GetSurfaceLastError");
+    Log(0, s, "Clone(%s,%d,%d)", Name(from), w, h);
 }
-void THISCALL SurfaceReset(Obj* self) { **Logged(self, self, "Reset") = {(*self)->name}; }
-void THISCALL SurfaceSetTransparentColor(Obj* self, u32 colour)
-{
-    Logged(0, self, "SetTransparentColor(%06X)", colour);
-}
-void THISCALL SurfaceClone(Obj* self, Obj* from, i32 w, i32 h)
-{
-    Logged(0, self, "Clone(%s,%d,%d)", Name(from), w, h);
-}
-
 void THISCALL SurfaceCreate(Obj* self, i32 width, i32 height, Obj* prototype)
 {
-    **Logged(self, self, "Create(%d,%d,%s)", width, height, Name(prototype)) = {(*self)->name, width, height};
+    **Log(self, self, "Create(%d,%d,%s)", width, height, Name(prototype)) = {(*self)->name, width, height};
 }
-
 void THISCALL SurfaceCreateAlpha(Obj* self)
 {
-    (*Logged(self, self, "CreateAlpha"))->alpha.assign(std::size_t((*self)->width) * (*self)->height, 0);
+    (*Log(self, self, "CreateAlpha"))->alpha.assign(std::size_t((*self)->width) * (*self)->height, 0);
 }
-
-BOOL THISCALL SurfaceBlit(Obj* self, Obj* destination)
+BOOL THISCALL SurfaceBlit(Obj* self, Obj* to) { return Log(TRUE, self, "Blit(%s)", Name(to)); }
+BOOL THISCALL SurfaceBlitAt(Obj* self, Obj* to, i32 x, i32 y, i32 a, i32 b, i32 c, i32 d)
 {
-    (*self)->lastError = Failing(FakeMmfs2::FailBlit) ? 7 : 0;
-    return Logged(!Failing(FakeMmfs2::FailBlit), self, "Blit(%s)", Name(destination));
+    return Log(TRUE, self, "Blit(%s,%d,%d,%d,%d,%d,%d)", Name(to), x, y, a, b, c, d);
 }
-
-BOOL THISCALL SurfaceBlitAt(Obj* self, Obj* destination, i32 x, i32 y, i32 a, i32 b, i32 c, i32 d)
-{
-    return Logged(TRUE, self, "Blit(%s,%d,%d,%d,%d,%d,%d)", Name(destination), x, y, a, b, c, d);
-}
-
 BOOL THISCALL SurfaceFill(Obj* self, i32 x, i32 y, i32 width, i32 height, u32 colour)
 {
-    return Logged(TRUE, self, "Fill(%d,%d,%d,%d,%06X)", x, y, width, height, colour);
+    return Log(TRUE, self, "Fill(%d,%d,%d,%d,%06X)", x, y, width, height, colour);
 }
-
 i32 THISCALL SurfaceDrawText(Obj* self, const char* text, u32 length, RECT* at, u32 format, u32 colour,
-                             HFONT font, i32 a, i32 b, i32 c, i32 d, i32 e, i32 f, i32 g)
+                             HFONT font, i32 a, i32 b, i32 c, i32 d, i32 e, i32 g, i32 h)
 {
-    state.lastFont = font;
-    return Logged(1, self, "DrawText(\"%.*s\",%u,{%ld,%ld,%ld,%ld},%X,%06X,%s,%d,%d,%d,%d,%d,%d,%d)",
-                  int(length), text, length, at->left, at->top, at->right, at->bottom, format, colour,
-                  FontOf(font).c_str(), a, b, c, d, e, f, g);
+    LOGFONTA f = {};
+    GetObjectA(state.lastFont = font, sizeof f, &f);
+    return Log(
+        1, self,
+        "DrawText(\"%.*s\",%u,{%ld,%ld,%ld,%ld},%X,%06X,font(%ld,%ld,%ld,%ld,%ld,%u,%u,%u,%u,%u,%u,%u,%u,%s),"
+        "%d,%d,%d,%d,%d,%d,%d)",
+        int(length), text, length, at->left, at->top, at->right, at->bottom, format, colour, f.lfHeight,
+        f.lfWidth, f.lfEscapement, f.lfOrientation, f.lfWeight, f.lfItalic, f.lfUnderline, f.lfStrikeOut,
+        f.lfCharSet, f.lfOutPrecision, f.lfClipPrecision, f.lfQuality, f.lfPitchAndFamily, f.lfFaceName, a, b,
+        c, d, e, g, h);
 }
-
 std::uint8_t* THISCALL SurfaceLockAlpha(Obj* self)
 {
-    Surface& s = **Logged(self, self, "LockAlpha");
-    if (Failing(FakeMmfs2::FailLockAlpha) || s.alpha.empty())
+    Surface& s = **Log(self, self, "LockAlpha");
+    if (s.alpha.empty())
         return nullptr;
     s.locked = s.alpha;
     s.locked.resize(s.alpha.size() + GuardSize, GuardByte);
     return s.locked.data();
 }
-
 void THISCALL SurfaceUnlockAlpha(Obj* self)
 {
     Surface& s = **self;
     const auto end = s.locked.begin() + std::ptrdiff_t(std::min(s.alpha.size(), s.locked.size()));
     const bool overrun = std::count(end, s.locked.end(), GuardByte) != GuardSize;
-    Logged(0, self,
-           overrun ? "UnlockAlpha after a write past the alpha channel, or without a lock" : "UnlockAlpha");
+    Log(0, self, overrun ? "UnlockAlpha (written past the alpha channel, or not locked)" : "UnlockAlpha");
     s.alpha.assign(s.locked.begin(), end);
     s.locked.clear();
 }

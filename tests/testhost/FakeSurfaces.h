@@ -1,18 +1,16 @@
-// The fake MMFS2.dll, built for tests only, and how tests see it: loaded from the build's tests folder, its
-// test controls (exported by name) looked up with GetProcAddress, so that a program that merely may load
-// the fake does not need it to start. Tests only read what the fake allocated: the two modules may not
-// share one heap.
+// The fake MMFS2.dll, built for tests only: loaded from the build's tests folder, its controls (exported by
+// name) looked up at run time, so that a program that merely may load it does not need it to start. Tests
+// only read what the fake allocated: the two modules may not share one heap.
 #pragma once
 
 #include "TempTree.h"
-
-#include <windows.h>
 
 #include <cstdint>
 #include <numeric>
 #include <stdexcept>
 #include <string>
 #include <vector>
+#include <windows.h>
 
 namespace FakeMmfs2 {
 
@@ -22,18 +20,10 @@ struct Surface {
     std::int32_t width = 0, height = 0;
     std::vector<std::uint8_t> alpha = {};  // one byte per pixel; empty: no alpha channel
     std::vector<std::uint8_t> locked = {}; // while locked: a copy of the alpha channel, then guard bytes
-    std::int32_t lastError = 0;            // 7 after a failed Blit
 };
-
-// Failure switches: GetSurfacePrototype, ImportImage or the whole-surface Blit answers 0, GetEditorSurface
-// null, LockAlpha null even with an alpha channel.
-constexpr std::uint32_t FailPrototype = 1, FailImport = 2, FailBlit = 4, NoEditorSurface = 8,
-                        FailLockAlpha = 16;
-
 struct State {
     std::vector<std::string> log; // one call each, "surface.Operation(arguments)" on a surface
-    std::uint32_t failures = 0;
-    HFONT lastFont = nullptr; // of the last DrawText
+    HFONT lastFont = nullptr;     // of the last DrawText
     int nextId = 1;
 };
 
@@ -43,26 +33,24 @@ namespace TestHost {
 
 inline std::wstring FakeSurfaceLibraryPath() { return (BuildFolder() / L"tests" / L"MMFS2.dll").wstring(); }
 
-// While it lives, the module's export of that ordinal (none for 0) reads as missing, its entry blanked in
-// memory, as in a host library that lacks the operation.
+// While it lives, the module's export of that ordinal reads as missing, its entry blanked in memory, as in a
+// host library that lacks the operation.
 struct MissingOrdinal {
     MissingOrdinal(HMODULE module, WORD ordinal)
     {
         auto* base = reinterpret_cast<std::uint8_t*>(module);
-        const auto* nt =
-            reinterpret_cast<IMAGE_NT_HEADERS32*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
-        const auto& directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
-        const auto* exports = reinterpret_cast<IMAGE_EXPORT_DIRECTORY*>(base + directory.VirtualAddress);
-        if (ordinal != 0)
-            entry = reinterpret_cast<DWORD*>(base + exports->AddressOfFunctions) + (ordinal - exports->Base);
+        const auto* nt = reinterpret_cast<IMAGE_NT_HEADERS32*>(base + PIMAGE_DOS_HEADER(base)->e_lfanew);
+        const auto* exports = reinterpret_cast<IMAGE_EXPORT_DIRECTORY*>(
+            base + nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT].VirtualAddress);
+        entry = reinterpret_cast<DWORD*>(base + exports->AddressOfFunctions) + (ordinal - exports->Base);
         saved = *entry;
         DWORD protection = 0;
         VirtualProtect(entry, sizeof *entry, PAGE_READWRITE, &protection);
         *entry = 0;
     }
     ~MissingOrdinal() { *entry = saved; }
-    DWORD saved = 0;
-    DWORD* entry = &saved;
+    DWORD* entry;
+    DWORD saved;
 };
 
 class FakeSurfaces {
@@ -75,13 +63,11 @@ public:
         Reset();
     }
     ~FakeSurfaces() { FreeLibrary(module); }
-
     HMODULE Module() const { return module; }
-    // Clears the log and the failure switches, and numbers new surfaces from #1 again.
+    // Clears the log and numbers new surfaces from #1 again.
     void Reset() const { Control<void (*)()>("FakeMmfs2_Reset")(); }
     FakeMmfs2::State& State() const { return *Control<FakeMmfs2::State* (*)()>("FakeMmfs2_State")(); }
     std::vector<std::string> Log() const { return State().log; }
-    // The log as one text, each call followed by a blank.
     std::string Calls() const
     {
         const auto& log = State().log;
@@ -90,17 +76,12 @@ public:
     }
     // A surface of the host's own ("host"), as the host hands one to MakeIconEx; kept until the process ends.
     void* NewSurface() const { return Control<void* (*)()>("FakeMmfs2_NewSurface")(); }
-    static const FakeMmfs2::Surface& Of(const void* surface)
-    {
-        return **static_cast<FakeMmfs2::Surface* const*>(surface);
-    }
 
 private:
     template <typename F> F Control(const char* name) const
     {
         return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
     }
-
     HMODULE module;
 };
 
