@@ -234,9 +234,10 @@ bool FetchReply(std::string& raw)
 
     const hostent* server = Host::Seam.gethostbyname(UpdateServerName);
     // An answer without an address is the same as a name without one, and so is a name the DNS does not
-    // know: the server's name cannot resolve until the project has a server, which must not trouble authors.
+    // know or could not be asked about: the server's name cannot resolve until the project has a server,
+    // which must not trouble authors.
     int lookupError = server == nullptr ? WSAGetLastError() : WSANO_DATA;
-    if (lookupError == WSAHOST_NOT_FOUND)
+    if (lookupError == WSAHOST_NOT_FOUND || lookupError == WSATRY_AGAIN)
         lookupError = WSANO_DATA;
     if (server == nullptr || server->h_length != 4 || server->h_addr_list[0] == nullptr) {
         if (ReportUpdateError(lookupError)) {
