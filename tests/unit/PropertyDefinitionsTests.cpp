@@ -1,40 +1,41 @@
-// The host property table and the two property hashes, as the state object builds them from a definition:
-// each descriptor as the host reads it, the boxes for bad definitions, and the hashes.
+// The host property table and the two hashes as the state object builds them from a definition, the stored
+// block's layout and accessors, the type ids and their compatibility, and the size of a new object's record.
 #include "InProcess.h"
 #include "PropertyRecords.h"
 
+#include "Lib/Shared/Polvane/Properties.h"
 #include "Lib/Shared/Polvane/PropertyDefinitions.h"
 #include "Lib/Shared/Tovik/SDK.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <set>
 #include <sstream>
+
+using namespace std::string_literals;
+using namespace TestHost;
+using Polvane::Properties;
 
 namespace {
 
-struct Built {
-    explicit Built(const std::string& properties)
-        : sdk(InProcess::BuildState(TestHost::PropertyDefinition(properties)))
+struct Definitions : testing::Test {
+    std::wstring Boxes() { return Shown(std::exchange(recorder.boxes, {})); }
+    std::wstring Use(const std::string& properties) // the boxes of the build
     {
+        sdk.reset(), sdk.reset(InProcess::BuildState(PropertyDefinition(properties)));
+        return Boxes();
     }
     InProcess::BoxRecorder recorder;
     std::unique_ptr<Tovik::SDK> sdk;
 };
 
-std::uint32_t ReferenceFNV1a(const std::string& bytes)
-{
-    std::uint64_t hash = 2166136261u;
-    for (unsigned char byte : bytes)
-        hash = ((hash ^ byte) * 16777619u) % 4294967296u;
-    return std::uint32_t(hash);
-}
-
 } // namespace
 
-TEST(PropertyDefinitions, EachKindOfPropertyAsTheHostReadsIt)
+TEST_F(Definitions, EachKindOfPropertyAsTheHostReadsIt)
 {
-    Built built(R"([{"Title": "Version", "Info": "The version.", "Type": "Text", "DefaultState": "1"},
+    const std::wstring boxes =
+        Use(R"([{"Title": "Version", "Info": "The version.", "Type": "Text", "DefaultState": "1"},
         {"Title": "Gr\u00f6\u00dfe", "Type": "FOLDER"}, {"Title": "S", "Type": "Editbox String",
         "Password": true, "Case": "upper", "MaxLength": 4294967301, "Bold": true}, {"Title": "M",
         "Type": "editbox string multiline", "Case": "lower", "Password": false, "MaxLength": 80},
@@ -51,7 +52,7 @@ TEST(PropertyDefinitions, EachKindOfPropertyAsTheHostReadsIt)
         "Type": "Text\u0000"}, {"Title": "Open", "Type": "Folder"}])");
     // "id title/info type xoptions = create parameter": texts "-" when null, the parameter by type.
     std::wostringstream table;
-    for (const HostPropertyDescriptor& d : built.sdk->EdittimeProperties) {
+    for (const HostPropertyDescriptor& d : sdk->EdittimeProperties) {
         const auto* integers = static_cast<const std::int32_t*>(d.CreateParam);
         const auto* texts = static_cast<const wchar_t* const*>(d.CreateParam);
         table << std::hex << d.ID << L' ' << (d.Title ? d.Title : L"-") << L'/' << (d.Info ? d.Info : L"-")
@@ -78,67 +79,143 @@ TEST(PropertyDefinitions, EachKindOfPropertyAsTheHostReadsIt)
               L",]; 8000a Pick/ 1020 x4 = []; 8000b CI/ 1024 x0; 8000c On/ 1010 x3; 7ffff -/- 3 x0; 7ffff "
               L"-/- 3 x0; 8000f -/- 42 x0; 80010 / 1001 x0; 80011 Res/ 1001 x0; 80012 Typo/ 1001 x0; "
               L"80013 Nul/ 1001 x0; 80014 Open/ 1002 x0; 0 -/- 0 x0; ");
-    const std::wstring parser = L" ## E Polvane JSON property parser: ",
-                       unknown = L"\" in the JSON (under UK "
-                                 L"English language).\nCheck your spelling of the \"Type\" Parameter.";
+    // The NUL is part of the type: none is named so.
     EXPECT_EQ(
-        TestHost::Shown(built.recorder.boxes),
-        L"W Polvane JSON property: Property \"M\" is set to \"Case\"=\"lower\", but that won't work with "
-        L"property type Editbox String Multiline. ## W Polvane JSON property: Property \"M\" is set to "
-        L"password "
-        L"mask, but that won't work with property type Editbox String Multiline. ## E Polvane JSON property: "
-        L"No "
-        L"Items detected in combobox property Pick." +
-            parser +
-            L"Too many FolderEnd properties! Extra one found "
-            L"at index 14. ## I Polvane JSON property parser: Detected a custom property." +
-            parser +
-            L"Properties "
-            L"contains a string \"Loose\" instead of an object. Multiple categories of properties not "
-            L"currently "
-            L"implemented. (UK English)" +
-            parser +
-            L"You have specified an invalid Parameter type \"!List "
-            L"button\". These types are reserved. (UK English)" +
-            parser +
-            L"Property index 18 \"Typo\" has an "
-            L"unrecognised property type \"Editbox Nmber" +
-            unknown + parser +
-            L"Property index 19 \"Nul\" has an "
-            L"unrecognised property type \"Text" +
-            unknown + // the NUL is part of the type: none is named so
-            L" ## E JSON verification error: There was a Folder [Open] that does not have a FolderEnd "
-            L"property.");
+        boxes,
+        L"W Polvane JSON property: Property \"M\" is set to \"Case\"=\"lower\", but that won't work "
+        L"with property type Editbox String Multiline. ## W Polvane JSON property: Property \"M\" is set "
+        L"to password mask, but that won't work with property type Editbox String Multiline. ## E Polvane "
+        L"JSON property: No Items detected in combobox property Pick. ## E Polvane JSON property parser: "
+        L"Too many FolderEnd properties! Extra one found at index 14. ## I Polvane JSON property parser: "
+        L"Detected a custom property. ## E Polvane JSON property parser: Properties contains a string "
+        L"\"Loose\" instead of an object. Multiple categories of properties not currently implemented. "
+        L"(UK English) ## E Polvane JSON property parser: You have specified an invalid Parameter type "
+        L"\"!List button\". These types are reserved. (UK English) ## E Polvane JSON property parser: "
+        L"Property index 18 \"Typo\" has an unrecognised property type \"Editbox Nmber\" in the JSON (under "
+        L"UK English language).\nCheck your spelling of the \"Type\" Parameter. ## E Polvane JSON property "
+        L"parser: Property index 19 \"Nul\" has an unrecognised property type \"Text\" in the JSON (under "
+        L"UK English language).\nCheck your spelling of the \"Type\" Parameter. ## E JSON verification "
+        L"error: There was a Folder [Open] that does not have a FolderEnd property.");
 }
 
-TEST(PropertyDefinitions, HashesOverTheTitlesAndTypesOfPropertiesWithAValue)
+TEST_F(Definitions, HashesOverTheTitlesAndTypesOfPropertiesWithAValue)
 {
-    EXPECT_EQ(std::pair(FNV1a32(""), FNV1a32("a")), std::pair(0x811C9DC5u, 0xE40C292Cu));
-    const struct {
-        const char* properties;
-        std::string titles, types;
-    } cases[] = {
+    EXPECT_EQ(std::tuple(FNV1a32(""), FNV1a32("a"), FNV1a32("name|5 | ")),
+              std::tuple(0x811C9DC5u, 0xE40C292Cu, 0x93DA7347u));
+    // Labels, folders and buttons store nothing and stay out of both hashes; ASCII folds.
+    const std::tuple<std::string, std::string, std::string> cases[] = {
         {"[]", "", ""},
         {R"({"Title": "x"})", "", ""},
-        {R"([{"Title": "NAME", "Type": "editbox string", "Info": "changes nothing"}])", "name|5 | ", "5|"},
-        // Labels, folders and buttons store nothing and stay out of both hashes.
-        {R"([{"Title": "V", "Type": "Text"}, {"Title": "F", "Type": "Folderish"},
-            {"Title": "Name", "Type": "Editbox String"},
-            {"Title": "G", "Type": "Group"}, {"Title": "B", "Type": "Edit button"}, {"Type": "FolderEnd"}])",
+        {R"([{"Title": "V", "Type": "Text"}, {"Title": "F", "Type": "Folderish"}, {"Title": "G", "Type":
+            "Group"}, {"Title": "NAME", "Type": "Editbox String", "Info": "changes nothing"}, {"Title": "B",
+            "Type": "Edit button"}, {"Type": "FolderEnd"}])",
          "name|5 | ", "5|"},
         {R"([{"Title": "On", "Type": "Checkbox"}, {"Title": "Big", "Type": "Size"}])", "on|10 | big|8 | ",
          "10|8|"},
-        {R"([{"Title": "\u00c9T\u00c9", "Type": "Editbox Float"}])", "\xC3\x89t\xC3\x89|21 | ",
-         "21|"}, // ASCII folds
+        {R"([{"Title": "\u00c9T\u00c9", "Type": "Editbox Float"}])", "\xC3\x89t\xC3\x89|21 | ", "21|"},
         {R"([{"Title": "a", "Type": "Text"}, {"Title": "b", "Type": "Custom"}])", "b|28 | ", "28|"},
         {R"([{"Title": "X", "Type": "Editbox Stringy"}])", "x|1 | ", "1|"}};
-    for (const auto& c : cases) {
-        Built built(c.properties);
-        EXPECT_EQ(std::pair(built.sdk->PropertyTitlesHash, built.sdk->PropertyTypesHash),
-                  std::pair(ReferenceFNV1a(c.titles), ReferenceFNV1a(c.types)))
-            << c.properties;
+    for (const auto& [properties, titles, types] : cases) {
+        Use(properties);
+        EXPECT_EQ(std::pair(sdk->PropertyTitlesHash, sdk->PropertyTypesHash),
+                  std::pair(FNV1a32(titles), FNV1a32(types)))
+            << properties;
     }
-    Built name(R"([{"Title": "Name", "Type": "Editbox String"}])");
-    EXPECT_EQ(std::pair(name.sdk->PropertyTitlesHash, name.sdk->PropertyTypesHash),
-              std::pair(0x93DA7347u, 0x4FE0EEC4u));
+}
+
+TEST_F(Definitions, BlockLayoutAndEntriesByPosition)
+{
+    Use(R"([{"Type": "Text"}, {"Type": "Editbox String"}, {"Type": "Checkbox"}, {"Type": "Folder"},
+        {"Type": "Edit spin"}, {"Type": "FolderEnd"}, {"Type": "Edit button"}, {"Type": "Group"},
+        {"Type": "Combo Box"}])");
+    const std::string bytes = BlockBytes(9, 0x01020304, 0x05060708) + "\x81\x01" + E(1, "", "") +
+                              E(5, "Nam", "e and") + E(10, "On", "") + E(2, "", "") + E(6, "N", "*\0\0\0"s) +
+                              E(3, "", "") + E(4, "", "") + E(14, "", "") + E(7, "M", "Fast");
+    Bytes block(bytes.begin(), bytes.end());
+    auto* props = reinterpret_cast<Properties*>(Put(block, 16, 0xA1B2C3D4).data());
+    EXPECT_EQ(std::tuple(std::string(bytes, 0, 4), props->magic, props->hashTitles, props->hashTypes,
+                         props->numProps, props->sizeBytes,
+                         reinterpret_cast<std::uint8_t*>(props->Internal_FirstData()) - block.data()),
+              std::tuple("1NVP"s, 0x50564E31u, 0x01020304u, 0x05060708u, std::uint16_t(9), 0xA1B2C3D4u, 22));
+    // Found by position, never by title or type; properties without a value give none. The checkbox bits.
+    std::string found;
+    for (std::uint32_t i = 0; i < 11; ++i) {
+        const Properties::Data* data = props->Internal_DataAt(i);
+        const auto* value = data ? reinterpret_cast<const char*>(data->ReadPropValue()) : "";
+        found += (data ? std::to_string(reinterpret_cast<const std::uint8_t*>(data) - block.data()) + ":" +
+                             data->ReadPropName() + ":" + std::string(value, data->ReadPropValueSize())
+                       : "-") +
+                 (i < 9 && props->IsPropChecked(i) ? "+|" : "|");
+    }
+    EXPECT_EQ(found, "-+|29:Nam:e and|-|-|60:N:*\0\0\0|-|-|-+|93:M:Fast+|-|-|"s);
+    EXPECT_EQ(Boxes(), L"");
+    EXPECT_FALSE(props->IsPropChecked(0xFFFFFFFF));
+    EXPECT_EQ(Boxes(),
+              L"E Polvane property error: Can't read property checkbox for property ID -1, the valid "
+              L"ID range is 0 to 9.");
+    Use(R"({"Type": "Editbox Number"})");
+    EXPECT_EQ(props->Internal_DataAt(1), nullptr);
+    EXPECT_EQ(Boxes(), L"E Premature function call: Internal_DataAt() called for prop ID 1 without "
+                       L"Polvane_Props for language UK English being valid.");
+}
+
+TEST_F(Definitions, BlockFoundThroughTheOffsetWord)
+{
+    const std::wstring old = L"W Old Polvane props: No offset found. Falling back to default. Resetting "
+                             L"properties recommended.",
+                       high = L"W Polvane offset invalid: Offset is too high!";
+    const std::tuple<std::uint32_t, std::uint32_t, int, std::wstring> cases[] = {
+        {100, 0, 20, old},
+        {100, 19, 20, old},
+        {40, 20, 20, L""},
+        {100, 80, 80, L""},
+        {100, 81, 20, high},
+        {100, ~0u, 20, high},
+        {39, 0, 20, old + L" ## " + high}};
+    for (const auto& [total, offset, found, boxes] : cases) {
+        Bytes record(100);
+        Put(Put(record, 0, total), 16, offset);
+        const auto* block =
+            reinterpret_cast<std::uint8_t*>(Polvane::GetPropertiesFromEditData(AsRecord(record)));
+        EXPECT_EQ(std::pair(block - record.data(), Boxes()), std::pair(found, boxes)) << offset;
+    }
+}
+
+TEST_F(Definitions, TypeIdsAndCompatibility)
+{
+    // Ids are stored in every block: a name that moved would change what old records mean.
+    std::string names;
+    for (const Polvane::PropTypeInfo& type : Polvane::PropTypes)
+        names += type.name + "|"s;
+    EXPECT_EQ(names,
+              "!Start item|Text|Folder|FolderEnd|Edit button|Editbox String|Editbox Number|Combo Box|"
+              "Size|Color|Checkbox|Edit slider|Edit spin|Edit direction|Group|!List button|Editbox File|"
+              "Font|Custom|Editbox Image File|Combo Box Button|Editbox Float|Editbox String Multiline|"
+              "Image List|Combo Box Icons|URL button|Editbox Folder|Edit spin float|");
+    // Every pair that may take over a stored value, besides a type with itself.
+    const std::set<std::pair<int, int>> compatible = {
+        {5, 16},  {5, 19},  {5, 22},  {5, 26},  {16, 5},  {16, 19}, {16, 22}, {16, 26}, {19, 5},
+        {19, 16}, {19, 22}, {19, 26}, {26, 5},  {26, 16}, {26, 19}, {26, 22}, {7, 20},  {7, 24},
+        {20, 7},  {20, 24}, {24, 7},  {24, 20}, {6, 11},  {6, 12},  {11, 6},  {11, 12}, {12, 6},
+        {12, 11}, {6, 21},  {6, 27},  {11, 21}, {11, 27}, {12, 21}, {12, 27}, {21, 27}, {27, 21}};
+    for (int from = 0; from < 29; ++from)
+        for (int to = 0; to < 28; ++to)
+            EXPECT_EQ(Properties::IsPropTypeCompatible(from, to), from == to || compatible.count({from, to}))
+                << from << to;
+}
+
+// The record sizes of most types are checked against the records the upgrade builds.
+TEST_F(Definitions, SizeOfANewObjectsRecord)
+{
+    const std::tuple<std::string, std::uint16_t, std::wstring> cases[] = {
+        {"[]", 40, L""},
+        {R"({"Type": "Text"})", 40, L""},
+        {R"([{"Type": "Combo Box Icons", "Title": "Name", "DefaultState": "Second"}])", 58, L""},
+        {R"([{"Type": "Font", "Title": "Name"}])", 52,
+         L"E GetEDITDATASizeFromJSON failed: Calculation of edittime property size can't understand property "
+         L"type \"Font\". (UK English)"}};
+    for (const auto& [properties, size, boxes] : cases) {
+        Use(properties);
+        EXPECT_EQ((std::pair{GetEDITDATASizeFromJSON(), Boxes()}), std::pair(size, boxes)) << properties;
+    }
 }

@@ -1,6 +1,6 @@
-// The property sheet's exports on records built by hand: values read and written by type and value
-// class, the record rebuilt and resized by the host, check boxes, the image editors' records, and every
-// box these show. Records are damaged on purpose to show that nothing is read or written outside them.
+// The property value classes driven through their slots as the host drives them, and the property sheet's
+// exports on records built by hand: values read and written by type and value class, the record rebuilt and
+// resized by the host, check boxes, the image editors' records, every box these show, and damaged records.
 #include "InProcess.h"
 #include "PropertyRecords.h"
 #include "TestHost.h"
@@ -11,21 +11,106 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <memory>
+#include <optional>
 #include <sstream>
 
 using namespace std::string_literals;
 using namespace TestHost;
+using InProcess::IsLiveAllocation;
+
+namespace {
+
+std::int32_t Equal(const void* a, const void* b) { return CallSlot<std::int32_t>(a, Slot::IsEqual, b); }
+void Release(const void* object) { CallSlot<void>(object, Slot::Delete); }
+std::uint32_t WordAt(const void* object, std::size_t at)
+{
+    return static_cast<const std::uint32_t*>(object)[at / 4];
+}
+const wchar_t* TextOf(const void* object) { return reinterpret_cast<const wchar_t*>(WordAt(object, 8)); }
+
+} // namespace
+
+TEST(PropertyValues, EachClassThroughItsSlots)
+{
+    const wchar_t* const text = L"h\u00e9 \U0001F600"; // 6 characters with its NUL
+    const std::tuple<Prop*, std::uint32_t, std::uint32_t> cases[] = {
+        {new Prop_SInt(-2), 0x494E5420, 0xFFFFFFFE},
+        {new Prop_UInt(0xDEADBEEF), 0x44575244, 0xDEADBEEF},
+        {new Prop_Float(-0.0f), 0x464C4F54, 0x80000000},
+        {new Prop_WStr(text), 0x53545257, 0}};
+    for (const auto& [object, classID, word] : cases) {
+        const bool isText = classID == 0x53545257;
+        std::uint32_t record[8] = {0xCCCCCCCC, 0xCCCCCCCC, 0xCCCCCCCC, 0xCCCCCCCC, 0xCCCCCCCC, 0xCCCCCCCC};
+        EXPECT_EQ(
+            std::tuple(CallSlot<std::uint32_t>(object, Slot::GetClassID), WordAt(object, 4),
+                       CallSlot<std::int32_t>(object, Slot::CopyToHostValue, static_cast<void*>(record))),
+            std::tuple(classID, word, 1));
+        // Word 0 is the host's; a text goes into the record's own buffer, from byte 12.
+        EXPECT_EQ(std::tuple(record[0], record[1], record[2], record[6], record[7]),
+                  std::tuple(0xCCCCCCCCu, word, isText ? Address(record + 3) : 0xCCCCCCCCu, 0u, 0u));
+        EXPECT_TRUE(isText ? std::wcscmp(TextOf(record), text) == 0 : record[3] == 0xCCCCCCCC) << classID;
+        // A copy is its own object of the same class, text included, and outlives the original.
+        void* copy = CallSlot<void*>(object, Slot::CreateCopy);
+        EXPECT_EQ(std::tuple(*static_cast<void**>(copy), Equal(copy, object), WordAt(copy, 4)),
+                  std::tuple(*reinterpret_cast<void**>(object), 1, word));
+        const wchar_t* originalText = isText ? TextOf(object) : nullptr;
+        Release(object);
+        EXPECT_FALSE(IsLiveAllocation(object) || (originalText && IsLiveAllocation(originalText))) << classID;
+        EXPECT_TRUE(!isText || (TextOf(copy) != originalText && std::wcscmp(TextOf(copy), text) == 0));
+        // The deleting destructor frees the object only with bit 0 of its flag, and never the text.
+        const wchar_t* copyText = isText ? TextOf(copy) : nullptr;
+        EXPECT_EQ(CallSlot<void*>(copy, Slot::DeletingDestructor, 2u), copy);
+        EXPECT_TRUE(IsLiveAllocation(copy));
+        EXPECT_EQ(CallSlot<void*>(copy, Slot::DeletingDestructor, 1u), copy);
+        EXPECT_TRUE(!IsLiveAllocation(copy) && (!copyText || IsLiveAllocation(copyText))) << classID;
+        delete[] copyText;
+    }
+    Prop* empty = new Prop_WStr(nullptr);
+    Prop* number = new Prop_SInt(42);
+    EXPECT_EQ(std::tuple(std::wstring(TextOf(empty)),
+                         CallSlot<void*>(number, Slot::SetByteFlag, std::uint8_t(0xFF)), WordAt(number, 4)),
+              std::tuple(std::wstring(), static_cast<void*>(number), 42u));
+    Release(empty), Release(number);
+}
+
+TEST(PropertyValues, IsEqualByClass)
+{
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    Prop* noText = new Prop_WStr(L"xyz"); // the host's own text objects may carry no text: it matches any
+    const std::uint32_t kept = WordAt(noText, 8);
+    static_cast<std::uint32_t*>(static_cast<void*>(noText))[2] = 0;
+    const std::tuple<Prop*, Prop*, std::int32_t> cases[] = {
+        {new Prop_SInt(5), new Prop_SInt(5), 1},
+        {new Prop_SInt(5), new Prop_SInt(-5), 0},
+        {new Prop_UInt(~0u), new Prop_UInt(~0u), 1},
+        {new Prop_UInt(1), new Prop_UInt(2), 0},
+        {new Prop_Float(0.0f), new Prop_Float(-0.0f), 1},
+        {new Prop_Float(nan), new Prop_Float(nan), 0},
+        {new Prop_Float(nan), new Prop_Float(0.0f), 0},
+        {new Prop_WStr(L"abc"), new Prop_WStr(L"abc"), 1},
+        {new Prop_WStr(L""), new Prop_WStr(L"abc"), 0},
+        {new Prop_WStr(L"abc"), new Prop_WStr(L"ABC"), 0},
+        {new Prop_WStr(L"ab"), new Prop_WStr(L"abc"), 0},
+        {new Prop_WStr(L"abc"), noText, 1},
+        // Another class's bits are not read as this class's value.
+        {new Prop_SInt(5), new Prop_UInt(5), 0},
+        {new Prop_WStr(L""), new Prop_SInt(0), 0}};
+    for (const auto& [a, b, equal] : cases)
+        EXPECT_EQ(std::pair(Equal(a, b), Equal(b, a)), std::pair(equal, equal)) << a;
+    EXPECT_EQ(Equal(std::get<0>(cases[5]), std::get<0>(cases[5])), 0); // NaN equals nothing, itself included
+    static_cast<std::uint32_t*>(static_cast<void*>(noText))[2] = kept;
+    for (const auto& [a, b, equal] : cases)
+        Release(a), Release(b);
+}
 
 namespace {
 
 constexpr std::uint32_t FirstID = 0x80000;
-const auto E = EntryBytes;
-std::string N(int value) { return ValueBytes(value); }
 std::string Pair(std::uint16_t a, std::uint16_t b) { return ValueBytes(a) + ValueBytes(b); }
 
 enum Sheet : std::uint32_t { Version, Name, Count, Speed, Mode, Flag, Area, Pictures, Go, Box, BoxEnd };
-constexpr std::size_t NameEntry = 20 + 20 + 2 + 7; // after the checkbox bytes and the Version entry
 
 // The stored sheet, property changed holding value.
 Bytes Sheet(std::uint32_t changed = ~0u, const std::string& value = "")
@@ -59,29 +144,25 @@ std::wstring Describe(Prop* value)
     return out.str();
 }
 
-class PropertyExportsTest : public testing::Test {
-protected:
-    void SetUp() override
+struct PropertyExports : testing::Test {
+    PropertyExports()
     {
         Build(R"([{"Title": "Version", "Type": "Text", "DefaultState": "1.0 \u00e9"},
             {"Title": "Name", "Type": "Editbox String"}, {"Title": "Count", "Type": "Editbox Number"},
-            {"Title": "Speed", "Type": "Editbox Float"},
-            {"Title": "Mode", "Type": "Combo Box", "Items": ["a", "b"]},
-            {"Title": "Flag", "Type": "Checkbox"},
-            {"Title": "Area", "Type": "Size"}, {"Title": "Pictures", "Type": "Image List", "MaxNumImages": 3},
-            {"Title": "Go", "Type": "Edit button", "DefaultState": "Press"},
-            {"Title": "Box", "Type": "Folder"},
+            {"Title": "Speed", "Type": "Editbox Float"}, {"Title": "Mode", "Type": "Combo Box", "Items": ["a", "b"]},
+            {"Title": "Flag", "Type": "Checkbox"}, {"Title": "Area", "Type": "Size"},
+            {"Title": "Pictures", "Type": "Image List", "MaxNumImages": 3},
+            {"Title": "Go", "Type": "Edit button", "DefaultState": "Press"}, {"Title": "Box", "Type": "Folder"},
             {"Type": "FolderEnd"}])");
     }
     void Build(const std::string& properties)
     {
-        state.reset();
-        state.reset(InProcess::BuildState(PropertyDefinition(properties)));
+        state.reset(), state.reset(InProcess::BuildState(PropertyDefinition(properties)));
         recorder.boxes.clear();
     }
-    std::wstring Get(std::uint32_t index)
+    std::wstring Get(std::uint32_t index, EDITDATA* edPtr = nullptr)
     {
-        return Describe(GetPropValue(host.MV(), AsRecord(record), FirstID + index));
+        return Describe(GetPropValue(host.MV(), edPtr ? edPtr : AsRecord(record), FirstID + index));
     }
     // The record after a change: the host's resized one, or this one changed in place.
     Bytes Set(std::uint32_t index, HostValue&& value)
@@ -100,14 +181,10 @@ protected:
 };
 
 HostValue Text(const std::wstring& text) { return HostValue(0x53545257, text); }
-const std::wstring Corrupt =
-    L"W Polvane property error: Warning: Returned null Data. Properties are corrupt; replace "
-    L"the existing Morvalex, by creating a new one and using \"Replace by another object\" "
-    L"in event editor.";
 
 } // namespace
 
-TEST_F(PropertyExportsTest, ValuesReadByType)
+TEST_F(PropertyExports, ValuesReadByType)
 {
     std::wstring values;
     for (std::uint32_t index : {0u, 1u, 2u, 3u, 4u, 5u, 8u, 9u, 10u, 11u, ~0u})
@@ -120,35 +197,39 @@ TEST_F(PropertyExportsTest, ValuesReadByType)
     EXPECT_EQ(Boxes(), L"");
 }
 
-TEST_F(PropertyExportsTest, ReadsThatCannotBeAnswered)
+TEST_F(PropertyExports, ReadsThatCannotBeAnswered)
 {
     const std::wstring version = L"E Version upgrade failure: Extension version mismatch (MFA is ",
                        early = L"E Premature function call: GetProperty() called without "
                                L"edPtr->Polvane::Properties being valid.",
-                       type = L"E Property error: GetProperty error: JSON property type \"";
+                       corrupt =
+                           L"W Polvane property error: Warning: Returned null Data. Properties are corrupt; "
+                           L"replace the existing Morvalex, by creating a new one and using \"Replace by "
+                           L"another object\" in event editor.";
     const std::tuple<Bytes, std::size_t, std::uint32_t, std::uint32_t, std::wstring> cases[] = {
         {Sheet(), 8, 2, Name,
-         version + L"2, real ext is 1). You should update the Morvalex extension "
-                   L"immediately, WITHOUT saving the MFA first."},
+         version +
+             L"2, real ext is 1). You should update the Morvalex extension immediately, WITHOUT saving the "
+             L"MFA first."},
         {Sheet(), 8, 0, Name,
-         version + L"0, real ext is 1). Fusion should have called UpdateEditStructure, "
-                   L"but didn't."},
+         version + L"0, real ext is 1). Fusion should have called UpdateEditStructure, but didn't."},
         {Sheet(), 16, 0, Name,
-         L"E No smart properties: MFA ext version 1 was saved WITHOUT smart properties, but "
-         L"current extension has same version 1 WITH smart properties.\n\nDid the extension "
-         L"developer upgrade the extension to smart properties without incrementing "
-         L"Extension::Version?"},
+         L"E No smart properties: MFA ext version 1 was saved WITHOUT smart properties, but current "
+         L"extension has "
+         L"same version 1 WITH smart properties.\n\nDid the extension developer upgrade the extension to "
+         L"smart "
+         L"properties without incrementing Extension::Version?"},
         {Sheet(), 36, 0, Name, early}, // no block size word
         {Sheet(), 0, 38, Name, early}, // no room for the block
         {Sheet(Mode, "B"), 0, 0, Mode,
-         L"E Property error: GetProperty error: JSON Items does not contain given "
-         L"value B (Combo Box property \"Mode\", ID 4, JSON language UK English)."},
-        {Sheet(), 0, 0, Area, type + L"Size\" is unexpected."},
+         L"E Property error: GetProperty error: JSON Items does not contain given value B (Combo Box "
+         L"property "
+         L"\"Mode\", ID 4, JSON language UK English)."},
+        {Sheet(), 0, 0, Area,
+         L"E Property error: GetProperty error: JSON property type \"Size\" is unexpected."},
         // Entries are found by walking sizes read from the project: damage is reported, never read.
-        {Sheet(), NameEntry, ~0u - 15, Count, Corrupt}, // an entry past the record
-        {Sheet(), NameEntry, 8, Count, Corrupt},        // an entry below its title
-        {Sheet(), 0, 54, Name, Corrupt},                // the record ends inside an entry's header
-        {Sheet(Count, "\x01\x02"), 0, 0, Count, Corrupt}};
+        {Sheet(), 20 + 20 + 2 + 7, ~0u - 15, Count, corrupt}, // an entry past the record
+        {Sheet(Count, "\x01\x02"), 0, 0, Count, corrupt}};    // a value too small for its type
     for (const auto& [stored, at, word, index, box] : cases) {
         record = stored;
         if (at != 0 || word != 0)
@@ -159,12 +240,37 @@ TEST_F(PropertyExportsTest, ReadsThatCannotBeAnswered)
     EXPECT_EQ(Get(Name), L"STRW:abc"); // entries before the damage are still read
     Build(R"([{"Title": "Mode", "Type": "Combo Box Button", "Items": "a"}])");
     record = Stored(1, "\0"s + E(20, "Mode", "a"));
-    EXPECT_EQ(Get(0), L"null");
-    EXPECT_EQ(Boxes(), L"E Property error: GetProperty error: JSON Items not valid in Combo Box property "
-                       L"\"Mode\", ID 0, language UK English.");
+    EXPECT_EQ((std::pair{Get(0), Boxes()}),
+              std::pair(L"null"s, L"E Property error: GetProperty error: JSON Items not "
+                                  L"valid in Combo Box property \"Mode\", ID 0, "
+                                  L"language UK English."s));
 }
 
-TEST_F(PropertyExportsTest, ValuesStoredByClass)
+// Every export on every cut and damaged sheet: nothing outside the record is read or written, and a cut one
+// reads what the whole one holds, or nothing.
+TEST_F(PropertyExports, DamagedRecordsSwept)
+{
+    std::vector<std::wstring> whole;
+    for (std::uint32_t index = 0; index <= BoxEnd; ++index)
+        whole.push_back(Get(index));
+    host.imageEditorAnswer = 1;
+    host.editedImageIDs = {5, 6};
+    Sweep(Sheet(), [&](const Bytes& damaged, bool cut) {
+        for (std::uint32_t index = 0; index <= BoxEnd; ++index) {
+            const Fenced fenced(damaged);
+            const std::wstring value = Get(index, fenced.Record());
+            EXPECT_TRUE(!cut || value == whole[index] || value == L"null") << damaged.size() << value;
+            GetPropCheck(host.MV(), fenced.Record(), FirstID + index);
+            SetPropCheck(host.MV(), fenced.Record(), FirstID + index, TRUE);
+            EditProp(host.MV(), fenced.Record(), FirstID + index);
+            HostValue text(0x53545257, L"text"s);
+            SetPropValue(host.MV(), fenced.Record(), FirstID + index, reinterpret_cast<Prop*>(&text));
+        }
+        recorder.boxes.clear();
+    });
+}
+
+TEST_F(PropertyExports, ValuesStoredByClass)
 {
     const double half = 0.5;
     std::uint32_t w[2];
@@ -197,15 +303,14 @@ TEST_F(PropertyExportsTest, ValuesStoredByClass)
     EXPECT_EQ(record, Sheet());
 }
 
-TEST_F(PropertyExportsTest, ChangesThatAreRefused)
+TEST_F(PropertyExports, ChangesThatAreRefused)
 {
     const std::wstring error = L"E Polvane property error: ";
     const std::size_t room = 65535 - (Sheet().size() - 3);
     const std::tuple<std::uint32_t, std::wstring, std::uint32_t, std::wstring> cases[] = {
         {0x44415441, L"12", Count, error + L"Got Buff type for non-string property \"Count\"."},
         {0x41424344, L"", Count,
-         L"I Custom property: Assuming class ID 1094861636 is custom - but no custom code "
-         L"yet written."},
+         L"I Custom property: Assuming class ID 1094861636 is custom - but no custom code yet written."},
         {0x53545257, L"", Count, error + L"Property size of property Count (JSON type Editbox Number) is 0!"},
         {0x53545257, L"2.0", Version,
          error + L"Couldn't find property Version (JSON type Text), failed to edit it."},
@@ -225,15 +330,14 @@ TEST_F(PropertyExportsTest, ChangesThatAreRefused)
 }
 
 // From a three-letter text to a four-letter one: one byte more in the entry, the block and the record.
-TEST_F(PropertyExportsTest, ALongerValueAsksTheHostForALargerRecord)
+TEST_F(PropertyExports, ALongerValueAsksTheHostForALargerRecord)
 {
     EXPECT_EQ(Set(Name, Text(L"abcd")), Sheet(Name, "abcd"));
     const Host::FunctionCall& call = host.FunctionLog().at(0);
-    EXPECT_EQ(std::tuple(call.edPtr, call.id, call.p1, call.p2, call.p3),
-              std::tuple(AsRecord(record), 5, std::int32_t(std::uintptr_t(record.data())),
-                         int(record.size()) + 1, 0));
+    EXPECT_EQ(
+        std::tuple(call.edPtr, call.id, call.p1, call.p2, call.p3),
+        std::tuple(AsRecord(record), 5, std::int32_t(Address(record.data())), int(record.size()) + 1, 0));
     EXPECT_EQ(record, Sheet()); // the host's old record is left alone
-
     // A block size word other than the record's asks first: No keeps the record, Yes takes the record's.
     const Bytes asked = Put(record, 36, 0x7777);
     recorder.answer = IDNO;
@@ -242,15 +346,15 @@ TEST_F(PropertyExportsTest, ALongerValueAsksTheHostForALargerRecord)
     EXPECT_EQ(Set(Name, Text(L"abcd")), Sheet(Name, "abcd"));
     const std::wstring question =
         L"W Polvane property warning: Change to property \"Name\" (JSON type \"Editbox "
-        L"String\") caused reserved size to be different to actual size. Press Yes to set "
-        L"it to Fusion's size (may corrupt properties).\nPress No to cancel property change.";
+        L"String\") caused reserved size to be different to actual size. Press Yes to "
+        L"set it to Fusion's size (may corrupt properties).\nPress No to cancel property "
+        L"change.";
     EXPECT_EQ(recorder.boxes.at(1).style & MB_TYPEMASK, UINT(MB_YESNO));
     EXPECT_EQ(Boxes(), question + L" ## " + question);
     record = asked;
     Bytes same = Sheet(Name, "xyz");
     EXPECT_EQ(Set(Name, Text(L"xyz")), Put(same, 36, 0x7777)); // the same size: in place, unasked
     EXPECT_EQ(Boxes(), L"");
-
     // Without a block offset the rebuilt block still goes to 20.
     Put(record = Sheet(), 16, 0);
     Bytes rebuilt = Sheet(Name, "abcd");
@@ -262,31 +366,34 @@ TEST_F(PropertyExportsTest, ALongerValueAsksTheHostForALargerRecord)
 
 namespace {
 
-// The resized record followed by bytes that must stay as they are.
-Bytes guarded;
-std::uint32_t HOST_STDCALL ResizeInsideGuard(EDITDATA*, std::int32_t, std::int32_t p1, std::int32_t p2,
-                                             std::int32_t)
+// The resized record, fenced: a write past its end faults.
+std::optional<Fenced> resized;
+std::uint32_t HOST_STDCALL ResizeFenced(EDITDATA*, std::int32_t, std::int32_t p1, std::int32_t p2,
+                                        std::int32_t)
 {
-    guarded.assign(p2 + 256, 0xCD);
-    std::memcpy(guarded.data(), reinterpret_cast<const void*>(std::uintptr_t(p1)), p2 - 20);
-    return std::uint32_t(reinterpret_cast<std::uintptr_t>(Put(guarded, 0, p2).data()));
+    Bytes bytes = BytesOf(reinterpret_cast<const EDITDATA*>(std::uintptr_t(p1)));
+    bytes.resize(p2);
+    resized.emplace(Put(bytes, 0, p2));
+    return Address(resized->data);
 }
 
 } // namespace
 
 // Where the old and the resized record's offset words lead to different places, the copy stays inside both.
-TEST_F(PropertyExportsTest, TheBlockCopyStaysInsideTheResizedRecord)
+TEST_F(PropertyExports, TheBlockCopyStaysInsideTheResizedRecord)
 {
     Put(record, 16, std::uint32_t(record.size() - 10)); // too high for the old record only
     ::mV mv{};
-    mv.CallFunction = ResizeInsideGuard;
+    mv.CallFunction = ResizeFenced;
     HostValue value = Text(std::wstring(23, L'x'));
     SetPropValue(&mv, AsRecord(record), FirstID + Name, reinterpret_cast<Prop*>(&value));
-    EXPECT_EQ(Bytes(guarded.begin() + record.size() + 20, guarded.end()), Bytes(256, 0xCD));
-    EXPECT_EQ(Boxes(), L"W Polvane offset invalid: Offset is too high!");
+    EXPECT_EQ(
+        std::pair(resized->Record()->eHeader.totalSize, Boxes()),
+        std::pair(std::uint32_t(record.size() + 20), L"W Polvane offset invalid: Offset is too high!"s));
+    resized.reset();
 }
 
-TEST_F(PropertyExportsTest, CheckBoxesAreBitsOfTheBlock)
+TEST_F(PropertyExports, CheckBoxesAreBitsOfTheBlock)
 {
     const auto check = [&](std::uint32_t id, BOOL set) {
         const BOOL before = GetPropCheck(host.MV(), AsRecord(record), FirstID + id);
@@ -306,24 +413,25 @@ TEST_F(PropertyExportsTest, CheckBoxesAreBitsOfTheBlock)
     // record cut short of its checkbox bytes has none.
     record = Stored(8, "\0"s + E(1, "", ""));
     EXPECT_EQ(check(8, TRUE), L"00");
-    EXPECT_EQ(Boxes(), L"E Polvane property error: Can't read property checkbox for property "
-                       L"ID 8, the valid ID range is 0 to 8. ## E Polvane property error: Can't "
-                       L"read property checkbox for property ID 8, the valid ID range is 0 to 8.");
-    EXPECT_EQ(record, Stored(8, "\0"s + E(1, "", "")));
+    const std::wstring range =
+        L"E Polvane property error: Can't read property checkbox for property ID 8, the "
+        L"valid ID range is 0 to 8.";
+    EXPECT_EQ(std::pair(record, Boxes()),
+              std::pair(Stored(8, "\0"s + E(1, "", "")), range + L" ## " + range));
     Put(record, 0, 40);
     EXPECT_EQ(check(0, TRUE) + std::to_wstring(record[40]), L"000");
 }
 
-TEST_F(PropertyExportsTest, GetPropertiesHandsOverTheTableThenRefreshes)
+TEST_F(PropertyExports, GetPropertiesWithoutATableStillRefreshes)
 {
-    state.reset(); // without a table nothing is inserted, but the sheet is still refreshed
+    state.reset();
     EXPECT_EQ(GetProperties(host.MV(), AsRecord(record), TRUE), TRUE);
     EXPECT_EQ(Boxes(), L"E Property error: Call to DLL_GetProperties without valid EdittimeProperties.");
     EXPECT_EQ(std::pair(host.FunctionLog().size(), host.FunctionLog().at(0).id),
               std::pair(std::size_t(1), 18));
 }
 
-TEST_F(PropertyExportsTest, ImageListsGoToTheHostsImageEditors)
+TEST_F(PropertyExports, ImageListsGoToTheHostsImageEditors)
 {
     Build(R"([{"Title": "Icon", "Type": "Image List", "ImageSize": [32, 16]}, {"Title": "Frames", "Type":
         "image list", "MaxNumImages": 3, "WindowTitle": "Walk", "ImageTitles": ["Left", "R\u00e9", 5],
@@ -334,7 +442,7 @@ TEST_F(PropertyExportsTest, ImageListsGoToTheHostsImageEditors)
         return Stored(4, "\0"s + E(23, "Icon", icon) + E(23, "Frames", frames) + E(23, "Big", "\0\0"s) +
                              E(1, "N", ""));
     };
-    // The editor's record as the host reads it, the words at those offsets, and what EditProp gave.
+    // What EditProp gave, and the words of the editor's record, as the host read it, at those offsets.
     const auto edit = [&](std::uint32_t index, std::vector<std::uint16_t> ids,
                           std::initializer_list<std::size_t> at) {
         host.editedImageIDs = std::move(ids);
@@ -357,10 +465,9 @@ TEST_F(PropertyExportsTest, ImageListsGoToTheHostsImageEditors)
     EXPECT_EQ(edit(1, {5, 6, 7, 8}, {0, 8, 12, 16, 28, 32, 36}), L"1: 40 2 3 0 239 1 1");
     EXPECT_EQ(BytesOf(host.LastReallocated()), images(Pair(2, 55) + "\x38\0"s, Pair(3, 5) + Pair(6, 7)));
     const auto& several = host.ImageEditorCalls().at(1);
-    EXPECT_EQ(several.windowTitle + L"|" + several.imageTitles.at(0) + L"|" + several.imageTitles.at(1) +
-                  L"|" + several.imageTitles.at(2) + L"|",
-              L"Walk|Left|R\u00e9||");
-    EXPECT_EQ(several.imageIDs, (std::vector<std::uint16_t>{11, 12, 0}));
+    EXPECT_EQ(std::tuple(several.windowTitle, several.imageTitles, several.imageIDs),
+              std::tuple(L"Walk"s, std::vector<std::wstring>{L"Left", L"R\u00e9", L""},
+                         std::vector<std::uint16_t>{11, 12, 0}));
     // The largest list a count can hold; a size of at least 1. Cancelled: nothing stored.
     host.imageEditorAnswer = 0;
     EXPECT_EQ(edit(2, {}, {12, 32, 36}), L"0: 65535 4294967295 1");
