@@ -29,21 +29,17 @@ template <typename R, typename... Args> R CallSlot(const void* object, Slot slot
 
 inline std::uint32_t Address(const void* p) { return std::uint32_t(reinterpret_cast<std::uintptr_t>(p)); }
 
-// A value object as the host hands it over: the host's slots, then the value's words from byte 4. A text
-// is kept by the object (wide, or ANSI for STRA) and word 2 points to it.
+// A value object as the host hands it over: the host's slots, then the value's words from byte 4 (up to
+// three); a text is kept by the object and word 2 points to it.
 class HostValue {
 public:
     HostValue(std::uint32_t classID, std::initializer_list<std::uint32_t> values) : classID(classID)
     {
-        std::copy(values.begin(), values.begin() + std::min<std::size_t>(values.size(), 3), words);
+        std::copy(values.begin(), values.end(), words);
     }
-    HostValue(std::uint32_t classID, const std::wstring& text) : classID(classID), wide(text)
+    HostValue(std::uint32_t classID, const std::wstring& text) : classID(classID), text(text)
     {
-        words[1] = Address(wide.c_str());
-    }
-    HostValue(std::uint32_t classID, const std::string& text) : classID(classID), ansi(text)
-    {
-        words[1] = Address(ansi.c_str());
+        words[1] = Address(this->text.c_str());
     }
     HostValue(const HostValue&) = delete;
 
@@ -52,18 +48,13 @@ public:
     virtual HostValue* CreateCopy() const { return nullptr; }
     virtual std::int32_t IsEqual(const HostValue*) const { return 0; }
     virtual std::uint32_t GetClassID() const { return ++classIDReads, classID; }
-
-    int ClassIDReads() const { return classIDReads; }
     int Releases() const { return releases; }
 
-    std::uint32_t words[3] = {}; // bytes 4 to 15
-
-private:
-    std::uint32_t classID;
+    std::uint32_t words[3] = {};
+    const std::uint32_t classID;
     mutable int classIDReads = 0;
     int releases = 0;
-    std::wstring wide;
-    std::string ansi;
+    const std::wstring text;
 };
 
 // A definition of one language, "UK English", whose Properties member is the JSON text given.
@@ -151,8 +142,7 @@ inline Bytes BytesOf(const EDITDATA* edPtr)
 
 // A copy of a record's bytes that ends where readable memory ends: a read past it faults, and the test
 // fails as a crash.
-class Fenced {
-public:
+struct Fenced {
     explicit Fenced(const Bytes& bytes)
         : base(static_cast<std::uint8_t*>(VirtualAlloc(nullptr, 0x20000, MEM_COMMIT, PAGE_READWRITE))),
           data(base + 0x10000 - bytes.size())
@@ -168,8 +158,8 @@ public:
     std::uint8_t *const base, *const data;
 };
 
-// Calls check with the record cut at every length from 20 bytes up to the whole (true), then with the record
-// with any byte but its size word set to a few values (false). The callers fence each record.
+// Calls check with the record cut at every length from 20 bytes up to the whole (true), then with any byte
+// but its size word set to a few values (false). The callers fence each record.
 template <typename Check> void Sweep(const Bytes& whole, Check check)
 {
     for (std::size_t cut = 20; cut <= whole.size(); ++cut)

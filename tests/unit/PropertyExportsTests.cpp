@@ -1,10 +1,12 @@
-// The property value classes driven through their slots as the host drives them, and the property sheet's
-// exports on records built by hand: values read and written by type and value class, the record rebuilt and
-// resized by the host, check boxes, the image editors' records, every box these show, and damaged records.
+// The property table and hashes built from a definition, the value classes driven through their slots, and
+// the property sheet's exports on records built by hand: values read and written by type and class, the
+// record resized by the host, check boxes, the image editors, every box these show, and damaged records.
 #include "InProcess.h"
 #include "PropertyRecords.h"
 #include "TestHost.h"
 
+#include "Lib/Shared/Polvane/Properties.h"
+#include "Lib/Shared/Polvane/PropertyDefinitions.h"
 #include "Lib/Shared/Polvane/PropertyValues.h"
 #include "Lib/Shared/Tovik/Exports.h"
 #include "Lib/Shared/Tovik/SDK.h"
@@ -14,13 +16,20 @@
 #include <limits>
 #include <memory>
 #include <optional>
+#include <set>
 #include <sstream>
 
 using namespace std::string_literals;
 using namespace TestHost;
 using InProcess::IsLiveAllocation;
+using Polvane::Properties;
 
 namespace {
+
+constexpr std::uint32_t FirstID = 0x80000;
+const std::wstring TooHigh = L"W Polvane offset invalid: Offset is too high!",
+                   NoOffset = L"W Old Polvane props: No offset found. Falling back to default. Resetting "
+                              L"properties recommended.";
 
 std::int32_t Equal(const void* a, const void* b) { return CallSlot<std::int32_t>(a, Slot::IsEqual, b); }
 void Release(const void* object) { CallSlot<void>(object, Slot::Delete); }
@@ -29,6 +38,79 @@ std::uint32_t WordAt(const void* object, std::size_t at)
     return static_cast<const std::uint32_t*>(object)[at / 4];
 }
 const wchar_t* TextOf(const void* object) { return reinterpret_cast<const wchar_t*>(WordAt(object, 8)); }
+std::string Pair(std::uint16_t a, std::uint16_t b) { return ValueBytes(a) + ValueBytes(b); }
+
+enum Sheet : std::uint32_t { Version, Name, Count, Speed, Mode, Flag, Area, Pictures, Go, Box, BoxEnd };
+
+// The stored sheet, property changed holding value.
+Bytes Sheet(std::uint32_t changed = ~0u, const std::string& value = "")
+{
+    const char* titles[] = {"", "Name", "Count", "Speed", "Mode", "Flag", "Area", "Pictures", "", "", ""};
+    const std::uint16_t types[] = {1, 5, 6, 21, 7, 10, 8, 23, 4, 2, 3};
+    const std::string values[] = {"",  "abc", N(42),       ValueBytes(2.5f),
+                                  "b", "",    N(3) + N(4), Pair(2, 11) + "\x0C\0"s};
+    std::string body = "\0\0"s;
+    for (std::uint32_t i = 0; i <= BoxEnd; ++i)
+        body += E(types[i], titles[i], i == changed ? value : i < 8 ? values[i] : "");
+    return Stored(BoxEnd + 1, body);
+}
+
+// A value object as "class id:value", "null" for none; the object is released.
+std::wstring Describe(Prop* value)
+{
+    if (value == nullptr)
+        return L"null";
+    std::wostringstream out;
+    const std::uint32_t id = value->GetClassID();
+    out << wchar_t(id >> 24) << wchar_t((id >> 16) & 0xFF) << wchar_t((id >> 8) & 0xFF) << wchar_t(id & 0xFF)
+        << L':';
+    if (id == Prop_WStr::ClassID)
+        out << static_cast<Prop_WStr*>(value)->Text;
+    else if (id == Prop_Float::ClassID)
+        out << static_cast<Prop_Float*>(value)->Value;
+    else
+        out << static_cast<Prop_UInt*>(value)->Value;
+    value->Delete();
+    return out.str();
+}
+
+struct PropertyExports : testing::Test {
+    PropertyExports()
+    {
+        Use(R"([{"Title": "Version", "Type": "Text", "DefaultState": "1.0 \u00e9"},
+            {"Title": "Name", "Type": "Editbox String"}, {"Title": "Count", "Type": "Editbox Number"},
+            {"Title": "Speed", "Type": "Editbox Float"}, {"Title": "Mode", "Type": "Combo Box", "Items": ["a", "b"]},
+            {"Title": "Flag", "Type": "Checkbox"}, {"Title": "Area", "Type": "Size"},
+            {"Title": "Pictures", "Type": "Image List", "MaxNumImages": 3},
+            {"Title": "Go", "Type": "Edit button", "DefaultState": "Press"}, {"Title": "Box", "Type": "Folder"},
+            {"Type": "FolderEnd"}])");
+    }
+    std::wstring Boxes() { return Shown(std::exchange(recorder.boxes, {})); }
+    std::wstring Use(const std::string& properties) // the boxes of the build
+    {
+        state.reset(), state.reset(InProcess::BuildState(PropertyDefinition(properties)));
+        return Boxes();
+    }
+    std::wstring Get(std::uint32_t index, EDITDATA* edPtr = nullptr)
+    {
+        return Describe(GetPropValue(host.MV(), edPtr ? edPtr : AsRecord(record), FirstID + index));
+    }
+    // The record after a change: the host's resized one, or this one changed in place.
+    Bytes Set(std::uint32_t index, HostValue&& value)
+    {
+        const EDITDATA* resized = host.LastReallocated();
+        SetPropValue(host.MV(), AsRecord(record), FirstID + index, reinterpret_cast<Prop*>(&value));
+        EXPECT_EQ(value.classIDReads, 1);
+        return host.LastReallocated() != resized ? BytesOf(host.LastReallocated()) : record;
+    }
+
+    InProcess::BoxRecorder recorder;
+    Host host{GetDesktopWindow()};
+    std::unique_ptr<Tovik::SDK> state;
+    Bytes record = Sheet();
+};
+
+HostValue Text(const std::wstring& text) { return HostValue(0x53545257, text); }
 
 } // namespace
 
@@ -105,84 +187,148 @@ TEST(PropertyValues, IsEqualByClass)
         Release(a), Release(b);
 }
 
-namespace {
-
-constexpr std::uint32_t FirstID = 0x80000;
-std::string Pair(std::uint16_t a, std::uint16_t b) { return ValueBytes(a) + ValueBytes(b); }
-
-enum Sheet : std::uint32_t { Version, Name, Count, Speed, Mode, Flag, Area, Pictures, Go, Box, BoxEnd };
-
-// The stored sheet, property changed holding value.
-Bytes Sheet(std::uint32_t changed = ~0u, const std::string& value = "")
+TEST_F(PropertyExports, EachKindOfPropertyAsTheHostReadsIt)
 {
-    const char* titles[] = {"", "Name", "Count", "Speed", "Mode", "Flag", "Area", "Pictures", "", "", ""};
-    const std::uint16_t types[] = {1, 5, 6, 21, 7, 10, 8, 23, 4, 2, 3};
-    const std::string values[] = {"",  "abc", N(42),       ValueBytes(2.5f),
-                                  "b", "",    N(3) + N(4), Pair(2, 11) + "\x0C\0"s};
-    std::string body = "\0\0"s;
-    for (std::uint32_t i = 0; i <= BoxEnd; ++i)
-        body += E(types[i], titles[i], i == changed ? value : i < 8 ? values[i] : "");
-    return Stored(BoxEnd + 1, body);
+    const std::wstring boxes =
+        Use(R"([{"Title": "Version", "Info": "The version.", "Type": "Text", "DefaultState": "1"},
+        {"Title": "Gr\u00f6\u00dfe", "Type": "FOLDER"}, {"Title": "S", "Type": "Editbox String",
+        "Password": true, "Case": "upper", "MaxLength": 4294967301, "Bold": true}, {"Title": "M",
+        "Type": "editbox string multiline", "Case": "lower", "Password": false, "MaxLength": 80},
+        {"Title": "N", "Info": 5, "Type": "Editbox Number", "CheckboxDefaultState": null, "Removable": true,
+        "Renameable": true, "Moveable": true, "List": true, "SingleSelect": true, "Bold": "true",
+        "Case": "Upper"}, {"Title": "R", "Type": "Edit spin", "Minimum": 2.9, "Maximum": -4294967297},
+        {"Title": "L", "Type": "Edit slider", "Minimum": "3"}, {"Title": "B", "Type": "Edit button",
+        "DefaultState": "Press"}, {"Title": "B2", "Type": "Edit Button", "DefaultState": 3}, {"Title": "C",
+        "Type": "Combo Box", "Items": ["One", "\u00e9", ""]}, {"Title": "Pick", "Type": "Combo Box Button"},
+        {"Title": "CI", "Type": "Combo Box Icons", "Items": ["A"]}, {"Title": "On", "Type": "checkbox",
+        "Bold": true}, {"Title": "E", "Type": "FolderEnd", "Bold": true}, {"Type": "folderend"},
+        {"Title": "Mine", "Info": "x", "Type": "custom thing", "Bold": true}, "Loose", {"Title": "Res",
+        "Type": "!List button"}, {"Title": "Typo", "Type": "Editbox Nmber"}, {"Title": "Nul",
+        "Type": "Text\u0000"}, {"Title": "Open", "Type": "Folder"}])");
+    // "id title/info type xoptions = create parameter": texts "-" when null, the parameter by type.
+    std::wostringstream table;
+    for (const HostPropertyDescriptor& d : state->EdittimeProperties) {
+        const auto* integers = static_cast<const std::int32_t*>(d.CreateParam);
+        const auto* texts = static_cast<const wchar_t* const*>(d.CreateParam);
+        table << std::hex << d.ID << L' ' << (d.Title ? d.Title : L"-") << L'/' << (d.Info ? d.Info : L"-")
+              << L' ' << std::dec << d.Type << L" x" << std::hex << d.Options << std::dec
+              << (integers ? L" = " : L"");
+        if (d.Type == 1004 && texts)
+            table << reinterpret_cast<const wchar_t*>(d.CreateParam);
+        else if ((d.Type == 1011 || d.Type == 1012) && integers)
+            table << integers[0] << L',' << integers[1];
+        else if ((d.Type == 1007 || d.Type == 1020) && texts) { // a null, the items, a null
+            table << (texts[0] ? L"![" : L"[");
+            for (int i = 1; texts[i] != nullptr; ++i)
+                table << texts[i] << L',';
+            table << L']';
+        } else if (integers)
+            table << integers[0];
+        table << L"; ";
+    }
+    // Refused elements keep their place as Text labels, so later ids stay at their positions.
+    EXPECT_EQ(table.str(),
+              L"80000 Version/The version. 1001 x0; 80001 Gr\u00f6\u00dfe/ 1002 x0; 80002 S/ 1005 "
+              L"x50006 = 5; 80003 M/ 1022 x4 = 80; 80004 N/ 1006 xf9; 80005 R/ 1012 x4 = 2,-1; 80006 L/ "
+              L"1011 x4 = 0,0; 80007 B/ 1004 x4 = Press; 80008 B2/ 1004 x0; 80009 C/ 1007 x4 = [One,\u00e9,"
+              L",]; 8000a Pick/ 1020 x4 = []; 8000b CI/ 1024 x0; 8000c On/ 1010 x3; 7ffff -/- 3 x0; 7ffff "
+              L"-/- 3 x0; 8000f -/- 42 x0; 80010 / 1001 x0; 80011 Res/ 1001 x0; 80012 Typo/ 1001 x0; "
+              L"80013 Nul/ 1001 x0; 80014 Open/ 1002 x0; 0 -/- 0 x0; ");
+    // The NUL is part of the type: none is named so.
+    EXPECT_EQ(
+        boxes,
+        L"W Polvane JSON property: Property \"M\" is set to \"Case\"=\"lower\", but that won't work "
+        L"with property type Editbox String Multiline. ## W Polvane JSON property: Property \"M\" is set "
+        L"to password mask, but that won't work with property type Editbox String Multiline. ## E Polvane "
+        L"JSON property: No Items detected in combobox property Pick. ## E Polvane JSON property parser: "
+        L"Too many FolderEnd properties! Extra one found at index 14. ## I Polvane JSON property parser: "
+        L"Detected a custom property. ## E Polvane JSON property parser: Properties contains a string "
+        L"\"Loose\" instead of an object. Multiple categories of properties not currently implemented. "
+        L"(UK English) ## E Polvane JSON property parser: You have specified an invalid Parameter type "
+        L"\"!List button\". These types are reserved. (UK English) ## E Polvane JSON property parser: "
+        L"Property index 18 \"Typo\" has an unrecognised property type \"Editbox Nmber\" in the JSON (under "
+        L"UK English language).\nCheck your spelling of the \"Type\" Parameter. ## E Polvane JSON property "
+        L"parser: Property index 19 \"Nul\" has an unrecognised property type \"Text\" in the JSON (under "
+        L"UK English language).\nCheck your spelling of the \"Type\" Parameter. ## E JSON verification "
+        L"error: There was a Folder [Open] that does not have a FolderEnd property.");
 }
 
-// A value object as "class id:value", "null" for none; the object is released.
-std::wstring Describe(Prop* value)
+TEST_F(PropertyExports, HashesOverTheTitlesAndTypesOfPropertiesWithAValue)
 {
-    if (value == nullptr)
-        return L"null";
-    std::wostringstream out;
-    const std::uint32_t id = value->GetClassID();
-    out << wchar_t(id >> 24) << wchar_t((id >> 16) & 0xFF) << wchar_t((id >> 8) & 0xFF) << wchar_t(id & 0xFF)
-        << L':';
-    if (id == Prop_WStr::ClassID)
-        out << static_cast<Prop_WStr*>(value)->Text;
-    else if (id == Prop_Float::ClassID)
-        out << static_cast<Prop_Float*>(value)->Value;
-    else
-        out << static_cast<Prop_UInt*>(value)->Value;
-    value->Delete();
-    return out.str();
+    EXPECT_EQ(std::tuple(FNV1a32(""), FNV1a32("a"), FNV1a32("name|5 | ")),
+              std::tuple(0x811C9DC5u, 0xE40C292Cu, 0x93DA7347u));
+    // Labels, folders and buttons store nothing and stay out of both hashes; ASCII folds.
+    const std::tuple<std::string, std::string, std::string> cases[] = {
+        {R"({"Title": "x"})", "", ""},
+        {R"([{"Title": "V", "Type": "Text"}, {"Title": "F", "Type": "Folderish"}, {"Title": "G", "Type":
+            "Group"}, {"Title": "NAME", "Type": "Editbox String", "Info": "changes nothing"}, {"Title": "B",
+            "Type": "Edit button"}, {"Type": "FolderEnd"}])",
+         "name|5 | ", "5|"},
+        {R"([{"Title": "On", "Type": "Checkbox"}, {"Title": "Big", "Type": "Size"}])", "on|10 | big|8 | ",
+         "10|8|"},
+        {R"([{"Title": "\u00c9T\u00c9", "Type": "Editbox Float"}])", "\xC3\x89t\xC3\x89|21 | ", "21|"},
+        {R"([{"Title": "a", "Type": "Text"}, {"Title": "b", "Type": "Custom"}])", "b|28 | ", "28|"},
+        {R"([{"Title": "X", "Type": "Editbox Stringy"}])", "x|1 | ", "1|"}};
+    for (const auto& [properties, titles, types] : cases) {
+        Use(properties);
+        EXPECT_EQ(std::pair(state->PropertyTitlesHash, state->PropertyTypesHash),
+                  std::pair(FNV1a32(titles), FNV1a32(types)))
+            << properties;
+    }
 }
 
-struct PropertyExports : testing::Test {
-    PropertyExports()
-    {
-        Build(R"([{"Title": "Version", "Type": "Text", "DefaultState": "1.0 \u00e9"},
-            {"Title": "Name", "Type": "Editbox String"}, {"Title": "Count", "Type": "Editbox Number"},
-            {"Title": "Speed", "Type": "Editbox Float"}, {"Title": "Mode", "Type": "Combo Box", "Items": ["a", "b"]},
-            {"Title": "Flag", "Type": "Checkbox"}, {"Title": "Area", "Type": "Size"},
-            {"Title": "Pictures", "Type": "Image List", "MaxNumImages": 3},
-            {"Title": "Go", "Type": "Edit button", "DefaultState": "Press"}, {"Title": "Box", "Type": "Folder"},
-            {"Type": "FolderEnd"}])");
+TEST_F(PropertyExports, BlockFoundThroughTheOffsetWordTypesAndSizes)
+{
+    const std::tuple<std::uint32_t, std::uint32_t, int, std::wstring> offsets[] = {
+        {100, 0, 20, NoOffset},
+        {100, 19, 20, NoOffset},
+        {40, 20, 20, L""},
+        {100, 80, 80, L""},
+        {100, 81, 20, TooHigh},
+        {100, ~0u, 20, TooHigh},
+        {39, 0, 20, NoOffset + L" ## " + TooHigh}};
+    for (const auto& [total, offset, found, boxes] : offsets) {
+        Bytes bytes(100);
+        Put(Put(bytes, 0, total), 16, offset);
+        const auto* block =
+            reinterpret_cast<std::uint8_t*>(Polvane::GetPropertiesFromEditData(AsRecord(bytes)));
+        EXPECT_EQ(std::pair(block - bytes.data(), Boxes()), std::pair(found, boxes)) << offset;
     }
-    void Build(const std::string& properties)
-    {
-        state.reset(), state.reset(InProcess::BuildState(PropertyDefinition(properties)));
-        recorder.boxes.clear();
+    Use(R"({"Type": "Editbox Number"})");
+    EXPECT_EQ(Polvane::GetPropertiesFromEditData(AsRecord(record))->Internal_DataAt(1), nullptr);
+    EXPECT_EQ(Boxes(), L"E Premature function call: Internal_DataAt() called for prop ID 1 without "
+                       L"Polvane_Props for language UK English being valid.");
+    // Ids are stored in every block: a name that moved would change what old records mean.
+    std::string names;
+    for (const Polvane::PropTypeInfo& type : Polvane::PropTypes)
+        names += type.name + "|"s;
+    EXPECT_EQ(names,
+              "!Start item|Text|Folder|FolderEnd|Edit button|Editbox String|Editbox Number|Combo Box|"
+              "Size|Color|Checkbox|Edit slider|Edit spin|Edit direction|Group|!List button|Editbox File|"
+              "Font|Custom|Editbox Image File|Combo Box Button|Editbox Float|Editbox String Multiline|"
+              "Image List|Combo Box Icons|URL button|Editbox Folder|Edit spin float|");
+    // Every pair that may take over a stored value, besides a type with itself.
+    const std::set<std::pair<int, int>> compatible = {
+        {5, 16},  {5, 19},  {5, 22},  {5, 26},  {16, 5},  {16, 19}, {16, 22}, {16, 26}, {19, 5},
+        {19, 16}, {19, 22}, {19, 26}, {26, 5},  {26, 16}, {26, 19}, {26, 22}, {7, 20},  {7, 24},
+        {20, 7},  {20, 24}, {24, 7},  {24, 20}, {6, 11},  {6, 12},  {11, 6},  {11, 12}, {12, 6},
+        {12, 11}, {6, 21},  {6, 27},  {11, 21}, {11, 27}, {12, 21}, {12, 27}, {21, 27}, {27, 21}};
+    for (int from = 0; from < 29; ++from)
+        for (int to = 0; to < 28; ++to)
+            EXPECT_EQ(Properties::IsPropTypeCompatible(from, to), from == to || compatible.count({from, to}))
+                << from << to;
+    // The size of a new object's record; those of the other types are checked against the upgrade's records.
+    const std::tuple<std::string, std::uint16_t, std::wstring> sizes[] = {
+        {"[]", 40, L""},
+        {R"([{"Type": "Combo Box Icons", "Title": "Name", "DefaultState": "Second"}])", 58, L""},
+        {R"([{"Type": "Font", "Title": "Name"}])", 52,
+         L"E GetEDITDATASizeFromJSON failed: Calculation of edittime property size can't understand property "
+         L"type \"Font\". (UK English)"}};
+    for (const auto& [properties, size, boxes] : sizes) {
+        Use(properties);
+        EXPECT_EQ((std::pair{GetEDITDATASizeFromJSON(), Boxes()}), std::pair(size, boxes)) << properties;
     }
-    std::wstring Get(std::uint32_t index, EDITDATA* edPtr = nullptr)
-    {
-        return Describe(GetPropValue(host.MV(), edPtr ? edPtr : AsRecord(record), FirstID + index));
-    }
-    // The record after a change: the host's resized one, or this one changed in place.
-    Bytes Set(std::uint32_t index, HostValue&& value)
-    {
-        const EDITDATA* resized = host.LastReallocated();
-        SetPropValue(host.MV(), AsRecord(record), FirstID + index, reinterpret_cast<Prop*>(&value));
-        EXPECT_EQ(value.ClassIDReads(), 1);
-        return host.LastReallocated() != resized ? BytesOf(host.LastReallocated()) : record;
-    }
-    std::wstring Boxes() { return Shown(std::exchange(recorder.boxes, {})); }
-
-    InProcess::BoxRecorder recorder;
-    Host host{GetDesktopWindow()};
-    std::unique_ptr<Tovik::SDK> state;
-    Bytes record = Sheet();
-};
-
-HostValue Text(const std::wstring& text) { return HostValue(0x53545257, text); }
-
-} // namespace
+}
 
 TEST_F(PropertyExports, ValuesReadByType)
 {
@@ -238,7 +384,7 @@ TEST_F(PropertyExports, ReadsThatCannotBeAnswered)
         EXPECT_EQ(value + L" " + Boxes(), L"null " + box) << at << " " << word;
     }
     EXPECT_EQ(Get(Name), L"STRW:abc"); // entries before the damage are still read
-    Build(R"([{"Title": "Mode", "Type": "Combo Box Button", "Items": "a"}])");
+    Use(R"([{"Title": "Mode", "Type": "Combo Box Button", "Items": "a"}])");
     record = Stored(1, "\0"s + E(20, "Mode", "a"));
     EXPECT_EQ((std::pair{Get(0), Boxes()}),
               std::pair(L"null"s, L"E Property error: GetProperty error: JSON Items not "
@@ -291,7 +437,7 @@ TEST_F(PropertyExports, ValuesStoredByClass)
         EXPECT_EQ(fresh(index, HostValue(id, {w1, w2, w3})), Sheet(index, stored)) << id;
     EXPECT_EQ(host.ReallocRequests().size(), 2u); // values of the same size are written in place
     EXPECT_EQ(fresh(Name, Text(L"n\u00e9\u20ac")), Sheet(Name, "n\xC3\xA9\xE2\x82\xAC"));
-    EXPECT_EQ(fresh(Name, HostValue(0x53545241, "ansi"s)), Sheet(Name, "ansi"));
+    EXPECT_EQ(fresh(Name, HostValue(0x53545241, {0, Address("ansi")})), Sheet(Name, "ansi"));
     EXPECT_EQ(fresh(Name, HostValue(0x44415441, L"abcd"s)), Sheet(Name, "abcd"));
     EXPECT_EQ(fresh(Name, HostValue(0x53545257, {0, 0, 0})), Sheet(Name, "")); // no text at all
     EXPECT_EQ(fresh(Mode, Text(L"a")), Sheet(Mode, "a"));                      // a text names its item
@@ -433,7 +579,7 @@ TEST_F(PropertyExports, GetPropertiesWithoutATableStillRefreshes)
 
 TEST_F(PropertyExports, ImageListsGoToTheHostsImageEditors)
 {
-    Build(R"([{"Title": "Icon", "Type": "Image List", "ImageSize": [32, 16]}, {"Title": "Frames", "Type":
+    Use(R"([{"Title": "Icon", "Type": "Image List", "ImageSize": [32, 16]}, {"Title": "Frames", "Type":
         "image list", "MaxNumImages": 3, "WindowTitle": "Walk", "ImageTitles": ["Left", "R\u00e9", 5],
         "FixedImageSize": true, "HotSpotAndActionPoint": true, "16Colors": true, "NoTransparentColor": true,
         "NoAlphaChannel": true, "AllowEmpty": true}, {"Title": "Big", "Type": "Image List", "MaxNumImages":
