@@ -1,7 +1,6 @@
-// The property upgrade in the editor: its readers asked one by one (the pre-smart and smart readers on old
-// records, the definition's defaults), then whole upgrades of new objects and of old records of other
-// versions, lists and layouts, damaged ones included, and the boxes that tell the author what happened.
-// Records are fenced: a read past one's end crashes the test.
+// The property upgrade in the editor: its readers asked one by one, then whole upgrades of new objects and of
+// old records of other versions, lists and layouts, damaged ones included, and the boxes that tell the author
+// what happened. Records are fenced: a read past one's end crashes the test.
 #include "InProcess.h"
 #include "PropertyRecords.h"
 #include "TestHost.h"
@@ -31,10 +30,12 @@ namespace {
 // "error text" or "unsuitable".
 std::string Show(const Return& r)
 {
-    if (r.kind == Return::Error)
-        return "error " + Polvane::TStringToUTF8(static_cast<const wchar_t*>(r.data));
     if (r.kind != Return::Found)
-        return r.kind == Return::Pass ? "pass" : r.kind == Return::None ? "none" : "unsuitable";
+        return r.kind == Return::Pass                  ? "pass"
+               : r.kind == Return::ConverterUnsuitable ? "unsuitable"
+               : r.kind == Return::Error
+                   ? "error " + Polvane::TStringToUTF8(static_cast<const wchar_t*>(r.data))
+                   : "none";
     const std::string value = r.data ? std::string(static_cast<const char*>(r.data), r.dataSize) : "";
     std::string out = r.data ? "found[" : "found", hex;
     for (unsigned char c : value)
@@ -61,9 +62,11 @@ std::string List(const std::string& types)
     return list + "]";
 }
 
-const std::string Name = R"({"Type": "Editbox String", "Title": "Name", "DefaultState": "new"})";
-const std::string Count =
-    R"({"Type": "Editbox Number", "Title": "Count", "DefaultState": 3)"; // more may follow
+const std::wstring NotArray =
+    L"E Property error: JSONPropertyReader: Properties is the wrong type, expected an array.\n";
+const std::string Name = R"({"Type": "Editbox String", "Title": "Name", "DefaultState": "new"})",
+                  Count =
+                      R"({"Type": "Editbox Number", "Title": "Count", "DefaultState": 3)"; // more may follow
 
 // A record as the upgrade writes it, its hashes 0 (Run blanks the built record's), its maximum size the
 // larger of its own and the old record's.
@@ -74,18 +77,22 @@ Bytes New(std::uint32_t identifier, std::uint16_t count, const std::string& body
     return Put(record, 4, std::max<std::uint32_t>(record.size(), oldMaximum));
 }
 
-// An old record with a block at offset 20 for another property list.
+// An old record with a block at offset 20 for another property list; a record from before blocks.
 Bytes Old(std::uint16_t count, const std::string& body, std::uint32_t version = 0)
 {
     return Ended(HeaderBytes(500, version, 0xCAFE, 20) + BlockBytes(count, 0x1111, 0x2222) + body);
+}
+Bytes PreSmart(const std::string& body, std::int32_t sizeWord = 0)
+{
+    return Ended(HeaderBytes(0, 0, 0, 0) + N(sizeWord ? sizeWord : std::int32_t(24 + body.size())) + body);
 }
 
 std::wstring Reset(const std::wstring& copied, const std::wstring& what,
                    const std::wstring& object = L"Morvalex")
 {
     return L"I Upgraded properties: Successfully copied " + copied + L" of " + object +
-           L" object properties from ext version 0 to 1.\n\nAlso set 1 property to their default "
-           L"settings, namely:\n\u2022 " +
+           L" object properties from ext version 0 to 1.\n\nAlso set 1 property to their default settings, "
+           L"namely:\n\u2022 " +
            what;
 }
 
@@ -110,8 +117,7 @@ struct Upgrade : testing::Test {
         Reader reader;
         std::istringstream steps(script);
         std::string step, out;
-        while (steps >> step) {
-            Return r;
+        for (Return r; steps >> step; out += (out.empty() ? "" : " | ") + Show(r), r = Return()) {
             const std::uint32_t i = step == "i" ? 0 : std::stoul(step.substr(1));
             if (step == "i")
                 reader.Initialize(state, &r);
@@ -119,7 +125,6 @@ struct Upgrade : testing::Test {
                 reader.GetProperty(i, &r);
             else
                 reader.GetPropertyCheckbox(i, &r);
-            out += (out.empty() ? "" : " | ") + Show(r);
         }
         const std::string reset = state.resetPropertiesStream.str();
         return reset.empty() ? out : out + " || " + std::to_string(state.numPropsReset) + " " + reset;
@@ -166,11 +171,8 @@ struct Upgrade : testing::Test {
 TEST_F(Upgrade, AnswerRecords)
 {
     Return r, other;
-    static const char value[] = "abc";
-    EXPECT_EQ(Show(r), "none");
-    EXPECT_EQ(Show(*r.Return_OK(value, 3, nullptr, 2)), "found[abc]#2"); // kept, but reported
+    EXPECT_EQ(Show(*r.Return_OK("abc", 3, nullptr, 2)), "found[abc]#2"); // kept, but reported
     EXPECT_EQ(Boxes(), L"E Checkbox error: Checkbox state of 2 is invalid.");
-    EXPECT_EQ(r.Return_Pass()->Return_ConverterUnsuitable()->data, value); // only the kind changes
     r.Return_Error(L"%s for %zu and %hs", L"wide", std::size_t(7), "narrow");
     EXPECT_EQ(Show(r), "error wide for 7 and narrow");
     other.Return_Error(L"%s", (std::wstring(2047, L'b') + L"cd").c_str()); // one buffer, cut to 2047
@@ -179,120 +181,106 @@ TEST_F(Upgrade, AnswerRecords)
 
 TEST_F(Upgrade, PreSmartReader)
 {
-    const std::string combos = R"({"Type": "Combo Box", "Items": ["zero", "one", "two"]}|)"
-                               R"({"Type": "Combo Box", "Items": ["zero"]}|)"
-                               R"({"Type": "Combo Box Button", "Items": ["x", 5]}|{"Type": "Combo Box"})";
-    const struct {
-        std::string types, checkboxes, values;
-        std::int32_t sizeWord; // 0: where the values end
-        std::string script, expected;
-    } cases[] = {{"Checkbox", "\x01", "", 19, "i g0", "unsuitable | unsuitable"},
-                 {"Checkbox|Editbox Number", "\x03", "", 20, "i g0 g1 c0 c1 g1",
-                  "found | found#1 | unsuitable | found#1 | unsuitable | unsuitable"},
-                 {"Editbox String|Editbox File|Editbox String|URL button", "\x0A", "ab\0c\0\0xyz\0"s, 0,
-                  "i g0 g1 g2 g3", "found | found[ab]#0 | found[c]#1 | found#0 | found[xyz]#1"},
-                 // Values before the one asked for are skipped by their widths.
-                 {"Editbox String|Size|Color|Edit spin float|Edit direction", "\x08",
-                  "skip\0"s + N(1) + N(2) + N(3) + ValueBytes(4.5f) + N(-5), 0, "i g2 g3 g4",
-                  "found | found[03000000]#0 | found[00009040]#1 | found[FBFFFFFF]#0"},
-                 // A value cut short ends the reader, and its checkboxes from there on.
-                 {"Editbox String|Editbox Number|Editbox Number", "\x07", "a\0\x01\x02\x03"s, 0,
-                  "i g0 g1 g2 c0 c1 c2",
-                  "found | found[a]#1 | unsuitable | unsuitable | found#1 | unsuitable | unsuitable"},
-                 {"Editbox String|Editbox Number", "\x02", "ok\0\x01\x02"s, 1000, "i g0 g1",
-                  "found | found[ok]#0 | unsuitable"},
-                 {"Editbox String|Font|Text|Group|Image List|Custom|Checkbox|Editbox String", "\x40"s,
-                  "a\0b\0"s, 0, "i g0 g1 g2 g3 g4 g5 g6 g7",
-                  "found | found[a]#0 | pass | pass | pass | pass | pass | found#1 | found[b]#0"},
-                 // A combo box stores its item's index: an index past the items, or an item that is not a
-                 // text, gives the empty text; without items the index is stepped over.
-                 {combos + "|Editbox Number", "\x01", N(2) + N(7) + N(1) + N(0) + N(99), 0,
-                  "i g0 g1 g2 g3 g4", "found | found[two]#1* | found#0 | found#0 | pass | found[63000000]#0"},
-                 {"Text|Text|Text|Text|Text|Text|Text|Text|Editbox String", "\x80\x01", "s\0"s, 0,
-                  "i g8 c7 c0 c15 c16", "found | found[s]#1 | found#1 | found#0 | found#0 | unsuitable"},
-                 // At or past the closing descriptor there is no property, whatever bytes remain.
-                 {"Editbox String", "\0"s, "a\0b\0"s, 0, "i g0 g1 c0 c1 i g5",
-                  "found | found[a]#0 | unsuitable | found#0 | unsuitable | found | unsuitable"}};
-    for (const auto& c : cases) {
-        Use(List(c.types));
-        const std::string values = c.checkboxes + c.values;
-        const std::int32_t end = std::int32_t(24 + values.size());
-        const Bytes old = Ended(HeaderBytes(0, 0, 0, 0) + N(c.sizeWord ? c.sizeWord : end) + values);
-        EXPECT_EQ(Read<Properties::PreSmartPropertyReader>(c.script, old), c.expected) << c.script;
+    const std::string combo = R"({"Type": "Combo Box", "Items": ["zero", "one", "two"]})";
+    const std::tuple<std::string, Bytes, std::string, std::string> cases[] = {
+        {"Checkbox", PreSmart("\x01", 19), "i g0", "unsuitable | unsuitable"},
+        // After the values only a checkbox is still answered.
+        {"Checkbox|Editbox Number", PreSmart("\x03", 20), "i g0 g1 c0 c1 g1",
+         "found | found#1 | unsuitable | found#1 | unsuitable | unsuitable"},
+        {"Editbox String|Editbox File|Editbox String|URL button", PreSmart("\x0A" + "ab\0c\0\0xyz\0"s),
+         "i g0 g1 g2 g3", "found | found[ab]#0 | found[c]#1 | found#0 | found[xyz]#1"},
+        // Values before the one asked for are skipped by their widths.
+        {"Editbox String|Size|Color|Edit spin float|Edit direction",
+         PreSmart("\x08" + "skip\0"s + N(1) + N(2) + N(3) + ValueBytes(4.5f) + N(-5)), "i g2 g3 g4",
+         "found | found[03000000]#0 | found[00009040]#1 | found[FBFFFFFF]#0"},
+        // A value cut short ends the reader, and its checkboxes from there on.
+        {"Editbox String|Editbox Number|Editbox Number", PreSmart("\x07" + "a\0\x01\x02\x03"s),
+         "i g0 g1 g2 c0 c1 c2",
+         "found | found[a]#1 | unsuitable | unsuitable | found#1 | unsuitable | unsuitable"},
+        {"Editbox String|Font|Text|Group|Image List|Custom|Checkbox|Editbox String",
+         PreSmart("\x40" + "a\0b\0"s), "i g0 g1 g2 g3 g4 g5 g6 g7",
+         "found | found[a]#0 | pass | pass | pass | pass | pass | found#1 | found[b]#0"},
+        // A combo box stores its item's index: an index past the items, or an item that is not a text, gives
+        // the empty text; without items the index is stepped over.
+        {combo +
+             R"(|{"Type": "Combo Box", "Items": ["zero"]}|{"Type": "Combo Box Button", "Items": ["x", 5]})"
+             R"(|{"Type": "Combo Box"}|Editbox Number)",
+         PreSmart("\x01" + N(2) + N(7) + N(1) + N(0) + N(99)), "i g0 g1 g2 g3 g4",
+         "found | found[two]#1* | found#0 | found#0 | pass | found[63000000]#0"},
+        {"Text|Text|Text|Text|Text|Text|Text|Text|Editbox String", PreSmart("\x80\x01s\0"s),
+         "i g8 c7 c0 c15 c16", "found | found[s]#1 | found#1 | found#0 | found#0 | unsuitable"},
+        // At or past the closing descriptor there is no property, whatever bytes remain.
+        {"Editbox String", PreSmart("\0a\0b\0"s), "i g0 g1 c0 c1 i g5",
+         "found | found[a]#0 | unsuitable | found#0 | unsuitable | found | unsuitable"},
+        {"Editbox String", Stored(1, "\x01"), "i g0", "unsuitable | unsuitable"}};
+    for (const auto& [types, old, script, expected] : cases) {
+        Use(List(types));
+        EXPECT_EQ(Read<Properties::PreSmartPropertyReader>(script, old), expected) << types;
     }
-    EXPECT_EQ(Read<Properties::PreSmartPropertyReader>("i g0", Stored(1, "\x01")) +
-                  Read<Properties::PreSmartPropertyReader>("i"),
-              "unsuitable | unsuitableunsuitable");
-    Use(List("Editbox String|" + combos.substr(0, combos.find('|')) + "|Size|Checkbox|Editbox Number"));
-    SweepReader<Properties::PreSmartPropertyReader>(
-        "i g0 g1 g2 g3 g4 c0 c3 c4",
-        Ended(HeaderBytes(0, 0, 0, 0) + N(48) + "\x09" + "ab\0"s + N(2) + N(3) + N(4) + N(5)));
+    Use(List("Editbox String|" + combo + "|Size|Checkbox|Editbox Number"));
+    SweepReader<Properties::PreSmartPropertyReader>("i g0 g1 g2 g3 g4 c0 c3 c4",
+                                                    PreSmart("\x09" + "ab\0"s + N(2) + N(3) + N(4) + N(5)));
     EXPECT_EQ(Boxes(), L"");
 }
 
 TEST_F(Upgrade, SmartReader)
 {
-    const std::string title(300, 't'),
-        two = "\0"s + E(5, "A", "a") + E(5, "B", "b"),
-        failed = "error SmartPropertyReader: failed to read Data for property ";
-    const struct {
-        std::string properties;
-        std::uint16_t count;
-        std::string block, script, expected;
-        std::uint32_t offset = 20;
-    } cases[] = {
+    const std::string two = "\0"s + E(5, "A", "a") + E(5, "B", "b"), title(300, 't'),
+                      failed = "error SmartPropertyReader: failed to read Data for property ";
+    const std::tuple<std::string, Bytes, std::string, std::string> cases[] = {
         // Found by the old title (case ignored), its checkbox from the entry's stored position; asked alone,
-        // a checkbox is the bit at the property's own position.
-        {R"([{"Type": "Editbox Number", "Title": "Velocity", "OldTitle": "speed"},)"
-         R"( {"Type": "Editbox String", "Title": "name"}])",
-         3, "\x02" + E(6, "Other", N(1)) + E(6, "Speed", N(30)) + E(5, "NAME", "Bo"), "i g0 g1 c0 c1 c2 c3",
+        // a
+        // checkbox is the bit at the property's own position.
+        {R"([{"Type": "Editbox Number", "Title": "Velocity", "OldTitle": "speed"},
+             {"Type": "Editbox String", "Title": "name"}])",
+         Old(3, "\x02" + E(6, "Other", N(1)) + E(6, "Speed", N(30)) + E(5, "NAME", "Bo")),
+         "i g0 g1 c0 c1 c2 c3",
          "found | found[1E000000]#1 | found[Bo]#0 | found#0 | found#1 | found#0 | pass"},
-        {R"([{"Type": "Editbox String", "Title": "B", "OldTitle": "A"}])", 2,
-         "\0"s + E(5, "B", "by title") + E(5, "A", "by old title"), "i g0", "found | found[by old title]#0"},
+        {R"([{"Type": "Editbox String", "Title": "B", "OldTitle": "A"}])",
+         Old(2, "\0"s + E(5, "B", "by title") + E(5, "A", "by old title")), "i g0",
+         "found | found[by old title]#0"},
         // Only compatible types feed a property; an integer taken into a float keeps its number.
         {List("Editbox Number|Editbox String|Editbox String Multiline|Combo Box Button|Editbox Float|Color|"
               "edit SPIN|Editbox Float"),
-         8,
-         "\0"s + E(21, "P0", ValueBytes(1.5f)) + E(22, "P1", "multi") + E(5, "P2", "single") +
-             E(7, "P3", "item") + E(27, "P4", ValueBytes(2.5f)) + E(6, "P5", N(3)) + E(11, "P6", N(4)) +
-             E(12, "P7", N(-3)),
+         Old(8, "\0"s + E(21, "P0", ValueBytes(1.5f)) + E(22, "P1", "multi") + E(5, "P2", "single") +
+                    E(7, "P3", "item") + E(27, "P4", ValueBytes(2.5f)) + E(6, "P5", N(3)) +
+                    E(11, "P6", N(4)) + E(12, "P7", N(-3))),
          "i g0 g1 g2 g3 g4 g5 g6 g7",
          "found | pass | pass | found[single]#0 | found[item]#0 | found[00002040]#0 | pass | "
          "found[04000000]#0 | "
          "found[000040C0]#0"},
-        {List("Spinner|Editbox String"), 1, "\0"s + E(5, "P1", "b"), "i g0 g1",
+        {List("Spinner|Editbox String"), Old(1, "\0"s + E(5, "P1", "b")), "i g0 g1",
          "found | " + failed + "0. Type ID in JSON Spinner could not be converted to ID.\n | found[b]#0"},
-        {R"([{"Type": "Editbox String", "Title": ")" + title + "\"}]", 1,
-         "\0"s + E(5, title.substr(0, 254), "kept"), "i g0", "found | found[kept]#0"},
-        {List("Editbox String"), 0, "", "i g0 c0", "found | pass | pass"},
-        // Damaged: an entry missing, or too small for its own title; a block past the record.
-        {List("Editbox String"), 3, two, "i c0", failed + "2 / 3.\n | pass"},
-        {List("Editbox String"), 2, "\x01" + E(5, "P0", "cd") + N(7) + "\x05\0\x02"s + "Ab", "i c0",
+        {R"([{"Type": "Editbox String", "Title": ")" + title + "\"}]",
+         Old(1, "\0"s + E(5, title.substr(0, 254), "k")), "i g0", "found | found[k]#0"},
+        // Damaged: an entry missing, or too small for its own title; a block past the record or not one.
+        {List("Editbox String"), Old(3, two), "i c0", failed + "2 / 3.\n | pass"},
+        {List("Editbox String"), Old(2, "\x01" + E(5, "P0", "cd") + N(7) + "\x05\0\x02"s + "Ab"), "i c0",
          failed + "1 / 2.\n | pass"},
-        {List("Editbox String"), 1, two, "i c0", "unsuitable | pass", 400}};
-    for (const auto& c : cases) {
-        Use(c.properties);
-        const Bytes old = Ended(HeaderBytes(0, 0, 0, c.offset) + BlockBytes(c.count, 1, 2) + c.block);
-        EXPECT_EQ(Read<Properties::SmartPropertyReader>(c.script, old), c.expected) << c.script << c.offset;
+        {List("Editbox String"), Ended(HeaderBytes(0, 0, 0, 400) + BlockBytes(2, 1, 2) + two), "i c0",
+         "unsuitable | pass"},
+        {List("Editbox String"), Ended(HeaderBytes(0, 0, 0, 20) + "1NVQ" + std::string(16, '\0') + two), "i",
+         "unsuitable"}};
+    for (const auto& [properties, old, script, expected] : cases) {
+        Use(properties);
+        EXPECT_EQ(Read<Properties::SmartPropertyReader>(script, old), expected) << properties;
     }
-    Bytes badMagic = Stored(1, two);
-    badMagic[20] = 'X';
-    EXPECT_EQ(Read<Properties::SmartPropertyReader>("i c0", badMagic) +
-                  Read<Properties::SmartPropertyReader>("i"),
-              "unsuitable | passunsuitable");
     Use(List("Editbox Number|Editbox String|Size"));
     SweepReader<Properties::SmartPropertyReader>(
         "i g0 g1 g2 c0 c1 c2",
-        Stored(3, "\x05" + E(5, "P1", "ab") + E(8, "P2", N(1) + N(2)) + E(6, "P0", N(7))));
+        Old(3, "\x05" + E(5, "P1", "ab") + E(8, "P2", N(1) + N(2)) + E(6, "P0", N(7))));
 }
 
 TEST_F(Upgrade, DefinitionDefaultsReader)
 {
     std::string thousand = "[";
     for (int i = 0; i < 1000; ++i)
-        thousand += std::string(i == 0 ? "" : ",") + R"({"Type": "Text"})";
-    const std::string a4095(4095, 'a'), item = "error JSONPropertyReader: JSON item ", B = "\xE2\x80\xA2 ",
-                                        none = ", language UK English has no default value.";
+        thousand += (i ? "," : "") + R"({"Type": "Text"})"s;
+    const std::string a4095(4095, 'a'),
+        item = "error JSONPropertyReader: JSON item ", B = "\xE2\x80\xA2 ",
+        none = ", language UK English has no default value.",
+        int32 = ", language UK English has default value that can't be stored "
+                "in 32-bit int (value is ";
     const std::pair<std::string, std::string> cases[] = {
         {thousand + "]", ""},
         {"", "g0 c0 = error JSONPropertyReader: no JSON item for property 0, only 0 items are stored | error "
@@ -301,39 +289,33 @@ TEST_F(Upgrade, DefinitionDefaultsReader)
          "g2 c1 = error JSDNPropertyReader: Index 2 is not a json_object "
          "(but within Properties array) | error JSDNPropertyReader: Index 1 "
          "is not a json_object (but within Properties array).\n"},
-        {List(R"(Text|Folder|FolderEnd|{"Type": "Edit button", "DefaultState": "Press"}|Checkbox|Group)"),
-         "g0 g1 g2 g3 g4 g5 = found | found | found | found | found | found"},
         // Texts copied in their case, up to 4095 bytes; a combo box's default is its item's text in the
-        // definition.
+        // definition. Labels, folders and buttons have none.
         {R"([{"Type": "Editbox String", "Title": "L", "DefaultState": "aBc1", "Case": "LOWER"},
              {"Type": "Editbox File", "Title": "None"}, {"Type": "URL button", "Title": "Num", "DefaultState": 5},
              {"Type": "Editbox String Multiline", "Title": "M", "DefaultState": "x\ny", "Case": "Upper"},
              {"Type": "Editbox String", "Title": "A", "DefaultState": ")" +
-             a4095 + R"("},
-             {"Type": "Editbox Folder", "Title": "B", "DefaultState": ")" +
-             a4095 + R"(a"},
+             a4095 + R"("}, {"Type": "Editbox Folder", "Title": "B", "DefaultState": ")" + a4095 + R"(a"},
              {"Type": "Combo Box", "Title": "C", "Items": ["one", "two"], "DefaultState": "two"},
              {"Type": "Combo Box Icons", "Title": "D", "Items": []}, {"Type": "Combo Box Button", "Title": "E"},
+             {"Type": "Folder"}, {"Type": "FolderEnd"}, {"Type": "Edit button", "DefaultState": "Press"},
              {"Type": "Combo Box", "Title": "F", "Items": [], "DefaultState": ")" +
              a4095 + R"(a"}])",
-         "g0 g1 g2 g3 g4 g5 g6 g7 g8 g9 = found[abc1]* | found[]* | found[]* | found[580A59]* | found[" +
-             a4095 + "]* | unsuitable | found[two] | found | pass | unsuitable || 7 " + B + "L\n" + B +
-             "None\n" + B + "Num\n" + B + "M\n" + B + "A\n" + B + "C\n" + B + "D\n"},
+         "g0 g1 g2 g3 g4 g5 g6 g7 g8 g9 g10 g11 g12 = found[abc1]* | found[]* | found[]* | found[580A59]* | "
+         "found[" +
+             a4095 +
+             "]* | unsuitable | found[two] | found | pass | found | found | found | unsuitable || 7 " + B +
+             "L\n" + B + "None\n" + B + "Num\n" + B + "M\n" + B + "A\n" + B + "C\n" + B + "D\n"},
         {R"([{"Type": "Edit spin", "Title": "Min", "DefaultState": -2147483648},
              {"Type": "Color", "Title": "Over", "DefaultState": 2147483648},
              {"Type": "Edit slider", "Title": "Under", "DefaultState": -2147483649},
              {"Type": "Edit direction", "Title": "Fraction", "DefaultState": 1.5}, {"Type": "Editbox Number",
              "DefaultState": "5"}, {"Type": "Edit spin float", "Title": "Exp", "DefaultState": 25e-1},
              {"Type": "Editbox Float", "Title": "Whole", "DefaultState": 5}])",
-         "g0 g1 g2 g3 g4 g5 g6 = found[00000080] | " + item +
-             "Over, ID 1, language UK English has default value that can't be stored in 32-bit int (value is "
-             "2147483648). | " +
-             item +
-             "Under, ID 2, language UK English has default value that can't be stored in 32-bit int (value "
-             "is "
-             "-2147483649). | " +
-             item + "Fraction, ID 3" + none + " | " + item + "<missing title>, ID 4" + none +
-             " | found[00002040] | " + item + "Whole, ID 6" + none + " || 2 " + B + "Min\n" + B + "Exp\n"},
+         "g0 g1 g2 g3 g4 g5 g6 = found[00000080] | " + item + "Over, ID 1" + int32 + "2147483648). | " +
+             item + "Under, ID 2" + int32 + "-2147483649). | " + item + "Fraction, ID 3" + none + " | " +
+             item + "<missing title>, ID 4" + none + " | found[00002040] | " + item + "Whole, ID 6" + none +
+             " || 2 " + B + "Min\n" + B + "Exp\n"},
         {R"([{"Type": "Size", "Title": "A", "DefaultState": [4294967297, -1]}, {"Type": "Image List", "Title": "I"},
              {"Type": "Image List", "Title": "J", "DefaultState": null}, {"Type": "Font", "Title": "F"},
              {"Type": "Custom"}, {"Type": "!List button"}])",
@@ -363,9 +345,7 @@ TEST_F(Upgrade, DefinitionDefaultsReader)
     for (const std::string& wrong : {thousand + R"(, {"Type": "Text"}])", R"({"Type": "Text"})"s}) {
         Use(wrong);
         EXPECT_EQ((std::pair{Read<Properties::JSONPropertyReader>("i"), Boxes()}),
-                  std::pair("unsuitable"s,
-                            L"E Property error: JSONPropertyReader: Properties is the wrong type, "
-                            L"expected an array.\n"s));
+                  std::pair("unsuitable"s, NotArray));
     }
 }
 
@@ -378,15 +358,9 @@ TEST_F(Upgrade, RecordsBuiltByTheReaders)
                        reader = L"W Property conversion error: JSONPropertyReader converter encountered a "
                                 L"failure: JSONPropertyReader: ",
                        noDefault = reader + L"JSON item A, ID 0, language UK English has no default value.. "
-                                            L"Delegating.",
-                       notArray = L"E Property error: JSONPropertyReader: Properties is the wrong type, "
-                                  L"expected an array.\n";
+                                            L"Delegating.";
     const std::string title(300, 'L');
-    const struct {
-        std::string properties;
-        Bytes old, expected;
-        std::wstring boxes;
-    } cases[] = {
+    const std::tuple<std::string, Bytes, Bytes, std::wstring> cases[] = {
         // A new object takes every default; a refused type is stored as the Text that stands in for it.
         {R"([{"Type": "Folder", "Title": "Group"},
              {"Type": "Editbox String", "Title": "Name", "DefaultState": "Bob", "Case": "Upper"},
@@ -429,43 +403,34 @@ TEST_F(Upgrade, RecordsBuiltByTheReaders)
         {R"({"Type": "Editbox String"})",
          {},
          {},
-         notArray +
-             L" ## E Property conversion error: All Morvalex property readers have failed. Your property "
-             L"data is corrupt beyond recovery or reset. Please re-add the object to frame."},
+         NotArray + L" ## E Property conversion error: All Morvalex property readers have failed. Your "
+                    L"property data "
+                    L"is corrupt beyond recovery or reset. Please re-add the object to frame."},
         {"[" + Name + ", " + Count + R"(, "CheckboxDefaultState": true},
              {"Type": "Checkbox", "Title": "Grand\u00e9", "DefaultState": true}])",
          Old(1, "\0"s + E(5, "Name", "old")),
          New(0xCAFE, 3, "\x06" + E(5, "Name", "old") + E(6, "Count", N(3)) + E(10, "Grand\xC3\xA9", ""), 500),
          L"I Upgraded properties: Successfully copied 1 of Morvalex object properties from ext version 0 to "
-         L"1.\n\nAlso set 2 properties to their default settings, namely:\n\u2022 Count\n\u2022 Grand\u00e9"},
-        // A pre-smart record: values packed in definition order, an item by its index.
-        {"[" + Name +
-             R"(, {"Type": "Combo Box", "Title": "Pick", "Items": ["a", "bc"], "DefaultState": "a"},)" +
-             Count + R"(}, {"Type": "Checkbox", "Title": "On", "DefaultState": false}])",
-         Ended(HeaderBytes(4000, 0, 0xBEEF, 0) + N(37) + "\x09" + "abc\0"s + N(1) + N(77)),
-         New(0xBEEF, 4,
-             "\x09" + E(5, "Name", "abc") + E(7, "Pick", "bc") + E(6, "Count", N(77)) + E(10, "On", ""),
-             4000),
-         L""},
+         L"1.\n\n"
+         L"Also set 2 properties to their default settings, namely:\n\u2022 Count\n\u2022 Grand\u00e9"},
         // Cut short: what is missing takes its default; a reader that left the chain still gives checkboxes.
         {R"([{"Type": "Text", "Title": "A", "CheckboxDefaultState": false}, )" + Count + "}]",
-         Ended(HeaderBytes(0, 0, 0, 0) + N(27) + "\x01\x01\x02"),
-         New(0, 2, "\x01" + E(1, "", "") + E(6, "Count", N(3))), Reset(L"1", L"Count")}};
-    std::uint32_t key = 0;
-    for (const auto& c : cases) {
-        Use(c.properties);
-        host.MV()->word34 = ++key; // the box of a once-only setting shows again
-        Bytes old = c.old;
-        const Bytes record = Run(c.old.empty() ? nullptr : &old);
-        EXPECT_EQ(std::pair(record, Boxes()), std::pair(c.expected, c.boxes)) << c.properties.substr(0, 100);
-        EXPECT_TRUE(!c.old.empty() || record.empty() || record.size() == GetEDITDATASizeFromJSON());
+         PreSmart("\x01\x01\x02"), New(0, 2, "\x01" + E(1, "", "") + E(6, "Count", N(3))),
+         Reset(L"1", L"Count")}};
+    for (const auto& [properties, old, expected, boxes] : cases) {
+        Use(properties);
+        host.MV()->word34 += 1; // the box of a once-only setting shows again
+        Bytes copy = old;
+        const Bytes record = Run(old.empty() ? nullptr : &copy);
+        EXPECT_EQ(std::pair(record, Boxes()), std::pair(expected, boxes)) << properties.substr(0, 100);
+        EXPECT_TRUE(!old.empty() || record.empty() || record.size() == GetEDITDATASizeFromJSON());
     }
     // Loading quietly, the upgrade's own failures are told apart and no property's failure is shown.
     Use(R"({"Type": "Editbox String"})"), Polvane::RunMode = Polvane::MFXRunMode::QuietLoad;
-    EXPECT_TRUE(Run(nullptr).empty());
-    EXPECT_EQ(Boxes(), notArray +
-                           L" ## E Property reading error: Setting up Morvalex object properties from JSON "
-                           L"failed.");
+    EXPECT_EQ((std::pair{Run(nullptr), Boxes()}),
+              std::pair(Bytes(), NotArray +
+                                     L" ## E Property reading error: Setting up Morvalex object properties "
+                                     L"from JSON failed."));
     Use(R"([{"Type": "Editbox Number", "Title": "A"}])"), Polvane::RunMode = Polvane::MFXRunMode::QuietLoad;
     EXPECT_EQ((std::pair{Run(nullptr), Boxes()}), std::pair(New(0, 1, "\0"s + E(6, "A", N(0))), noDefault));
 }
@@ -490,15 +455,16 @@ TEST_F(Upgrade, DamagedRecordsSwept)
     };
     EXPECT_EQ(sweep(Old(2, "\x02" + E(5, "Name", "old") + E(6, "Count", N(8)))),
               (std::set<Bytes>{upgraded(0xCAFE, 500, 0, "new", 3), upgraded(0xCAFE, 500, 2, "old", 8)}));
-    EXPECT_EQ(sweep(Ended(HeaderBytes(0, 0, 0, 0) + N(34) + "\x02" + "old\0"s + N(8))),
+    EXPECT_EQ(sweep(PreSmart("\x02" + "old\0"s + N(8))),
               (std::set<Bytes>{upgraded(0, 0, 0, "new", 3), upgraded(0, 0, 0, "old", 3),
                                upgraded(0, 0, 2, "old", 8)}));
 }
 
 TEST_F(Upgrade, NewObjectsUpTo65535Bytes)
 {
-    const std::wstring big = L"E Properties too big: New EDITDATA was too big to store all the initial "
-                             L"properties; needed 65536 bytes, but 65535 is the maximum possible.";
+    const std::wstring big =
+        L"E Properties too big: New EDITDATA was too big to store all the initial properties; "
+        L"needed 65536 bytes, but 65535 is the maximum possible.";
     // 40 + 3 checkbox bytes + 17 entries of 8 bytes + texts in pieces the definition reader takes.
     for (std::size_t total : {65535u, 65536u}) {
         std::string list = "[";
@@ -507,12 +473,12 @@ TEST_F(Upgrade, NewObjectsUpTo65535Bytes)
                     std::string(piece = std::min<std::size_t>(left, 4000), 'x') + "\"}";
         Use(list + "]");
         const std::size_t made = total == 65535 ? total : 0;
-        EXPECT_EQ((std::tuple{Run(nullptr).size(), GetEDITDATASizeFromJSON(), Boxes()}),
-                  std::tuple(
-                      made, std::uint16_t(made),
-                      made ? L""s
-                           : big + L" ## E EDITDATA too large!: The JSON extension properties use more "
-                                   L"than 65535 bytes to store, and are too large for Fusion. (UK English)"));
+        EXPECT_EQ(
+            (std::tuple{Run(nullptr).size(), GetEDITDATASizeFromJSON(), Boxes()}),
+            std::tuple(made, std::uint16_t(made),
+                       made ? L""s
+                            : big + L" ## E EDITDATA too large!: The JSON extension properties use more than "
+                                    L"65535 bytes to store, and are too large for Fusion. (UK English)"));
     }
     Bytes edPtr(64);
     EXPECT_EQ(Polvane::DLL_CreateObject(host.MV(), 0, AsRecord(edPtr)), -1);
@@ -525,11 +491,6 @@ TEST_F(Upgrade, VersionsRecordsOfTheSameListAndTheObjectsName)
     const std::string entry = "\0"s + E(5, "Name", "kept");
     Bytes current = Ended(HeaderBytes(24, 1, 0, 0) + N(-1)), before = current; // kept whatever it holds
     EXPECT_EQ((std::pair{Run(&current), current}), std::pair(Bytes(), before));
-    const std::wstring question =
-        L"W Property update warning: UpdateEditStructure has current version 1 and MFA "
-        L"has a version of 2. Select an action to take:\nYes = run updater.\nNo = set "
-        L"the EDITDATA's version number to earlier version 1.\nCancel = make no "
-        L"changes and ignore the difference.";
     const std::tuple<int, std::uint32_t, Bytes> answers[] = {
         {IDNO, 1, Bytes()}, {IDCANCEL, 2, Bytes()}, {IDYES, 2, New(0xCAFE, 1, entry, 500)}};
     for (const auto& [answer, version, upgraded] : answers) {
@@ -538,8 +499,13 @@ TEST_F(Upgrade, VersionsRecordsOfTheSameListAndTheObjectsName)
         EXPECT_EQ(Run(&old), upgraded) << answer;
         EXPECT_EQ(recorder.boxes.at(0).style,
                   UINT(MB_ICONWARNING | MB_YESNOCANCEL | MB_TASKMODAL | MB_SETFOREGROUND));
-        EXPECT_EQ(std::pair(Boxes(), AsRecord(old)->eHeader.extVersion), std::pair(question, version))
-            << answer;
+        EXPECT_EQ(
+            std::pair(Boxes(), AsRecord(old)->eHeader.extVersion),
+            std::pair(L"W Property update warning: UpdateEditStructure has current version 1 and MFA has a "
+                      L"version of 2. Select an action to take:\nYes = run updater.\nNo = set the EDITDATA's "
+                      L"version number to earlier version 1.\nCancel = make no changes and ignore the "
+                      L"difference."s,
+                      version));
     }
     // The box names the object as the host does, whose value object is released once read.
     for (const auto& [hostName, shown] :
@@ -554,9 +520,8 @@ TEST_F(Upgrade, VersionsRecordsOfTheSameListAndTheObjectsName)
     const std::string block = BlockBytes(1, ~sdk->PropertyTitlesHash, 5) + entry;
     Bytes same = Ended(HeaderBytes(60, 0, 7, 20) + block),
           moved = Ended(HeaderBytes(900, 0, 7, 28) + "12345678" + block);
-    EXPECT_TRUE(Run(&same).empty());
-    EXPECT_EQ(same[8], 1);
-    EXPECT_EQ(Run(&moved), Ended(HeaderBytes(900, 1, 7, 20) + block));
+    EXPECT_EQ((std::tuple{Run(&same), same[8], Run(&moved)}),
+              std::tuple(Bytes(), 1, Ended(HeaderBytes(900, 1, 7, 20) + block)));
     // The titles hash leaves out properties without a value: a block written before a Text was added still
     // matches it, but its entries no longer line up with the properties, so it is converted, not kept.
     Use(R"([{"Title": "Heading", "Type": "Text"}, {"Title": "A", "Type": "Editbox String"},
@@ -564,61 +529,57 @@ TEST_F(Upgrade, VersionsRecordsOfTheSameListAndTheObjectsName)
     const std::string entries = E(5, "A", "first") + E(5, "B", "second");
     Bytes old = Ended(HeaderBytes(0, 0, 7, 20) +
                       BlockBytes(2, ~sdk->PropertyTitlesHash, ~sdk->PropertyTypesHash) + "\x02" + entries);
-    EXPECT_EQ(Run(&old), New(7, 3, "\x04" + E(1, "", "") + entries));
-    EXPECT_EQ(Boxes(), L"");
+    EXPECT_EQ((std::pair{Run(&old), Boxes()}), std::pair(New(7, 3, "\x04" + E(1, "", "") + entries), L""s));
 }
 
 // The box after each upgrade of a script, by setting: each upgrade resets a property (R) or copies them all
-// (A), under the mV word that the once-only settings remember. The settings file is read once per process:
-// each setting is a case of its own, run in a process of its own.
-struct SettingCase {
-    const char *name, *setting; // setting null: no such line
-    bool misunderstood;         // the settings error box before each upgrade
-    const char* shown;          // per upgrade: R the reset box, A the all-copied box, - none
-};
+// (A), under the mV word that the once-only settings remember; ! first: the setting is misunderstood. The
+// settings file is read once per process: each setting is a case of its own, run in a process of its own.
+using SettingCase = std::tuple<const char*, const char*, const char*>; // name, setting (null: none), shown
 
 struct UpgradeBox : Upgrade, testing::WithParamInterface<SettingCase> {};
 
 TEST_P(UpgradeBox, ShownAsTheSettingSays)
 {
-    const SettingCase& c = GetParam();
-    if (c.setting != nullptr)
-        tree.Write(L"Extensions\\Polvane.ini",
-                   "Other=1\r\nSmartPropertiesUpgradeBox=" + std::string(c.setting) + "\r\n");
+    const auto [name, value, shown] = GetParam();
+    if (value != nullptr)
+        tree.Write(L"Extensions\\Polvane.ini", "Other=1\r\nSmartPropertiesUpgradeBox="s + value + "\r\n");
     Use("[" + Name + ", " + Count + "}]");
-    const std::wstring setting =
-        !c.misunderstood
-            ? L""
-            : L"E Polvane INI error: Couldn't understand \"SmartPropertiesUpgradeBox\" setting of \"" +
-                  Polvane::UTF8ToTString(c.setting) +
-                  L"\". Valid values are \"always\", \"always, once\", \"for reset only\", \"for reset "
-                  L"only, once\", and \"never\".";
+    const std::wstring setting = shown[0] != '!'
+                                     ? L""
+                                     : L"E Polvane INI error: Couldn't understand "
+                                       L"\"SmartPropertiesUpgradeBox\" setting of \"" +
+                                           Polvane::UTF8ToTString(value) +
+                                           L"\". Valid values are \"always\", \"always, once\", \"for "
+                                           L"reset only\", \"for reset only, once\", and \"never\". ## ";
     const std::pair<bool, std::uint32_t> script[] = {{true, 0}, {true, 0}, {false, 0}, {false, 5}, {true, 9}};
     for (int s = 0; s < 5; ++s) {
         Bytes old = Old(script[s].first ? 1 : 2,
                         "\0"s + E(5, "Name", "old") + (script[s].first ? "" : E(6, "Count", N(8))));
         host.MV()->word34 = script[s].second;
         ASSERT_FALSE(Run(&old).empty());
-        const std::wstring box = c.shown[s] == 'R' ? Reset(L"1", L"Count")
-                                 : c.shown[s] == '-'
-                                     ? L""
-                                     : L"I Upgraded properties: Successfully upgraded all 2 of "
-                                       L"Morvalex object properties from ext version 0 to version 1.";
-        EXPECT_EQ(Boxes(), setting + (setting.empty() || box.empty() ? L"" : L" ## ") + box)
+        const char box = shown[s + (setting.empty() ? 0 : 1)];
+        EXPECT_EQ(Boxes(),
+                  box == '-'
+                      ? setting.substr(0, setting.size() - 4)
+                      : setting + (box == 'R'
+                                       ? Reset(L"1", L"Count")
+                                       : L"I Upgraded properties: Successfully upgraded all 2 of "
+                                         L"Morvalex object properties from ext version 0 to version 1."))
             << "upgrade " << s;
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Settings, UpgradeBox,
-    testing::Values(SettingCase{"Absent", nullptr, false, "R---R"}, SettingCase{"Empty", "", false, "R---R"},
-                    SettingCase{"Always", "always", false, "RRAAR"},
-                    SettingCase{"AlwaysOnce", "always, once", false, "R--AR"},
-                    SettingCase{"ForResetOnly", "for reset only", false, "RR--R"},
-                    SettingCase{"ForResetOnlyOnce", "for reset only, once", false, "R---R"},
-                    SettingCase{"Never", "never", false, "-----"},
-                    SettingCase{"Misspelt", "for resets only", true, "R---R"},
-                    SettingCase{"NeverOnce", "never, once", true, "R---R"},
-                    SettingCase{"OnlyOnce", ", once", true, "R---R"},
-                    SettingCase{"CaseMatters", "Always", true, "R---R"}),
-    [](const testing::TestParamInfo<SettingCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Settings, UpgradeBox,
+                         testing::Values(SettingCase{"Absent", nullptr, "R---R"},
+                                         SettingCase{"Empty", "", "R---R"},
+                                         SettingCase{"Always", "always", "RRAAR"},
+                                         SettingCase{"AlwaysOnce", "always, once", "R--AR"},
+                                         SettingCase{"ForResetOnly", "for reset only", "RR--R"},
+                                         SettingCase{"ForResetOnlyOnce", "for reset only, once", "R---R"},
+                                         SettingCase{"Never", "never", "-----"},
+                                         SettingCase{"Misspelt", "for resets only", "!R---R"},
+                                         SettingCase{"NeverOnce", "never, once", "!R---R"},
+                                         SettingCase{"OnlyOnce", ", once", "!R---R"},
+                                         SettingCase{"CaseMatters", "Always", "!R---R"}),
+                         [](const auto& info) { return std::string(std::get<0>(info.param)); });
