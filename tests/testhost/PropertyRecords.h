@@ -29,6 +29,22 @@ template <typename R, typename... Args> R CallSlot(const void* object, Slot slot
 
 inline std::uint32_t Address(const void* p) { return std::uint32_t(reinterpret_cast<std::uintptr_t>(p)); }
 
+// A value object as the host sees it: its class id (slot 4) and its value copied into the host's value
+// record (slot 5) as "id:word 1" (a float as its bits) or "id:text", then released (slot 1); null for none.
+inline std::wstring TakeValue(const void* object)
+{
+    if (object == nullptr)
+        return L"null";
+    const auto id = CallSlot<std::uint32_t>(object, Slot::GetClassID);
+    std::uint32_t value[256];
+    const auto copied = CallSlot<std::int32_t>(object, Slot::CopyToHostValue, static_cast<void*>(value));
+    CallSlot<void>(object, Slot::Delete);
+    return std::wstring{wchar_t(id >> 24), wchar_t(id >> 16 & 255), wchar_t(id >> 8 & 255),
+                        wchar_t(id & 255)} +
+           (copied != 1 ? L"!" : L":") +
+           (id == 0x53545257 ? reinterpret_cast<const wchar_t*>(value[2]) : std::to_wstring(value[1]));
+}
+
 // A value object as the host hands it over: the host's slots, then the value's words from byte 4 (up to
 // three); a text is kept by the object and word 2 points to it.
 class HostValue {
