@@ -1,6 +1,6 @@
-// The property upgrade in the editor: its readers asked one by one, then whole upgrades of new objects and of
-// old records of other versions, lists and layouts, damaged ones included, and the boxes that tell the author
-// what happened. Records are fenced: a read past one's end crashes the test.
+// The property upgrade in the editor: new objects from the definition's defaults, old records of other
+// versions, lists and layouts read by the pre-smart and smart readers, damaged ones included, and the boxes
+// that tell the author what happened. Records are fenced: a read past one's end crashes the test.
 #include "InProcess.h"
 #include "PropertyRecords.h"
 #include "TestHost.h"
@@ -17,7 +17,6 @@
 
 #include <memory>
 #include <set>
-#include <sstream>
 
 using namespace std::string_literals;
 using namespace TestHost;
@@ -26,44 +25,52 @@ using Return = Properties::ConverterReturn;
 
 namespace {
 
-// An answer as "found[value]#checkbox*" (hex unless plain text; * when the caller frees it), "pass",
-// "error text" or "unsuitable".
-std::string Show(const Return& r)
-{
-    if (r.kind != Return::Found)
-        return r.kind == Return::Pass                  ? "pass"
-               : r.kind == Return::ConverterUnsuitable ? "unsuitable"
-               : r.kind == Return::Error
-                   ? "error " + Polvane::TStringToUTF8(static_cast<const wchar_t*>(r.data))
-                   : "none";
-    const std::string value = r.data ? std::string(static_cast<const char*>(r.data), r.dataSize) : "";
-    std::string out = r.data ? "found[" : "found", hex;
-    for (unsigned char c : value)
-        hex += {"0123456789ABCDEF"[c >> 4], "0123456789ABCDEF"[c & 15]};
-    out += std::all_of(value.begin(), value.end(), [](unsigned char c) { return c >= 32 && c < 127; }) ? value
-                                                                                                       : hex;
-    out += (r.data ? "]" : "") + (r.checkboxState != -1 ? "#" + std::to_string(r.checkboxState) : "");
-    if (r.freeData != nullptr)
-        out += '*', r.freeData(r.data);
-    return out;
-}
-
-// Properties given by type, separated by |, titled P0, P1...; an element beginning with { is as written.
+// Properties given by type, separated by |, titled P0, P1..., "=value" giving the default; an element
+// beginning with { is as written.
 std::string List(const std::string& types)
 {
     std::string list = "[";
     for (std::size_t from = 0, i = 0; from <= types.size(); ++i) {
-        const std::string type = types.substr(from, types.find('|', from) - from);
+        const std::string type = types.substr(from, types.find('|', from) - from),
+                          name = type.substr(0, type.find('='));
         list += (i ? ", " : "") +
-                (type[0] == '{' ? type
-                                : R"({"Type": ")" + type + R"(", "Title": "P)" + std::to_string(i) + "\"}");
+                (type[0] == '{'
+                     ? type
+                     : R"({"Type": ")" + name + R"(", "Title": "P)" + std::to_string(i) +
+                           (name == type ? "\"}"
+                                         : "\", \"DefaultState\": " + type.substr(name.size() + 1) + "}"));
         from += type.size() + 1;
     }
     return list + "]";
 }
 
-const std::wstring NotArray =
-    L"E Property error: JSONPropertyReader: Properties is the wrong type, expected an array.\n";
+// Bytes as they are when all are plain text, else in hex.
+std::string Printed(const std::string& bytes, bool hex = false)
+{
+    if (!hex && std::all_of(bytes.begin(), bytes.end(), [](unsigned char c) { return c >= 32 && c < 127; }))
+        return bytes;
+    std::string out;
+    for (unsigned char c : bytes)
+        out += {"0123456789ABCDEF"[c >> 4], "0123456789ABCDEF"[c & 15]};
+    return out;
+}
+
+// A built record's checkbox bytes in hex, then each entry's value, joined by |; "none" for no record.
+std::string Values(const Bytes& record)
+{
+    if (record.empty())
+        return "none";
+    const std::size_t count = record[32] | record[33] << 8, start = 40 + (count + 7) / 8;
+    std::string out = Printed(std::string(record.begin() + 40, record.begin() + start), true);
+    for (std::size_t i = 0, at = start; i < count; ++i, at += U32At(record, at))
+        out += "|" + Printed(std::string(record.begin() + at + 7 + record[at + 6],
+                                         record.begin() + at + U32At(record, at)));
+    return out;
+}
+
+const std::wstring
+    CheckboxFailed = L"E Property conversion error: Couldn't read check box of some properties. Delegating.",
+    NotArray = L"E Property error: JSONPropertyReader: Properties is the wrong type, expected an array.\n";
 const std::string Name = R"({"Type": "Editbox String", "Title": "Name", "DefaultState": "new"})",
                   Count =
                       R"({"Type": "Editbox Number", "Title": "Count", "DefaultState": 3)"; // more may follow
@@ -96,48 +103,25 @@ std::wstring Reset(const std::wstring& copied, const std::wstring& what,
            what;
 }
 
+// The boxes of a reader's failure for property i, and of the upgrade that then gives it a zero value.
+std::wstring Failed(int i, const std::wstring& title, const std::wstring& reader = L"",
+                    const std::wstring& text = L"")
+{
+    return (reader.empty()
+                ? L""
+                : L"W Property conversion error: " + reader + L" converter encountered a failure: " + reader +
+                      L": " + text + L". Delegating. ## ") +
+           L"E Property conversion error: All converters have failed for property " + std::to_wstring(i) +
+           L" (" + title +
+           L"). Your property data is corrupt beyond recovery or reset. Please re-add the object to frame.";
+}
+
 struct Upgrade : testing::Test {
-    void Use(const std::string& properties) // an empty text leaves Properties out
+    void Use(const std::string& properties)
     {
-        sdk.reset(), sdk.reset(InProcess::BuildState(properties.empty() ? R"({"UK English": {}})"
-                                                                        : PropertyDefinition(properties)));
+        sdk.reset(), sdk.reset(InProcess::BuildState(PropertyDefinition(properties)));
         Polvane::RunMode = Polvane::MFXRunMode::Editor;
         recorder.boxes.clear();
-    }
-    // Runs a script of calls: i (Initialize), gN (GetProperty N), cN (GetPropertyCheckbox N), on the old
-    // record and its block at 20 when its offset word is not 0. The answers, then the properties reset.
-    template <typename Reader> std::string Read(const std::string& script, const Bytes& old = {})
-    {
-        Fenced fenced(old);
-        EDITDATA* record = old.empty() ? nullptr : fenced.Record();
-        auto* block = record && record->eHeader.propertiesOffset
-                          ? reinterpret_cast<Properties*>(fenced.data + 20)
-                          : nullptr;
-        Properties::ConverterState state(record, block, Polvane::CurLang()["Properties"]);
-        Reader reader;
-        std::istringstream steps(script);
-        std::string step, out;
-        for (Return r; steps >> step; out += (out.empty() ? "" : " | ") + Show(r), r = Return()) {
-            const std::uint32_t i = step == "i" ? 0 : std::stoul(step.substr(1));
-            if (step == "i")
-                reader.Initialize(state, &r);
-            else if (step[0] == 'g')
-                reader.GetProperty(i, &r);
-            else
-                reader.GetPropertyCheckbox(i, &r);
-        }
-        const std::string reset = state.resetPropertiesStream.str();
-        return reset.empty() ? out : out + " || " + std::to_string(state.numPropsReset) + " " + reset;
-    }
-    // Sweeps the record: of a cut, nothing found differs from what the whole record gives.
-    template <typename Reader> void SweepReader(const std::string& script, const Bytes& whole)
-    {
-        const std::string full = Read<Reader>(script, whole);
-        Sweep(whole, [&](const Bytes& record, bool cut) {
-            std::istringstream part(Read<Reader>(script, record)), all(full);
-            for (std::string a, b; std::getline(part, a, '|') && std::getline(all, b, '|');)
-                EXPECT_TRUE(!cut || a == b || a.find("found") == std::string::npos) << record.size() << a;
-        });
     }
     // The new record out of the fixed global memory it came in (then freed), its hashes checked against
     // the definition's and blanked; empty for null. What the upgrade wrote into the old record is kept.
@@ -168,246 +152,178 @@ struct Upgrade : testing::Test {
 
 } // namespace
 
-TEST_F(Upgrade, AnswerRecords)
+// A new object takes every default the definition gives; a refused type is stored as the Text that stands in
+// for it. A property no reader gives a value gets a zero one, after the readers' and the upgrade's boxes.
+TEST_F(Upgrade, NewObjectsFromTheDefaults)
 {
-    Return r, other;
-    EXPECT_EQ(Show(*r.Return_OK("abc", 3, nullptr, 2)), "found[abc]#2"); // kept, but reported
-    EXPECT_EQ(Boxes(), L"E Checkbox error: Checkbox state of 2 is invalid.");
-    r.Return_Error(L"%s for %zu and %hs", L"wide", std::size_t(7), "narrow");
-    EXPECT_EQ(Show(r), "error wide for 7 and narrow");
-    other.Return_Error(L"%s", (std::wstring(2047, L'b') + L"cd").c_str()); // one buffer, cut to 2047
-    EXPECT_EQ(std::pair(r.data, Show(r)), std::pair(other.data, "error " + std::string(2047, 'b')));
+    const std::string title(300, 'L'), a4095(4095, 'a');
+    Use(R"([{"Type": "Folder", "Title": "Group"}, {"Type": "Editbox String", "Title": "Name", "DefaultState": "Bob",
+        "Case": "Upper"}, {"Type": "Checkbox", "Title": "On", "DefaultState": true}, {"Type": "Editbox Number",
+        "Title": "Count", "DefaultState": -2, "CheckboxDefaultState": true}, {"Type": "Combo Box", "Title": "Pick",
+        "Items": ["a", "bc"], "DefaultState": "bc"}, {"Type": "Size", "Title": ")" +
+        title + R"(", "DefaultState":
+        [4294967299, -1]}, {"Type": "Editbox Float", "Title": "F", "DefaultState": 0.5, "CheckboxDefaultState":
+        false}, {"Type": "Image List", "Title": "Pics"}, {"Type": "FolderEnd"}, {"Type": "Edit button", "Title":
+        "Go", "DefaultState": "Press"}, {"Type": "Editbox Stringy", "Title": "Typo", "DefaultState": "abc"},
+        {"Type": "Editbox String", "Title": "L", "DefaultState": "aBc1", "Case": "LOWER"}, {"Type": "Editbox File",
+        "Title": "None"}, {"Type": "URL button", "Title": "Num", "DefaultState": 5}, {"Type":
+        "Editbox String Multiline", "Title": "M", "DefaultState": "x\ny", "Case": "Upper"}, {"Type": "Editbox Folder",
+        "Title": "A", "DefaultState": ")" +
+        a4095 + R"("}, {"Type": "Combo Box Icons", "Title": "D", "Items": []},
+        {"Type": "Edit spin", "Title": "Min", "DefaultState": -2147483648}, {"Type": "Color", "Title": "Over",
+        "DefaultState": 2147483648}, {"Type": "Edit slider", "Title": "Under", "DefaultState": -2147483649},
+        {"Type": "Edit direction", "Title": "Fraction", "DefaultState": 1.5}, {"Type": "Editbox Number",
+        "DefaultState": "5"}, {"Type": "Edit spin float", "Title": "Exp", "DefaultState": 25e-1}, {"Type":
+        "Editbox Float", "Title": "Whole", "DefaultState": 5}, {"Type": "Size", "Title": "S", "DefaultState": [1, 2,
+        3]}, {"Type": "Image List", "Title": "J", "DefaultState": null}, {"Type": "Font", "Title": "Fn"}, {"Type":
+        "Custom"}, {"Type": "!List button"}, "a text"])");
+    const std::wstring json = L"JSONPropertyReader", item = L"JSON item ",
+                       range = L", language UK English has default "
+                               L"value that can't be stored in "
+                               L"32-bit int (value is ",
+                       none = L", language UK English has no default value.";
+    const std::string zero = N(0);
+    EXPECT_EQ(Run(nullptr),
+              New(0, 30,
+                  "\x0C\0\0\0"s + E(2, "", "") + E(5, "Name", "BOB") + E(10, "On", "") +
+                      E(6, "Count", N(-2)) + E(7, "Pick", "bc") + E(8, title.substr(0, 254), N(3) + N(-1)) +
+                      E(21, "F", ValueBytes(0.5f)) + E(23, "Pics", "\0\0"s) + E(3, "", "") + E(4, "", "") +
+                      E(1, "", "") + E(5, "L", "abc1") + E(16, "None", "") + E(25, "Num", "") +
+                      E(22, "M", "X\nY") + E(26, "A", a4095) + E(24, "D", "") + E(12, "Min", N(INT32_MIN)) +
+                      E(9, "Over", zero) + E(11, "Under", zero) + E(13, "Fraction", zero) + E(6, "", zero) +
+                      E(27, "Exp", ValueBytes(2.5f)) + E(21, "Whole", zero) + E(8, "S", zero + zero) +
+                      E(23, "J", "\0\0"s) + E(17, "Fn", "") + E(18, "", "") + E(1, "", "") + E(1, "", "")));
+    EXPECT_EQ(Boxes(),
+              Failed(18, L"Over", json, item + L"Over, ID 18" + range + L"2147483648).") + L" ## " +
+                  Failed(19, L"Under", json, item + L"Under, ID 19" + range + L"-2147483649).") + L" ## " +
+                  Failed(20, L"Fraction", json, item + L"Fraction, ID 20" + none) + L" ## " +
+                  Failed(21, L"", json, item + L"<missing title>, ID 21" + none) + L" ## " +
+                  Failed(23, L"Whole", json, item + L"Whole, ID 23" + none) + L" ## " +
+                  Failed(24, L"S", json,
+                         L"Couldn't read default state for JSON item S, ID 24, language UK English. "
+                         L"Erroring.") +
+                  L" ## " +
+                  Failed(25, L"J", json,
+                         item + L"J, ID 25, language UK English has a default value, and shouldn't "
+                                L"have one.") +
+                  L" ## " + Failed(26, L"Fn") + L" ## " + Failed(27, L"") + L" ## " +
+                  L"W Property conversion error: JSONPropertyReader converter encountered a failure: "
+                  L"JSDNPropertyReader: Index 29 is not a json_object (but within Properties array). "
+                  L"Delegating. ## " +
+                  Failed(29, L"") + L" ## " + CheckboxFailed);
+    EXPECT_EQ(Run(nullptr).size(), GetEDITDATASizeFromJSON());
 }
 
-TEST_F(Upgrade, PreSmartReader)
+// The old records each reader takes, upgraded: the values found, a default or a zero value for the others.
+TEST_F(Upgrade, OldRecordsThroughTheReaders)
 {
-    const std::string combo = R"({"Type": "Combo Box", "Items": ["zero", "one", "two"]})";
-    const std::tuple<std::string, Bytes, std::string, std::string> cases[] = {
-        {"Checkbox", PreSmart("\x01", 19), "i g0", "unsuitable | unsuitable"},
-        // After the values only a checkbox is still answered.
-        {"Checkbox|Editbox Number", PreSmart("\x03", 20), "i g0 g1 c0 c1 g1",
-         "found | found#1 | unsuitable | found#1 | unsuitable | unsuitable"},
-        {"Editbox String|Editbox File|Editbox String|URL button", PreSmart("\x0A" + "ab\0c\0\0xyz\0"s),
-         "i g0 g1 g2 g3", "found | found[ab]#0 | found[c]#1 | found#0 | found[xyz]#1"},
-        // Values before the one asked for are skipped by their widths.
-        {"Editbox String|Size|Color|Edit spin float|Edit direction",
-         PreSmart("\x08" + "skip\0"s + N(1) + N(2) + N(3) + ValueBytes(4.5f) + N(-5)), "i g2 g3 g4",
-         "found | found[03000000]#0 | found[00009040]#1 | found[FBFFFFFF]#0"},
-        // A value cut short ends the reader, and its checkboxes from there on.
-        {"Editbox String|Editbox Number|Editbox Number", PreSmart("\x07" + "a\0\x01\x02\x03"s),
-         "i g0 g1 g2 c0 c1 c2",
-         "found | found[a]#1 | unsuitable | unsuitable | found#1 | unsuitable | unsuitable"},
+    Use(List("Editbox String"));
+    Bytes first = Old(0, ""); // the upgrade box shows once for a key: after this one, only the readers' boxes
+    Run(&first), recorder.boxes.clear();
+    const std::string combo = R"({"Type": "Combo Box", "Items": ["zero", "one", "two"]})", title(300, 't');
+    const std::wstring smart = L"SmartPropertyReader";
+    const std::tuple<std::string, Bytes, std::string, std::wstring> cases[] = {
+        // Pre-smart records: values packed in definition order, checkbox bits first.
+        {"Editbox String|Editbox File|URL button|Size|Color|Edit spin float|Edit direction|Editbox String",
+         PreSmart("\x8A" + "ab\0c\0\0"s + N(1) + N(2) + N(3) + ValueBytes(4.5f) + N(-5) + "xyz\0"s),
+         "8A|ab|c||0100000002000000|03000000|00009040|FBFFFFFF|xyz", L""},
+        // Types this layout never held take no bytes.
         {"Editbox String|Font|Text|Group|Image List|Custom|Checkbox|Editbox String",
-         PreSmart("\x40" + "a\0b\0"s), "i g0 g1 g2 g3 g4 g5 g6 g7",
-         "found | found[a]#0 | pass | pass | pass | pass | pass | found#1 | found[b]#0"},
+         PreSmart("\x40" + "a\0b\0"s), "40|a||||0000|||b", Failed(1, L"P1") + L" ## " + Failed(5, L"P5")},
         // A combo box stores its item's index: an index past the items, or an item that is not a text, gives
-        // the empty text; without items the index is stepped over.
+        // the
+        // empty text; without items the index is stepped over.
         {combo +
              R"(|{"Type": "Combo Box", "Items": ["zero"]}|{"Type": "Combo Box Button", "Items": ["x", 5]})"
              R"(|{"Type": "Combo Box"}|Editbox Number)",
-         PreSmart("\x01" + N(2) + N(7) + N(1) + N(0) + N(99)), "i g0 g1 g2 g3 g4",
-         "found | found[two]#1* | found#0 | found#0 | pass | found[63000000]#0"},
-        {"Text|Text|Text|Text|Text|Text|Text|Text|Editbox String", PreSmart("\x80\x01s\0"s),
-         "i g8 c7 c0 c15 c16", "found | found[s]#1 | found#1 | found#0 | found#0 | unsuitable"},
-        // At or past the closing descriptor there is no property, whatever bytes remain.
-        {"Editbox String", PreSmart("\0a\0b\0"s), "i g0 g1 c0 c1 i g5",
-         "found | found[a]#0 | unsuitable | found#0 | unsuitable | found | unsuitable"},
-        {"Editbox String", Stored(1, "\x01"), "i g0", "unsuitable | unsuitable"}};
-    for (const auto& [types, old, script, expected] : cases) {
-        Use(List(types));
-        EXPECT_EQ(Read<Properties::PreSmartPropertyReader>(script, old), expected) << types;
-    }
-    Use(List("Editbox String|" + combo + "|Size|Checkbox|Editbox Number"));
-    SweepReader<Properties::PreSmartPropertyReader>("i g0 g1 g2 g3 g4 c0 c3 c4",
-                                                    PreSmart("\x09" + "ab\0"s + N(2) + N(3) + N(4) + N(5)));
-    EXPECT_EQ(Boxes(), L"");
-}
-
-TEST_F(Upgrade, SmartReader)
-{
-    const std::string two = "\0"s + E(5, "A", "a") + E(5, "B", "b"), title(300, 't'),
-                      failed = "error SmartPropertyReader: failed to read Data for property ";
-    const std::tuple<std::string, Bytes, std::string, std::string> cases[] = {
-        // Found by the old title (case ignored), its checkbox from the entry's stored position; asked alone,
-        // a
-        // checkbox is the bit at the property's own position.
-        {R"([{"Type": "Editbox Number", "Title": "Velocity", "OldTitle": "speed"},
-             {"Type": "Editbox String", "Title": "name"}])",
-         Old(3, "\x02" + E(6, "Other", N(1)) + E(6, "Speed", N(30)) + E(5, "NAME", "Bo")),
-         "i g0 g1 c0 c1 c2 c3",
-         "found | found[1E000000]#1 | found[Bo]#0 | found#0 | found#1 | found#0 | pass"},
-        {R"([{"Type": "Editbox String", "Title": "B", "OldTitle": "A"}])",
-         Old(2, "\0"s + E(5, "B", "by title") + E(5, "A", "by old title")), "i g0",
-         "found | found[by old title]#0"},
+         PreSmart("\x01" + N(2) + N(7) + N(1) + N(0) + N(99)), "01|two||||63000000", Failed(3, L"")},
+        {"Text|Text|Text|Text|Text|Text|Text|Text|Editbox String", PreSmart("\x80\x01s\0"s), "8001|||||||||s",
+         L""},
+        // A value cut short ends the reader, and its checkboxes from there on; after the values only a
+        // checkbox
+        // is still answered.
+        {"Editbox String|Editbox Number=9|Editbox Number=8", PreSmart("\x07" + "a\0\x01\x02\x03"s),
+         "01|a|09000000|08000000", L""},
+        {"Checkbox|Editbox Number=9|Checkbox=true", PreSmart("\x03", 20), "05||09000000|", L""},
+        {"Checkbox=false|Editbox Number=9", PreSmart("\x03", 19), "00||09000000", L""},
+        // Smart records: found by the old title or the title (case ignored), its checkbox from the entry's
+        // stored
+        // position; titles compared as stored, cut to 254 bytes.
+        {R"([{"Type": "Editbox Number", "Title": "Velocity", "OldTitle": "speed"}, {"Type": "Editbox String",
+             "Title": "name"}, {"Type": "Editbox String", "Title": "B", "OldTitle": "A"}, {"Type": "Editbox String",
+             "Title": ")" +
+             title + "\"}]",
+         Old(6, "\x22" + E(6, "Other", N(1)) + E(6, "Speed", N(30)) + E(5, "NAME", "Bo") +
+                    E(5, "B", "by title") + E(5, "A", "by old title") + E(5, title.substr(0, 254), "long")),
+         "09|1E000000|Bo|by old title|long", L""},
         // Only compatible types feed a property; an integer taken into a float keeps its number.
-        {List("Editbox Number|Editbox String|Editbox String Multiline|Combo Box Button|Editbox Float|Color|"
-              "edit SPIN|Editbox Float"),
+        {"Editbox Number=9|Editbox String|Editbox String Multiline|Combo Box Button|Editbox "
+         "Float|Color=9|edit SPIN|"
+         "Editbox Float",
          Old(8, "\0"s + E(21, "P0", ValueBytes(1.5f)) + E(22, "P1", "multi") + E(5, "P2", "single") +
                     E(7, "P3", "item") + E(27, "P4", ValueBytes(2.5f)) + E(6, "P5", N(3)) +
                     E(11, "P6", N(4)) + E(12, "P7", N(-3))),
-         "i g0 g1 g2 g3 g4 g5 g6 g7",
-         "found | pass | pass | found[single]#0 | found[item]#0 | found[00002040]#0 | pass | "
-         "found[04000000]#0 | "
-         "found[000040C0]#0"},
-        {List("Spinner|Editbox String"), Old(1, "\0"s + E(5, "P1", "b")), "i g0 g1",
-         "found | " + failed + "0. Type ID in JSON Spinner could not be converted to ID.\n | found[b]#0"},
-        {R"([{"Type": "Editbox String", "Title": ")" + title + "\"}]",
-         Old(1, "\0"s + E(5, title.substr(0, 254), "k")), "i g0", "found | found[k]#0"},
-        // Damaged: an entry missing, or too small for its own title; a block past the record or not one.
-        {List("Editbox String"), Old(3, two), "i c0", failed + "2 / 3.\n | pass"},
-        {List("Editbox String"), Old(2, "\x01" + E(5, "P0", "cd") + N(7) + "\x05\0\x02"s + "Ab"), "i c0",
-         failed + "1 / 2.\n | pass"},
-        {List("Editbox String"), Ended(HeaderBytes(0, 0, 0, 400) + BlockBytes(2, 1, 2) + two), "i c0",
-         "unsuitable | pass"},
-        {List("Editbox String"), Ended(HeaderBytes(0, 0, 0, 20) + "1NVQ" + std::string(16, '\0') + two), "i",
-         "unsuitable"}};
-    for (const auto& [properties, old, script, expected] : cases) {
-        Use(properties);
-        EXPECT_EQ(Read<Properties::SmartPropertyReader>(script, old), expected) << properties;
+         "00|09000000||single|item|00002040|09000000|04000000|000040C0", L""},
+        {"Spinner|Editbox String", Old(1, "\0"s + E(5, "P1", "b")), "00||b",
+         L"W Property conversion error: SmartPropertyReader converter encountered a failure: "
+         L"SmartPropertyReader: "
+         L"failed to read Data for property 0. Type ID in JSON Spinner could not be converted to ID.\n. "
+         L"Delegating."}};
+    for (const auto& [types, old, values, boxes] : cases) {
+        Use(types[0] == '[' ? types : List(types));
+        Bytes copy = old;
+        EXPECT_EQ((std::pair{Values(Run(&copy)), Boxes()}), std::pair(values, boxes)) << types;
     }
-    Use(List("Editbox Number|Editbox String|Size"));
-    SweepReader<Properties::SmartPropertyReader>(
-        "i g0 g1 g2 c0 c1 c2",
-        Old(3, "\x05" + E(5, "P1", "ab") + E(8, "P2", N(1) + N(2)) + E(6, "P0", N(7))));
 }
 
-TEST_F(Upgrade, DefinitionDefaultsReader)
+// The pre-smart reader asked at and past the closing descriptor, while value bytes remain, has no property.
+TEST_F(Upgrade, PreSmartReaderEndsAtTheClosingDescriptor)
 {
-    std::string thousand = "[";
+    Use(List("Editbox String"));
+    const Fenced old(PreSmart("\0a\0b\0"s));
+    Properties::ConverterState state(old.Record(), nullptr, Polvane::CurLang()["Properties"]);
+    Properties::PreSmartPropertyReader reader;
+    std::vector<int> kinds;
+    for (int step : {-1, 0, 1, 100, -1, 5}) {
+        Return r;
+        step < 0     ? reader.Initialize(state, &r)
+        : step < 100 ? reader.GetProperty(step, &r)
+                     : reader.GetPropertyCheckbox(1, &r);
+        kinds.push_back(r.kind);
+    }
+    EXPECT_EQ(kinds,
+              (std::vector<int>{Return::Found, Return::Found, Return::ConverterUnsuitable,
+                                Return::ConverterUnsuitable, Return::Found, Return::ConverterUnsuitable}));
+}
+
+TEST_F(Upgrade, RecordsBuiltByTheReadersAndTheirBoxes)
+{
+    std::string thousand = "[", texts(125, '\0'); // at most 1000 properties
     for (int i = 0; i < 1000; ++i)
-        thousand += (i ? "," : "") + R"({"Type": "Text"})"s;
-    const std::string a4095(4095, 'a'),
-        item = "error JSONPropertyReader: JSON item ", B = "\xE2\x80\xA2 ",
-        none = ", language UK English has no default value.",
-        int32 = ", language UK English has default value that can't be stored "
-                "in 32-bit int (value is ";
-    const std::pair<std::string, std::string> cases[] = {
-        {thousand + "]", ""},
-        {"", "g0 c0 = error JSONPropertyReader: no JSON item for property 0, only 0 items are stored | error "
-             "JSONPropertyReader: no JSON item for property 0, only 0 items are stored.\n"},
-        {R"([{"Type": "Text"}, "a text", 5])",
-         "g2 c1 = error JSDNPropertyReader: Index 2 is not a json_object "
-         "(but within Properties array) | error JSDNPropertyReader: Index 1 "
-         "is not a json_object (but within Properties array).\n"},
-        // Texts copied in their case, up to 4095 bytes; a combo box's default is its item's text in the
-        // definition. Labels, folders and buttons have none.
-        {R"([{"Type": "Editbox String", "Title": "L", "DefaultState": "aBc1", "Case": "LOWER"},
-             {"Type": "Editbox File", "Title": "None"}, {"Type": "URL button", "Title": "Num", "DefaultState": 5},
-             {"Type": "Editbox String Multiline", "Title": "M", "DefaultState": "x\ny", "Case": "Upper"},
-             {"Type": "Editbox String", "Title": "A", "DefaultState": ")" +
-             a4095 + R"("}, {"Type": "Editbox Folder", "Title": "B", "DefaultState": ")" + a4095 + R"(a"},
-             {"Type": "Combo Box", "Title": "C", "Items": ["one", "two"], "DefaultState": "two"},
-             {"Type": "Combo Box Icons", "Title": "D", "Items": []}, {"Type": "Combo Box Button", "Title": "E"},
-             {"Type": "Folder"}, {"Type": "FolderEnd"}, {"Type": "Edit button", "DefaultState": "Press"},
-             {"Type": "Combo Box", "Title": "F", "Items": [], "DefaultState": ")" +
-             a4095 + R"(a"}])",
-         "g0 g1 g2 g3 g4 g5 g6 g7 g8 g9 g10 g11 g12 = found[abc1]* | found[]* | found[]* | found[580A59]* | "
-         "found[" +
-             a4095 +
-             "]* | unsuitable | found[two] | found | pass | found | found | found | unsuitable || 7 " + B +
-             "L\n" + B + "None\n" + B + "Num\n" + B + "M\n" + B + "A\n" + B + "C\n" + B + "D\n"},
-        {R"([{"Type": "Edit spin", "Title": "Min", "DefaultState": -2147483648},
-             {"Type": "Color", "Title": "Over", "DefaultState": 2147483648},
-             {"Type": "Edit slider", "Title": "Under", "DefaultState": -2147483649},
-             {"Type": "Edit direction", "Title": "Fraction", "DefaultState": 1.5}, {"Type": "Editbox Number",
-             "DefaultState": "5"}, {"Type": "Edit spin float", "Title": "Exp", "DefaultState": 25e-1},
-             {"Type": "Editbox Float", "Title": "Whole", "DefaultState": 5}])",
-         "g0 g1 g2 g3 g4 g5 g6 = found[00000080] | " + item + "Over, ID 1" + int32 + "2147483648). | " +
-             item + "Under, ID 2" + int32 + "-2147483649). | " + item + "Fraction, ID 3" + none + " | " +
-             item + "<missing title>, ID 4" + none + " | found[00002040] | " + item + "Whole, ID 6" + none +
-             " || 2 " + B + "Min\n" + B + "Exp\n"},
-        {R"([{"Type": "Size", "Title": "A", "DefaultState": [4294967297, -1]}, {"Type": "Image List", "Title": "I"},
-             {"Type": "Image List", "Title": "J", "DefaultState": null}, {"Type": "Font", "Title": "F"},
-             {"Type": "Custom"}, {"Type": "!List button"}])",
-         "g0 g1 g2 g3 g4 g5 = found[01000000FFFFFFFF] | found[0000] | " + item +
-             "J, ID 2, language UK English has a default value, and shouldn't have one. | pass | pass | "
-             "found || 2 " +
-             B + "A\n" + B + "I\n"},
-        // A property whose value and checkbox both take their default is listed once.
-        {R"([{"Type": "Checkbox", "Title": "On", "DefaultState": true}, {"Type": "Checkbox", "Title": "Missing"},
-             {"Type": "Editbox Number", "Title": "Flag", "DefaultState": 1, "CheckboxDefaultState": false},
-             {"Type": "Editbox Number", "Title": "Null", "DefaultState": 1, "CheckboxDefaultState": null},
-             {"Type": "Editbox Number", "Title": "Plain", "DefaultState": 1}])",
-         "c0 c1 g2 c2 c3 c4 = found#1 | error JSONPropertyReader: DefaultState is not set for checkbox "
-         "property. "
-         "Property Missing, ID 1 (language UK English). Erroring.\n | found[01000000] | found#0 | error "
-         "JSONPropertyReader: the CheckboxDefaultState is not set for property with checkbox flag. Property "
-         "Null, "
-         "ID 3 (language UK English). Erroring.\n | pass || 2 " +
-             B + "On\n" + B + "Flag\n"}};
-    for (const auto& [properties, run] : cases) {
-        Use(properties);
-        const std::size_t is = run.find(" = ");
-        EXPECT_EQ(Read<Properties::JSONPropertyReader>("i " + run.substr(0, is)),
-                  "found" + (run.empty() ? "" : " | " + run.substr(is + 3)))
-            << properties.substr(0, 60);
-    }
-    for (const std::string& wrong : {thousand + R"(, {"Type": "Text"}])", R"({"Type": "Text"})"s}) {
-        Use(wrong);
-        EXPECT_EQ((std::pair{Read<Properties::JSONPropertyReader>("i"), Boxes()}),
-                  std::pair("unsuitable"s, NotArray));
-    }
-}
-
-TEST_F(Upgrade, RecordsBuiltByTheReaders)
-{
-    const std::wstring failed = L"E Property conversion error: All converters have failed for property ",
-                       corrupt =
-                           L". Your property data is corrupt beyond recovery or reset. Please re-add the "
-                           L"object to frame.",
-                       reader = L"W Property conversion error: JSONPropertyReader converter encountered a "
-                                L"failure: JSONPropertyReader: ",
-                       noDefault = reader + L"JSON item A, ID 0, language UK English has no default value.. "
-                                            L"Delegating.";
-    const std::string title(300, 'L');
+        thousand += (i ? "," : "") + R"({"Type": "Text"})"s, texts += E(1, "", "");
     const std::tuple<std::string, Bytes, Bytes, std::wstring> cases[] = {
-        // A new object takes every default; a refused type is stored as the Text that stands in for it.
-        {R"([{"Type": "Folder", "Title": "Group"},
-             {"Type": "Editbox String", "Title": "Name", "DefaultState": "Bob", "Case": "Upper"},
-             {"Type": "Checkbox", "Title": "On", "DefaultState": true},
-             {"Type": "Editbox Number", "Title": "Count", "DefaultState": -2, "CheckboxDefaultState": true},
-             {"Type": "Combo Box", "Title": "Pick", "Items": ["a", "bc"], "DefaultState": "bc"},
-             {"Type": "Size", "Title": ")" +
-             title + R"(", "DefaultState": [3, 4]},
-             {"Type": "Editbox Float", "Title": "F", "DefaultState": 0.5, "CheckboxDefaultState": false},
-             {"Type": "Image List", "Title": "Pics"}, {"Type": "FolderEnd"},
-             {"Type": "Edit button", "Title": "Go", "DefaultState": "Press"},
-             {"Type": "Editbox Stringy", "Title": "Typo", "DefaultState": "abc"}])",
-         {},
-         New(0, 11,
-             "\x0C\0"s + E(2, "", "") + E(5, "Name", "BOB") + E(10, "On", "") + E(6, "Count", N(-2)) +
-                 E(7, "Pick", "bc") + E(8, title.substr(0, 254), N(3) + N(4)) + E(21, "F", ValueBytes(0.5f)) +
-                 E(23, "Pics", "\0\0"s) + E(3, "", "") + E(4, "", "") + E(1, "", "")),
-         L""},
-        // No reader can give A or C a value: each gets a zero value, after the readers' and the upgrade's
-        // boxes.
-        {R"([{"Type": "Editbox Number", "Title": "A"}, {"Type": "Editbox String", "Title": "B",
-             "DefaultState": "b"}, {"Type": "Size", "Title": "C", "DefaultState": [1, 2, 3]}])",
-         {},
-         New(0, 3, "\0"s + E(6, "A", N(0)) + E(5, "B", "b") + E(8, "C", std::string(8, '\0'))),
-         noDefault + L" ## " + failed + L"0 (A)" + corrupt + L" ## " + reader +
-             L"Couldn't read default state for JSON item C, ID 2, language UK English. Erroring.. "
-             L"Delegating. ## " +
-             failed + L"2 (C)" + corrupt},
+        {thousand + "]", {}, New(0, 1000, texts), L""},
         // When the last reader leaves the chain, nothing is built.
         {R"([{"Type": "Editbox String", "Title": "A", "DefaultState": ")" + std::string(4096, 'a') +
              R"("}, )" + Name + "]",
          {},
          {},
-         failed + L"0 (A)" + corrupt},
-        {R"([{"Type": "Editbox String", "Title": "A", "CheckboxDefaultState": 1},
-             {"Type": "Editbox String", "Title": "B", "CheckboxDefaultState": true}])",
+         Failed(0, L"A")},
+        {R"([{"Type": "Editbox String", "Title": "A", "CheckboxDefaultState": 1}, {"Type": "Checkbox", "Title": "B"},
+             {"Type": "Editbox String", "Title": "C", "CheckboxDefaultState": true}])",
          {},
-         New(0, 2, "\x02" + E(5, "A", "") + E(5, "B", "")),
-         L"E Property conversion error: Couldn't read check box of some properties. Delegating."},
-        {R"({"Type": "Editbox String"})",
+         New(0, 3, "\x04" + E(5, "A", "") + E(10, "B", "") + E(5, "C", "")),
+         CheckboxFailed + L" ## " + CheckboxFailed},
+        {thousand + R"(, {"Type": "Text"}])",
          {},
          {},
          NotArray + L" ## E Property conversion error: All Morvalex property readers have failed. Your "
                     L"property data "
                     L"is corrupt beyond recovery or reset. Please re-add the object to frame."},
-        {"[" + Name + ", " + Count + R"(, "CheckboxDefaultState": true},
-             {"Type": "Checkbox", "Title": "Grand\u00e9", "DefaultState": true}])",
+        // A property whose value and checkbox both take their default is listed once.
+        {"[" + Name + ", " + Count +
+             R"(, "CheckboxDefaultState": true}, {"Type": "Checkbox", "Title": "Grand\u00e9",
+             "DefaultState": true}])",
          Old(1, "\0"s + E(5, "Name", "old")),
          New(0xCAFE, 3, "\x06" + E(5, "Name", "old") + E(6, "Count", N(3)) + E(10, "Grand\xC3\xA9", ""), 500),
          L"I Upgraded properties: Successfully copied 1 of Morvalex object properties from ext version 0 to "
@@ -427,12 +343,18 @@ TEST_F(Upgrade, RecordsBuiltByTheReaders)
     }
     // Loading quietly, the upgrade's own failures are told apart and no property's failure is shown.
     Use(R"({"Type": "Editbox String"})"), Polvane::RunMode = Polvane::MFXRunMode::QuietLoad;
-    EXPECT_EQ((std::pair{Run(nullptr), Boxes()}),
-              std::pair(Bytes(), NotArray +
-                                     L" ## E Property reading error: Setting up Morvalex object properties "
-                                     L"from JSON failed."));
+    EXPECT_EQ(
+        (std::pair{Run(nullptr), Boxes()}),
+        std::pair(Bytes(), NotArray +
+                               L" ## E Property reading error: Setting up Morvalex object properties from "
+                               L"JSON failed."));
     Use(R"([{"Type": "Editbox Number", "Title": "A"}])"), Polvane::RunMode = Polvane::MFXRunMode::QuietLoad;
-    EXPECT_EQ((std::pair{Run(nullptr), Boxes()}), std::pair(New(0, 1, "\0"s + E(6, "A", N(0))), noDefault));
+    EXPECT_EQ(
+        (std::pair{Run(nullptr), Boxes()}),
+        std::pair(
+            New(0, 1, "\0"s + E(6, "A", N(0))),
+            L"W Property conversion error: JSONPropertyReader converter encountered a failure: "
+            L"JSONPropertyReader: JSON item A, ID 0, language UK English has no default value.. Delegating."s));
 }
 
 // Damaged records: nothing outside one is read, and what cannot be read takes its default.
@@ -460,7 +382,9 @@ TEST_F(Upgrade, DamagedRecordsSwept)
                                upgraded(0, 0, 2, "old", 8)}));
 }
 
-TEST_F(Upgrade, NewObjectsUpTo65535Bytes)
+// A new object's record is at most 65535 bytes; the host's record of another size is resized to the one
+// built.
+TEST_F(Upgrade, NewObjectsUpTo65535BytesInTheHostsRecord)
 {
     const std::wstring big =
         L"E Properties too big: New EDITDATA was too big to store all the initial properties; "
@@ -480,9 +404,25 @@ TEST_F(Upgrade, NewObjectsUpTo65535Bytes)
                             : big + L" ## E EDITDATA too large!: The JSON extension properties use more than "
                                     L"65535 bytes to store, and are too large for Fusion. (UK English)"));
     }
-    Bytes edPtr(64);
+    Bytes edPtr = Ended(HeaderBytes(0, 0, 7, 0) + std::string(44, '\0')), before = edPtr;
+    EXPECT_EQ((std::pair{Polvane::DLL_CreateObject(host.MV(), 0, AsRecord(edPtr)), Boxes()}),
+              std::pair(-1, big));
+    Use("[" + Name + "]");
+    const Bytes built =
+        Ended(HeaderBytes(55, 1, 7, 20) + BlockBytes(1, ~sdk->PropertyTitlesHash, ~sdk->PropertyTypesHash) +
+              "\0"s + E(5, "Name", "new"));
+    EXPECT_EQ((std::tuple{Polvane::DLL_CreateObject(host.MV(), 0, AsRecord(edPtr)),
+                          BytesOf(host.LastReallocated())}),
+              std::tuple(0, built));
+    host.reallocRefused = true;
     EXPECT_EQ(Polvane::DLL_CreateObject(host.MV(), 0, AsRecord(edPtr)), -1);
-    EXPECT_EQ(std::pair(edPtr, Boxes()), std::pair(Bytes(64), big));
+    const std::wstring mismatch =
+        L"E EDITDATA size mismatch: Fusion provided an EDITDATA of 64 bytes, but "
+        L"GetEDITDATASizeFromJSON calculation was 55 bytes expected.\nThis is a Polvane bug!";
+    EXPECT_EQ(std::pair(edPtr, Boxes()),
+              std::pair(before, mismatch + L" ## " + mismatch +
+                                    L" ## E Initialisation failure: Initialising extension "
+                                    L"failed: error 12."));
 }
 
 TEST_F(Upgrade, VersionsRecordsOfTheSameListAndTheObjectsName)
