@@ -1,0 +1,1049 @@
+// Object properties in-process: the host's property table and the hashes built from a definition, the value
+// classes driven through their slots, the property sheet's exports on records built by hand, and the upgrade
+// of new objects and of old records of other versions, lists and layouts, with every box shown. Damaged
+// records are swept, fenced: a read past one's end crashes the test.
+#include "InProcess.h"
+#include "PropertyRecords.h"
+#include "TestHost.h"
+
+#include "Lib/Shared/Polvane/PropertyDefinitions.h"
+#include "Lib/Shared/Polvane/PropertyReaders.h"
+#include "Lib/Shared/Polvane/PropertyUpgrade.h"
+#include "Lib/Shared/Polvane/PropertyValues.h"
+#include "Lib/Shared/Polvane/TextConversion.h"
+#include "Lib/Shared/Tovik/Exports.h"
+#include "Lib/Shared/Tovik/SDK.h"
+#include "Lib/Shared/Tovik/Startup.h"
+#include "json/json.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <memory>
+#include <optional>
+#include <set>
+#include <sstream>
+
+using namespace std::string_literals;
+using namespace TestHost;
+using InProcess::IsLiveAllocation;
+using Polvane::Properties;
+using Return = Properties::ConverterReturn;
+
+namespace {
+
+constexpr std::uint32_t FirstID = 0x80000;
+const std::wstring TooHigh = L"W Polvane offset invalid: Offset is too high!",
+                   NoOffset = L"W Old Polvane props: No offset found. Falling back to default. Resetting "
+                              L"properties recommended.",
+                   NotArray =
+                       L"E Property error: JSONPropertyReader: Properties is the wrong type, expected an "
+                       L"array.\n",
+                   CheckboxFailed =
+                       L"E Property conversion error: Couldn't read check box of some properties. "
+                       L"Delegating.";
+const std::string NameDef = R"({"Type": "Editbox String", "Title": "Name", "DefaultState": "new"})",
+                  CountDef =
+                      R"({"Type": "Editbox Number", "Title": "Count", "DefaultState": 3)"; // more may follow
+
+std::int32_t Equal(const void* a, const void* b) { return CallSlot<std::int32_t>(a, Slot::IsEqual, b); }
+std::uint32_t WordAt(const void* object, std::size_t at)
+{
+    return static_cast<const std::uint32_t*>(object)[at / 4];
+}
+const wchar_t* TextOf(const void* object) { return reinterpret_cast<const wchar_t*>(WordAt(object, 8)); }
+std::string Pair(std::uint16_t a, std::uint16_t b) { return ValueBytes(a) + ValueBytes(b); }
+HostValue Text(const std::wstring& text) { return HostValue(0x53545257, text); }
+
+// Properties given by type, separated by |, titled P0, P1..., "=value" giving the default; an element
+// beginning with { is as written.
+std::string List(const std::string& types)
+{
+    std::string list = "[";
+    for (std::size_t from = 0, i = 0; from <= types.size(); ++i) {
+        const std::string type = types.substr(from, types.find('|', from) - from),
+                          name = type.substr(0, type.find('='));
+        const std::string given = name == type ? "" : ", \"DefaultState\": " + type.substr(name.size() + 1);
+        list += (i ? ", " : "") + (type[0] == '{' ? type
+                                                  : R"({"Type": ")" + name + R"(", "Title": "P)" +
+                                                        std::to_string(i) + '"' + given + "}");
+        from += type.size() + 1;
+    }
+    return list + "]";
+}
+
+// A built record's checkbox bytes, then each entry's value, joined by |: in hex unless all plain text.
+std::string Values(const Bytes& record)
+{
+    const auto printed = [](const std::uint8_t* from, const std::uint8_t* to, bool hex) {
+        std::string out(from, to);
+        if (hex || !std::all_of(from, to, [](std::uint8_t c) { return c >= 32 && c < 127; }))
+            for (out.clear(); from != to; ++from)
+                out += {"0123456789ABCDEF"[*from >> 4], "0123456789ABCDEF"[*from & 15]};
+        return out;
+    };
+    const std::size_t count = record.at(32) | record[33] << 8, start = 40 + (count + 7) / 8;
+    std::string out = printed(&record[40], &record[start], true);
+    for (std::size_t i = 0, at = start; i < count; ++i, at += U32At(record, at))
+        out += "|" + printed(&record[at + 7 + record[at + 6]], &record[at] + U32At(record, at), false);
+    return out;
+}
+
+// A record as the upgrade writes it, its hashes 0 (Run blanks the built record's), its maximum size the
+// larger of its own and the old record's.
+Bytes New(std::uint32_t identifier, std::uint16_t count, const std::string& body,
+          std::uint32_t oldMaximum = 0)
+{
+    Bytes record = Ended(HeaderBytes(0, 1, identifier, 20) + BlockBytes(count, 0, 0) + body);
+    return Put(record, 4, std::max<std::uint32_t>(record.size(), oldMaximum));
+}
+
+// An old record with a block at offset 20 for another property list; a record from before blocks.
+Bytes Old(std::uint16_t count, const std::string& body, std::uint32_t version = 0)
+{
+    return Ended(HeaderBytes(500, version, 0xCAFE, 20) + BlockBytes(count, 0x1111, 0x2222) + body);
+}
+Bytes PreSmart(const std::string& body, std::int32_t sizeWord = 0)
+{
+    return Ended(HeaderBytes(0, 0, 0, 0) + N(sizeWord ? sizeWord : std::int32_t(24 + body.size())) + body);
+}
+
+std::wstring Reset(const std::wstring& copied, const std::wstring& what,
+                   const std::wstring& object = L"Morvalex")
+{
+    return L"I Upgraded properties: Successfully copied " + copied + L" of " + object +
+           L" object properties from ext version 0 to 1.\n\nAlso set 1 property to their default settings, "
+           L"namely:\n\u2022 " +
+           what;
+}
+
+// The boxes of a reader's failure for property i, and of the upgrade that then gives it a zero value.
+std::wstring Failed(int i, const std::wstring& title, const std::wstring& failure = L"")
+{
+    return (failure.empty() ? L"" : L"W Property conversion error: " + failure + L". Delegating. ## ") +
+           L"E Property conversion error: All converters have failed for property " + std::to_wstring(i) +
+           L" (" + title +
+           L"). Your property data is corrupt beyond recovery or reset. Please re-add the object to frame.";
+}
+const std::wstring JSONFailure = L"JSONPropertyReader converter encountered a failure: JSONPropertyReader: ";
+
+enum Sheet : std::uint32_t { Version, Name, Count, Speed, Mode, Flag, Area, Pictures, Go, Box, BoxEnd };
+
+// The stored sheet, property changed holding value.
+Bytes Sheet(std::uint32_t changed = ~0u, const std::string& value = "")
+{
+    const char* titles[] = {"", "Name", "Count", "Speed", "Mode", "Flag", "Area", "Pictures", "", "", ""};
+    const std::uint16_t types[] = {1, 5, 6, 21, 7, 10, 8, 23, 4, 2, 3};
+    const std::string values[] = {"",  "abc", N(42),       ValueBytes(2.5f),
+                                  "b", "",    N(3) + N(4), Pair(2, 11) + "\x0C\0"s};
+    std::string body = "\0\0"s;
+    for (std::uint32_t i = 0; i <= BoxEnd; ++i)
+        body += E(types[i], titles[i], i == changed ? value : i < 8 ? values[i] : "");
+    return Stored(BoxEnd + 1, body);
+}
+
+struct Props : testing::Test {
+    Props()
+    {
+        Use(R"([{"Title": "Version", "Type": "Text", "DefaultState": "1.0 \u00e9"}, {"Title": "Name", "Type":
+            "Editbox String"}, {"Title": "Count", "Type": "Editbox Number"}, {"Title": "Speed", "Type": "Editbox Float"},
+            {"Title": "Mode", "Type": "Combo Box", "Items": ["a", "b"]}, {"Title": "Flag", "Type": "Checkbox"},
+            {"Title": "Area", "Type": "Size"}, {"Title": "Pictures", "Type": "Image List", "MaxNumImages": 3},
+            {"Title": "Go", "Type": "Edit button", "DefaultState": "Press"}, {"Title": "Box", "Type": "Folder"},
+            {"Type": "FolderEnd"}])");
+    }
+    std::wstring Boxes() { return Shown(std::exchange(recorder.boxes, {})); }
+    std::wstring Use(const std::string& properties) // the boxes of the build
+    {
+        sdk.reset(), sdk.reset(InProcess::BuildState(PropertyDefinition(properties)));
+        Polvane::RunMode = Polvane::MFXRunMode::Editor;
+        return Boxes();
+    }
+    std::wstring Get(std::uint32_t index, EDITDATA* edPtr = nullptr)
+    {
+        return TakeValue(GetPropValue(host.MV(), edPtr ? edPtr : AsRecord(record), FirstID + index));
+    }
+    // The record after a change, to a fresh sheet unless told otherwise: the host's resized one, or this one
+    // changed in place.
+    Bytes Set(std::uint32_t index, HostValue&& value, bool fresh = true)
+    {
+        const EDITDATA* resized = host.LastReallocated();
+        if (fresh)
+            record = Sheet();
+        SetPropValue(host.MV(), AsRecord(record), FirstID + index, reinterpret_cast<Prop*>(&value));
+        EXPECT_EQ(value.classIDReads, 1);
+        return host.LastReallocated() != resized ? BytesOf(host.LastReallocated()) : record;
+    }
+    BOOL Check(std::uint32_t index) { return GetPropCheck(host.MV(), AsRecord(record), FirstID + index); }
+    // The upgrade's new record out of the fixed global memory it came in (then freed), its hashes checked
+    // against the definition's and blanked; empty for null. What the upgrade wrote into the old record is
+    // kept.
+    Bytes Run(Bytes* old)
+    {
+        Fenced fenced(old ? *old : Bytes());
+        HGLOBAL memory = Polvane::DLL_UpdateEditStructure(host.MV(), old ? fenced.Record() : nullptr);
+        if (old)
+            std::copy(fenced.data, fenced.data + old->size(), old->begin());
+        const auto* bytes = static_cast<const std::uint8_t*>(memory ? GlobalLock(memory) : nullptr);
+        EXPECT_EQ(static_cast<const void*>(bytes), memory); // fixed memory
+        Bytes made = bytes ? Bytes(bytes, bytes + GlobalSize(memory)) : Bytes();
+        EXPECT_EQ(memory ? (GlobalUnlock(memory), GlobalFree(memory)) : nullptr, nullptr);
+        if (made.size() >= 32 && U32At(made, 24) == ~sdk->PropertyTitlesHash &&
+            U32At(made, 28) == ~sdk->PropertyTypesHash)
+            Put(Put(made, 24, 0), 28, 0);
+        return made;
+    }
+
+    TempTree tree;
+    InProcess::LibraryCopy library{tree, L"Extensions\\Unicode\\Morvalex.mfx"};
+    InProcess::RunningAs editor{Polvane::MFXRunMode::Editor};
+    InProcess::BoxRecorder recorder;
+    Host host{GetDesktopWindow()};
+    std::unique_ptr<Tovik::SDK> sdk;
+    Bytes record = Sheet();
+};
+
+} // namespace
+TEST(PropertyValues, EachClassThroughItsSlots)
+{
+    const wchar_t* const text = L"h\u00e9 \U0001F600"; // 6 characters with its NUL
+    const std::tuple<Prop*, std::uint32_t, std::uint32_t> cases[] = {
+        {new Prop_SInt(-2), 0x494E5420, 0xFFFFFFFE},
+        {new Prop_UInt(0xDEADBEEF), 0x44575244, 0xDEADBEEF},
+        {new Prop_Float(-0.0f), 0x464C4F54, 0x80000000},
+        {new Prop_WStr(text), 0x53545257, 0}};
+    for (const auto& [object, classID, word] : cases) {
+        const bool isText = classID == 0x53545257;
+        std::uint32_t record[8] = {0xCCCCCCCC, 0xCCCCCCCC, 0xCCCCCCCC, 0xCCCCCCCC, 0xCCCCCCCC, 0xCCCCCCCC};
+        EXPECT_EQ(
+            std::tuple(CallSlot<std::uint32_t>(object, Slot::GetClassID), WordAt(object, 4),
+                       CallSlot<std::int32_t>(object, Slot::CopyToHostValue, static_cast<void*>(record))),
+            std::tuple(classID, word, 1));
+        // Word 0 is the host's; a text goes into the record's own buffer, from byte 12.
+        EXPECT_EQ(std::tuple(record[0], record[1], record[2], record[6], record[7]),
+                  std::tuple(0xCCCCCCCCu, word, isText ? Address(record + 3) : 0xCCCCCCCCu, 0u, 0u));
+        EXPECT_TRUE(isText ? std::wcscmp(TextOf(record), text) == 0 : record[3] == 0xCCCCCCCC) << classID;
+        // A copy is its own object of the same class, text included, and outlives the original.
+        void* copy = CallSlot<void*>(object, Slot::CreateCopy);
+        EXPECT_EQ(std::tuple(*static_cast<void**>(copy), Equal(copy, object), WordAt(copy, 4)),
+                  std::tuple(*reinterpret_cast<void**>(object), 1, word));
+        const wchar_t *originalText = isText ? TextOf(object) : nullptr,
+                      *copyText = isText ? TextOf(copy) : nullptr;
+        CallSlot<void>(object, Slot::Delete);
+        EXPECT_FALSE(IsLiveAllocation(object) || (originalText && IsLiveAllocation(originalText))) << classID;
+        EXPECT_TRUE(!isText || (copyText != originalText && std::wcscmp(copyText, text) == 0));
+        // The deleting destructor frees the object only with bit 0 of its flag, and never the text.
+        EXPECT_EQ(std::pair(CallSlot<void*>(copy, Slot::DeletingDestructor, 2u), IsLiveAllocation(copy)),
+                  std::pair(copy, true));
+        EXPECT_EQ(CallSlot<void*>(copy, Slot::DeletingDestructor, 1u), copy);
+        EXPECT_TRUE(!IsLiveAllocation(copy) && (!copyText || IsLiveAllocation(copyText))) << classID;
+        delete[] copyText;
+    }
+    Prop_WStr empty(nullptr);
+    Prop_SInt number(42);
+    EXPECT_EQ(std::tuple(std::wstring(TextOf(&empty)),
+                         CallSlot<void*>(&number, Slot::SetByteFlag, std::uint8_t(255)), WordAt(&number, 4)),
+              std::tuple(std::wstring(), static_cast<void*>(&number), 42u));
+    delete[] empty.Text;
+}
+
+TEST(PropertyValues, IsEqualByClass)
+{
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    auto* noText = new Prop_WStr(L""); // the host's own text objects may carry no text: it matches any
+    delete[] std::exchange(noText->Text, nullptr);
+    // Another class's bits are not read as this class's value.
+    const std::tuple<Prop*, Prop*, std::int32_t> cases[] = {
+        {new Prop_SInt(5), new Prop_SInt(-5), 0},         {new Prop_UInt(1), new Prop_UInt(2), 0},
+        {new Prop_Float(0.0f), new Prop_Float(-0.0f), 1}, {new Prop_Float(nan), new Prop_Float(nan), 0},
+        {new Prop_WStr(L"ab"), new Prop_WStr(L"abc"), 0}, {new Prop_WStr(L"abc"), noText, 1},
+        {new Prop_SInt(5), new Prop_UInt(5), 0},          {new Prop_WStr(L""), new Prop_SInt(0), 0}};
+    for (const auto& [a, b, equal] : cases) {
+        EXPECT_EQ(std::tuple(Equal(a, b), Equal(b, a), Equal(a, a)),
+                  std::tuple(equal, equal, a != std::get<0>(cases[3])))
+            << a;
+        CallSlot<void>(a, Slot::Delete), CallSlot<void>(b, Slot::Delete);
+    }
+}
+
+TEST_F(Props, EachKindOfPropertyAsTheHostReadsIt)
+{
+    const std::wstring boxes = Use(R"([{"Title": "Version", "Info": "The version.", "Type": "Text",
+        "DefaultState": "1"}, {"Title": "Gr\u00f6\u00dfe", "Type": "FOLDER"}, {"Title": "S", "Type": "Editbox String",
+        "Password": true, "Case": "upper", "MaxLength": 4294967301, "Bold": true}, {"Title": "M",
+        "Type": "editbox string multiline", "Case": "lower", "Password": false, "MaxLength": 80},
+        {"Title": "N", "Info": 5, "Type": "Editbox Number", "CheckboxDefaultState": null, "Removable": true,
+        "Renameable": true, "Moveable": true, "List": true, "SingleSelect": true, "Bold": "true", "Case": "Upper"},
+        {"Title": "R", "Type": "Edit spin", "Minimum": 2.9, "Maximum": -4294967297}, {"Title": "L", "Type":
+        "Edit slider", "Minimum": "3"}, {"Title": "B", "Type": "Edit button", "DefaultState": "Press"}, {"Title":
+        "B2", "Type": "Edit Button", "DefaultState": 3}, {"Title": "C", "Type": "Combo Box", "Items": ["One",
+        "\u00e9", ""]}, {"Title": "Pick", "Type": "Combo Box Button"}, {"Title": "CI", "Type": "Combo Box Icons",
+        "Items": ["A"]}, {"Title": "On", "Type": "checkbox", "Bold": true}, {"Title": "E", "Type": "FolderEnd",
+        "Bold": true}, {"Type": "folderend"}, {"Title": "Mine", "Info": "x", "Type": "custom thing", "Bold":
+        true}, "Loose", {"Title": "Res", "Type": "!List button"}, {"Title": "Typo", "Type": "Editbox Nmber"},
+        {"Title": "Nul", "Type": "Text\u0000"}, {"Title": "Open", "Type": "Folder"}])");
+    // "id title/info type xoptions = create parameter": texts "-" when null, the parameter by type.
+    std::wostringstream table;
+    for (const HostPropertyDescriptor& d : sdk->EdittimeProperties) {
+        const auto* integers = static_cast<const std::int32_t*>(d.CreateParam);
+        const auto* texts = static_cast<const wchar_t* const*>(d.CreateParam);
+        table << std::hex << d.ID << L' ' << (d.Title ? d.Title : L"-") << L'/' << (d.Info ? d.Info : L"-")
+              << L' ' << std::dec << d.Type << L" x" << std::hex << d.Options << std::dec
+              << (integers ? L" = " : L"");
+        if (d.Type == 1004 && texts)
+            table << reinterpret_cast<const wchar_t*>(d.CreateParam);
+        else if ((d.Type == 1011 || d.Type == 1012) && integers)
+            table << integers[0] << L',' << integers[1];
+        else if ((d.Type == 1007 || d.Type == 1020) && texts) { // a null, the items, a null
+            table << (texts[0] ? L"![" : L"[");
+            for (int i = 1; texts[i] != nullptr; ++i)
+                table << texts[i] << L',';
+            table << L']';
+        } else if (integers)
+            table << integers[0];
+        table << L"; ";
+    }
+    // Refused elements keep their place as Text labels, so later ids stay at their positions.
+    EXPECT_EQ(table.str(),
+              L"80000 Version/The version. 1001 x0; 80001 Gr\u00f6\u00dfe/ 1002 x0; 80002 S/ 1005 x50006 "
+              L"= 5; 80003 M/ 1022 x4 = 80; 80004 N/ 1006 xf9; 80005 R/ 1012 x4 = 2,-1; 80006 L/ 1011 x4 "
+              L"= 0,0; 80007 B/ 1004 x4 = Press; 80008 B2/ 1004 x0; 80009 C/ 1007 x4 = [One,\u00e9,,]; "
+              L"8000a Pick/ 1020 x4 = []; 8000b CI/ 1024 x0; 8000c On/ 1010 x3; 7ffff -/- 3 x0; 7ffff "
+              L"-/- 3 x0; 8000f -/- 42 x0; 80010 / 1001 x0; 80011 Res/ 1001 x0; 80012 Typo/ 1001 x0; "
+              L"80013 Nul/ 1001 x0; 80014 Open/ 1002 x0; 0 -/- 0 x0; ");
+    // The NUL is part of the type: none is named so.
+    EXPECT_EQ(
+        boxes,
+        L"W Polvane JSON property: Property \"M\" is set to \"Case\"=\"lower\", but that won't work with "
+        L"property type Editbox String Multiline. ## W Polvane JSON property: Property \"M\" is set to "
+        L"password mask, but that won't work with property type Editbox String Multiline. ## E Polvane "
+        L"JSON property: No Items detected in combobox property Pick. ## E Polvane JSON property parser: "
+        L"Too many FolderEnd properties! Extra one found at index 14. ## I Polvane JSON property parser: "
+        L"Detected a custom property. ## E Polvane JSON property parser: Properties contains a string "
+        L"\"Loose\" instead of an object. Multiple categories of properties not currently implemented. "
+        L"(UK English) ## E Polvane JSON property parser: You have specified an invalid Parameter type "
+        L"\"!List button\". These types are reserved. (UK English) ## E Polvane JSON property parser: "
+        L"Property index 18 \"Typo\" has an unrecognised property type \"Editbox Nmber\" in the JSON "
+        L"(under UK English language).\nCheck your spelling of the \"Type\" Parameter. ## E Polvane JSON "
+        L"property parser: Property index 19 \"Nul\" has an unrecognised property type \"Text\" in the "
+        L"JSON (under UK English language).\nCheck your spelling of the \"Type\" Parameter. ## E JSON "
+        L"verification error: There was a Folder [Open] that does not have a FolderEnd property.");
+}
+
+TEST_F(Props, HashesOverTheTitlesAndTypesOfPropertiesWithAValue)
+{
+    EXPECT_EQ(std::tuple(FNV1a32(""), FNV1a32("a"), FNV1a32("name|5 | ")),
+              std::tuple(0x811C9DC5u, 0xE40C292Cu, 0x93DA7347u));
+    // Labels, folders and buttons store nothing and stay out of both hashes; ASCII folds.
+    const std::tuple<std::string, std::string, std::string> cases[] = {
+        {R"({"Title": "x"})", "", ""},
+        {R"([{"Title": "V", "Type": "Text"}, {"Title": "F", "Type": "Folderish"}, {"Title": "G", "Type": "Group"},
+            {"Title": "NAME", "Type": "Editbox String", "Info": "changes nothing"}, {"Title": "B", "Type":
+            "Edit button"}, {"Type": "FolderEnd"}, {"Title": "\u00c9T\u00c9", "Type": "Editbox Float"}])",
+         "name|5 | \xC3\x89t\xC3\x89|21 | ", "5|21|"},
+        {R"([{"Title": "b", "Type": "Custom"}, {"Title": "X", "Type": "Editbox Stringy"}, {"Title": "On", "Type":
+            "Checkbox"}])",
+         "b|27 | x|1 | on|10 | ", "27|1|10|"}};
+    for (const auto& [properties, titles, types] : cases) {
+        Use(properties);
+        EXPECT_EQ(std::pair(sdk->PropertyTitlesHash, sdk->PropertyTypesHash),
+                  std::pair(FNV1a32(titles), FNV1a32(types)))
+            << properties;
+    }
+}
+
+TEST_F(Props, BlockFoundThroughTheOffsetWordAndTypesCompatible)
+{
+    const std::tuple<std::uint32_t, std::uint32_t, int, std::wstring> offsets[] = {
+        {100, 0, 20, NoOffset},
+        {100, 19, 20, NoOffset},
+        {40, 20, 20, L""},
+        {100, 80, 80, L""},
+        {100, 81, 20, TooHigh},
+        {100, ~0u, 20, TooHigh},
+        {39, 0, 20, NoOffset + L" ## " + TooHigh}};
+    for (const auto& [total, offset, found, boxes] : offsets) {
+        Bytes bytes(100);
+        Put(Put(bytes, 0, total), 16, offset);
+        const auto* block =
+            reinterpret_cast<std::uint8_t*>(Polvane::GetPropertiesFromEditData(AsRecord(bytes)));
+        EXPECT_EQ(std::pair(block - bytes.data(), Boxes()), std::pair(found, boxes)) << offset;
+    }
+    Use(R"({"Type": "Editbox Number"})");
+    EXPECT_EQ(Polvane::GetPropertiesFromEditData(AsRecord(record))->Internal_DataAt(1), nullptr);
+    EXPECT_EQ(Boxes(),
+              L"E Premature function call: Internal_DataAt() called for prop ID 1 without Polvane_Props "
+              L"for language UK English being valid.");
+    // Every pair that may take over a stored value, besides a type with itself.
+    const std::set<std::pair<int, int>> compatible = {
+        {5, 16},  {5, 19},  {5, 22},  {5, 26},  {16, 5},  {16, 19}, {16, 22}, {16, 26}, {19, 5},
+        {19, 16}, {19, 22}, {19, 26}, {26, 5},  {26, 16}, {26, 19}, {26, 22}, {7, 20},  {7, 24},
+        {20, 7},  {20, 24}, {24, 7},  {24, 20}, {6, 11},  {6, 12},  {11, 6},  {11, 12}, {12, 6},
+        {12, 11}, {6, 21},  {6, 27},  {11, 21}, {11, 27}, {12, 21}, {12, 27}, {21, 27}, {27, 21}};
+    for (int from = 0; from < 29; ++from)
+        for (int to = 0; to < 28; ++to)
+            EXPECT_EQ(Properties::IsPropTypeCompatible(from, to), from == to || compatible.count({from, to}))
+                << from << to;
+}
+
+TEST_F(Props, ReadsByTypeAndThoseThatCannotBeAnswered)
+{
+    std::wstring values;
+    for (std::uint32_t index : {0u, 1u, 2u, 3u, 4u, 5u, 8u, 9u, 10u, 11u, ~0u})
+        values += Get(index) + L"|";
+    // A Text stores nothing and shows its default; a combo box gives the position of its stored item.
+    EXPECT_EQ(
+        values,
+        L"STRW:1.0 \u00e9|STRW:abc|INT :42|FLOT:1075838976|DWRD:1|null|STRW:Press|null|null|null|null|");
+    const std::wstring
+        version = L"null E Version upgrade failure: Extension version mismatch (MFA is ",
+        early = L"null E Premature function call: GetProperty() called without edPtr->Polvane::Properties "
+                L"being valid.",
+        corrupt = L"null W Polvane property error: Warning: Returned null Data. Properties are corrupt; "
+                  L"replace the existing Morvalex, by creating a new one and using \"Replace by "
+                  L"another object\" in event editor.";
+    const std::tuple<Bytes, std::size_t, std::uint32_t, std::uint32_t, std::wstring> cases[] = {
+        {Sheet(Name, "n\xC3\xA9\xE2\x82\xAC"), 0, 0, Name, L"STRW:n\u00e9\u20ac "},
+        {Sheet(), 8, 2, Name,
+         version +
+             L"2, real ext is 1). You should update the Morvalex extension immediately, WITHOUT saving the "
+             L"MFA first."},
+        {Sheet(), 8, 0, Name,
+         version + L"0, real ext is 1). Fusion should have called UpdateEditStructure, but didn't."},
+        {Sheet(), 16, 0, Name,
+         L"null E No smart properties: MFA ext version 1 was saved WITHOUT smart properties, but current "
+         L"extension has same "
+         L"version 1 WITH smart properties.\n\nDid the extension developer upgrade the extension to smart "
+         L"properties "
+         L"without incrementing Extension::Version?"},
+        {Sheet(), 36, 0, Name, early}, // no block size word
+        {Sheet(), 0, 38, Name, early}, // no room for the block
+        {Sheet(Mode, "B"), 0, 0, Mode,
+         L"null E Property error: GetProperty error: JSON Items does not contain given value B (Combo Box "
+         L"property "
+         L"\"Mode\", ID 4, JSON language UK English)."},
+        {Sheet(), 0, 0, Area,
+         L"null E Property error: GetProperty error: JSON property type \"Size\" is unexpected."},
+        // Entries are found by walking sizes read from the project: damage is reported, never read.
+        {Sheet(), 20 + 20 + 2 + 7, ~0u - 15, Count, corrupt}, // an entry past the record
+        {Sheet(Count, "\x01\x02"), 0, 0, Count, corrupt}};    // a value too small for its type
+    for (const auto& [stored, at, word, index, box] : cases) {
+        record = stored;
+        if (at != 0 || word != 0)
+            Put(record, at, word);
+        const std::wstring value = Get(index);
+        EXPECT_EQ(value + L" " + Boxes(), box) << at << " " << word;
+    }
+    EXPECT_EQ(Get(Name), L"STRW:abc"); // entries before the damage are still read
+    Use(R"([{"Title": "Mode", "Type": "Combo Box Button", "Items": "a"}])");
+    record = Stored(1, "\0"s + E(20, "Mode", "a"));
+    EXPECT_EQ((std::pair{Get(0), Boxes()}),
+              std::pair(L"null"s, L"E Property error: GetProperty error: JSON Items not "
+                                  L"valid in Combo Box property \"Mode\", ID 0, language "
+                                  L"UK English."s));
+}
+
+// Every export on every cut and damaged sheet: nothing outside the record is read or written, and a cut one
+// reads what the whole one holds, or nothing.
+TEST_F(Props, ExportsOnDamagedRecords)
+{
+    std::vector<std::wstring> whole;
+    for (std::uint32_t index = 0; index <= BoxEnd; ++index)
+        whole.push_back(Get(index));
+    host.imageEditorAnswer = 1;
+    host.editedImageIDs = {5, 6};
+    Sweep(Sheet(), [&](const Bytes& damaged, bool cut) {
+        for (std::uint32_t index = 0; index <= BoxEnd; ++index) {
+            const Fenced fenced(damaged);
+            const std::wstring value = Get(index, fenced.Record());
+            EXPECT_TRUE(!cut || value == whole[index] || value == L"null") << damaged.size() << value;
+            GetPropCheck(host.MV(), fenced.Record(), FirstID + index);
+            SetPropCheck(host.MV(), fenced.Record(), FirstID + index, TRUE);
+            EditProp(host.MV(), fenced.Record(), FirstID + index);
+            HostValue text(0x53545257, L"text"s);
+            SetPropValue(host.MV(), fenced.Record(), FirstID + index, reinterpret_cast<Prop*>(&text));
+        }
+        recorder.boxes.clear();
+    });
+}
+
+TEST_F(Props, ValuesStoredByClassOrRefused)
+{
+    const double half = 0.5;
+    std::uint32_t w[2];
+    std::memcpy(w, &half, 8);
+    const std::tuple<std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t, std::string>
+        numbers[] = {{0x494E5420, 0xFFFFFFF9, 0, 0, Count, N(-7)},
+                     {0x464C4F54, 0x3FC00000, 0, 0, Count, ValueBytes(1.5f)}, // the bytes, as they are
+                     {0x53495A45, 5, 6, 1, Area, N(5) + N(6)},
+                     {0x494E5432, 9, 7, 8, Area, N(7) + N(8)},
+                     {0x44424C45, 9, w[0], w[1], Count, ValueBytes(half)}, // 8 bytes: the entry grows
+                     {0x44575244, 2, 0, 0, Mode, ""}, // a combo box stores its item's text; none past them
+                     {0x44575244, 0, 0, 0, Mode, "a"},
+                     {0x53545241, 0, Address("ansi"), 0, Name, "ansi"},
+                     {0x53545257, 0, 0, 0, Name, ""}}; // no text at all
+    for (const auto& [id, w1, w2, w3, index, stored] : numbers)
+        EXPECT_EQ(Set(index, HostValue(id, {w1, w2, w3})), Sheet(index, stored)) << id;
+    EXPECT_EQ(host.ReallocRequests().size(), 4u); // values of the same size are written in place
+    const std::wstring error = L"E Polvane property error: ";
+    const std::size_t room = 65535 - (Sheet().size() - 3);
+    const std::tuple<std::uint32_t, std::wstring, std::uint32_t, Bytes, std::wstring> texts[] = {
+        {0x53545257, L"n\u00e9\u20ac", Name, Sheet(Name, "n\xC3\xA9\xE2\x82\xAC"), L""},
+        {0x44415441, L"abcd", Name, Sheet(Name, "abcd"), L""},
+        {0x53545257, L"a", Mode, Sheet(Mode, "a"), L""}, // a text names its item
+        {0x44415441, L"12", Count, Sheet(), error + L"Got Buff type for non-string property \"Count\"."},
+        {0x41424344, L"", Count, Sheet(),
+         L"I Custom property: Assuming class ID 1094861636 is custom - but no custom code yet written."},
+        {0x53545257, L"", Count, Sheet(),
+         error + L"Property size of property Count (JSON type Editbox Number) is 0!"},
+        {0x53545257, L"2.0", Version, Sheet(),
+         error + L"Couldn't find property Version (JSON type Text), failed to edit it."},
+        {0x53545257, L"A", Mode, Sheet(),
+         error + L"Combo Box property \"Mode\" has no item \"A\"; the value was not stored."},
+        {0x53545257, std::wstring(room + 1, L'x'), Name, Sheet(),
+         error + L"Need 65536 bytes, but EDITDATA can only store 65535 bytes!"}};
+    for (const auto& [id, text, index, stored, box] : texts) {
+        const Bytes after = Set(index, HostValue(id, text));
+        EXPECT_EQ(std::pair(after, Boxes()), std::pair(stored, box));
+    }
+    EXPECT_EQ(Set(Name, Text(std::wstring(room, L'x'))).size(), 65535u); // the most the host keeps
+    // The class is read first; an id that names no property, or no object, then changes nothing.
+    for (std::uint32_t index : {~0u, BoxEnd + 1u})
+        EXPECT_EQ(Set(index, HostValue(0x41424344, {1})), Sheet());
+    SetPropValue(host.MV(), AsRecord(record), FirstID + Count, nullptr);
+    EXPECT_EQ(record, Sheet());
+    // A damaged project's record whose size words say nearly 4 GiB: a larger value is refused before anything
+    // is copied, rather than the new size wrapping to a few bytes.
+    Put(Put(record, 0, 0xFFFFFFFE), 36, 0xFFFFFFFE);
+    const Bytes huge = record;
+    EXPECT_EQ((std::pair{Set(Name, Text(L"abcde"), false), Boxes()}),
+              std::pair(huge, error + L"Need 4294967296 bytes, but EDITDATA can only store 65535 bytes!"));
+    host.reallocRefused = true;
+    EXPECT_EQ(
+        (std::pair{Set(Name, Text(L"abcd")), Boxes()}),
+        std::pair(
+            Sheet(),
+            L"E Property Error: NULL returned from EDITDATA reallocation. Property changed cancelled."s));
+}
+
+// From a three-letter text to a four-letter one: one byte more in the entry, the block and the record.
+TEST_F(Props, ALongerValueAsksTheHostForALargerRecord)
+{
+    EXPECT_EQ(Set(Name, Text(L"abcd")), Sheet(Name, "abcd"));
+    const Host::FunctionCall& call = host.FunctionLog().at(0);
+    EXPECT_EQ(
+        std::tuple(call.edPtr, call.id, call.p1, call.p2, call.p3),
+        std::tuple(AsRecord(record), 5, std::int32_t(Address(record.data())), int(record.size()) + 1, 0));
+    EXPECT_EQ(record, Sheet()); // the host's old record is left alone
+    // A block size word other than the record's asks first: No keeps the record, Yes takes the record's; the
+    // same size is written in place, unasked.
+    Bytes asked = Put(record, 36, 0x7777), same = Sheet(Name, "xyz");
+    recorder.answer = IDNO;
+    EXPECT_EQ(Set(Name, Text(L"abcd"), false), asked);
+    recorder.answer = IDYES;
+    EXPECT_EQ(Set(Name, Text(L"abcd"), false), Sheet(Name, "abcd"));
+    EXPECT_EQ(recorder.boxes.at(1).style & MB_TYPEMASK, UINT(MB_YESNO));
+    record = asked;
+    EXPECT_EQ(Set(Name, Text(L"xyz"), false), Put(same, 36, 0x7777));
+    const std::wstring question =
+        L"W Polvane property warning: Change to property \"Name\" (JSON type \"Editbox "
+        L"String\") caused reserved size to be different to actual size. Press Yes to set "
+        L"it to Fusion's size (may corrupt properties).\nPress No to cancel property change.";
+    EXPECT_EQ(Boxes(), question + L" ## " + question);
+    // Without a block offset the rebuilt block still goes to 20.
+    Put(record = Sheet(), 16, 0);
+    Bytes rebuilt = Sheet(Name, "abcd");
+    EXPECT_EQ((std::pair{Set(Name, Text(L"abcd"), false), Boxes()}),
+              std::pair(Put(rebuilt, 16, 0), NoOffset + L" ## " + NoOffset));
+}
+
+namespace {
+
+// The resized record, fenced: a write past its end faults.
+std::optional<Fenced> resized;
+std::uint32_t HOST_STDCALL ResizeFenced(EDITDATA*, std::int32_t, std::int32_t p1, std::int32_t p2,
+                                        std::int32_t)
+{
+    Bytes bytes = BytesOf(reinterpret_cast<const EDITDATA*>(std::uintptr_t(p1)));
+    bytes.resize(p2);
+    resized.emplace(Put(bytes, 0, p2));
+    return Address(resized->data);
+}
+
+} // namespace
+
+// Where the old and the resized record's offset words lead to different places, the copy stays inside both.
+TEST_F(Props, TheBlockCopyStaysInsideTheResizedRecord)
+{
+    Put(record, 16, std::uint32_t(record.size() - 10)); // too high for the old record only
+    ::mV mv{};
+    mv.CallFunction = ResizeFenced;
+    HostValue value = Text(std::wstring(23, L'x'));
+    SetPropValue(&mv, AsRecord(record), FirstID + Name, reinterpret_cast<Prop*>(&value));
+    EXPECT_EQ(std::pair(resized->Record()->eHeader.totalSize, Boxes()),
+              std::pair(std::uint32_t(record.size() + 20), TooHigh));
+    resized.reset();
+}
+
+TEST_F(Props, CheckBoxesAreBitsOfTheBlock)
+{
+    std::wstring checks; // before and after; any non-zero checks
+    for (std::uint32_t index : {0u, 5u, 7u, 8u, 10u, 11u, ~0u - FirstID, 5u}) {
+        checks += std::to_wstring(Check(index));
+        SetPropCheck(host.MV(), AsRecord(record), FirstID + index,
+                     index != 5 || checks.size() < 10 ? 2 : FALSE);
+        checks += std::to_wstring(Check(index)) + L" ";
+    }
+    Bytes expected = Sheet();
+    expected[40] = 0x81, expected[41] = 0x05;
+    EXPECT_EQ(std::tuple(checks, record, host.FunctionLog().size(), Boxes()),
+              std::tuple(L"01 01 01 01 01 00 00 10 "s, expected, std::size_t(0), L""s));
+    // A block stored for fewer properties has no bit for the others: those bytes belong to an entry; and a
+    // record cut short of its checkbox bytes has none.
+    record = Stored(8, "\0"s + E(1, "", ""));
+    SetPropCheck(host.MV(), AsRecord(record), FirstID + 8, TRUE);
+    EXPECT_EQ(
+        (std::tuple{Check(8), record, Boxes()}),
+        std::tuple(FALSE, Stored(8, "\0"s + E(1, "", "")),
+                   L"E Polvane property error: Can't read property checkbox for property ID 8, the valid ID "
+                   L"range is 0 to 8."s));
+    SetPropCheck(host.MV(), AsRecord(Put(record, 0, 40)), FirstID, TRUE);
+    EXPECT_EQ(std::pair(Check(0), record[40]), std::pair(FALSE, std::uint8_t(0)));
+}
+
+TEST_F(Props, GetPropertiesWithoutATableStillRefreshes)
+{
+    sdk.reset();
+    EXPECT_EQ(
+        (std::tuple{GetProperties(host.MV(), AsRecord(record), TRUE), Boxes(), host.FunctionLog().size()}),
+        std::tuple(TRUE, L"E Property error: Call to DLL_GetProperties without valid EdittimeProperties."s,
+                   std::size_t(1)));
+    EXPECT_EQ(host.FunctionLog().at(0).id, 18);
+}
+
+TEST_F(Props, ImageListsGoToTheHostsImageEditors)
+{
+    Use(R"([{"Title": "Icon", "Type": "Image List", "ImageSize": [32, 16]}, {"Title": "Frames", "Type": "image list",
+        "MaxNumImages": 3, "WindowTitle": "Walk", "ImageTitles": ["Left", "R\u00e9", 5], "FixedImageSize": true,
+        "HotSpotAndActionPoint": true, "16Colors": true, "NoTransparentColor": true, "NoAlphaChannel": true,
+        "AllowEmpty": true}, {"Title": "Big", "Type": "Image List", "MaxNumImages": -1, "ImageSize": [-1, 0]},
+        "Name"])");
+    const auto images = [](const std::string& icon, const std::string& frames) {
+        return Stored(4, "\0"s + E(23, "Icon", icon) + E(23, "Frames", frames) + E(23, "Big", "\0\0"s) +
+                             E(1, "N", ""));
+    };
+    // What EditProp gave, the words of the editor's record as the host read it at those offsets, and the
+    // record the host was asked to resize to.
+    const auto edit = [&](std::uint32_t index, std::vector<std::uint16_t> ids,
+                          std::initializer_list<std::size_t> at) {
+        host.editedImageIDs = std::move(ids);
+        std::wstring words = std::to_wstring(EditProp(host.MV(), AsRecord(record), FirstID + index)) + L":";
+        for (std::size_t offset : at)
+            words += L" " + std::to_wstring(U32At(host.ImageEditorCalls().back().record, offset));
+        return std::pair(words, host.LastReallocated() ? BytesOf(host.LastReallocated()) : Bytes());
+    };
+    host.MV()->word14 = 0x1234;
+    host.imageEditorAnswer = 1;
+    // One image: size, the first stored image and a zero word, options (a fixed count), width, height.
+    record = images(Pair(2, 55) + "\x38\0"s, Pair(2, 11) + "\x0C\0"s);
+    EXPECT_EQ(edit(0, {77}, {0, 8, 12, 16, 20}),
+              std::pair(L"1: 24 55 16 32 16"s, images(Pair(1, 77), Pair(2, 11) + "\x0C\0"s)));
+    const auto& one = host.ImageEditorCalls().at(0);
+    EXPECT_EQ(std::tuple(one.edPtr, one.word14, one.several, one.hasWindowTitle),
+              std::tuple(AsRecord(record), 0x1234u, false, false));
+    // Several: size, count, maximum, zero, options, width, height. The editor claims more images than there
+    // is room for; only the maximum is stored.
+    EXPECT_EQ(edit(1, {5, 6, 7, 8}, {0, 8, 12, 16, 28, 32, 36}),
+              std::pair(L"1: 40 2 3 0 239 1 1"s, images(Pair(2, 55) + "\x38\0"s, Pair(3, 5) + Pair(6, 7))));
+    const auto& several = host.ImageEditorCalls().at(1);
+    EXPECT_EQ(std::tuple(several.windowTitle, several.imageTitles, several.imageIDs),
+              std::tuple(L"Walk"s, std::vector<std::wstring>{L"Left", L"R\u00e9", L""},
+                         std::vector<std::uint16_t>{11, 12, 0}));
+    // The largest list a count can hold; a size of at least 1. Cancelled: nothing stored.
+    host.imageEditorAnswer = 0;
+    EXPECT_EQ(edit(2, {}, {12, 32, 36}).first, L"0: 65535 4294967295 1");
+    EXPECT_EQ(host.ReallocRequests().size(), 2u);
+    // A stored count past the maximum keeps the editor closed; not an image list; not an object.
+    record = images(Pair(0, 0), Pair(4, 1) + Pair(2, 3) + Pair(4, 0));
+    EXPECT_EQ((std::tuple{EditProp(host.MV(), AsRecord(record), FirstID + 1),
+                          EditProp(host.MV(), AsRecord(record), FirstID + 3), host.ImageEditorCalls().size(),
+                          Boxes()}),
+              std::tuple(FALSE, FALSE, std::size_t(3),
+                         L"E Property error: Property ID 3 (N) is not correctly formatted."s));
+}
+// A new object takes every default the definition gives, and its record has the size the host is told; a
+// refused type is stored as the Text that stands in for it. A property no reader gives a value gets a zero
+// one, after the readers' and the upgrade's boxes.
+TEST_F(Props, NewObjectsFromTheDefaults)
+{
+    const std::string title(300, 'L'), a4095(4095, 'a'), zero = N(0);
+    Use(R"([{"Type": "Folder", "Title": "Group"}, {"Type": "Editbox String", "Title": "Name", "DefaultState": "Bob",
+        "Case": "Upper"}, {"Type": "Checkbox", "Title": "On", "DefaultState": true}, {"Type": "Editbox Number",
+        "Title": "Count", "DefaultState": -2, "CheckboxDefaultState": true}, {"Type": "Combo Box", "Title": "Pick",
+        "Items": ["a", "bc"], "DefaultState": "bc"}, {"Type": "Size", "Title": ")" +
+        title + R"(",
+        "DefaultState": [4294967299, -1]}, {"Type": "Editbox Float", "Title": "F", "DefaultState": 0.5,
+        "CheckboxDefaultState": false}, {"Type": "Image List", "Title": "Pics"}, {"Type": "FolderEnd"}, {"Type":
+        "Edit button", "Title": "Go", "DefaultState": "Press"}, {"Type": "Editbox Stringy", "Title": "Typo",
+        "DefaultState": "abc"}, {"Type": "Editbox String", "Title": "L", "DefaultState": "aBc1", "Case": "LOWER"},
+        {"Type": "Editbox File", "Title": "None"}, {"Type": "URL button", "Title": "Num", "DefaultState": 5},
+        {"Type": "Editbox String Multiline", "Title": "M", "DefaultState": "x\ny", "Case": "Upper"}, {"Type":
+        "Editbox Folder", "Title": "A", "DefaultState": ")" +
+        a4095 + R"("}, {"Type": "Combo Box Icons", "Title":
+        "D", "Items": [], "DefaultState": "Second"}, {"Type": "Edit spin", "Title": "Min", "DefaultState":
+        -2147483648}, {"Type": "Color", "Title": "Over", "DefaultState": 2147483648}, {"Type": "Edit slider",
+        "Title": "Under", "DefaultState": -2147483649}, {"Type": "Edit direction", "Title": "Fraction",
+        "DefaultState": 1.5}, {"Type": "Editbox Number", "DefaultState": "5"}, {"Type": "Edit spin float", "Title":
+        "Exp", "DefaultState": 25e-1}, {"Type": "Editbox Float", "Title": "Whole", "DefaultState": 5}, {"Type":
+        "Size", "Title": "S", "DefaultState": [1, 2, 3]}, {"Type": "Image List", "Title": "J", "DefaultState":
+        null}, {"Type": "Font", "Title": "Fn"}, {"Type": "Custom"}, {"Type": "!List button"}, "a text"])");
+    const std::uint16_t size = GetEDITDATASizeFromJSON(); // told to the host
+    const std::wstring unsized =
+        L"E GetEDITDATASizeFromJSON failed: Calculation of edittime property size can't "
+        L"understand property type \"";
+    EXPECT_EQ(Boxes(), unsized + L"Font\". (UK English) ## " + unsized + L"Custom\". (UK English)");
+    const Bytes made = Run(nullptr);
+    EXPECT_EQ(made.size(), size);
+    EXPECT_EQ(made,
+              New(0, 30,
+                  "\x0C\0\0\0"s + E(2, "", "") + E(5, "Name", "BOB") + E(10, "On", "") +
+                      E(6, "Count", N(-2)) + E(7, "Pick", "bc") + E(8, title.substr(0, 254), N(3) + N(-1)) +
+                      E(21, "F", ValueBytes(0.5f)) + E(23, "Pics", "\0\0"s) + E(3, "", "") + E(4, "", "") +
+                      E(1, "", "") + E(5, "L", "abc1") + E(16, "None", "") + E(25, "Num", "") +
+                      E(22, "M", "X\nY") + E(26, "A", a4095) + E(24, "D", "Second") +
+                      E(12, "Min", N(INT32_MIN)) + E(9, "Over", zero) + E(11, "Under", zero) +
+                      E(13, "Fraction", zero) + E(6, "", zero) + E(27, "Exp", ValueBytes(2.5f)) +
+                      E(21, "Whole", zero) + E(8, "S", zero + zero) + E(23, "J", "\0\0"s) + E(17, "Fn", "") +
+                      E(18, "", "") + E(1, "", "") + E(1, "", "")));
+    const std::wstring
+        item = JSONFailure + L"JSON item ",
+        range = L", language UK English has default value that can't be stored in 32-bit int (value "
+                L"is ",
+        none = L", language UK English has no default value.";
+    EXPECT_EQ(Boxes(), Failed(18, L"Over", item + L"Over, ID 18" + range + L"2147483648).") + L" ## " +
+                           Failed(19, L"Under", item + L"Under, ID 19" + range + L"-2147483649).") + L" ## " +
+                           Failed(20, L"Fraction", item + L"Fraction, ID 20" + none) + L" ## " +
+                           Failed(21, L"", item + L"<missing title>, ID 21" + none) + L" ## " +
+                           Failed(23, L"Whole", item + L"Whole, ID 23" + none) + L" ## " +
+                           Failed(24, L"S",
+                                  JSONFailure + L"Couldn't read default state for JSON item S, ID 24, "
+                                                L"language UK English. Erroring.") +
+                           L" ## " +
+                           Failed(25, L"J",
+                                  item + L"J, ID 25, language UK English has a default value, and "
+                                         L"shouldn't have one.") +
+                           L" ## " + Failed(26, L"Fn") + L" ## " + Failed(27, L"") + L" ## " +
+                           Failed(29, L"",
+                                  L"JSONPropertyReader converter encountered a failure: JSDNPropertyReader: "
+                                  L"Index 29 is not a json_object (but within Properties array)") +
+                           L" ## " + CheckboxFailed);
+}
+
+// The old records each reader takes, upgraded: the values found, a default or a zero value for the others.
+TEST_F(Props, OldRecordsThroughTheReaders)
+{
+    Use(List("Editbox String"));
+    Bytes first = Old(0, ""); // the upgrade box shows once for a key: after this one, only the readers' boxes
+    Run(&first), recorder.boxes.clear();
+    const std::string combo = R"({"Type": "Combo Box", "Items": ["zero", "one", "two"]})", title(300, 't');
+    const std::tuple<std::string, Bytes, std::string, std::wstring> cases[] = {
+        // Pre-smart records: values packed in definition order, checkbox bits first.
+        {"Editbox String|Editbox File|URL button|Size|Color|Edit spin float|Edit direction|Editbox String",
+         PreSmart("\x8A" + "ab\0c\0\0"s + N(1) + N(2) + N(3) + ValueBytes(4.5f) + N(-5) + "xyz\0"s),
+         "8A|ab|c||0100000002000000|03000000|00009040|FBFFFFFF|xyz", L""},
+        // Types this layout never held take no bytes.
+        {"Editbox String|Font|Text|Group|Image List|Custom|Checkbox|Editbox String",
+         PreSmart("\x40" + "a\0b\0"s), "40|a||||0000|||b", Failed(1, L"P1") + L" ## " + Failed(5, L"P5")},
+        // A combo box stores its item's index: an index past the items, or an item that is not a text, gives
+        // the
+        // empty text; without items the index is stepped over.
+        {combo +
+             R"(|{"Type": "Combo Box", "Items": ["zero"]}|{"Type": "Combo Box Button", "Items": ["x", 5]})"
+             R"(|{"Type": "Combo Box"}|Editbox Number)",
+         PreSmart("\x01" + N(2) + N(7) + N(1) + N(0) + N(99)), "01|two||||63000000", Failed(3, L"")},
+        {"Text|Text|Text|Text|Text|Text|Text|Text|Editbox String", PreSmart("\x80\x01s\0"s), "8001|||||||||s",
+         L""},
+        // A value cut short ends the reader, and its checkboxes from there on; after the values only a
+        // checkbox
+        // is still answered.
+        {"Editbox String|Editbox Number=9|Editbox Number=8", PreSmart("\x07" + "a\0\x01\x02\x03"s),
+         "01|a|09000000|08000000", L""},
+        {"Checkbox|Editbox Number=9|Checkbox=true", PreSmart("\x03", 20), "05||09000000|", L""},
+        {"Checkbox=false|Editbox Number=9", PreSmart("\x03", 19), "00||09000000", L""},
+        // Smart records: found by the old title or the title (case ignored), its checkbox from the entry's
+        // stored
+        // position; titles compared as stored, cut to 254 bytes.
+        {R"([{"Type": "Editbox Number", "Title": "Velocity", "OldTitle": "speed"}, {"Type": "Editbox String",
+             "Title": "name"}, {"Type": "Editbox String", "Title": "B", "OldTitle": "A"}, {"Type": "Editbox String",
+             "Title": ")" +
+             title + "\"}]",
+         Old(6, "\x22" + E(6, "Other", N(1)) + E(6, "Speed", N(30)) + E(5, "NAME", "Bo") +
+                    E(5, "B", "by title") + E(5, "A", "by old title") + E(5, title.substr(0, 254), "long")),
+         "09|1E000000|Bo|by old title|long", L""},
+        // Only compatible types feed a property; an integer taken into a float keeps its number.
+        {"Editbox Number=9|Editbox String|Editbox String Multiline|Combo Box Button|Editbox "
+         "Float|Color=9|edit SPIN|"
+         "Editbox Float",
+         Old(8, "\0"s + E(21, "P0", ValueBytes(1.5f)) + E(22, "P1", "multi") + E(5, "P2", "single") +
+                    E(7, "P3", "item") + E(27, "P4", ValueBytes(2.5f)) + E(6, "P5", N(3)) +
+                    E(11, "P6", N(4)) + E(12, "P7", N(-3))),
+         "00|09000000||single|item|00002040|09000000|04000000|000040C0", L""},
+        {"Spinner|Editbox String", Old(1, "\0"s + E(5, "P1", "b")), "00||b",
+         L"W Property conversion error: SmartPropertyReader converter encountered a failure: "
+         L"SmartPropertyReader: "
+         L"failed to read Data for property 0. Type ID in JSON Spinner could not be converted to ID.\n. "
+         L"Delegating."}};
+    for (const auto& [types, old, values, boxes] : cases) {
+        Use(types[0] == '[' ? types : List(types));
+        Bytes copy = old;
+        EXPECT_EQ((std::pair{Values(Run(&copy)), Boxes()}), std::pair(values, boxes)) << types;
+    }
+}
+
+// The pre-smart reader asked at and past the closing descriptor, while value bytes remain, has no property.
+TEST_F(Props, PreSmartReaderEndsAtTheClosingDescriptor)
+{
+    Use(List("Editbox String"));
+    const Fenced old(PreSmart("\0a\0b\0"s));
+    Properties::ConverterState state(old.Record(), nullptr, Polvane::CurLang()["Properties"]);
+    Properties::PreSmartPropertyReader reader;
+    std::vector<int> kinds;
+    for (int step : {-1, 0, 1, 100, -1, 5}) {
+        Return r;
+        step < 0     ? reader.Initialize(state, &r)
+        : step < 100 ? reader.GetProperty(step, &r)
+                     : reader.GetPropertyCheckbox(1, &r);
+        kinds.push_back(r.kind);
+    }
+    EXPECT_EQ(kinds,
+              (std::vector<int>{Return::Found, Return::Found, Return::ConverterUnsuitable,
+                                Return::ConverterUnsuitable, Return::Found, Return::ConverterUnsuitable}));
+}
+
+TEST_F(Props, RecordsBuiltByTheReadersAndTheirBoxes)
+{
+    std::string thousand = "[", texts(125, '\0'); // at most 1000 properties
+    for (int i = 0; i < 1000; ++i)
+        thousand += (i ? "," : "") + R"({"Type": "Text"})"s, texts += E(1, "", "");
+    const std::tuple<std::string, Bytes, Bytes, std::wstring> cases[] = {
+        {thousand + "]", {}, New(0, 1000, texts), L""},
+        // When the last reader leaves the chain, nothing is built.
+        {R"([{"Type": "Editbox String", "Title": "A", "DefaultState": ")" + std::string(4096, 'a') +
+             R"("}, )" + NameDef + "]",
+         {},
+         {},
+         Failed(0, L"A")},
+        {R"([{"Type": "Editbox String", "Title": "A", "CheckboxDefaultState": 1}, {"Type": "Checkbox", "Title": "B"},
+             {"Type": "Editbox String", "Title": "C", "CheckboxDefaultState": true}])",
+         {},
+         New(0, 3, "\x04" + E(5, "A", "") + E(10, "B", "") + E(5, "C", "")),
+         CheckboxFailed + L" ## " + CheckboxFailed},
+        {thousand + R"(, {"Type": "Text"}])",
+         {},
+         {},
+         NotArray + L" ## E Property conversion error: All Morvalex property readers have failed. Your "
+                    L"property data "
+                    L"is corrupt beyond recovery or reset. Please re-add the object to frame."},
+        // A property whose value and checkbox both take their default is listed once.
+        {"[" + NameDef + ", " + CountDef +
+             R"(, "CheckboxDefaultState": true}, {"Type": "Checkbox", "Title": "Grand\u00e9",
+             "DefaultState": true}])",
+         Old(1, "\0"s + E(5, "Name", "old")),
+         New(0xCAFE, 3, "\x06" + E(5, "Name", "old") + E(6, "Count", N(3)) + E(10, "Grand\xC3\xA9", ""), 500),
+         L"I Upgraded properties: Successfully copied 1 of Morvalex object properties from ext version 0 to "
+         L"1.\n\n"
+         L"Also set 2 properties to their default settings, namely:\n\u2022 Count\n\u2022 Grand\u00e9"},
+        // Cut short: what is missing takes its default; a reader that left the chain still gives checkboxes.
+        {R"([{"Type": "Text", "Title": "A", "CheckboxDefaultState": false}, )" + CountDef + "}]",
+         PreSmart("\x01\x01\x02"), New(0, 2, "\x01" + E(1, "", "") + E(6, "Count", N(3))),
+         Reset(L"1", L"Count")}};
+    for (const auto& [properties, old, expected, boxes] : cases) {
+        Use(properties);
+        host.MV()->word34 += 1; // the box of a once-only setting shows again
+        Bytes copy = old;
+        const Bytes record = Run(old.empty() ? nullptr : &copy);
+        EXPECT_EQ(std::pair(record, Boxes()), std::pair(expected, boxes)) << properties.substr(0, 100);
+        EXPECT_TRUE(!old.empty() || record.empty() || record.size() == GetEDITDATASizeFromJSON());
+    }
+    // Loading quietly, the upgrade's own failures are told apart and no property's failure is shown.
+    Use(R"({"Type": "Editbox String"})"), Polvane::RunMode = Polvane::MFXRunMode::QuietLoad;
+    EXPECT_EQ(
+        (std::pair{Run(nullptr), Boxes()}),
+        std::pair(Bytes(), NotArray +
+                               L" ## E Property reading error: Setting up Morvalex object properties from "
+                               L"JSON failed."));
+    Use(R"([{"Type": "Editbox Number", "Title": "A"}])"), Polvane::RunMode = Polvane::MFXRunMode::QuietLoad;
+    EXPECT_EQ(
+        (std::pair{Run(nullptr), Boxes()}),
+        std::pair(
+            New(0, 1, "\0"s + E(6, "A", N(0))),
+            L"W Property conversion error: JSONPropertyReader converter encountered a failure: "
+            L"JSONPropertyReader: JSON item A, ID 0, language UK English has no default value.. Delegating."s));
+}
+
+// Damaged records: nothing outside one is read, and what cannot be read takes its default.
+TEST_F(Props, UpgradeOfDamagedRecords)
+{
+    Use("[" + NameDef + ", " + CountDef + R"(, "CheckboxDefaultState": false}])");
+    const auto sweep = [&](const Bytes& whole) { // the records built from cuts
+        std::set<Bytes> built;
+        Sweep(whole, [&](Bytes record, bool cut) {
+            const Bytes result = Run(&record);
+            if (cut)
+                built.insert(result);
+            recorder.boxes.clear();
+        });
+        return built;
+    };
+    const auto upgraded = [](std::uint32_t id, std::uint32_t maximum, char checked, const std::string& name,
+                             std::int32_t count) {
+        return New(id, 2, std::string(1, checked) + E(5, "Name", name) + E(6, "Count", N(count)), maximum);
+    };
+    EXPECT_EQ(sweep(Old(2, "\x02" + E(5, "Name", "old") + E(6, "Count", N(8)))),
+              (std::set<Bytes>{upgraded(0xCAFE, 500, 0, "new", 3), upgraded(0xCAFE, 500, 2, "old", 8)}));
+    EXPECT_EQ(sweep(PreSmart("\x02" + "old\0"s + N(8))),
+              (std::set<Bytes>{upgraded(0, 0, 0, "new", 3), upgraded(0, 0, 0, "old", 3),
+                               upgraded(0, 0, 2, "old", 8)}));
+}
+
+// A new object's record is at most 65535 bytes; the host's record of another size is resized to the one
+// built.
+TEST_F(Props, NewObjectsUpTo65535BytesInTheHostsRecord)
+{
+    const std::wstring big =
+        L"E Properties too big: New EDITDATA was too big to store all the initial properties; "
+        L"needed 65536 bytes, but 65535 is the maximum possible.";
+    // 40 + 3 checkbox bytes + 17 entries of 8 bytes + texts in pieces the definition reader takes.
+    for (std::size_t total : {65535u, 65536u}) {
+        std::string list = "[";
+        for (std::size_t i = 0, left = total - 40 - 3 - 17 * 8, piece = 0; i < 17; ++i, left -= piece)
+            list += (i ? ", " : "") + R"({"Type": "Editbox String", "Title": "T", "DefaultState": ")"s +
+                    std::string(piece = std::min<std::size_t>(left, 4000), 'x') + "\"}";
+        Use(list + "]");
+        const std::size_t made = total == 65535 ? total : 0;
+        EXPECT_EQ(
+            (std::tuple{Run(nullptr).size(), GetEDITDATASizeFromJSON(), Boxes()}),
+            std::tuple(made, std::uint16_t(made),
+                       made ? L""s
+                            : big + L" ## E EDITDATA too large!: The JSON extension properties use more than "
+                                    L"65535 bytes to store, and are too large for Fusion. (UK English)"));
+    }
+    Bytes edPtr = Ended(HeaderBytes(0, 0, 7, 0) + std::string(44, '\0')), before = edPtr;
+    EXPECT_EQ((std::pair{Polvane::DLL_CreateObject(host.MV(), 0, AsRecord(edPtr)), Boxes()}),
+              std::pair(-1, big));
+    Use("[" + NameDef + "]");
+    const Bytes built =
+        Ended(HeaderBytes(55, 1, 7, 20) + BlockBytes(1, ~sdk->PropertyTitlesHash, ~sdk->PropertyTypesHash) +
+              "\0"s + E(5, "Name", "new"));
+    EXPECT_EQ((std::tuple{Polvane::DLL_CreateObject(host.MV(), 0, AsRecord(edPtr)),
+                          BytesOf(host.LastReallocated())}),
+              std::tuple(0, built));
+    host.reallocRefused = true;
+    EXPECT_EQ(Polvane::DLL_CreateObject(host.MV(), 0, AsRecord(edPtr)), -1);
+    const std::wstring mismatch =
+        L"E EDITDATA size mismatch: Fusion provided an EDITDATA of 64 bytes, but "
+        L"GetEDITDATASizeFromJSON calculation was 55 bytes expected.\nThis is a Polvane bug!";
+    EXPECT_EQ(std::pair(edPtr, Boxes()),
+              std::pair(before, mismatch + L" ## " + mismatch +
+                                    L" ## E Initialisation failure: Initialising extension "
+                                    L"failed: error 12."));
+}
+
+TEST_F(Props, VersionsRecordsOfTheSameListAndTheObjectsName)
+{
+    Use("[" + NameDef + "]");
+    const std::string entry = "\0"s + E(5, "Name", "kept");
+    Bytes current = Ended(HeaderBytes(24, 1, 0, 0) + N(-1)), before = current; // kept whatever it holds
+    EXPECT_EQ((std::pair{Run(&current), current}), std::pair(Bytes(), before));
+    const std::tuple<int, std::uint32_t, Bytes> answers[] = {
+        {IDNO, 1, Bytes()}, {IDCANCEL, 2, Bytes()}, {IDYES, 2, New(0xCAFE, 1, entry, 500)}};
+    for (const auto& [answer, version, upgraded] : answers) {
+        Bytes old = Old(1, entry, 2);
+        recorder.answer = answer;
+        EXPECT_EQ(Run(&old), upgraded) << answer;
+        EXPECT_EQ(recorder.boxes.at(0).style,
+                  UINT(MB_ICONWARNING | MB_YESNOCANCEL | MB_TASKMODAL | MB_SETFOREGROUND));
+        EXPECT_EQ(
+            std::pair(Boxes(), AsRecord(old)->eHeader.extVersion),
+            std::pair(L"W Property update warning: UpdateEditStructure has current version 1 and MFA has a "
+                      L"version of 2. Select an action to take:\nYes = run updater.\nNo = set the EDITDATA's "
+                      L"version number to earlier version 1.\nCancel = make no changes and ignore the "
+                      L"difference."s,
+                      version));
+    }
+    // The box names the object as the host does, whose value object is released once read.
+    for (const auto& [hostName, shown] :
+         {std::pair(L"", L"Morvalex"), std::pair(L"Gadget", L"Gadget (Morvalex)")}) {
+        host.objectName = hostName, host.MV()->word34 += 1;
+        Bytes empty = Old(0, "");
+        ASSERT_FALSE(Run(&empty).empty());
+        EXPECT_EQ(Boxes(), Reset(L"0", L"Name", shown));
+    }
+    EXPECT_EQ(host.ReleasedValues(), 1);
+    // A block for the same list, entry for entry, is kept; at another offset it is moved to 20.
+    const std::string block = BlockBytes(1, ~sdk->PropertyTitlesHash, 5) + entry;
+    Bytes same = Ended(HeaderBytes(60, 0, 7, 20) + block),
+          moved = Ended(HeaderBytes(900, 0, 7, 28) + "12345678" + block);
+    EXPECT_EQ((std::tuple{Run(&same), same[8], Run(&moved)}),
+              std::tuple(Bytes(), 1, Ended(HeaderBytes(900, 1, 7, 20) + block)));
+    // The titles hash leaves out properties without a value: a block written before a Text was added still
+    // matches it, but its entries no longer line up with the properties, so it is converted, not kept.
+    Use(R"([{"Title": "Heading", "Type": "Text"}, {"Title": "A", "Type": "Editbox String"},
+            {"Title": "B", "Type": "Editbox String"}])");
+    const std::string entries = E(5, "A", "first") + E(5, "B", "second");
+    Bytes old = Ended(HeaderBytes(0, 0, 7, 20) +
+                      BlockBytes(2, ~sdk->PropertyTitlesHash, ~sdk->PropertyTypesHash) + "\x02" + entries);
+    EXPECT_EQ((std::pair{Run(&old), Boxes()}), std::pair(New(7, 3, "\x04" + E(1, "", "") + entries), L""s));
+}
+
+// The box after each upgrade of a script, by setting: each upgrade resets a property (R) or copies them all
+// (A), under the mV word that the once-only settings remember; ! first: the setting is misunderstood. The
+// settings file is read once per process: each setting is a case of its own, run in a process of its own.
+using SettingCase = std::tuple<const char*, const char*, const char*>; // name, setting (null: none), shown
+
+struct UpgradeBox : Props, testing::WithParamInterface<SettingCase> {};
+
+TEST_P(UpgradeBox, ShownAsTheSettingSays)
+{
+    const auto [name, value, shown] = GetParam();
+    if (value != nullptr)
+        tree.Write(L"Extensions\\Polvane.ini", "Other=1\r\nSmartPropertiesUpgradeBox="s + value + "\r\n");
+    Use("[" + NameDef + ", " + CountDef + "}]");
+    const std::wstring setting = shown[0] != '!'
+                                     ? L""
+                                     : L"E Polvane INI error: Couldn't understand "
+                                       L"\"SmartPropertiesUpgradeBox\" setting of \"" +
+                                           Polvane::UTF8ToTString(value) +
+                                           L"\". Valid values are \"always\", \"always, once\", \"for "
+                                           L"reset only\", \"for reset only, once\", and \"never\". ## ";
+    const std::pair<bool, std::uint32_t> script[] = {{true, 0}, {true, 0}, {false, 0}, {false, 5}, {true, 9}};
+    for (int s = 0; s < 5; ++s) {
+        Bytes old = Old(script[s].first ? 1 : 2,
+                        "\0"s + E(5, "Name", "old") + (script[s].first ? "" : E(6, "Count", N(8))));
+        host.MV()->word34 = script[s].second;
+        ASSERT_FALSE(Run(&old).empty());
+        const char box = shown[s + (setting.empty() ? 0 : 1)];
+        EXPECT_EQ(Boxes(),
+                  box == '-'
+                      ? setting.substr(0, setting.size() - 4)
+                      : setting + (box == 'R'
+                                       ? Reset(L"1", L"Count")
+                                       : L"I Upgraded properties: Successfully upgraded all 2 of "
+                                         L"Morvalex object properties from ext version 0 to version 1."))
+            << "upgrade " << s;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Settings, UpgradeBox,
+                         testing::Values(SettingCase{"Absent", nullptr, "R---R"},
+                                         SettingCase{"Empty", "", "R---R"},
+                                         SettingCase{"Always", "always", "RRAAR"},
+                                         SettingCase{"AlwaysOnce", "always, once", "R--AR"},
+                                         SettingCase{"ForResetOnly", "for reset only", "RR--R"},
+                                         SettingCase{"ForResetOnlyOnce", "for reset only, once", "R---R"},
+                                         SettingCase{"Never", "never", "-----"},
+                                         SettingCase{"Misspelt", "for resets only", "!R---R"},
+                                         SettingCase{"NeverOnce", "never, once", "!R---R"},
+                                         SettingCase{"OnlyOnce", ", once", "!R---R"},
+                                         SettingCase{"CaseMatters", "Always", "!R---R"}),
+                         [](const auto& info) { return std::string(std::get<0>(info.param)); });
