@@ -412,16 +412,13 @@ TEST_F(Props, ReadsByTypeAndThoseThatCannotBeAnswered)
          version + L"0, real ext is 1). Fusion should have called UpdateEditStructure, but didn't."},
         {Sheet(), 16, 0, Name,
          L"null E No smart properties: MFA ext version 1 was saved WITHOUT smart properties, but current "
-         L"extension has same "
-         L"version 1 WITH smart properties.\n\nDid the extension developer upgrade the extension to smart "
-         L"properties "
-         L"without incrementing Extension::Version?"},
+         L"extension has same version 1 WITH smart properties.\n\nDid the extension developer upgrade the "
+         L"extension to smart properties without incrementing Extension::Version?"},
         {Sheet(), 36, 0, Name, early}, // no block size word
         {Sheet(), 0, 38, Name, early}, // no room for the block
         {Sheet(Mode, "B"), 0, 0, Mode,
          L"null E Property error: GetProperty error: JSON Items does not contain given value B (Combo Box "
-         L"property "
-         L"\"Mode\", ID 4, JSON language UK English)."},
+         L"property \"Mode\", ID 4, JSON language UK English)."},
         {Sheet(), 0, 0, Area,
          L"null E Property error: GetProperty error: JSON property type \"Size\" is unexpected."},
         // Entries are found by walking sizes read from the project: damage is reported, never read.
@@ -438,9 +435,8 @@ TEST_F(Props, ReadsByTypeAndThoseThatCannotBeAnswered)
     Use(R"([{"Title": "Mode", "Type": "Combo Box Button", "Items": "a"}])");
     record = Stored(1, "\0"s + E(20, "Mode", "a"));
     EXPECT_EQ((std::pair{Get(0), Boxes()}),
-              std::pair(L"null"s, L"E Property error: GetProperty error: JSON Items not "
-                                  L"valid in Combo Box property \"Mode\", ID 0, language "
-                                  L"UK English."s));
+              std::pair(L"null"s, L"E Property error: GetProperty error: JSON Items not valid in Combo Box "
+                                  L"property \"Mode\", ID 0, language UK English."s));
 }
 
 // Every export on every cut and damaged sheet: nothing outside the record is read or written, and a cut one
@@ -717,8 +713,7 @@ TEST_F(Props, NewObjectsFromTheDefaults)
                       E(18, "", "") + E(1, "", "") + E(1, "", "")));
     const std::wstring
         item = JSONFailure + L"JSON item ",
-        range = L", language UK English has default value that can't be stored in 32-bit int (value "
-                L"is ",
+        range = L", language UK English has default value that can't be stored in 32-bit int (value is ",
         none = L", language UK English has no default value.";
     EXPECT_EQ(Boxes(), Failed(18, L"Over", item + L"Over, ID 18" + range + L"2147483648).") + L" ## " +
                            Failed(19, L"Under", item + L"Under, ID 19" + range + L"-2147483649).") + L" ## " +
@@ -782,17 +777,15 @@ TEST_F(Props, OldRecordsThroughTheReaders)
          "09|1E000000|Bo|by old title|long", L""},
         // Only compatible types feed a property; an integer taken into a float keeps its number.
         {"Editbox Number=9|Editbox String|Editbox String Multiline|Combo Box Button|Editbox "
-         "Float|Color=9|edit SPIN|"
-         "Editbox Float",
+         "Float|Color=9|edit SPIN|Editbox Float",
          Old(8, "\0"s + E(21, "P0", ValueBytes(1.5f)) + E(22, "P1", "multi") + E(5, "P2", "single") +
                     E(7, "P3", "item") + E(27, "P4", ValueBytes(2.5f)) + E(6, "P5", N(3)) +
                     E(11, "P6", N(4)) + E(12, "P7", N(-3))),
          "00|09000000||single|item|00002040|09000000|04000000|000040C0", L""},
         {"Spinner|Editbox String", Old(1, "\0"s + E(5, "P1", "b")), "00||b",
          L"W Property conversion error: SmartPropertyReader converter encountered a failure: "
-         L"SmartPropertyReader: "
-         L"failed to read Data for property 0. Type ID in JSON Spinner could not be converted to ID.\n. "
-         L"Delegating."}};
+         L"SmartPropertyReader: failed to read Data for property 0. Type ID in JSON Spinner could not be "
+         L"converted to ID.\n. Delegating."}};
     for (const auto& [types, old, values, boxes] : cases) {
         Use(types[0] == '[' ? types : List(types));
         Bytes copy = old;
@@ -842,8 +835,7 @@ TEST_F(Props, RecordsBuiltByTheReadersAndTheirBoxes)
          {},
          {},
          NotArray + L" ## E Property conversion error: All Morvalex property readers have failed. Your "
-                    L"property data "
-                    L"is corrupt beyond recovery or reset. Please re-add the object to frame."},
+                    L"property data is corrupt beyond recovery or reset. Please re-add the object to frame."},
         // A property whose value and checkbox both take their default is listed once.
         {"[" + NameDef + ", " + CountDef +
              R"(, "CheckboxDefaultState": true}, {"Type": "Checkbox", "Title": "Grand\u00e9",
@@ -851,8 +843,7 @@ TEST_F(Props, RecordsBuiltByTheReadersAndTheirBoxes)
          Old(1, "\0"s + E(5, "Name", "old")),
          New(0xCAFE, 3, "\x06" + E(5, "Name", "old") + E(6, "Count", N(3)) + E(10, "Grand\xC3\xA9", ""), 500),
          L"I Upgraded properties: Successfully copied 1 of Morvalex object properties from ext version 0 to "
-         L"1.\n\n"
-         L"Also set 2 properties to their default settings, namely:\n\u2022 Count\n\u2022 Grand\u00e9"},
+         L"1.\n\nAlso set 2 properties to their default settings, namely:\n\u2022 Count\n\u2022 Grand\u00e9"},
         // Cut short: what is missing takes its default; a reader that left the chain still gives checkboxes.
         {R"([{"Type": "Text", "Title": "A", "CheckboxDefaultState": false}, )" + CountDef + "}]",
          PreSmart("\x01\x01\x02"), New(0, 2, "\x01" + E(1, "", "") + E(6, "Count", N(3))),
