@@ -33,8 +33,6 @@ namespace {
 
 constexpr std::uint32_t FirstID = 0x80000;
 const std::wstring TooHigh = L"W Polvane offset invalid: Offset is too high!",
-                   NoOffset = L"W Old Polvane props: No offset found. Falling back to default. Resetting "
-                              L"properties recommended.",
                    NotArray =
                        L"E Property error: JSONPropertyReader: Properties is the wrong type, expected an "
                        L"array.\n",
@@ -55,50 +53,15 @@ const wchar_t* TextOf(const void* object) { return reinterpret_cast<const wchar_
 std::string Pair(std::uint16_t a, std::uint16_t b) { return ValueBytes(a) + ValueBytes(b); }
 HostValue Text(const std::wstring& text) { return HostValue(0x53545257, text); }
 
-// Properties given by type, separated by |, titled P0, P1..., "=value" giving the default; an element
-// beginning with { is as written.
-std::string List(const std::string& types)
-{
-    std::string list = "[";
-    for (std::size_t from = 0, i = 0; from <= types.size(); ++i) {
-        const std::string type = types.substr(from, types.find('|', from) - from),
-                          name = type.substr(0, type.find('='));
-        const std::string given = name == type ? "" : ", \"DefaultState\": " + type.substr(name.size() + 1);
-        list += (i ? ", " : "") + (type[0] == '{' ? type
-                                                  : R"({"Type": ")" + name + R"(", "Title": "P)" +
-                                                        std::to_string(i) + '"' + given + "}");
-        from += type.size() + 1;
-    }
-    return list + "]";
-}
-
-// A built record's checkbox bytes, then each entry's value, joined by |: in hex unless all plain text.
-std::string Values(const Bytes& record)
-{
-    const auto printed = [](const std::uint8_t* from, const std::uint8_t* to, bool hex) {
-        std::string out(from, to);
-        if (hex || !std::all_of(from, to, [](std::uint8_t c) { return c >= 32 && c < 127; }))
-            for (out.clear(); from != to; ++from)
-                out += {"0123456789ABCDEF"[*from >> 4], "0123456789ABCDEF"[*from & 15]};
-        return out;
-    };
-    const std::size_t count = record.at(32) | record[33] << 8, start = 40 + (count + 7) / 8;
-    std::string out = printed(&record[40], &record[start], true);
-    for (std::size_t i = 0, at = start; i < count; ++i, at += U32At(record, at))
-        out += "|" + printed(&record[at + 7 + record[at + 6]], &record[at] + U32At(record, at), false);
-    return out;
-}
-
 // A record as the upgrade writes it, its hashes 0 (Run blanks the built record's), its maximum size the
-// larger of its own and the old record's.
+// larger of its own and the old record's. An old record with a block for another property list; one from
+// before blocks, its size word first.
 Bytes New(std::uint32_t identifier, std::uint16_t count, const std::string& body,
           std::uint32_t oldMaximum = 0)
 {
     Bytes record = Ended(HeaderBytes(0, 1, identifier, 20) + BlockBytes(count, 0, 0) + body);
     return Put(record, 4, std::max<std::uint32_t>(record.size(), oldMaximum));
 }
-
-// An old record with a block at offset 20 for another property list; a record from before blocks.
 Bytes Old(std::uint16_t count, const std::string& body, std::uint32_t version = 0)
 {
     return Ended(HeaderBytes(500, version, 0xCAFE, 20) + BlockBytes(count, 0x1111, 0x2222) + body);
@@ -186,7 +149,7 @@ struct Props : testing::Test {
         Bytes made = bytes ? Bytes(bytes, bytes + GlobalSize(memory)) : Bytes();
         EXPECT_EQ(std::pair(static_cast<const void*>(bytes),
                             memory ? (GlobalUnlock(memory), GlobalFree(memory)) : nullptr),
-                  std::pair(static_cast<const void*>(memory), HGLOBAL())); // fixed memory, freed
+                  std::pair(static_cast<const void*>(memory), HGLOBAL()));
         if (made.size() >= 32 && U32At(made, 24) == ~sdk->PropertyTitlesHash &&
             U32At(made, 28) == ~sdk->PropertyTypesHash)
             Put(Put(made, 24, 0), 28, 0);
@@ -216,13 +179,13 @@ TEST(PropertyValues, EachClassThroughItsSlots)
     for (const auto& [object, classID, word] : cases) {
         const bool isText = classID == 0x53545257;
         std::uint32_t record[8] = {0xCCCCCCCC, 0xCCCCCCCC, 0xCCCCCCCC, 0xCCCCCCCC, 0xCCCCCCCC, 0xCCCCCCCC};
+        // Word 0 is the host's; a text goes into the record's own buffer, from byte 12.
         EXPECT_EQ(
             std::tuple(CallSlot<std::uint32_t>(object, Slot::GetClassID), WordAt(object, 4),
-                       CallSlot<std::int32_t>(object, Slot::CopyToHostValue, static_cast<void*>(record))),
-            std::tuple(classID, word, 1));
-        // Word 0 is the host's; a text goes into the record's own buffer, from byte 12.
-        EXPECT_EQ(std::tuple(record[0], record[1], record[2], record[6], record[7]),
-                  std::tuple(0xCCCCCCCCu, word, isText ? Address(record + 3) : 0xCCCCCCCCu, 0u, 0u));
+                       CallSlot<std::int32_t>(object, Slot::CopyToHostValue, static_cast<void*>(record)),
+                       record[0], record[1], record[2], record[6], record[7]),
+            std::tuple(classID, word, 1, 0xCCCCCCCCu, word, isText ? Address(record + 3) : 0xCCCCCCCCu, 0u,
+                       0u));
         EXPECT_TRUE(isText ? std::wcscmp(TextOf(record), text) == 0 : record[3] == 0xCCCCCCCC) << classID;
         // A copy is its own object, text included, and outlives the original. Objects of different classes
         // are never equal, whatever their bits; -0 equals +0.
@@ -254,7 +217,6 @@ TEST(PropertyValues, EachClassThroughItsSlots)
     for (Prop_WStr* owned : {&ab, &abc, &empty})
         delete[] owned->Text;
 }
-
 TEST_F(Props, EachKindOfPropertyAsTheHostReadsIt)
 {
     const std::wstring boxes = Use(R"([{"Title": "Version", "Info": "The version.", "Type": "Text",
@@ -332,14 +294,17 @@ TEST_F(Props, HashesTheBlockThroughItsOffsetWordAndCompatibleTypes)
     EXPECT_EQ(std::pair(sdk->PropertyTitlesHash, sdk->PropertyTypesHash),
               std::pair(FNV1a32("name|5 | \xC3\x89t\xC3\x89|21 | b|34 | x|1 | on|10 | "),
                         FNV1a32("5|21|34|1|10|")));
+    const std::wstring none =
+        L"W Old Polvane props: No offset found. Falling back to default. Resetting properties "
+        L"recommended.";
     const std::tuple<std::uint32_t, std::uint32_t, int, std::wstring> offsets[] = {
-        {100, 0, 20, NoOffset},
-        {100, 19, 20, NoOffset},
+        {100, 0, 20, none},
+        {100, 19, 20, none},
         {40, 20, 20, L""},
         {100, 80, 80, L""},
         {100, 81, 20, TooHigh},
         {100, ~0u, 20, TooHigh},
-        {39, 0, 20, NoOffset + L" ## " + TooHigh}};
+        {39, 0, 20, none + L" ## " + TooHigh}};
     for (const auto& [total, offset, found, boxes] : offsets) {
         Bytes bytes(100);
         Put(Put(bytes, 0, total), 16, offset);
@@ -378,9 +343,9 @@ TEST_F(Props, ReadsByTypeAndThoseThatCannotBeAnswered)
         early = L"null E Premature function call: GetProperty() called without "
                 L"edPtr->Polvane::Properties being valid.",
         error = L"null E Property error: GetProperty error: JSON ",
-        corrupt = L"null W Polvane property error: Warning: Returned null Data. Properties are "
-                  L"corrupt; replace the existing Morvalex, by creating a new one and using \"Replace "
-                  L"by another object\" in event editor.";
+        corrupt = L"null W Polvane property error: Warning: Returned null Data. Properties are corrupt; "
+                  L"replace the existing Morvalex, by creating a new one and using \"Replace by another "
+                  L"object\" in event editor.";
     const std::tuple<Bytes, std::size_t, std::uint32_t, std::uint32_t, std::wstring> cases[] = {
         {Sheet(Name, "n\xC3\xA9\xE2\x82\xAC"), 0, 0, Name, L"STRW:n\u00e9\u20ac "},
         {Sheet(), 8, 2, Name,
@@ -390,8 +355,8 @@ TEST_F(Props, ReadsByTypeAndThoseThatCannotBeAnswered)
          version + L"0, real ext is 1). Fusion should have called UpdateEditStructure, but didn't."},
         {Sheet(), 16, 0, Name,
          L"null E No smart properties: MFA ext version 1 was saved WITHOUT smart properties, but current "
-         L"extension "
-         L"has same version 1 WITH smart properties.\n\nDid the extension developer upgrade the extension to "
+         L"extension has "
+         L"same version 1 WITH smart properties.\n\nDid the extension developer upgrade the extension to "
          L"smart "
          L"properties without incrementing Extension::Version?"},
         {Sheet(), 36, 0, Name, early}, // no block size word
@@ -442,53 +407,67 @@ TEST_F(Props, ExportsOnDamagedRecords)
     });
 }
 
+// Numbers are stored as their bytes (a float's as they are, a double's 8); a combo box stores its item's
+// text, none past them, and takes a text that names one; an id that names no property, or no object, changes
+// nothing, the class read first. A larger value goes to a record the host makes, the old one left alone.
 TEST_F(Props, ValuesStoredByClassOrRefused)
 {
     const double half = 0.5;
     std::uint32_t w[2];
     std::memcpy(w, &half, 8);
-    const std::tuple<std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t, std::string>
-        numbers[] = {{0x494E5420, 0xFFFFFFF9, 0, 0, Count, N(-7)},
-                     {0x464C4F54, 0x3FC00000, 0, 0, Count, ValueBytes(1.5f)}, // the bytes, as they are
-                     {0x53495A45, 5, 6, 1, Area, N(5) + N(6)},
-                     {0x494E5432, 9, 7, 8, Area, N(7) + N(8)},
-                     {0x44424C45, 9, w[0], w[1], Count, ValueBytes(half)}, // 8 bytes: the entry grows
-                     {0x44575244, 2, 0, 0, Mode, ""}, // a combo box stores its item's text; none past them
-                     {0x44575244, 0, 0, 0, Mode, "a"},
-                     {0x53545241, 0, Address("ansi"), 0, Name, "ansi"},
-                     {0x53545257, 0, 0, 0, Name, ""}}; // no text at all
-    for (const auto& [id, w1, w2, w3, index, stored] : numbers)
-        EXPECT_EQ(Set(index, HostValue(id, {w1, w2, w3})), Sheet(index, stored)) << id;
-    EXPECT_EQ(host.ReallocRequests().size(), 4u); // values of the same size are written in place
-    const std::wstring error = L"E Polvane property error: ";
     const std::size_t room = 65535 - (Sheet().size() - 3);
-    const std::tuple<std::uint32_t, std::wstring, std::uint32_t, Bytes, std::wstring> texts[] = {
-        {0x53545257, L"n\u00e9\u20ac", Name, Sheet(Name, "n\xC3\xA9\xE2\x82\xAC"), L""},
-        {0x44415441, L"abcd", Name, Sheet(Name, "abcd"), L""},
-        {0x53545257, L"a", Mode, Sheet(Mode, "a"), L""}, // a text names its item
-        {0x44415441, L"12", Count, Sheet(), error + L"Got Buff type for non-string property \"Count\"."},
-        {0x41424344, L"", Count, Sheet(),
+    const std::wstring error = L"E Polvane property error: ";
+    struct {
+        HostValue value;
+        std::uint32_t index;
+        Bytes stored;
+        std::wstring box;
+    } cases[] = {
+        {{0x494E5420, {0xFFFFFFF9}}, Count, Sheet(Count, N(-7)), L""},
+        {{0x464C4F54, {0x3FC00000}}, Count, Sheet(Count, ValueBytes(1.5f)), L""},
+        {{0x53495A45, {5, 6, 1}}, Area, Sheet(Area, N(5) + N(6)), L""},
+        {{0x494E5432, {9, 7, 8}}, Area, Sheet(Area, N(7) + N(8)), L""},
+        {{0x44424C45, {9, w[0], w[1]}}, Count, Sheet(Count, ValueBytes(half)), L""},
+        {{0x44575244, {2}}, Mode, Sheet(Mode, ""), L""},
+        {{0x44575244, {0}}, Mode, Sheet(Mode, "a"), L""},
+        {{0x53545241, {0, Address("ansi")}}, Name, Sheet(Name, "ansi"), L""},
+        {{0x53545257, {0, 0}}, Name, Sheet(Name, ""), L""}, // no text at all
+        {{0x53545257, L"n\u00e9\u20ac"}, Name, Sheet(Name, "n\xC3\xA9\xE2\x82\xAC"), L""},
+        {{0x44415441, L"abcd"}, Name, Sheet(Name, "abcd"), L""},
+        {{0x53545257, L"a"}, Mode, Sheet(Mode, "a"), L""},
+        {{0x41424344, {1}}, ~0u, Sheet(), L""},
+        {{0x41424344, {1}}, BoxEnd + 1, Sheet(), L""},
+        {{0x44415441, L"12"}, Count, Sheet(), error + L"Got Buff type for non-string property \"Count\"."},
+        {{0x41424344, L""},
+         Count,
+         Sheet(),
          L"I Custom property: Assuming class ID 1094861636 is custom - but no custom "
          L"code yet written."},
-        {0x53545257, L"", Count, Sheet(),
+        {{0x53545257, L""},
+         Count,
+         Sheet(),
          error + L"Property size of property Count (JSON type Editbox Number) is 0!"},
-        {0x53545257, L"2.0", Version, Sheet(),
+        {{0x53545257, L"2.0"},
+         Version,
+         Sheet(),
          error + L"Couldn't find property Version (JSON type Text), failed to "
                  L"edit it."},
-        {0x53545257, L"A", Mode, Sheet(),
+        {{0x53545257, L"A"},
+         Mode,
+         Sheet(),
          error + L"Combo Box property \"Mode\" has no item \"A\"; the value was not "
                  L"stored."},
-        {0x53545257, std::wstring(room + 1, L'x'), Name, Sheet(),
+        {{0x53545257, std::wstring(room + 1, L'x')},
+         Name,
+         Sheet(),
          error + L"Need 65536 bytes, but EDITDATA can only "
                  L"store 65535 bytes!"}};
-    for (const auto& [id, text, index, stored, box] : texts) {
-        const Bytes after = Set(index, HostValue(id, text));
-        EXPECT_EQ(std::pair(after, Boxes()), std::pair(stored, box));
+    for (auto& [value, index, stored, box] : cases) {
+        const Bytes after = Set(index, std::move(value));
+        EXPECT_EQ(std::pair(after, Boxes()), std::pair(stored, box)) << value.classID;
     }
+    EXPECT_EQ(host.ReallocRequests().size(), 6u); // values of the same size are written in place
     EXPECT_EQ(Set(Name, Text(std::wstring(room, L'x'))).size(), 65535u); // the most the host keeps
-    // The class is read first; an id that names no property, or no object, then changes nothing.
-    for (std::uint32_t index : {~0u, BoxEnd + 1u})
-        EXPECT_EQ(Set(index, HostValue(0x41424344, {1})), Sheet());
     SetPropValue(host.MV(), AsRecord(record), FirstID + Count, nullptr);
     EXPECT_EQ(record, Sheet());
     // A damaged project's record whose size words say nearly 4 GiB: a larger value is refused before anything
@@ -503,35 +482,27 @@ TEST_F(Props, ValuesStoredByClassOrRefused)
                         L"cancelled."s));
 }
 
-// From a three-letter text to a four-letter one: one byte more in the entry, the block and the record, in a
-// record the host makes; its old record is left alone.
+// A larger value goes to a record the host makes, the old one left alone. A block size word other than the
+// record's asks first: No keeps the record, Yes takes the record's.
 TEST_F(Props, ALongerValueAsksTheHostForALargerRecord)
 {
     EXPECT_EQ(std::pair(Set(Name, Text(L"abcd")), record), std::pair(Sheet(Name, "abcd"), Sheet()));
-    const Host::FunctionCall& call = host.FunctionLog().at(0);
-    EXPECT_EQ(
-        std::tuple(call.edPtr, call.id, call.p1, call.p2, call.p3),
-        std::tuple(AsRecord(record), 5, std::int32_t(Address(record.data())), int(record.size()) + 1, 0));
-    // A block size word other than the record's asks first: No keeps the record, Yes takes the record's; the
-    // same size is written in place, unasked.
-    Bytes asked = Put(record, 36, 0x7777), same = Sheet(Name, "xyz");
+    Put(record, 36, 0x7777);
+    const Bytes asked = record;
     recorder.answer = IDNO;
     EXPECT_EQ(Set(Name, Text(L"abcd"), false), asked);
     recorder.answer = IDYES;
     EXPECT_EQ(Set(Name, Text(L"abcd"), false), Sheet(Name, "abcd"));
-    EXPECT_EQ(recorder.boxes.at(1).style & MB_TYPEMASK, UINT(MB_YESNO));
-    record = asked;
-    EXPECT_EQ(Set(Name, Text(L"xyz"), false), Put(same, 36, 0x7777));
+    const Host::FunctionCall& call = host.FunctionLog().at(0);
+    EXPECT_EQ(
+        std::tuple(call.edPtr, call.id, call.p1, call.p2, call.p3, recorder.boxes.at(1).style & MB_TYPEMASK),
+        std::tuple(AsRecord(record), 5, std::int32_t(Address(record.data())), int(record.size()) + 1, 0,
+                   UINT(MB_YESNO)));
     const std::wstring question =
         L"W Polvane property warning: Change to property \"Name\" (JSON type \"Editbox "
-        L"String\") caused reserved size to be different to actual size. Press Yes to set "
-        L"it to Fusion's size (may corrupt properties).\nPress No to cancel property change.";
+        L"String\") caused reserved size to be different to actual size. Press Yes to set it "
+        L"to Fusion's size (may corrupt properties).\nPress No to cancel property change.";
     EXPECT_EQ(Boxes(), question + L" ## " + question);
-    // Without a block offset the rebuilt block still goes to 20.
-    Bytes rebuilt = Sheet(Name, "abcd");
-    Put(record = Sheet(), 16, 0);
-    EXPECT_EQ((std::pair{Set(Name, Text(L"abcd"), false), Boxes()}),
-              std::pair(Put(rebuilt, 16, 0), NoOffset + L" ## " + NoOffset));
 }
 
 namespace {
@@ -562,31 +533,25 @@ TEST_F(Props, TheBlockCopyStaysInsideTheResizedRecord)
     resized.reset();
 }
 
+// Check boxes are bits of the block, one a property, any non-zero checks; a block stored for fewer properties
+// has no bit for the others: those bytes belong to an entry.
 TEST_F(Props, CheckBoxesAreBitsOfTheBlock)
 {
-    std::wstring checks; // before and after; any non-zero checks
-    for (std::uint32_t index : {0u, 5u, 7u, 8u, 10u, 11u, ~0u - FirstID, 5u}) {
-        checks += std::to_wstring(Check(index));
-        SetPropCheck(host.MV(), AsRecord(record), FirstID + index,
-                     index != 5 || checks.size() < 10 ? 2 : FALSE);
-        checks += std::to_wstring(Check(index)) + L" ";
-    }
+    for (std::uint32_t index : {0u, 5u, 7u, 8u, 10u, 11u, ~0u - FirstID})
+        SetPropCheck(host.MV(), AsRecord(record), FirstID + index, 2);
+    SetPropCheck(host.MV(), AsRecord(record), FirstID + 5, FALSE);
     Bytes expected = Sheet();
     expected[40] = 0x81, expected[41] = 0x05;
-    EXPECT_EQ(std::tuple(checks, record, host.FunctionLog().size(), Boxes()),
-              std::tuple(L"01 01 01 01 01 00 00 10 "s, expected, std::size_t(0), L""s));
-    // A block stored for fewer properties has no bit for the others: those bytes belong to an entry.
+    EXPECT_EQ(std::tuple(Check(0), Check(5), Check(10), record, Boxes()),
+              std::tuple(TRUE, FALSE, TRUE, expected, L""s));
     record = Stored(8, "\0"s + E(1, "", ""));
     SetPropCheck(host.MV(), AsRecord(record), FirstID + 8, TRUE);
-    EXPECT_EQ(
-        (std::tuple{Check(8), record, Boxes()}),
-        std::tuple(FALSE, Stored(8, "\0"s + E(1, "", "")),
-                   L"E Polvane property error: Can't read property checkbox for property ID 8, the valid ID "
-                   L"range is 0 to 8."s));
-}
-
-TEST_F(Props, GetPropertiesWithoutATableStillRefreshes)
-{
+    EXPECT_EQ((std::tuple{Check(8), record, Boxes()}),
+              std::tuple(FALSE, Stored(8, "\0"s + E(1, "", "")),
+                         L"E Polvane property error: Can't read property "
+                         L"checkbox for property ID 8, the valid ID range is 0 "
+                         L"to 8."s));
+    // Without a property table the sheet is still refreshed.
     sdk.reset();
     EXPECT_EQ((std::tuple{GetProperties(host.MV(), AsRecord(record), TRUE), Boxes(),
                           host.FunctionLog().size(), host.FunctionLog().at(0).id}),
@@ -632,16 +597,15 @@ TEST_F(Props, ImageListsGoToTheHostsImageEditors)
     EXPECT_EQ(std::tuple(several.windowTitle, several.imageTitles, several.imageIDs),
               std::tuple(L"Walk"s, std::vector<std::wstring>{L"Left", L"R\u00e9", L""},
                          std::vector<std::uint16_t>{11, 12, 0}));
-    // The largest list a count can hold; a size of at least 1. Cancelled: nothing stored.
+    // The largest list a count can hold; a size of at least 1. Cancelled: nothing stored. A stored count past
+    // the maximum keeps the editor closed; not an image list; not an object.
     host.imageEditorAnswer = 0;
-    EXPECT_EQ(std::pair(edit(2, {}, {12, 32, 36}).first, host.ReallocRequests().size()),
-              std::pair(L"0: 65535 4294967295 1"s, 2u));
-    // A stored count past the maximum keeps the editor closed; not an image list; not an object.
+    EXPECT_EQ(edit(2, {}, {12, 32, 36}).first, L"0: 65535 4294967295 1");
     record = images(Pair(0, 0), Pair(4, 1) + Pair(2, 3) + Pair(4, 0));
     EXPECT_EQ((std::tuple{EditProp(host.MV(), AsRecord(record), FirstID + 1),
                           EditProp(host.MV(), AsRecord(record), FirstID + 3), host.ImageEditorCalls().size(),
-                          Boxes()}),
-              std::tuple(FALSE, FALSE, std::size_t(3),
+                          host.ReallocRequests().size(), Boxes()}),
+              std::tuple(FALSE, FALSE, std::size_t(3), std::size_t(2),
                          L"E Property error: Property ID 3 (N) is not correctly formatted."s));
 }
 
@@ -718,52 +682,72 @@ TEST_F(Props, NewObjectsFromTheDefaults)
 // Old records upgraded through each reader: the values found, a default or a zero value for the others.
 TEST_F(Props, OldRecordsThroughTheReaders)
 {
-    Use(List("Editbox String"));
+    Use(R"([{"Type": "Editbox String"}])");
     Bytes first = Old(0, ""); // the upgrade box shows once for a key: after this one, only the readers' boxes
     Run(&first);
     recorder.boxes.clear();
-    const std::tuple<std::string, Bytes, std::string, std::wstring> cases[] = {
+    const auto titled = [](const std::string& types) { // titled P0, P1...
+        std::string list = "[", type;
+        std::istringstream in(types);
+        for (int i = 0; std::getline(in, type, '|'); ++i)
+            list +=
+                (i ? ", " : "") + R"({"Type": ")"s + type + R"(", "Title": "P)" + std::to_string(i) + "\"}";
+        return list + "]";
+    };
+    const std::tuple<std::string, Bytes, Bytes, std::wstring> cases[] = {
         // Pre-smart records: checkbox bits, then values packed in definition order; types this layout never
         // held
         // take no bytes. A combo box stores its item's index: past the items, or at an item that is not a
         // text, it
         // gives the empty text; without items the index is stepped over.
-        {"Editbox String|Editbox File|URL button|Size|Color|Edit spin float|Edit direction|Font|Text|Image "
-         "List|"
-         "Checkbox|Editbox String",
+        {titled("Editbox String|Editbox File|URL button|Size|Color|Edit spin float|Edit "
+                "direction|Font|Text|Image List|"
+                "Checkbox|Editbox String"),
          PreSmart("\x8A\x04" + "ab\0c\0\0"s + N(1) + N(2) + N(3) + ValueBytes(4.5f) + N(-5) + "xyz\0"s),
-         "8A04|ab|c||0100000002000000|03000000|00009040|FBFFFFFF|||0000||xyz", Failed(7, L"P7")},
-        {R"({"Type": "Combo Box", "Items": ["zero", "one", "two"]}|{"Type": "Combo Box", "Items": ["zero"]}|)"
-         R"({"Type": "Combo Box Button", "Items": ["x", 5]}|{"Type": "Combo Box"}|Editbox Number)",
-         PreSmart("\x01" + N(2) + N(7) + N(1) + N(0) + N(99)), "01|two||||63000000", Failed(3, L"")},
+         New(0, 12,
+             "\x8A\x04" + E(5, "P0", "ab") + E(16, "P1", "c") + E(25, "P2", "") + E(8, "P3", N(1) + N(2)) +
+                 E(9, "P4", N(3)) + E(27, "P5", ValueBytes(4.5f)) + E(13, "P6", N(-5)) + E(17, "P7", "") +
+                 E(1, "", "") + E(23, "P9", "\0\0"s) + E(10, "P10", "") + E(5, "P11", "xyz")),
+         Failed(7, L"P7")},
+        {R"([{"Type": "Combo Box", "Title": "A", "Items": ["zero", "one", "two"]}, {"Type": "Combo Box", "Title": "B",
+            "Items": ["zero"]}, {"Type": "Combo Box Button", "Title": "C", "Items": ["x", 5]}, {"Type": "Combo Box",
+            "Title": "D"}, {"Type": "Editbox Number", "Title": "E"}])",
+         PreSmart("\x01" + N(2) + N(7) + N(1) + N(0) + N(99)),
+         New(0, 5,
+             "\x01" + E(7, "A", "two") + E(7, "B", "") + E(20, "C", "") + E(7, "D", "") + E(6, "E", N(99))),
+         Failed(3, L"D")},
         // A value cut short ends the reader, and its checkboxes from there on.
-        {"Editbox String|Editbox Number=9|Editbox Number=8", PreSmart("\x07" + "a\0\x01\x02\x03"s),
-         "01|a|09000000|08000000", L""},
+        {"[" + NameDef + ", " + CountDef + "}, " + CountDef + "}]", PreSmart("\x07" + "a\0\x01\x02\x03"s),
+         New(0, 3, "\x01" + E(5, "Name", "a") + E(6, "Count", N(3)) + E(6, "Count", N(3))), L""},
         // Smart records: found by the old title or the title (case ignored), its checkbox from the entry's
         // stored
-        // position. Only compatible types feed a property; an integer taken into a float keeps its number.
+        // position (or, when the reader gives no value, its own). Only compatible types feed a property; an
+        // integer taken into a float keeps its number.
         {R"([{"Type": "Editbox Number", "Title": "Velocity", "OldTitle": "speed"}, {"Type": "Editbox String",
             "Title": "name"}, {"Type": "Editbox String", "Title": "B", "OldTitle": "A"}, {"Type": "Editbox Number",
             "Title": "Int", "DefaultState": 9}, {"Type": "Editbox Float", "Title": "Float"}, {"Type": "Spinner"}])",
          Old(7, "\x22" + E(6, "Other", N(1)) + E(6, "Speed", N(30)) + E(5, "NAME", "Bo") +
                     E(5, "B", "by title") + E(5, "A", "by old title") + E(21, "Int", ValueBytes(1.5f)) +
                     E(12, "float", N(-3))),
-         "21|1E000000|Bo|by old title|09000000|000040C0|",
+         New(0xCAFE, 6,
+             "\x21" + E(6, "Velocity", N(30)) + E(5, "name", "Bo") + E(5, "B", "by old title") +
+                 E(6, "Int", N(9)) + E(21, "Float", ValueBytes(-3.0f)) + E(1, "", ""),
+             500),
          L"W Property conversion error: SmartPropertyReader converter encountered a failure: "
          L"SmartPropertyReader: "
          L"failed to read Data for property 5. Type ID in JSON Spinner could not be converted to ID.\n. "
          L"Delegating."}};
-    for (const auto& [types, old, values, boxes] : cases) {
-        Use(types[0] == '[' ? types : List(types));
+    for (const auto& [properties, old, expected, boxes] : cases) {
+        Use(properties);
         Bytes copy = old;
-        EXPECT_EQ((std::pair{Values(Run(&copy)), Boxes()}), std::pair(values, boxes)) << types;
+        EXPECT_EQ((std::pair{Run(&copy), Boxes()}), std::pair(expected, boxes)) << properties;
     }
 }
 
 // The pre-smart reader asked at and past the closing descriptor, while value bytes remain, has no property.
 TEST_F(Props, PreSmartReaderEndsAtTheClosingDescriptor)
 {
-    Use(List("Editbox String"));
+    Use(R"([{"Type": "Editbox String"}])");
     const Fenced old(PreSmart("\0a\0b\0"s));
     Properties::ConverterState state(old.Record(), nullptr, Polvane::CurLang()["Properties"]);
     Properties::PreSmartPropertyReader reader;
