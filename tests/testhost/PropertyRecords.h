@@ -7,14 +7,13 @@
 #include "Lib/Shared/Host/HostRecords.h"
 #include "Lib/Shared/Host/Platform.h"
 
-#include <windows.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <initializer_list>
 #include <string>
 #include <vector>
+#include <windows.h>
 
 namespace TestHost {
 
@@ -58,14 +57,12 @@ public:
         words[1] = Address(this->text.c_str());
     }
     HostValue(const HostValue&) = delete;
-
     virtual void* DeletingDestructor(unsigned) { return this; }
     virtual void Delete() { ++releases; }
     virtual HostValue* CreateCopy() const { return nullptr; }
     virtual std::int32_t IsEqual(const HostValue*) const { return 0; }
     virtual std::uint32_t GetClassID() const { return ++classIDReads, classID; }
     int Releases() const { return releases; }
-
     std::uint32_t words[3] = {};
     const std::uint32_t classID;
     mutable int classIDReads = 0;
@@ -94,7 +91,6 @@ inline std::wstring Shown(const std::vector<RecordedBox>& boxes)
 }
 
 using Bytes = std::vector<std::uint8_t>;
-
 template <typename T> std::string ValueBytes(T value)
 {
     return std::string(reinterpret_cast<const char*>(&value), sizeof value);
@@ -125,7 +121,7 @@ inline std::uint32_t U32At(const Bytes& bytes, std::size_t at)
     std::memcpy(&value, &bytes[at], 4);
     return value;
 }
-inline Bytes& Put(Bytes& bytes, std::size_t at, std::uint32_t value)
+inline Bytes& Put(Bytes& bytes, std::size_t at, std::uint32_t value) // returns bytes
 {
     std::memcpy(&bytes[at], &value, 4);
     return bytes;
@@ -148,7 +144,6 @@ inline Bytes Stored(std::uint16_t count, const std::string& checkboxesAndEntries
 }
 
 inline EDITDATA* AsRecord(Bytes& bytes) { return reinterpret_cast<EDITDATA*>(bytes.data()); }
-
 // A record's bytes as far as its total size goes.
 inline Bytes BytesOf(const EDITDATA* edPtr)
 {
@@ -170,7 +165,6 @@ struct Fenced {
     Fenced(const Fenced&) = delete;
     ~Fenced() { VirtualFree(base, 0, MEM_RELEASE); }
     EDITDATA* Record() const { return reinterpret_cast<EDITDATA*>(data); }
-
     std::uint8_t *const base, *const data;
 };
 
