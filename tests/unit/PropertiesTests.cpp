@@ -529,42 +529,29 @@ TEST_F(Props, CheckBoxesAndThePropertyTable)
                    1u, 18));
 }
 
-// The image editors' records as the host reads them, and what they store: one image (size, the first stored
-// image and a zero word, options for a fixed count, width, height), or several (size, count, maximum, zero,
-// options, width, height, of which only the maximum is stored); the largest list a count can hold, a size of
-// at least 1. A stored count past the maximum keeps the editor closed; nor is one opened for what is not an
-// image list, or not an object.
+// One image's editor: the record as the host reads it (size, the first stored image and a zero word, options
+// for a fixed count, width, height), and what it stores. A stored count past the maximum keeps the editor
+// closed; nor is one opened for what is not an image list, or not an object.
 TEST_F(Props, ImageListsGoToTheHostsImageEditors)
 {
     Use(R"([{"Title": "Icon", "Type": "Image List", "ImageSize": [32, 16]}, {"Title": "Frames", "Type": "image list",
-        "MaxNumImages": 3, "FixedImageSize": true, "HotSpotAndActionPoint": true, "16Colors": true,
-        "NoTransparentColor": true, "NoAlphaChannel": true, "AllowEmpty": true}, {"Title": "Big", "Type":
-        "Image List", "MaxNumImages": -1, "ImageSize": [-1, 0]}, "N"])");
+        "MaxNumImages": 3}, "N"])");
     const auto images = [](const std::string& icon, const std::string& frames) {
-        return Stored(4, "\0"s + E(23, "Icon", icon) + E(23, "Frames", frames) + E(23, "Big", "\0\0"s) +
-                             E(1, "N", ""));
+        return Stored(3, "\0"s + E(23, "Icon", icon) + E(23, "Frames", frames) + E(1, "N", ""));
     };
-    const auto edit = [&](std::uint32_t index, std::vector<std::uint16_t> ids, std::vector<int> at) {
-        host.editedImageIDs = std::move(ids);
-        std::wstring words = std::to_wstring(EditProp(host.MV(), AsRecord(record), FirstID + index)) + L":";
-        for (int offset : at)
-            words += L" " + std::to_wstring(U32At(host.ImageEditorCalls().back().record, offset));
-        return std::pair(words, BytesOf(host.LastReallocated()));
-    };
+    record = images(Pair(2, 55) + "\x38\0"s, Pair(4, 1) + Pair(2, 3) + Pair(4, 0));
     host.imageEditorAnswer = 1;
-    record = images(Pair(2, 55) + "\x38\0"s, Pair(2, 11) + "\x0C\0"s);
-    EXPECT_EQ(edit(0, {77}, {0, 8, 12, 16, 20}),
-              std::pair(L"1: 24 55 16 32 16"s, images(Pair(1, 77), Pair(2, 11) + "\x0C\0"s)));
-    EXPECT_EQ(edit(1, {5, 6, 7, 8}, {0, 8, 12, 16, 28, 32, 36}),
-              std::pair(L"1: 40 2 3 0 239 1 1"s, images(Pair(2, 55) + "\x38\0"s, Pair(3, 5) + Pair(6, 7))));
-    host.imageEditorAnswer = 0;
-    EXPECT_EQ(edit(2, {}, {12, 32, 36}).first, L"0: 65535 4294967295 1");
-    record = images(Pair(0, 0), Pair(4, 1) + Pair(2, 3) + Pair(4, 0));
-    EXPECT_EQ((std::tuple{EditProp(host.MV(), AsRecord(record), FirstID + 1),
-                          EditProp(host.MV(), AsRecord(record), FirstID + 3), host.ImageEditorCalls().size(),
-                          host.ReallocRequests().size(), Boxes()}),
-              std::tuple(FALSE, FALSE, std::size_t(3), std::size_t(2),
-                         L"E Property error: Property ID 3 (N) is not correctly formatted."s));
+    host.editedImageIDs = {77};
+    std::wstring words = std::to_wstring(EditProp(host.MV(), AsRecord(record), FirstID)) + L":";
+    for (int offset : {0, 8, 12, 16, 20})
+        words += L" " + std::to_wstring(U32At(host.ImageEditorCalls().back().record, offset));
+    EXPECT_EQ((std::tuple{words, BytesOf(host.LastReallocated()),
+                          EditProp(host.MV(), AsRecord(record), FirstID + 1),
+                          EditProp(host.MV(), AsRecord(record), FirstID + 2), host.ImageEditorCalls().size(),
+                          Boxes()}),
+              std::tuple(L"1: 24 55 16 32 16"s, images(Pair(1, 77), Pair(4, 1) + Pair(2, 3) + Pair(4, 0)),
+                         FALSE, FALSE, std::size_t(1),
+                         L"E Property error: Property ID 2 (N) is not correctly formatted."s));
 }
 
 // A new object takes every default the definition gives, in a record of the size the host is told; a refused
