@@ -169,13 +169,13 @@ struct Fenced {
 };
 
 // Calls check with the record cut at every length from 20 bytes up to the whole (true), then with any byte
-// but its size word set to a few values (false). The callers fence each record.
+// but its size word set to a few values, one just short of its size (false). The callers fence each record.
 template <typename Check> void Sweep(const Bytes& whole, Check check)
 {
     for (std::size_t cut = 20; cut <= whole.size(); ++cut)
         check(Ended(std::string(whole.begin(), whole.begin() + cut)), true);
     for (std::size_t at = 4; at < whole.size(); ++at)
-        for (std::uint8_t value : {0x00, 0x01, 0x7F, 0x80, 0xFF}) {
+        for (std::uint8_t value : {0x00, 0x01, 0x7F, 0x80, 0xFF, int(whole.size() - 10)}) {
             Bytes damaged = whole;
             damaged[at] = value;
             check(damaged, false);
