@@ -39,8 +39,7 @@ const std::wstring CheckFailed = L"E Property conversion error: Couldn't read ch
                                  L"Delegating.";
 const std::wstring JSONFailure = L"JSONPropertyReader converter encountered a failure: JSONPropertyReader: ";
 const std::string NameDef = R"({"Type": "Editbox String", "Title": "Name", "DefaultState": "new"})";
-const std::string CountDef =
-    R"({"Type": "Editbox Number", "Title": "Count", "DefaultState": 3)"; // more follow
+const std::string CountDef = R"({"Type": "Editbox Number", "Title": "Count", "DefaultState": 3)"; // open
 
 std::int32_t Equal(const void* a, const void* b) { return CallSlot<std::int32_t>(a, Slot::IsEqual, b); }
 std::uint32_t WordAt(const void* p, std::size_t at) { return static_cast<const std::uint32_t*>(p)[at / 4]; }
@@ -61,7 +60,7 @@ Bytes PreSmart(const std::string& body, std::int32_t sizeWord = 0)
 std::wstring Reset(std::wstring copied, std::wstring what, std::wstring object = L"Morvalex")
 {
     return L"I Upgraded properties: Successfully copied " + copied + L" of " + object +
-           L" object properties " +
+           L" object properties "
            L"from ext version 0 to 1.\n\nAlso set 1 property to their default settings, namely:\n\u2022 " +
            what;
 }
@@ -72,7 +71,8 @@ std::wstring Failed(int i, std::wstring title, std::wstring failure = L"")
     return (failure.empty() ? L"" : L"W Property conversion error: " + failure + L". Delegating. ## ") +
            L"E Property conversion error: All converters have failed for property " + std::to_wstring(i) +
            L" (" + title +
-           L"). Your property data is corrupt beyond recovery or reset. Please re-add the object to frame.";
+           L"). Your property data is corrupt beyond recovery or reset. Please re-add the object to "
+           L"frame.";
 }
 
 enum Sheet : std::uint32_t { Version, Name, Count, Speed, Mode, Flag, Area, Pictures, Go, Box, BoxEnd };
@@ -130,8 +130,7 @@ struct Props : testing::Test {
         return Put(made, 4, std::max<std::uint32_t>(made.size(), oldMaximum));
     }
     // The upgrade's new record out of the fixed global memory it came in (then freed), its hashes checked
-    // against the definition's and blanked; empty for null. What the upgrade wrote into the old record is
-    // kept.
+    // against the definition's and blanked; empty for null. The old record keeps what the upgrade wrote.
     Bytes Run(Bytes* old)
     {
         Fenced fenced(old ? *old : Bytes());
