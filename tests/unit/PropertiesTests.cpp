@@ -32,9 +32,9 @@ using Return = Properties::ConverterReturn;
 
 namespace {
 
-// A value object as the host sees it: its class id (slot 4) and its value copied into the host's value
-// record (slot 5) as "id:word 1" (a float as its bits) or "id:text", then released (slot 1); null for none.
-inline std::wstring TakeValue(const void* object)
+// A value object as the host sees it: its class id (slot 4), its value copied into the host's value record
+// (slot 5) as "id:word 1" (a float as its bits) or "id:text", then released (slot 1); null for none.
+std::wstring TakeValue(const void* object)
 {
     if (object == nullptr)
         return L"null";
@@ -48,15 +48,8 @@ inline std::wstring TakeValue(const void* object)
            (id == 0x53545257 ? reinterpret_cast<const wchar_t*>(value[2]) : std::to_wstring(value[1]));
 }
 
-// A definition of one language, "UK English", whose Properties member is the JSON text given.
-inline std::string PropertyDefinition(const std::string& properties)
-{
-    return R"({"Identifier": "ZOBU", "Dependencies": "", "UK English": {"Properties": )" + properties + "}}";
-}
-
-// The boxes as "E title: text" (E, W, I or Q for the icon, - for none; the title without " - Morvalex"),
-// joined by " ## ".
-inline std::wstring Shown(const std::vector<RecordedBox>& boxes)
+// Boxes as "E title: text" (E, W, I or Q for the icon, - for none; no " - Morvalex"), joined by " ## ".
+std::wstring Shown(const std::vector<RecordedBox>& boxes)
 {
     std::wstring shown;
     for (const RecordedBox& box : boxes) {
@@ -73,41 +66,39 @@ template <typename T> std::string ValueBytes(T value)
 {
     return std::string(reinterpret_cast<const char*>(&value), sizeof value);
 }
-inline std::string N(std::int32_t value) { return ValueBytes(value); }
+std::string N(std::int32_t value) { return ValueBytes(value); }
 
 // One stored entry: its size, type id, title length, title and value.
-inline std::string E(std::uint16_t typeID, const std::string& title, const std::string& value)
+std::string E(std::uint16_t typeID, const std::string& title, const std::string& value)
 {
     return N(7 + title.size() + value.size()) + ValueBytes(typeID) + char(title.size()) + title + value;
 }
 
-// The host's header, and a block's fixed fields (magic 1NVP, the stored hashes, the count): Ended fills in
-// their size words.
-inline std::string HeaderBytes(std::uint32_t maximum, std::uint32_t version, std::uint32_t id,
-                               std::uint32_t offset)
+// The host's header, and a block's fixed fields (magic 1NVP, hashes, count): Ended fills in their sizes.
+std::string HeaderBytes(std::uint32_t maximum, std::uint32_t version, std::uint32_t id, std::uint32_t offset)
 {
     return N(0) + ValueBytes(maximum) + ValueBytes(version) + ValueBytes(id) + ValueBytes(offset);
 }
-inline std::string BlockBytes(std::uint16_t count, std::uint32_t hashTitles, std::uint32_t hashTypes)
+std::string BlockBytes(std::uint16_t count, std::uint32_t hashTitles, std::uint32_t hashTypes)
 {
     return "1NVP" + ValueBytes(hashTitles) + ValueBytes(hashTypes) + ValueBytes(count) + std::string(6, '\0');
 }
 
-inline std::uint32_t U32At(const Bytes& bytes, std::size_t at)
+std::uint32_t U32At(const Bytes& bytes, std::size_t at)
 {
     std::uint32_t value;
     std::memcpy(&value, &bytes[at], 4);
     return value;
 }
-inline Bytes& Put(Bytes& bytes, std::size_t at, std::uint32_t value) // returns bytes
+Bytes& Put(Bytes& bytes, std::size_t at, std::uint32_t value)
 {
     std::memcpy(&bytes[at], &value, 4);
     return bytes;
 }
 
-// A record of those bytes: its total size goes into the header and, when the offset word names a block
-// that fits, into the block.
-inline Bytes Ended(const std::string& text)
+// A record of those bytes, its total size in the header and, when the offset word names a block that fits,
+// there.
+Bytes Ended(const std::string& text)
 {
     Bytes bytes(text.begin(), text.end());
     const auto size = std::uint32_t(bytes.size()), offset = U32At(Put(bytes, 0, size), 16);
@@ -115,22 +106,20 @@ inline Bytes Ended(const std::string& text)
 }
 
 // A record of the current version, its block at 20 with both hashes of a list without value properties.
-inline Bytes Stored(std::uint16_t count, const std::string& checkboxesAndEntries)
+Bytes Stored(std::uint16_t count, const std::string& checkboxesAndEntries)
 {
     return Ended(HeaderBytes(0, 1, 0, 20) + BlockBytes(count, ~0x811C9DC5u, ~0x811C9DC5u) +
                  checkboxesAndEntries);
 }
-
-inline EDITDATA* AsRecord(Bytes& bytes) { return reinterpret_cast<EDITDATA*>(bytes.data()); }
+EDITDATA* AsRecord(Bytes& bytes) { return reinterpret_cast<EDITDATA*>(bytes.data()); }
 // A record's bytes as far as its total size goes.
-inline Bytes BytesOf(const EDITDATA* edPtr)
+Bytes BytesOf(const EDITDATA* edPtr)
 {
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(edPtr);
     return Bytes(bytes, bytes + edPtr->eHeader.totalSize);
 }
 
-// A copy of a record's bytes that ends where readable memory ends: a read past it faults, and the test
-// fails as a crash.
+// A copy of a record ending where readable memory ends: a read past it faults, and the test fails as a crash.
 struct Fenced {
     explicit Fenced(const Bytes& bytes)
         : base(static_cast<std::uint8_t*>(VirtualAlloc(nullptr, 0x20000, MEM_COMMIT, PAGE_READWRITE))),
@@ -232,7 +221,9 @@ struct Props : testing::Test {
     std::wstring Boxes() { return Shown(std::exchange(recorder.boxes, {})); }
     std::wstring Use(const std::string& properties) // the boxes of the build
     {
-        sdk.reset(), sdk.reset(InProcess::BuildState(PropertyDefinition(properties)));
+        sdk.reset(), sdk.reset(InProcess::BuildState(
+                         R"({"Identifier": "ZOBU", "Dependencies": "", "UK English": {"Properties": )" +
+                         properties + "}}"));
         Polvane::RunMode = Polvane::MFXRunMode::Editor;
         return Boxes();
     }
