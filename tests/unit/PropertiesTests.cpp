@@ -96,8 +96,7 @@ Bytes& Put(Bytes& bytes, std::size_t at, std::uint32_t value)
     return bytes;
 }
 
-// A record of those bytes, its total size in the header and, when the offset word names a block that fits,
-// there.
+// A record of those bytes: its size in the header and, when the offset names a block that fits, in it.
 Bytes Ended(const std::string& text)
 {
     Bytes bytes(text.begin(), text.end());
@@ -212,11 +211,11 @@ struct Props : testing::Test {
     Props()
     {
         Use(R"([{"Title": "Version", "Type": "Text", "DefaultState": "1.0 \u00e9"}, {"Title": "Name", "Type":
-            "Editbox String"}, {"Title": "Count", "Type": "Editbox Number"}, {"Title": "Speed", "Type": "Editbox Float"},
-            {"Title": "Mode", "Type": "Combo Box", "Items": ["a", "b"]}, {"Title": "Flag", "Type": "Checkbox"},
-            {"Title": "Area", "Type": "Size"}, {"Title": "Pictures", "Type": "Image List", "MaxNumImages": 3},
-            {"Title": "Go", "Type": "Edit button", "DefaultState": "Press"}, {"Title": "Box", "Type": "Folder"},
-            {"Type": "FolderEnd"}])");
+            "Editbox String"}, {"Title": "Count", "Type": "Editbox Number"}, {"Title": "Speed", "Type":
+            "Editbox Float"}, {"Title": "Mode", "Type": "Combo Box", "Items": ["a", "b"]}, {"Title": "Flag",
+            "Type": "Checkbox"}, {"Title": "Area", "Type": "Size"}, {"Title": "Pictures", "Type":
+            "Image List", "MaxNumImages": 3}, {"Title": "Go", "Type": "Edit button", "DefaultState": "Press"},
+            {"Title": "Box", "Type": "Folder"}, {"Type": "FolderEnd"}])");
     }
     std::wstring Boxes() { return Shown(std::exchange(recorder.boxes, {})); }
     std::wstring Use(const std::string& properties) // the boxes of the build
@@ -242,8 +241,7 @@ struct Props : testing::Test {
         return host.LastReallocated() != resized ? BytesOf(host.LastReallocated()) : record;
     }
     BOOL Check(std::uint32_t index) { return GetPropCheck(host.MV(), AsRecord(record), FirstID + index); }
-    // A record as the upgrade writes it, its hashes 0 (Run blanks the built record's), its maximum size the
-    // larger of its own and the old record's.
+    // A record as the upgrade writes it (Run blanks the hashes); its maximum is the old record's if larger.
     Bytes New(std::uint32_t id, std::uint16_t count, const std::string& body, std::uint32_t oldMaximum = 0)
     {
         Bytes made = Ended(HeaderBytes(0, 1, id, 20) + BlockBytes(count, 0, 0) + body);
@@ -315,8 +313,7 @@ TEST(PropertyValues, EachClassThroughItsSlots)
         EXPECT_TRUE(!IsLiveAllocation(copy) && (!copyText || IsLiveAllocation(copyText))) << classID;
         delete[] copyText;
     }
-    // A NaN equals nothing, itself included; a text without its own text (as the host's may be) matches any;
-    // texts compare whole.
+    // A NaN equals nothing, itself included; a text object without a text (as the host's may be) matches any.
     Prop_Float nan(NAN);
     Prop_WStr ab(L"ab"), abc(L"abc"), noText(L""), empty(nullptr);
     delete[] std::exchange(noText.Text, nullptr);
@@ -332,19 +329,20 @@ TEST(PropertyValues, EachClassThroughItsSlots)
 TEST_F(Props, EachKindOfPropertyAsTheHostReadsIt)
 {
     const std::wstring boxes = Use(R"([{"Title": "Version", "Info": "The version.", "Type": "Text",
-        "DefaultState": "1"}, {"Title": "Gr\u00f6\u00dfe", "Type": "FOLDER"}, {"Title": "S", "Type": "Editbox String",
-        "Password": true, "Case": "upper", "MaxLength": 4294967301, "Bold": true}, {"Title": "M",
-        "Type": "editbox string multiline", "Case": "lower", "Password": false, "MaxLength": 80},
+        "DefaultState": "1"}, {"Title": "Gr\u00f6\u00dfe", "Type": "FOLDER"}, {"Title": "S", "Type":
+        "Editbox String", "Password": true, "Case": "upper", "MaxLength": 4294967301, "Bold": true}, {"Title":
+        "M", "Type": "editbox string multiline", "Case": "lower", "Password": false, "MaxLength": 80},
         {"Title": "N", "Info": 5, "Type": "Editbox Number", "CheckboxDefaultState": null, "Removable": true,
-        "Renameable": true, "Moveable": true, "List": true, "SingleSelect": true, "Bold": "true", "Case": "Upper"},
-        {"Title": "R", "Type": "Edit spin", "Minimum": 2.9, "Maximum": -4294967297}, {"Title": "L", "Type":
-        "Edit slider", "Minimum": "3"}, {"Title": "B", "Type": "Edit button", "DefaultState": "Press"}, {"Title":
-        "B2", "Type": "Edit Button", "DefaultState": 3}, {"Title": "C", "Type": "Combo Box", "Items": ["One",
-        "\u00e9", ""]}, {"Title": "Pick", "Type": "Combo Box Button"}, {"Title": "CI", "Type": "Combo Box Icons",
-        "Items": ["A"]}, {"Title": "On", "Type": "checkbox", "Bold": true}, {"Title": "E", "Type": "FolderEnd",
-        "Bold": true}, {"Type": "folderend"}, {"Title": "Mine", "Info": "x", "Type": "custom thing", "Bold":
-        true}, "Loose", {"Title": "Res", "Type": "!List button"}, {"Title": "Typo", "Type": "Editbox Nmber"},
-        {"Title": "Nul", "Type": "Text\u0000"}, {"Title": "Open", "Type": "Folder"}])");
+        "Renameable": true, "Moveable": true, "List": true, "SingleSelect": true, "Bold": "true", "Case":
+        "Upper"}, {"Title": "R", "Type": "Edit spin", "Minimum": 2.9, "Maximum": -4294967297}, {"Title": "L",
+        "Type": "Edit slider", "Minimum": "3"}, {"Title": "B", "Type": "Edit button", "DefaultState":
+        "Press"}, {"Title": "B2", "Type": "Edit Button", "DefaultState": 3}, {"Title": "C", "Type":
+        "Combo Box", "Items": ["One", "\u00e9", ""]}, {"Title": "Pick", "Type": "Combo Box Button"}, {"Title":
+        "CI", "Type": "Combo Box Icons", "Items": ["A"]}, {"Title": "On", "Type": "checkbox", "Bold": true},
+        {"Title": "E", "Type": "FolderEnd", "Bold": true}, {"Type": "folderend"}, {"Title": "Mine", "Info":
+        "x", "Type": "custom thing", "Bold": true}, "Loose", {"Title": "Res", "Type": "!List button"},
+        {"Title": "Typo", "Type": "Editbox Nmber"}, {"Title": "Nul", "Type": "Text\u0000"}, {"Title": "Open",
+        "Type": "Folder"}])");
     // "id title/info type xoptions = create parameter": texts "-" when null, the parameter by type.
     std::wostringstream table;
     for (const HostPropertyDescriptor& d : sdk->EdittimeProperties) {
@@ -427,9 +425,8 @@ TEST_F(Props, HashesAndTheBlockThroughItsOffsetWord)
               L"language UK English being valid.");
 }
 
-// A Text stores nothing and shows its default; a combo box gives the position of its stored item. Entries are
-// found by walking sizes read from the project: damage is reported, never read, and entries before it still
-// are.
+// A Text shows its default; a combo box gives its item's position. Entries are found by walking sizes read
+// from the project: damage is reported, never read, and entries before it still are.
 TEST_F(Props, ReadsByTypeAndThoseThatCannotBeAnswered)
 {
     std::wstring values;
@@ -482,9 +479,8 @@ TEST_F(Props, ReadsByTypeAndThoseThatCannotBeAnswered)
         L"Box property \"Mode\", ID 0, language UK English.");
 }
 
-// Every export on every cut and damaged sheet: nothing outside the record, or the one the host resizes it to,
-// is read or written (an offset word too high for the old record only included), and a cut one reads what the
-// whole one holds, or nothing.
+// Every export on every cut and damaged sheet stays inside it and the record the host resizes it to (an
+// offset too high for the old one only included); a cut one reads what the whole one holds, or nothing.
 TEST_F(Props, ExportsOnDamagedRecords)
 {
     std::vector<std::wstring> whole;
@@ -507,9 +503,8 @@ TEST_F(Props, ExportsOnDamagedRecords)
     });
 }
 
-// Numbers are stored as their bytes (a float's as they are, a double's 8); a combo box stores its item's
-// text, none past them, and takes a text that names one; an id that names no property, or no object, changes
-// nothing, the class read first. A larger value goes to a record the host makes, the old one left alone.
+// Numbers are stored as their bytes (a float's as they are, a double's 8); a combo box stores its item's text
+// and takes a text naming one; an id naming no property, or no object, changes nothing, the class read first.
 TEST_F(Props, ValuesStoredByClassOrRefused)
 {
     const double half = 0.5;
@@ -557,8 +552,7 @@ TEST_F(Props, ValuesStoredByClassOrRefused)
     EXPECT_EQ(Set(Name, Text(std::wstring(room, L'x'))).size(), 65535u); // the most the host keeps
     SetPropValue(host.MV(), AsRecord(record), FirstID + Count, nullptr);
     EXPECT_EQ(record, Sheet());
-    // A damaged project's record whose size words say nearly 4 GiB: a larger value is refused before anything
-    // is copied, rather than the new size wrapping to a few bytes.
+    // Size words of nearly 4 GiB, from a damaged project: refused before anything is copied, not wrapped.
     const Bytes huge = Put(Put(record, 0, 0xFFFFFFFE), 36, 0xFFFFFFFE);
     EXPECT_EQ((std::pair{Set(Name, Text(L"abcde"), false), Boxes()}),
               std::pair(huge,
@@ -615,13 +609,13 @@ TEST_F(Props, CheckBoxesAndThePropertyTable)
                    1u, 18));
 }
 
-// One image's editor: the record as the host reads it (size, the first stored image and a zero word, options
-// for a fixed count, width, height), and what it stores. A stored count past the maximum keeps the editor
-// closed; nor is one opened for what is not an image list, or not an object.
+// An image's editor: its record as the host reads it (size, image, 0, options, width, height), what it
+// stores. A count past the maximum keeps it closed; nor does one open for what is no image list, or no
+// object.
 TEST_F(Props, ImageListsGoToTheHostsImageEditors)
 {
-    Use(R"([{"Title": "Icon", "Type": "Image List", "ImageSize": [32, 16]}, {"Title": "Frames", "Type": "image list",
-        "MaxNumImages": 3}, "N"])");
+    Use(R"([{"Title": "Icon", "Type": "Image List", "ImageSize": [32, 16]}, {"Title": "Frames", "Type":
+        "image list", "MaxNumImages": 3}, "N"])");
     const auto images = [](const std::string& icon, const std::string& frames) {
         return Stored(3, "\0"s + E(23, "Icon", icon) + E(23, "Frames", frames) + E(1, "N", ""));
     };
@@ -640,31 +634,31 @@ TEST_F(Props, ImageListsGoToTheHostsImageEditors)
                          L"E Property error: Property ID 2 (N) is not correctly formatted."s));
 }
 
-// A new object takes every default the definition gives, in a record of the size the host is told; a refused
-// type is stored as the Text standing in for it. A property no reader gives a value gets a zero one, after
-// the readers' and the upgrade's boxes.
+// A new object takes every default, in a record of the size the host is told, a refused type as the Text for
+// it; a property no reader gives a value gets a zero one, after the readers' and the upgrade's boxes.
 TEST_F(Props, NewObjectsFromTheDefaults)
 {
     const std::string title(300, 'L'), a4095(4095, 'a'), zero = N(0);
     std::string properties =
-        R"([{"Type": "Folder", "Title": "Group"}, {"Type": "Editbox String", "Title": "Name", "DefaultState": "Bob",
-        "Case": "Upper"}, {"Type": "Checkbox", "Title": "On", "DefaultState": true}, {"Type": "Editbox Number",
-        "Title": "Count", "DefaultState": -2, "CheckboxDefaultState": true}, {"Type": "Combo Box", "Title": "Pick",
-        "Items": ["a", "bc"], "DefaultState": "bc"}, {"Type": "Editbox Float", "Title": "F", "DefaultState": 0.5,
-        "CheckboxDefaultState": false}, {"Type": "Image List", "Title": "Pics"}, {"Type": "FolderEnd"}, {"Type":
-        "Edit button", "Title": "Go", "DefaultState": "Press"}, {"Type": "Editbox Stringy", "Title": "Typo",
-        "DefaultState": "abc"}, {"Type": "Editbox String", "Title": "L", "DefaultState": "aBc1", "Case": "LOWER"},
-        {"Type": "Editbox File", "Title": "None"}, {"Type": "URL button", "Title": "Num", "DefaultState": 5},
-        {"Type": "Editbox String Multiline", "Title": "M", "DefaultState": "x\ny", "Case": "Upper"}, {"Type":
-        "Combo Box Icons", "Title": "D", "Items": [], "DefaultState": "Second"}, {"Type": "Edit spin", "Title":
-        "Min", "DefaultState": -2147483648}, {"Type": "Color", "Title": "Over", "DefaultState": 2147483648},
-        {"Type": "Edit slider", "Title": "Under", "DefaultState": -2147483649}, {"Type": "Edit direction", "Title":
-        "Fraction", "DefaultState": 1.5}, {"Type": "Editbox Number", "DefaultState": "5"}, {"Type":
-        "Edit spin float", "Title": "Exp", "DefaultState": 25e-1}, {"Type": "Editbox Float", "Title": "Whole",
-        "DefaultState": 5}, {"Type": "Size", "Title": "S", "DefaultState": [1, 2, 3]}, {"Type": "Image List",
-        "Title": "J", "DefaultState": null}, {"Type": "Font", "Title": "Fn"}, {"Type": "Custom"}, {"Type":
-        "!List button"}, "a text", {"Type": "Editbox Folder", "Title": "A", "DefaultState": "$"}, {"Type": "Size",
-        "Title": "$", "DefaultState": [4294967299, -1]}])";
+        R"([{"Type": "Folder", "Title": "Group"}, {"Type": "Editbox String", "Title": "Name", "DefaultState":
+        "Bob", "Case": "Upper"}, {"Type": "Checkbox", "Title": "On", "DefaultState": true}, {"Type":
+        "Editbox Number", "Title": "Count", "DefaultState": -2, "CheckboxDefaultState": true}, {"Type":
+        "Combo Box", "Title": "Pick", "Items": ["a", "bc"], "DefaultState": "bc"}, {"Type": "Editbox Float",
+        "Title": "F", "DefaultState": 0.5, "CheckboxDefaultState": false}, {"Type": "Image List", "Title":
+        "Pics"}, {"Type": "FolderEnd"}, {"Type": "Edit button", "Title": "Go", "DefaultState": "Press"},
+        {"Type": "Editbox Stringy", "Title": "Typo", "DefaultState": "abc"}, {"Type": "Editbox String",
+        "Title": "L", "DefaultState": "aBc1", "Case": "LOWER"}, {"Type": "Editbox File", "Title": "None"},
+        {"Type": "URL button", "Title": "Num", "DefaultState": 5}, {"Type": "Editbox String Multiline",
+        "Title": "M", "DefaultState": "x\ny", "Case": "Upper"}, {"Type": "Combo Box Icons", "Title": "D",
+        "Items": [], "DefaultState": "Second"}, {"Type": "Edit spin", "Title": "Min", "DefaultState":
+        -2147483648}, {"Type": "Color", "Title": "Over", "DefaultState": 2147483648}, {"Type": "Edit slider",
+        "Title": "Under", "DefaultState": -2147483649}, {"Type": "Edit direction", "Title": "Fraction",
+        "DefaultState": 1.5}, {"Type": "Editbox Number", "DefaultState": "5"}, {"Type": "Edit spin float",
+        "Title": "Exp", "DefaultState": 25e-1}, {"Type": "Editbox Float", "Title": "Whole", "DefaultState":
+        5}, {"Type": "Size", "Title": "S", "DefaultState": [1, 2, 3]}, {"Type": "Image List", "Title": "J",
+        "DefaultState": null}, {"Type": "Font", "Title": "Fn"}, {"Type": "Custom"}, {"Type": "!List button"},
+        "a text", {"Type": "Editbox Folder", "Title": "A", "DefaultState": "$"}, {"Type": "Size", "Title":
+        "$", "DefaultState": [4294967299, -1]}])";
     for (const std::string& text : {a4095, title}) // the longest default text, and a title cut to 254 bytes
         properties.replace(properties.find('$'), 1, text);
     Use(properties);
@@ -718,13 +712,12 @@ TEST_F(Props, OldRecordsThroughTheReaders)
     Run(&first);
     recorder.boxes.clear();
     const std::tuple<std::string, Bytes, Bytes, std::wstring> cases[] = {
-        // Smart records: found by the old title or the title (case ignored), its checkbox from the entry's
-        // stored
-        // position (or, when the reader gives no value, its own). Only compatible types feed a property; an
-        // integer taken into a float keeps its number.
+        // Found by old title or title (case ignored), the checkbox from the entry's position (or its own,
+        // with no value); only compatible types feed a property, an integer into a float keeping its number.
         {R"([{"Type": "Editbox Number", "Title": "Velocity", "OldTitle": "speed"}, {"Type": "Editbox String",
-            "Title": "name"}, {"Type": "Editbox String", "Title": "B", "OldTitle": "A"}, {"Type": "Editbox Number",
-            "Title": "Int", "DefaultState": 9}, {"Type": "Editbox Float", "Title": "Float"}, {"Type": "Spinner"}])",
+            "Title": "name"}, {"Type": "Editbox String", "Title": "B", "OldTitle": "A"}, {"Type":
+            "Editbox Number", "Title": "Int", "DefaultState": 9}, {"Type": "Editbox Float", "Title": "Float"},
+            {"Type": "Spinner"}])",
          Old(7, "\x22" + E(6, "Other", N(1)) + E(6, "Speed", N(30)) + E(5, "NAME", "Bo") +
                     E(5, "B", "by title") + E(5, "A", "by old title") + E(21, "Int", ValueBytes(1.5f)) +
                     E(12, "float", N(-3))),
@@ -761,9 +754,8 @@ TEST_F(Props, PreSmartReaderEndsAtTheClosingDescriptor)
     EXPECT_EQ(kinds, "FFUUFU");
 }
 
-// The upgrade's boxes, and what it builds: at most 1000 properties; nothing when the last reader leaves the
-// chain; a property whose value and checkbox both take their default listed once; of a record cut short, the
-// defaults for what is missing, and checkboxes from a reader that left the chain.
+// At most 1000 properties; nothing built once the last reader left the chain; a default value and checkbox
+// listed once; of a record cut short, the defaults missing, and checkboxes from a reader that left the chain.
 TEST_F(Props, RecordsBuiltByTheReadersAndTheirBoxes)
 {
     std::string thousand = "[", texts(125, '\0');
@@ -776,8 +768,8 @@ TEST_F(Props, RecordsBuiltByTheReadersAndTheirBoxes)
              NameDef + "]",
          {},
          {}},
-        {R"([{"Type": "Editbox String", "Title": "A", "CheckboxDefaultState": 1}, {"Type": "Checkbox", "Title": "B"},
-            {"Type": "Editbox String", "Title": "C", "CheckboxDefaultState": true}])",
+        {R"([{"Type": "Editbox String", "Title": "A", "CheckboxDefaultState": 1}, {"Type": "Checkbox",
+            "Title": "B"}, {"Type": "Editbox String", "Title": "C", "CheckboxDefaultState": true}])",
          {},
          New(0, 3, "\x04" + E(5, "A", "") + E(10, "B", "") + E(5, "C", ""))},
         {"[" + NameDef + ", " + CountDef + R"(, "CheckboxDefaultState": true}, {"Type": "Checkbox", "Title":
@@ -882,10 +874,9 @@ TEST_F(Props, NewObjectsUpTo65535BytesInTheHostsRecord)
                              L"extension failed: error 12."));
 }
 
-// A record of the current version is kept whatever it holds; a later version asks first; the box names the
-// object as the host does, whose value object is released once read. A block for the same list, entry for
-// entry, is kept, or moved to 20; the titles hash leaves out properties without a value, so a block written
-// before a Text was added still matches it, but its entries no longer line up: it is converted, not kept.
+// The current version is kept whatever it holds, a later one asks; the box names the object as the host does.
+// A block for the same list, entry for entry, is kept or moved to 20; one from before a Text was added (left
+// out of the titles hash) still matches it, but its entries no longer line up: it is converted, not kept.
 TEST_F(Props, VersionsRecordsOfTheSameListAndTheObjectsName)
 {
     Use("[" + NameDef + "]");
@@ -919,8 +910,8 @@ TEST_F(Props, VersionsRecordsOfTheSameListAndTheObjectsName)
           moved = Ended(HeaderBytes(900, 0, 7, 28) + "12345678" + block);
     EXPECT_EQ((std::tuple{Run(&same), same[8], Run(&moved)}),
               std::tuple(Bytes(), 1, Ended(HeaderBytes(900, 1, 7, 20) + block)));
-    Use(R"([{"Title": "Heading", "Type": "Text"}, {"Title": "A", "Type": "Editbox String"}, {"Title": "B", "Type":
-        "Editbox String"}])");
+    Use(R"([{"Title": "Heading", "Type": "Text"}, {"Title": "A", "Type": "Editbox String"}, {"Title": "B",
+        "Type": "Editbox String"}])");
     const std::string entries = E(5, "A", "first") + E(5, "B", "second");
     Bytes old = Ended(HeaderBytes(0, 0, 7, 20) +
                       BlockBytes(2, ~sdk->PropertyTitlesHash, ~sdk->PropertyTypesHash) + "\x02" + entries);
