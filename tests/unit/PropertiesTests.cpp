@@ -390,6 +390,7 @@ TEST_F(Props, EachKindOfPropertyAsTheHostReadsIt)
         L"JSON (under UK English language).\nCheck your spelling of the \"Type\" Parameter. ## E JSON "
         L"verification error: There was a Folder [Open] that does not have a FolderEnd property.");
     // The hashes leave out labels, folders and buttons; a refused type counts as the Text standing in for it.
+    EXPECT_EQ(std::pair(FNV1a32(""), FNV1a32("name|5 | ")), std::pair(0x811C9DC5u, 0x93DA7347u));
     EXPECT_EQ(
         std::pair(sdk->PropertyTitlesHash, sdk->PropertyTypesHash),
         std::pair(
@@ -398,11 +399,11 @@ TEST_F(Props, EachKindOfPropertyAsTheHostReadsIt)
             FNV1a32("5|22|6|12|11|7|20|24|10|42|1|1|1|1|")));
 }
 
-// The block is found through the offset word, at 20 when it is missing or too high.
-TEST_F(Props, HashesAndTheBlockThroughItsOffsetWord)
+// The block is found through the offset word, at 20 when it is missing or too high. A Text shows its default;
+// a combo box gives its item's position. Entries are found by walking sizes read from the project: damage is
+// reported, never read, and entries before it still are.
+TEST_F(Props, ReadsByTypeAndThoseThatCannotBeAnswered)
 {
-    EXPECT_EQ(std::tuple(FNV1a32(""), FNV1a32("a"), FNV1a32("name|5 | ")),
-              std::tuple(0x811C9DC5u, 0xE40C292Cu, 0x93DA7347u));
     const std::wstring
         none = L"W Old Polvane props: No offset found. Falling back to default. Resetting properties "
                L"recommended.",
@@ -418,17 +419,6 @@ TEST_F(Props, HashesAndTheBlockThroughItsOffsetWord)
         EXPECT_EQ(std::pair(std::uint32_t(block - bytes.data()), Boxes()), std::pair(found, shown[boxes]))
             << offset;
     }
-    Use(R"({"Type": "Editbox Number"})");
-    EXPECT_EQ(Polvane::GetPropertiesFromEditData(AsRecord(record))->Internal_DataAt(1), nullptr);
-    EXPECT_EQ(Boxes(),
-              L"E Premature function call: Internal_DataAt() called for prop ID 1 without Polvane_Props for "
-              L"language UK English being valid.");
-}
-
-// A Text shows its default; a combo box gives its item's position. Entries are found by walking sizes read
-// from the project: damage is reported, never read, and entries before it still are.
-TEST_F(Props, ReadsByTypeAndThoseThatCannotBeAnswered)
-{
     std::wstring values;
     for (std::uint32_t index : {0u, 1u, 2u, 3u, 4u, 5u, 8u, 9u, 10u, 11u, ~0u})
         values += Get(index) + L"|";
@@ -477,6 +467,11 @@ TEST_F(Props, ReadsByTypeAndThoseThatCannotBeAnswered)
         L"replace the existing Morvalex, by creating a new one and using \"Replace by another object\" in "
         L"event editor.|STRW:abc |null E Property error: GetProperty error: JSON Items not valid in Combo "
         L"Box property \"Mode\", ID 0, language UK English.");
+    Use(R"({"Type": "Editbox Number"})");
+    EXPECT_EQ(Polvane::GetPropertiesFromEditData(AsRecord(record = Sheet()))->Internal_DataAt(1), nullptr);
+    EXPECT_EQ(Boxes(),
+              L"E Premature function call: Internal_DataAt() called for prop ID 1 without Polvane_Props for "
+              L"language UK English being valid.");
 }
 
 // Every export on every cut and damaged sheet stays inside it and the record the host resizes it to (an
@@ -563,12 +558,9 @@ TEST_F(Props, ValuesStoredByClassOrRefused)
               std::pair(Sheet(),
                         L"E Property Error: NULL returned from EDITDATA reallocation. Property changed "
                         L"cancelled."s));
-}
-
-// A larger value goes to a record the host makes, the old one left alone. A block size word other than the
-// record's asks first: No keeps the record, Yes takes the record's.
-TEST_F(Props, ALongerValueAsksTheHostForALargerRecord)
-{
+    // A larger value goes to a record the host makes, the old one left alone. A block size word other than
+    // the record's asks first: No keeps the record, Yes takes the record's.
+    host.reallocRefused = false;
     EXPECT_EQ(std::pair(Set(Name, Text(L"abcd")), record), std::pair(Sheet(Name, "abcd"), Sheet()));
     Put(record, 36, 0x7777);
     const Bytes asked = record;
@@ -576,7 +568,7 @@ TEST_F(Props, ALongerValueAsksTheHostForALargerRecord)
     EXPECT_EQ(Set(Name, Text(L"abcd"), false), asked);
     recorder.answer = IDYES;
     EXPECT_EQ(Set(Name, Text(L"abcd"), false), Sheet(Name, "abcd"));
-    const Host::FunctionCall& call = host.FunctionLog().at(0);
+    const Host::FunctionCall& call = host.FunctionLog().back(); // the last, after Yes
     EXPECT_EQ(std::tuple(call.id, call.p1, call.p2, recorder.boxes.at(1).style & MB_TYPEMASK),
               std::tuple(5, std::int32_t(Address(record.data())), int(record.size()) + 1, UINT(MB_YESNO)));
     const std::wstring question =
