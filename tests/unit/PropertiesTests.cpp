@@ -579,8 +579,10 @@ TEST_F(Props, ValuesStoredByClassOrRefused)
 }
 
 // Check boxes are bits of the block, any non-zero checks; a block stored for fewer properties has no bit for
-// the others (those bytes belong to an entry). Without a property table the sheet is still refreshed.
-TEST_F(Props, CheckBoxesAndThePropertyTable)
+// the others (those bytes belong to an entry). An image's editor: its record as the host reads it (size,
+// image, 0, options, width, height), what it stores; a count past the maximum keeps it closed; nor does one
+// open for what is no image list, or no object. Without a property table the sheet is still refreshed.
+TEST_F(Props, CheckBoxesImageEditorsAndThePropertyTable)
 {
     for (std::uint32_t index : {0u, 5u, 7u, 8u, 10u, 11u, ~0u - FirstID, 5u})
         SetPropCheck(host.MV(), AsRecord(record), FirstID + index, index == 5 && Check(5) ? FALSE : 2);
@@ -589,41 +591,35 @@ TEST_F(Props, CheckBoxesAndThePropertyTable)
     EXPECT_EQ(std::tuple(Check(0), Check(5), record, Boxes()), std::tuple(TRUE, FALSE, expected, L""s));
     record = Stored(8, "\0"s + E(1, "", ""));
     SetPropCheck(host.MV(), AsRecord(record), FirstID + 8, TRUE);
-    const BOOL eighth = Check(8);
-    sdk.reset();
-    EXPECT_EQ(
-        (std::tuple{eighth, record, GetProperties(host.MV(), AsRecord(record), TRUE), Boxes(),
-                    host.FunctionLog().size(), host.FunctionLog().at(0).id}),
-        std::tuple(FALSE, Stored(8, "\0"s + E(1, "", "")), TRUE,
-                   L"E Polvane property error: Can't read property checkbox for property ID 8, the valid ID "
-                   L"range is 0 to 8. ## E Property error: Call to DLL_GetProperties without valid "
-                   L"EdittimeProperties."s,
-                   1u, 18));
-}
-
-// An image's editor: its record as the host reads it (size, image, 0, options, width, height), what it
-// stores. A count past the maximum keeps it closed; nor does one open for what is no image list, or no
-// object.
-TEST_F(Props, ImageListsGoToTheHostsImageEditors)
-{
+    EXPECT_EQ((std::tuple{Check(8), record, Boxes()}),
+              std::tuple(FALSE, Stored(8, "\0"s + E(1, "", "")),
+                         L"E Polvane property error: Can't read property "
+                         L"checkbox for property ID 8, the valid ID range is 0 "
+                         L"to 8."s));
     Use(R"([{"Title": "Icon", "Type": "Image List", "ImageSize": [32, 16]}, {"Title": "Frames", "Type":
         "image list", "MaxNumImages": 3}, "N"])");
-    const auto images = [](const std::string& icon, const std::string& frames) {
-        return Stored(3, "\0"s + E(23, "Icon", icon) + E(23, "Frames", frames) + E(1, "N", ""));
+    const auto images = [](const std::string& icon) {
+        return Stored(3, "\0"s + E(23, "Icon", icon) + E(23, "Frames", Pair(4, 1) + Pair(2, 3) + Pair(4, 0)) +
+                             E(1, "N", ""));
     };
-    record = images(Pair(2, 55) + "\x38\0"s, Pair(4, 1) + Pair(2, 3) + Pair(4, 0));
+    record = images(Pair(2, 55) + "\x38\0"s);
     host.imageEditorAnswer = 1;
     host.editedImageIDs = {77};
     std::wstring words = std::to_wstring(EditProp(host.MV(), AsRecord(record), FirstID)) + L":";
     for (int offset : {0, 8, 12, 16, 20})
         words += L" " + std::to_wstring(U32At(host.ImageEditorCalls().back().record, offset));
-    EXPECT_EQ((std::tuple{words, BytesOf(host.LastReallocated()),
-                          EditProp(host.MV(), AsRecord(record), FirstID + 1),
-                          EditProp(host.MV(), AsRecord(record), FirstID + 2), host.ImageEditorCalls().size(),
-                          Boxes()}),
-              std::tuple(L"1: 24 55 16 32 16"s, images(Pair(1, 77), Pair(4, 1) + Pair(2, 3) + Pair(4, 0)),
-                         FALSE, FALSE, std::size_t(1),
-                         L"E Property error: Property ID 2 (N) is not correctly formatted."s));
+    const BOOL pastMaximum = EditProp(host.MV(), AsRecord(record), FirstID + 1),
+               notImages = EditProp(host.MV(), AsRecord(record), FirstID + 2);
+    sdk.reset();
+    EXPECT_EQ(
+        (std::tuple{words, BytesOf(host.LastReallocated()), pastMaximum, notImages,
+                    host.ImageEditorCalls().size(), GetProperties(host.MV(), AsRecord(record), TRUE), Boxes(),
+                    host.FunctionLog().back().id}),
+        std::tuple(
+            L"1: 24 55 16 32 16"s, images(Pair(1, 77)), FALSE, FALSE, std::size_t(1), TRUE,
+            L"E Property error: Property ID 2 (N) is not correctly formatted. ## E Property error: Call to "
+            L"DLL_GetProperties without valid EdittimeProperties."s,
+            18));
 }
 
 // A new object takes every default, in a record of the size the host is told, a refused type as the Text for
