@@ -188,8 +188,7 @@ std::wstring Failed(int i, std::wstring title, std::wstring failure = L"")
     return (failure.empty() ? L"" : L"W Property conversion error: " + failure + L". Delegating. ## ") +
            L"E Property conversion error: All converters have failed for property " + std::to_wstring(i) +
            L" (" + title +
-           L"). Your property data is corrupt beyond recovery or reset. Please re-add the object to "
-           L"frame.";
+           L"). Your property data is corrupt beyond recovery or reset. Please re-add the object to frame.";
 }
 
 enum Sheet : std::uint32_t { Version, Name, Count, Speed, Mode, Flag, Area, Pictures, Go, Box, BoxEnd };
@@ -460,10 +459,9 @@ TEST_F(Props, ReadsByTypeAndThoseThatCannotBeAnswered)
         L"without edPtr->Polvane::Properties being valid.|null E Property error: GetProperty error: JSON "
         L"Items does not contain given value B (Combo Box property \"Mode\", ID 4, JSON language UK "
         L"English).|null E Property error: GetProperty error: JSON property type \"Size\" is "
-        L"unexpected.|null "
-        L"W Polvane property error: Warning: Returned null Data. Properties are corrupt; replace the "
-        L"existing Morvalex, by creating a new one and using \"Replace by another object\" in event "
-        L"editor.|null W Polvane property error: Warning: Returned null Data. Properties are corrupt; "
+        L"unexpected.|null W Polvane property error: Warning: Returned null Data. Properties are corrupt; "
+        L"replace the existing Morvalex, by creating a new one and using \"Replace by another object\" in "
+        L"event editor.|null W Polvane property error: Warning: Returned null Data. Properties are corrupt; "
         L"replace the existing Morvalex, by creating a new one and using \"Replace by another object\" in "
         L"event editor.|STRW:abc |null E Property error: GetProperty error: JSON Items not valid in Combo "
         L"Box property \"Mode\", ID 0, language UK English.");
@@ -593,9 +591,8 @@ TEST_F(Props, CheckBoxesImageEditorsAndThePropertyTable)
     SetPropCheck(host.MV(), AsRecord(record), FirstID + 8, TRUE);
     EXPECT_EQ((std::tuple{Check(8), record, Boxes()}),
               std::tuple(FALSE, Stored(8, "\0"s + E(1, "", "")),
-                         L"E Polvane property error: Can't read property "
-                         L"checkbox for property ID 8, the valid ID range is 0 "
-                         L"to 8."s));
+                         L"E Polvane property error: Can't read property checkbox for property ID 8, the "
+                         L"valid ID range is 0 to 8."s));
     Use(R"([{"Title": "Icon", "Type": "Image List", "ImageSize": [32, 16]}, {"Title": "Frames", "Type":
         "image list", "MaxNumImages": 3}, "N"])");
     const auto images = [](const std::string& icon) {
@@ -692,44 +689,15 @@ TEST_F(Props, NewObjectsFromTheDefaults)
                            L" ## " + CheckFailed);
 }
 
-// Old records upgraded through each reader: the values found, a default or a zero value for the others.
+// Old records through the readers. The pre-smart reader asked at and past the closing descriptor, while value
+// bytes remain, has no property. A smart block's property is found by old title or title (case ignored), its
+// checkbox from the entry's position (or its own, with no value); only compatible types feed a property, an
+// integer into a float keeping its number.
 TEST_F(Props, OldRecordsThroughTheReaders)
 {
     Use(R"([{"Type": "Editbox String"}])");
-    Bytes first = Old(0, ""); // the upgrade box shows once for a key: after this one, only the readers' boxes
-    Run(&first);
-    recorder.boxes.clear();
-    const std::tuple<std::string, Bytes, Bytes, std::wstring> cases[] = {
-        // Found by old title or title (case ignored), the checkbox from the entry's position (or its own,
-        // with no value); only compatible types feed a property, an integer into a float keeping its number.
-        {R"([{"Type": "Editbox Number", "Title": "Velocity", "OldTitle": "speed"}, {"Type": "Editbox String",
-            "Title": "name"}, {"Type": "Editbox String", "Title": "B", "OldTitle": "A"}, {"Type":
-            "Editbox Number", "Title": "Int", "DefaultState": 9}, {"Type": "Editbox Float", "Title": "Float"},
-            {"Type": "Spinner"}])",
-         Old(7, "\x22" + E(6, "Other", N(1)) + E(6, "Speed", N(30)) + E(5, "NAME", "Bo") +
-                    E(5, "B", "by title") + E(5, "A", "by old title") + E(21, "Int", ValueBytes(1.5f)) +
-                    E(12, "float", N(-3))),
-         New(0xCAFE, 6,
-             "\x21" + E(6, "Velocity", N(30)) + E(5, "name", "Bo") + E(5, "B", "by old title") +
-                 E(6, "Int", N(9)) + E(21, "Float", ValueBytes(-3.0f)) + E(1, "", ""),
-             500),
-         L"W Property conversion error: SmartPropertyReader converter encountered a failure: "
-         L"SmartPropertyReader: "
-         L"failed to read Data for property 5. Type ID in JSON Spinner could not be converted to ID.\n. "
-         L"Delegating."}};
-    for (const auto& [properties, old, expected, boxes] : cases) {
-        Use(properties);
-        Bytes copy = old;
-        EXPECT_EQ((std::pair{Run(&copy), Boxes()}), std::pair(expected, boxes)) << properties;
-    }
-}
-
-// The pre-smart reader asked at and past the closing descriptor, while value bytes remain, has no property.
-TEST_F(Props, PreSmartReaderEndsAtTheClosingDescriptor)
-{
-    Use(R"([{"Type": "Editbox String"}])");
-    const Fenced old(PreSmart("\0a\0b\0"s));
-    Properties::ConverterState state(old.Record(), nullptr, Polvane::CurLang()["Properties"]);
+    const Fenced preSmart(PreSmart("\0a\0b\0"s));
+    Properties::ConverterState state(preSmart.Record(), nullptr, Polvane::CurLang()["Properties"]);
     Properties::PreSmartPropertyReader reader;
     std::string kinds; // F found, U unsuitable
     for (int step : {-1, 0, 1, 100, -1, 5}) {
@@ -740,6 +708,25 @@ TEST_F(Props, PreSmartReaderEndsAtTheClosingDescriptor)
         kinds += r.kind == Return::Found ? 'F' : r.kind == Return::ConverterUnsuitable ? 'U' : '?';
     }
     EXPECT_EQ(kinds, "FFUUFU");
+    Bytes first = Old(0, ""); // the upgrade box shows once for a key: after this one, only the readers' boxes
+    Run(&first);
+    Use(R"([{"Type": "Editbox Number", "Title": "Velocity", "OldTitle": "speed"}, {"Type": "Editbox String",
+            "Title": "name"}, {"Type": "Editbox String", "Title": "B", "OldTitle": "A"}, {"Type":
+            "Editbox Number", "Title": "Int", "DefaultState": 9}, {"Type": "Editbox Float", "Title": "Float"},
+            {"Type": "Spinner"}])");
+    Bytes old = Old(7, "\x22" + E(6, "Other", N(1)) + E(6, "Speed", N(30)) + E(5, "NAME", "Bo") +
+                           E(5, "B", "by title") + E(5, "A", "by old title") +
+                           E(21, "Int", ValueBytes(1.5f)) + E(12, "float", N(-3)));
+    EXPECT_EQ(
+        (std::pair{Run(&old), Boxes()}),
+        std::pair(
+            New(0xCAFE, 6,
+                "\x21" + E(6, "Velocity", N(30)) + E(5, "name", "Bo") + E(5, "B", "by old title") +
+                    E(6, "Int", N(9)) + E(21, "Float", ValueBytes(-3.0f)) + E(1, "", ""),
+                500),
+            L"W Property conversion error: SmartPropertyReader converter encountered a failure: "
+            L"SmartPropertyReader: "
+            L"failed to read Data for property 5. Type ID in JSON Spinner could not be converted to ID.\n. Delegating."s));
 }
 
 // At most 1000 properties; nothing built once the last reader left the chain; a default value and checkbox
@@ -858,8 +845,7 @@ TEST_F(Props, NewObjectsUpTo65535BytesInTheHostsRecord)
     EXPECT_EQ((std::tuple{Polvane::DLL_CreateObject(host.MV(), 0, AsRecord(edPtr)), edPtr, Boxes()}),
               std::tuple(-1, before,
                          mismatch + L" ## " + mismatch +
-                             L" ## E Initialisation failure: Initialising "
-                             L"extension failed: error 12."));
+                             L" ## E Initialisation failure: Initialising extension failed: error 12."));
 }
 
 // The current version is kept whatever it holds, a later one asks; the box names the object as the host does.
@@ -880,10 +866,9 @@ TEST_F(Props, VersionsRecordsOfTheSameListAndTheObjectsName)
             (std::tuple{Run(&old), recorder.boxes.at(0).style, AsRecord(old)->eHeader.extVersion, Boxes()}),
             std::tuple(
                 upgraded, UINT(MB_ICONWARNING | MB_YESNOCANCEL | MB_TASKMODAL | MB_SETFOREGROUND), version,
-                L"W Property update warning: UpdateEditStructure has current version 1 and MFA has a "
-                L"version of 2. Select an action to take:\nYes = run updater.\nNo = set the EDITDATA's "
-                L"version number to earlier version 1.\nCancel = make no changes and ignore the "
-                L"difference."s));
+                L"W Property update warning: UpdateEditStructure has current version 1 and MFA has a version "
+                L"of 2. Select an action to take:\nYes = run updater.\nNo = set the EDITDATA's version "
+                L"number to earlier version 1.\nCancel = make no changes and ignore the difference."s));
     }
     for (const auto& [hostName, shown] :
          {std::pair(L"", L"Morvalex"), std::pair(L"Gadget", L"Gadget (Morvalex)")}) {
