@@ -67,13 +67,11 @@ template <typename T> std::string ValueBytes(T value)
     return std::string(reinterpret_cast<const char*>(&value), sizeof value);
 }
 std::string N(std::int32_t value) { return ValueBytes(value); }
-
 // One stored entry: its size, type id, title length, title and value.
 std::string E(std::uint16_t typeID, const std::string& title, const std::string& value)
 {
     return N(7 + title.size() + value.size()) + ValueBytes(typeID) + char(title.size()) + title + value;
 }
-
 // The host's header, and a block's fixed fields (magic 1NVP, hashes, count): Ended fills in their sizes.
 std::string HeaderBytes(std::uint32_t maximum, std::uint32_t version, std::uint32_t id, std::uint32_t offset)
 {
@@ -83,7 +81,6 @@ std::string BlockBytes(std::uint16_t count, std::uint32_t hashTitles, std::uint3
 {
     return "1NVP" + ValueBytes(hashTitles) + ValueBytes(hashTypes) + ValueBytes(count) + std::string(6, '\0');
 }
-
 std::uint32_t U32At(const Bytes& bytes, std::size_t at)
 {
     std::uint32_t value;
@@ -95,7 +92,6 @@ Bytes& Put(Bytes& bytes, std::size_t at, std::uint32_t value)
     std::memcpy(&bytes[at], &value, 4);
     return bytes;
 }
-
 // A record of those bytes: its size in the header and, when the offset names a block that fits, in it.
 Bytes Ended(const std::string& text)
 {
@@ -103,7 +99,6 @@ Bytes Ended(const std::string& text)
     const auto size = std::uint32_t(bytes.size()), offset = U32At(Put(bytes, 0, size), 16);
     return offset != 0 && offset + 20ull <= size ? Put(bytes, offset + 16, size) : bytes;
 }
-
 // A record of the current version, its block at 20 with both hashes of a list without value properties.
 Bytes Stored(std::uint16_t count, const std::string& checkboxesAndEntries)
 {
@@ -117,7 +112,6 @@ Bytes BytesOf(const EDITDATA* edPtr)
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(edPtr);
     return Bytes(bytes, bytes + edPtr->eHeader.totalSize);
 }
-
 // A copy of a record ending where readable memory ends: a read past it faults, and the test fails as a crash.
 struct Fenced {
     explicit Fenced(const Bytes& bytes)
@@ -157,7 +151,6 @@ const std::wstring CheckFailed = L"E Property conversion error: Couldn't read ch
 const std::wstring JSONFailure = L"JSONPropertyReader converter encountered a failure: JSONPropertyReader: ";
 const std::string NameDef = R"({"Type": "Editbox String", "Title": "Name", "DefaultState": "new"})";
 const std::string CountDef = R"({"Type": "Editbox Number", "Title": "Count", "DefaultState": 3)"; // open
-
 std::int32_t Equal(const void* a, const void* b) { return CallSlot<std::int32_t>(a, Slot::IsEqual, b); }
 std::uint32_t WordAt(const void* p, std::size_t at) { return static_cast<const std::uint32_t*>(p)[at / 4]; }
 const wchar_t* TextOf(const void* object) { return reinterpret_cast<const wchar_t*>(WordAt(object, 8)); }
@@ -173,7 +166,6 @@ Bytes PreSmart(const std::string& body, std::int32_t sizeWord = 0)
 {
     return Ended(HeaderBytes(0, 0, 0, 0) + N(sizeWord ? sizeWord : std::int32_t(24 + body.size())) + body);
 }
-
 std::wstring Reset(std::wstring copied, std::wstring what, std::wstring object = L"Morvalex")
 {
     return L"I Upgraded properties: Successfully copied " + copied + L" of " + object +
@@ -181,7 +173,6 @@ std::wstring Reset(std::wstring copied, std::wstring what, std::wstring object =
            L"from ext version 0 to 1.\n\nAlso set 1 property to their default settings, namely:\n\u2022 " +
            what;
 }
-
 // The boxes of a reader's failure for property i, and of the upgrade that then gives it a zero value.
 std::wstring Failed(int i, std::wstring title, std::wstring failure = L"")
 {
