@@ -23,8 +23,7 @@ inline std::uint32_t Address(const void* p) { return std::uint32_t(reinterpret_c
 
 // A value object as the host hands it over: the host's slots, then the value's words from byte 4 (up to
 // three); a text is kept by the object and word 2 points to it.
-class HostValue {
-public:
+struct HostValue {
     HostValue(std::uint32_t classID, std::initializer_list<std::uint32_t> values) : classID(classID)
     {
         std::copy(values.begin(), values.end(), words);

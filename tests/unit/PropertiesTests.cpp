@@ -280,9 +280,9 @@ TEST(PropertyValues, EachClassThroughItsSlots)
         std::uint32_t record[8] = {0xCCCCCCCC, 0xCCCCCCCC, 0xCCCCCCCC, 0xCCCCCCCC, 0xCCCCCCCC, 0xCCCCCCCC};
         // Word 0 is the host's; a text goes into the record's own buffer, from byte 12.
         EXPECT_EQ(
-            std::tuple(CallSlot<std::uint32_t>(object, Slot::GetClassID), WordAt(object, 4),
-                       CallSlot<std::int32_t>(object, Slot::CopyToHostValue, static_cast<void*>(record)),
-                       record[0], record[1], record[2], record[6], record[7]),
+            (std::tuple{CallSlot<std::uint32_t>(object, Slot::GetClassID), WordAt(object, 4),
+                        CallSlot<std::int32_t>(object, Slot::CopyToHostValue, static_cast<void*>(record)),
+                        record[0], record[1], record[2], record[6], record[7]}),
             std::tuple(classID, word, 1, 0xCCCCCCCCu, word, isText ? Address(record + 3) : 0xCCCCCCCCu, 0u,
                        0u));
         EXPECT_TRUE(isText ? std::wcscmp(TextOf(record), text) == 0 : record[3] == 0xCCCCCCCC) << classID;
@@ -297,10 +297,10 @@ TEST(PropertyValues, EachClassThroughItsSlots)
         EXPECT_FALSE(IsLiveAllocation(object) || (originalText && IsLiveAllocation(originalText))) << classID;
         EXPECT_TRUE(!isText || (copyText != originalText && std::wcscmp(copyText, text) == 0));
         // The deleting destructor frees the object only with bit 0 of its flag, and never the text.
-        EXPECT_EQ(std::pair(CallSlot<void*>(copy, Slot::DeletingDestructor, 2u), IsLiveAllocation(copy)),
-                  std::pair(copy, true));
-        EXPECT_EQ(CallSlot<void*>(copy, Slot::DeletingDestructor, 1u), copy);
-        EXPECT_TRUE(!IsLiveAllocation(copy) && (!copyText || IsLiveAllocation(copyText))) << classID;
+        EXPECT_EQ((std::tuple{CallSlot<void*>(copy, Slot::DeletingDestructor, 2u), IsLiveAllocation(copy),
+                              CallSlot<void*>(copy, Slot::DeletingDestructor, 1u), IsLiveAllocation(copy)}),
+                  std::tuple(copy, true, copy, false));
+        EXPECT_TRUE(!copyText || IsLiveAllocation(copyText)) << classID;
         delete[] copyText;
     }
     // A NaN equals nothing, itself included; a text object without a text (as the host's may be) matches any.
@@ -550,7 +550,7 @@ TEST_F(Props, ValuesStoredByClassOrRefused)
     // A larger value goes to a record the host makes, the old one left alone. A block size word other than
     // the record's asks first: No keeps the record, Yes takes the record's.
     host.reallocRefused = false;
-    EXPECT_EQ(std::pair(Set(Name, Text(L"abcd")), record), std::pair(Sheet(Name, "abcd"), Sheet()));
+    EXPECT_EQ((std::pair{Set(Name, Text(L"abcd")), record}), std::pair(Sheet(Name, "abcd"), Sheet()));
     Put(record, 36, 0x7777);
     const Bytes asked = record;
     recorder.answer = IDNO;
@@ -923,7 +923,6 @@ INSTANTIATE_TEST_SUITE_P(Settings, UpgradeBox,
                                          SettingCase{"Always", "always", "RRAAR"},
                                          SettingCase{"AlwaysOnce", "always, once", "R--AR"},
                                          SettingCase{"ForResetOnly", "for reset only", "RR--R"},
-                                         SettingCase{"ForResetOnlyOnce", "for reset only, once", "R---R"},
                                          SettingCase{"Never", "never", "-----"},
                                          SettingCase{"Misspelt", "for resets only", "!R---R"},
                                          SettingCase{"CaseMatters", "Always", "!R---R"}),
