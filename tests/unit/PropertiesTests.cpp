@@ -727,26 +727,25 @@ TEST_F(Props, RecordsBuiltByTheReadersAndTheirBoxes)
     std::string thousand = "[", texts(125, '\0');
     for (int i = 0; i < 1000; ++i)
         thousand += (i ? "," : "") + R"({"Type": "Text"})"s, texts += E(1, "", "");
-    const std::tuple<std::string, Bytes, Bytes> cases[] = {
-        {thousand + "]", {}, New(0, 1000, texts)},
-        {thousand + R"(, {"Type": "Text"}])", {}, {}},
-        {R"([{"Type": "Editbox String", "Title": "A", "DefaultState": ")" + std::string(4096, 'a') + "\"}, " +
-             NameDef + "]",
+    const std::tuple<Bytes, Bytes, std::string> cases[] = {
+        {{}, New(0, 1000, texts), thousand + "]"},
+        {{}, {}, thousand + R"(, {"Type": "Text"}])"},
+        {{},
          {},
-         {}},
-        {R"([{"Type": "Editbox String", "Title": "A", "CheckboxDefaultState": 1}, {"Type": "Checkbox",
-            "Title": "B"}, {"Type": "Editbox String", "Title": "C", "CheckboxDefaultState": true}])",
-         {},
-         New(0, 3, "\x04" + E(5, "A", "") + E(10, "B", "") + E(5, "C", ""))},
-        {"[" + NameDef + ", " + CountDef + R"(, "CheckboxDefaultState": true}, {"Type": "Checkbox", "Title":
-            "Grand\u00e9", "DefaultState": true}])",
-         Old(1, "\0"s + E(5, "Name", "old")),
-         New(0xCAFE, 3, "\x06" + E(5, "Name", "old") + E(6, "Count", N(3)) + E(10, "Grand\xC3\xA9", ""),
-             500)},
-        {R"([{"Type": "Text", "Title": "A", "CheckboxDefaultState": false}, )" + CountDef + "}]",
-         PreSmart("\x01\x01\x02"), New(0, 2, "\x01" + E(1, "", "") + E(6, "Count", N(3)))}};
+         R"([{"Type": "Editbox String", "Title": "A", "DefaultState": ")" + std::string(4096, 'a') + "\"}, " +
+             NameDef + "]"},
+        {{},
+         New(0, 3, "\x04" + E(5, "A", "") + E(10, "B", "") + E(5, "C", "")),
+         R"([{"Type": "Editbox String", "Title": "A", "CheckboxDefaultState": 1}, {"Type": "Checkbox",
+            "Title": "B"}, {"Type": "Editbox String", "Title": "C", "CheckboxDefaultState": true}])"},
+        {Old(1, "\0"s + E(5, "Name", "old")),
+         New(0xCAFE, 3, "\x06" + E(5, "Name", "old") + E(6, "Count", N(3)) + E(10, "Grand\xC3\xA9", ""), 500),
+         "[" + NameDef + ", " + CountDef + R"(, "CheckboxDefaultState": true}, {"Type": "Checkbox", "Title":
+            "Grand\u00e9", "DefaultState": true}])"},
+        {PreSmart("\x01\x01\x02"), New(0, 2, "\x01" + E(1, "", "") + E(6, "Count", N(3))),
+         R"([{"Type": "Text", "Title": "A", "CheckboxDefaultState": false}, )" + CountDef + "}]"}};
     std::wstring boxes;
-    for (const auto& [properties, old, expected] : cases) {
+    for (const auto& [old, expected, properties] : cases) {
         Use(properties);
         host.MV()->word34 += 1; // the box of a once-only setting shows again
         Bytes copy = old;
