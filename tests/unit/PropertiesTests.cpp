@@ -122,7 +122,6 @@ struct Fenced {
         VirtualProtect(base + 0x10000, 0x10000, PAGE_NOACCESS, &old);
         std::copy(bytes.begin(), bytes.end(), data);
     }
-    Fenced(const Fenced&) = delete;
     ~Fenced() { VirtualFree(base, 0, MEM_RELEASE); }
     EDITDATA* Record() const { return reinterpret_cast<EDITDATA*>(data); }
     std::uint8_t *const base, *const data;
@@ -467,16 +466,14 @@ TEST_F(Props, ReadsByTypeAndThoseThatCannotBeAnswered)
 // offset too high for the old one only included); a cut one reads what the whole one holds, or nothing.
 TEST_F(Props, ExportsOnDamagedRecords)
 {
-    std::vector<std::wstring> whole;
-    for (std::uint32_t index = 0; index <= BoxEnd; ++index)
-        whole.push_back(Get(index));
     host.imageEditorAnswer = 1;
     host.editedImageIDs = {5, 6};
     Sweep(Sheet(), [&](const Bytes& damaged, bool cut) {
         for (std::uint32_t index = 0; index <= BoxEnd; ++index) {
             const Fenced fenced(damaged);
             const std::wstring value = Get(index, fenced.Record());
-            EXPECT_TRUE(!cut || value == whole[index] || value == L"null") << damaged.size() << value;
+            EXPECT_TRUE(!cut || value == L"null" || value == Get(index))
+                << damaged.size() << value; // the whole's
             GetPropCheck(host.MV(), fenced.Record(), FirstID + index);
             SetPropCheck(host.MV(), fenced.Record(), FirstID + index, TRUE);
             EditProp(host.MV(), fenced.Record(), FirstID + index);
@@ -923,6 +920,5 @@ INSTANTIATE_TEST_SUITE_P(Settings, UpgradeBox,
                                          SettingCase{"AlwaysOnce", "always, once", "R--AR"},
                                          SettingCase{"ForResetOnly", "for reset only", "RR--R"},
                                          SettingCase{"Never", "never", "-----"},
-                                         SettingCase{"Misspelt", "for resets only", "!R---R"},
                                          SettingCase{"CaseMatters", "Always", "!R---R"}),
                          [](const auto& info) { return std::string(std::get<0>(info.param)); });
