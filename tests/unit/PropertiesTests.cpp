@@ -330,7 +330,7 @@ TEST_F(Props, EachKindOfPropertyAsTheHostReadsIt)
         "CI", "Type": "Combo Box Icons", "Items": ["A"]}, {"Title": "On", "Type": "checkbox", "Bold": true},
         {"Title": "E", "Type": "FolderEnd", "Bold": true}, {"Type": "folderend"}, {"Title": "Mine", "Info":
         "x", "Type": "custom thing", "Bold": true}, "Loose", {"Title": "Res", "Type": "!List button"},
-        {"Title": "Typo", "Type": "Editbox Nmber"}, {"Title": "Nul", "Type": "Text\u0000"}, {"Title": "Open",
+        {"Title": "Typo", "Type": "Editbox Nmber"}, {"Title": "Open",
         "Type": "Folder"}])");
     // "id title/info type xoptions = create parameter": texts "-" when null, the parameter by type.
     std::wostringstream table;
@@ -360,8 +360,7 @@ TEST_F(Props, EachKindOfPropertyAsTheHostReadsIt)
               L"= 0,0; 80007 B/ 1004 x4 = Press; 80008 B2/ 1004 x0; 80009 C/ 1007 x4 = [One,\u00e9,,]; "
               L"8000a Pick/ 1020 x4 = []; 8000b CI/ 1024 x0; 8000c On/ 1010 x3; 7ffff -/- 3 x0; 7ffff "
               L"-/- 3 x0; 8000f -/- 42 x0; 80010 / 1001 x0; 80011 Res/ 1001 x0; 80012 Typo/ 1001 x0; "
-              L"80013 Nul/ 1001 x0; 80014 Open/ 1002 x0; 0 -/- 0 x0; ");
-    // The NUL is part of the type: none is named so.
+              L"80013 Open/ 1002 x0; 0 -/- 0 x0; ");
     EXPECT_EQ(
         boxes,
         L"W Polvane JSON property: Property \"M\" is set to \"Case\"=\"lower\", but that won't work with "
@@ -374,18 +373,17 @@ TEST_F(Props, EachKindOfPropertyAsTheHostReadsIt)
         L"(UK English) ## E Polvane JSON property parser: You have specified an invalid Parameter type "
         L"\"!List button\". These types are reserved. (UK English) ## E Polvane JSON property parser: "
         L"Property index 18 \"Typo\" has an unrecognised property type \"Editbox Nmber\" in the JSON "
-        L"(under UK English language).\nCheck your spelling of the \"Type\" Parameter. ## E Polvane JSON "
-        L"property parser: Property index 19 \"Nul\" has an unrecognised property type \"Text\" in the "
-        L"JSON (under UK English language).\nCheck your spelling of the \"Type\" Parameter. ## E JSON "
-        L"verification error: There was a Folder [Open] that does not have a FolderEnd property.");
+        L"(under UK English language).\nCheck your spelling of the \"Type\" Parameter. ## E JSON "
+        L"verification "
+        L"error: There was a Folder [Open] that does not have a FolderEnd property.");
     // The hashes leave out labels, folders and buttons; a refused type counts as the Text standing in for it.
     EXPECT_EQ(std::pair(FNV1a32(""), FNV1a32("name|5 | ")), std::pair(0x811C9DC5u, 0x93DA7347u));
     EXPECT_EQ(
         std::pair(sdk->PropertyTitlesHash, sdk->PropertyTypesHash),
         std::pair(
             FNV1a32("s|5 | m|22 | n|6 | r|12 | l|11 | c|7 | pick|20 | ci|24 | on|10 | mine|42 | |1 | res|1 | "
-                    "typo|1 | nul|1 | "),
-            FNV1a32("5|22|6|12|11|7|20|24|10|42|1|1|1|1|")));
+                    "typo|1 | "),
+            FNV1a32("5|22|6|12|11|7|20|24|10|42|1|1|1|")));
 }
 
 // The block is found through the offset word, at 20 when it is missing or too high. A Text shows its default;
