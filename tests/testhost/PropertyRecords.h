@@ -21,8 +21,7 @@ template <typename R, typename... Args> R CallSlot(const void* object, Slot slot
 
 inline std::uint32_t Address(const void* p) { return std::uint32_t(reinterpret_cast<std::uintptr_t>(p)); }
 
-// A value object as the host hands it over: the host's slots, then the value's words from byte 4 (up to
-// three); a text is kept by the object and word 2 points to it.
+// A value object as the host hands it over: its slots, then its words from byte 4; word 2 points to its text.
 struct HostValue {
     HostValue(std::uint32_t classID, std::initializer_list<std::uint32_t> values) : classID(classID)
     {

@@ -1,6 +1,5 @@
-// Object properties in-process: the host's property table and hashes built from a definition, the value
-// classes driven through their slots, the property sheet's exports, and the upgrade of new objects and of old
-// records, with every box shown. Damaged records are swept, fenced: a read past one's end crashes the test.
+// Object properties: the host's table from a definition, value classes through their slots, the sheet's
+// exports and the upgrade, with every box; damaged records swept, fenced: a read past one's end crashes.
 #include "InProcess.h"
 #include "PropertyRecords.h"
 #include "TestHost.h"
@@ -32,8 +31,7 @@ using Return = Properties::ConverterReturn;
 
 namespace {
 
-// A value object as the host sees it: its class id (slot 4), its value copied into the host's value record
-// (slot 5) as "id:word 1" (a float as its bits) or "id:text", then released (slot 1); null for none.
+// A value object as the host sees it (slots 4, 5, 1): "id:word 1" (a float as its bits) or "id:text"; null.
 std::wstring TakeValue(const void* object)
 {
     if (object == nullptr)
@@ -127,8 +125,8 @@ struct Fenced {
     std::uint8_t *const base, *const data;
 };
 
-// Calls check with the record cut at every length from 20 bytes up to the whole (true), then with any byte
-// but its size word set to a few values, one just short of its size (false). The callers fence each record.
+// Calls check with the record cut at each length from 20 (true), then with each byte but the size word set to
+// a few values, one just short of its size (false). The callers fence each record.
 template <typename Check> void Sweep(const Bytes& whole, Check check)
 {
     for (std::size_t cut = 20; cut <= whole.size(); ++cut)
@@ -236,8 +234,7 @@ struct Props : testing::Test {
         Bytes made = Ended(HeaderBytes(0, 1, id, 20) + BlockBytes(count, 0, 0) + body);
         return Put(made, 4, std::max<std::uint32_t>(made.size(), oldMaximum));
     }
-    // The upgrade's new record out of the fixed global memory it came in (then freed), its hashes checked
-    // against the definition's and blanked; empty for null. The old record keeps what the upgrade wrote.
+    // The upgrade's record out of its fixed global memory (freed), hashes checked and blanked; empty if none.
     Bytes Run(Bytes* old)
     {
         Fenced fenced(old ? *old : Bytes());
@@ -285,8 +282,7 @@ TEST(PropertyValues, EachClassThroughItsSlots)
             std::tuple(classID, word, 1, 0xCCCCCCCCu, word, isText ? Address(record + 3) : 0xCCCCCCCCu, 0u,
                        0u));
         EXPECT_TRUE(isText ? std::wcscmp(TextOf(record), text) == 0 : record[3] == 0xCCCCCCCC) << classID;
-        // A copy is its own object, text included, and outlives the original. Objects of different classes
-        // are never equal, whatever their bits; -0 equals +0.
+        // A copy is its own object, text included; other classes never equal, whatever their bits; -0 is +0.
         void* copy = CallSlot<void*>(object, Slot::CreateCopy);
         EXPECT_EQ(std::tuple(*static_cast<void**>(copy), Equal(copy, object), Equal(object, &zero)),
                   std::tuple(*reinterpret_cast<void**>(object), 1, classID == 0x464C4F54));
@@ -386,9 +382,8 @@ TEST_F(Props, EachKindOfPropertyAsTheHostReadsIt)
             FNV1a32("5|22|6|12|11|7|20|24|10|42|1|1|1|")));
 }
 
-// The block is found through the offset word, at 20 when it is missing or too high. A Text shows its default;
-// a combo box gives its item's position. Entries are found by walking sizes read from the project: damage is
-// reported, never read, and entries before it still are.
+// The block is found through the offset word, at 20 when missing or too high. A Text shows its default, a
+// combo box its item's position. Entries are found by walking stored sizes: damage is reported, not read.
 TEST_F(Props, ReadsByTypeAndThoseThatCannotBeAnswered)
 {
     const std::wstring
@@ -542,8 +537,7 @@ TEST_F(Props, ValuesStoredByClassOrRefused)
               std::pair(Sheet(),
                         L"E Property Error: NULL returned from EDITDATA reallocation. Property changed "
                         L"cancelled."s));
-    // A larger value goes to a record the host makes, the old one left alone. A block size word other than
-    // the record's asks first: No keeps the record, Yes takes the record's.
+    // A larger value goes to a record the host makes; a block size word other than the record's asks first.
     host.reallocRefused = false;
     EXPECT_EQ((std::pair{Set(Name, Text(L"abcd")), record}), std::pair(Sheet(Name, "abcd"), Sheet()));
     Put(record, 36, 0x7777);
@@ -562,10 +556,9 @@ TEST_F(Props, ValuesStoredByClassOrRefused)
     EXPECT_EQ(Boxes(), question + L" ## " + question);
 }
 
-// Check boxes are bits of the block, any non-zero checks; a block stored for fewer properties has no bit for
-// the others (those bytes belong to an entry). An image's editor: its record as the host reads it (size,
-// image, 0, options, width, height), what it stores; a count past the maximum keeps it closed; nor does one
-// open for what is no image list, or no object. Without a property table the sheet is still refreshed.
+// Check boxes are bits, any non-zero checks; a block stored for fewer properties has no bit for the others.
+// An image's editor: its record as the host reads it (size, image, 0, options, width, height), what it
+// stores; closed past the maximum count, or for no image list. Without a table the sheet still refreshes.
 TEST_F(Props, CheckBoxesImageEditorsAndThePropertyTable)
 {
     for (std::uint32_t index : {0u, 5u, 7u, 8u, 10u, 11u, ~0u - FirstID, 5u})
@@ -675,10 +668,9 @@ TEST_F(Props, NewObjectsFromTheDefaults)
                            L" ## " + CheckFailed);
 }
 
-// Old records through the readers. The pre-smart reader asked at and past the closing descriptor, while value
-// bytes remain, has no property. A smart block's property is found by old title or title (case ignored), its
-// checkbox from the entry's position (or its own, with no value); only compatible types feed a property, an
-// integer into a float keeping its number.
+// The pre-smart reader asked at and past the closing descriptor, value bytes remaining, has no property.
+// A smart block's property is found by old title or title (case ignored), its checkbox by the entry's place
+// (or its own, with no value); only compatible types feed it, an integer into a float keeping its number.
 TEST_F(Props, OldRecordsThroughTheReaders)
 {
     Use(R"([{"Type": "Editbox String"}])");
@@ -711,8 +703,8 @@ TEST_F(Props, OldRecordsThroughTheReaders)
                     E(6, "Int", N(9)) + E(21, "Float", ValueBytes(-3.0f)) + E(1, "", ""),
                 500),
             L"W Property conversion error: SmartPropertyReader converter encountered a failure: "
-            L"SmartPropertyReader: "
-            L"failed to read Data for property 5. Type ID in JSON Spinner could not be converted to ID.\n. Delegating."s));
+            L"SmartPropertyReader: failed to read Data for property 5. Type ID in JSON Spinner could not be "
+            L"converted to ID.\n. Delegating."s));
 }
 
 // At most 1000 properties; nothing built once the last reader left the chain; a default value and checkbox
@@ -833,9 +825,9 @@ TEST_F(Props, NewObjectsUpTo65535BytesInTheHostsRecord)
                              L" ## E Initialisation failure: Initialising extension failed: error 12."));
 }
 
-// The current version is kept whatever it holds, a later one asks; the box names the object as the host does.
-// A block for the same list, entry for entry, is kept or moved to 20; one from before a Text was added (left
-// out of the titles hash) still matches it, but its entries no longer line up: it is converted, not kept.
+// The current version is kept whatever it holds, a later one asks; the box names the object as the host
+// does. A block for the same list, entry for entry, is kept or moved to 20; one from before a Text was added
+// still matches the titles hash, but its entries no longer line up: it is converted, not kept.
 TEST_F(Props, VersionsRecordsOfTheSameListAndTheObjectsName)
 {
     Use("[" + NameDef + "]");
@@ -876,9 +868,8 @@ TEST_F(Props, VersionsRecordsOfTheSameListAndTheObjectsName)
     EXPECT_EQ((std::pair{Run(&old), Boxes()}), std::pair(New(7, 3, "\x04" + E(1, "", "") + entries), L""s));
 }
 
-// The box after each upgrade of a script, by setting: each upgrade resets a property (R) or copies them all
-// (A), under the mV word that the once-only settings remember; ! first: the setting is misunderstood. The
-// settings file is read once per process: each setting is a case of its own, run in a process of its own.
+// The box after each upgrade of a script by setting (R a reset, A all copied; ! first: not understood), under
+// the mV word the once-only settings remember. Settings are read once per process: one case a process.
 using SettingCase = std::tuple<const char*, const char*, const char*>; // name, setting (null: none), shown
 
 struct UpgradeBox : Props, testing::WithParamInterface<SettingCase> {};
