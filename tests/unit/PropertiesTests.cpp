@@ -148,7 +148,6 @@ std::uint32_t WordAt(const void* p, std::size_t at) { return static_cast<const s
 const wchar_t* TextOf(const void* object) { return reinterpret_cast<const wchar_t*>(WordAt(object, 8)); }
 std::string Pair(std::uint16_t a, std::uint16_t b) { return ValueBytes(a) + ValueBytes(b); }
 HostValue Text(const std::wstring& text) { return HostValue(0x53545257, text); }
-
 // An old record with a block for another property list; one from before blocks, its size word first.
 Bytes Old(std::uint16_t count, const std::string& body, std::uint32_t version = 0)
 {
@@ -243,7 +242,6 @@ struct Props : testing::Test {
             Put(Put(made, 24, 0), 28, 0);
         return made;
     }
-
     TempTree tree;
     InProcess::LibraryCopy library{tree, L"Extensions\\Unicode\\Morvalex.mfx"};
     InProcess::RunningAs editor{Polvane::MFXRunMode::Editor};
@@ -704,8 +702,10 @@ TEST_F(Props, OldRecordsThroughTheReaders)
 TEST_F(Props, RecordsBuiltByTheReadersAndTheirBoxes)
 {
     std::string thousand = "[", texts(125, '\0');
-    for (int i = 0; i < 1000; ++i)
-        thousand += (i ? "," : "") + R"({"Type": "Text"})"s, texts += E(1, "", "");
+    for (int i = 0; i < 1000; ++i) {
+        thousand += (i ? "," : "") + R"({"Type": "Text"})"s;
+        texts += E(1, "", "");
+    }
     const std::tuple<Bytes, Bytes, std::string> cases[] = {
         {{}, New(0, 1000, texts), thousand + "]"},
         {{}, {}, thousand + R"(, {"Type": "Text"}])"},
