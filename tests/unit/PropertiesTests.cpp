@@ -142,7 +142,7 @@ const std::wstring CheckFailed = L"E Property conversion error: Couldn't read ch
                                  L"Delegating.";
 const std::wstring JSONFailure = L"JSONPropertyReader converter encountered a failure: JSONPropertyReader: ";
 const std::string NameDef = R"({"Type": "Editbox String", "Title": "Name", "DefaultState": "new"})";
-const std::string CountDef = R"({"Type": "Editbox Number", "Title": "Count", "DefaultState": 3)"; // open
+const std::string CountDef = R"({"Type": "Editbox Number", "Title": "Count", "DefaultState": 3)"; // unclosed
 std::int32_t Equal(const void* a, const void* b) { return CallSlot<std::int32_t>(a, Slot::IsEqual, b); }
 std::uint32_t WordAt(const void* p, std::size_t at) { return static_cast<const std::uint32_t*>(p)[at / 4]; }
 const wchar_t* TextOf(const void* object) { return reinterpret_cast<const wchar_t*>(WordAt(object, 8)); }
@@ -317,8 +317,7 @@ TEST_F(Props, EachKindOfPropertyAsTheHostReadsIt)
         "CI", "Type": "Combo Box Icons", "Items": ["A"]}, {"Title": "On", "Type": "checkbox", "Bold": true},
         {"Title": "E", "Type": "FolderEnd", "Bold": true}, {"Type": "folderend"}, {"Title": "Mine", "Info":
         "x", "Type": "custom thing", "Bold": true}, "Loose", {"Title": "Res", "Type": "!List button"},
-        {"Title": "Typo", "Type": "Editbox Nmber"}, {"Title": "Open",
-        "Type": "Folder"}])");
+        {"Title": "Typo", "Type": "Editbox Nmber"}, {"Title": "Open", "Type": "Folder"}])");
     // "id title/info type xoptions = create parameter": texts "-" when null, the parameter by type.
     std::wostringstream table;
     for (const HostPropertyDescriptor& d : sdk->EdittimeProperties) {
@@ -361,8 +360,7 @@ TEST_F(Props, EachKindOfPropertyAsTheHostReadsIt)
         L"\"!List button\". These types are reserved. (UK English) ## E Polvane JSON property parser: "
         L"Property index 18 \"Typo\" has an unrecognised property type \"Editbox Nmber\" in the JSON "
         L"(under UK English language).\nCheck your spelling of the \"Type\" Parameter. ## E JSON "
-        L"verification "
-        L"error: There was a Folder [Open] that does not have a FolderEnd property.");
+        L"verification error: There was a Folder [Open] that does not have a FolderEnd property.");
     // The hashes leave out labels, folders and buttons; a refused type counts as the Text standing in for it.
     EXPECT_EQ(std::pair(FNV1a32(""), FNV1a32("name|5 | ")), std::pair(0x811C9DC5u, 0x93DA7347u));
     EXPECT_EQ(
@@ -456,8 +454,7 @@ TEST_F(Props, ExportsOnDamagedRecords)
         for (std::uint32_t index = 0; index <= BoxEnd; ++index) {
             const Fenced fenced(damaged);
             const std::wstring value = Get(index, fenced.Record());
-            EXPECT_TRUE(!cut || value == L"null" || value == Get(index))
-                << damaged.size() << value; // the whole's
+            EXPECT_TRUE(!cut || value == L"null" || value == Get(index)) << damaged.size() << value;
             GetPropCheck(host.MV(), fenced.Record(), FirstID + index);
             SetPropCheck(host.MV(), fenced.Record(), FirstID + index, TRUE);
             EditProp(host.MV(), fenced.Record(), FirstID + index);
