@@ -829,7 +829,8 @@ TEST_F(Props, VersionsRecordsOfTheSameListAndTheObjectsName)
         Bytes old = Old(1, entry, 2);
         recorder.answer = answer;
         EXPECT_EQ(
-            (std::tuple{Run(&old), recorder.boxes.at(0).style, AsRecord(old)->eHeader.extVersion, Boxes()}),
+            (std::tuple{Run(&old), UINT(recorder.boxes.at(0).style), AsRecord(old)->eHeader.extVersion,
+                        Boxes()}),
             std::tuple(
                 upgraded, UINT(MB_ICONWARNING | MB_YESNOCANCEL | MB_TASKMODAL | MB_SETFOREGROUND), version,
                 L"W Property update warning: UpdateEditStructure has current version 1 and MFA has a version "
