@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <tuple>
 
 namespace {
 
@@ -261,4 +262,26 @@ TEST(EditorExports, WithoutAStateObjectEveryExportAnswersNeutrally)
     EXPECT_EQ(answers,
               L"null 0; null 0; null 0; {} 0; {} 0; {} 0; 0 0; //// 1;  2; !| 3; !| 4; !| 5; (!| 6; !| 7; "
               L"!| 8; !| 9; ");
+}
+
+// The property exports of the built library, on a new object: the definition's one Text property, read
+// through its value's slots, and a record of the current version that needs no rebuilding.
+TEST(EditorExports, PropertySheetOfANewObject)
+{
+    TestHost::Session session(TestHost::BuiltLibraryPath(), &session);
+    TestHost::Library& lib = session.Lib();
+    ::mV* mV = session.TheHost().MV();
+    std::vector<std::uint32_t> words((session.RunInfo().editDataSize + 3) / 4);
+    words[0] = session.RunInfo().editDataSize;
+    void* edPtr = words.data();
+    const void* value = nullptr;
+    std::uint32_t copied[8] = {};
+    EXPECT_EQ(
+        (std::tuple{Call(lib, "CreateObject", mV, 0, edPtr), Call<BOOL>(lib, "GetProperties", mV, edPtr, 1),
+                    (value = Call<void*>(lib, "GetPropValue", mV, edPtr, 0x80000u)) != nullptr,
+                    TestHost::CallSlot<std::int32_t>(value, TestHost::Slot::CopyToHostValue, copied),
+                    std::wstring(reinterpret_cast<const wchar_t*>(copied[2])),
+                    Call<void*>(lib, "UpdateEditStructure", mV, edPtr), session.Boxes().Boxes().size()}),
+        std::tuple(0, TRUE, true, 1, std::wstring(L"1"), nullptr, 0u));
+    TestHost::CallSlot<void>(value, TestHost::Slot::Delete);
 }

@@ -1,7 +1,7 @@
 // The extension's features through the real library's jump tables: named arrays and matrices, memory
 // blocks, math and logic expressions, and the microphone, for which Wine offers no capture device.
 #include "HeapLimit.h"
-#include "SessionFixture.h"
+#include "Session.h"
 
 #include <gtest/gtest.h>
 

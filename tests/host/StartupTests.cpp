@@ -115,6 +115,11 @@ TEST(Exports, AnswerTheHostInAndOutOfOrder)
     TestHost::Host host;
     auto getRunObjectInfos =
         library.Export<std::int32_t(HOST_STDCALL*)(::mV*, HostRunInfo*)>("GetRunObjectInfos");
+    auto getInfos = library.Export<std::uint32_t(HOST_STDCALL*)(std::int32_t)>("GetInfos");
+    std::vector<std::uint32_t> infos;
+    for (std::int32_t id = -1; id <= 9; ++id)
+        infos.push_back(getInfos(id));
+    EXPECT_EQ(infos, (std::vector<std::uint32_t>{0, 0x300, 0, 0x100, 0, 0, 0, 2, 254, 1, 0}));
     HostRunInfo info{};
     EXPECT_EQ(getRunObjectInfos(host.MV(), &info), 0);
     EXPECT_EQ(*library.Export<const wchar_t**(HOST_STDCALL*)()>("GetDependencies")(), nullptr);

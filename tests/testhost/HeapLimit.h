@@ -3,7 +3,7 @@
 // copies fail as they would in a full process. Installed(): the module takes its blocks from msvcrt.dll.
 #pragma once
 
-#include "ImportPatch.h"
+#include "Library.h"
 
 #include <cstddef>
 

@@ -1,4 +1,0 @@
-// Import patches are declared with the loaded library they patch.
-#pragma once
-
-#include "Library.h"

@@ -1,4 +1,0 @@
-// The message box recorder is declared with the loaded library whose imports it patches.
-#pragma once
-
-#include "Library.h"
