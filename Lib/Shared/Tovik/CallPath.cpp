@@ -66,19 +66,23 @@ std::wstring ItemTitle(const char* arrayKey, std::uint32_t id)
         kind, ItemTitle(isCondition ? "Conditions" : "Actions", id).c_str(), static_cast<int>(id), i, kind);
 }
 
-[[gnu::noinline, gnu::cold]] void UnlinkedAction(Extension* ext, std::uint32_t id)
+// The fallbacks of ids without a member, out of the routines' way. Like every rare path here they find
+// the id themselves, so that the routines need not keep it.
+[[gnu::noinline, gnu::cold]] void UnlinkedAction(Extension* ext, RUNDATA* rdPtr)
 {
-    ext->UnlinkedAction(static_cast<int>(id));
+    ext->UnlinkedAction(static_cast<int>(Tovik::GetEventNumber(rdPtr)));
 }
 
-[[gnu::noinline, gnu::cold]] std::int32_t UnlinkedCondition(Extension* ext, std::uint32_t id, bool inTable)
+[[gnu::noinline, gnu::cold]] std::int32_t UnlinkedCondition(Extension* ext, RUNDATA* rdPtr)
 {
+    const std::uint32_t id = Tovik::GetEventNumber(rdPtr);
     Polvane::MsgBox::Error(
         L"Condition linking error",
-        inTable ? L"Missing condition ID %d in extension %s. Condition existed in vector, but was "
-                  L"NULL. Might not be linked."
-                : L"Missing condition ID %d in extension %s. This ID was not linked in Extension "
-                  L"ctor with LinkCondition().",
+        id < ::SDK->Conditions.size()
+            ? L"Missing condition ID %d in extension %s. Condition existed in vector, but was "
+              L"NULL. Might not be linked."
+            : L"Missing condition ID %d in extension %s. This ID was not linked in Extension "
+              L"ctor with LinkCondition().",
         static_cast<int>(id), Polvane::ProjectName.c_str());
     return ext->UnlinkedCondition(static_cast<int>(id));
 }
@@ -164,15 +168,15 @@ private:
 
 // Fills args as the plan says, checking each value; false when a text the member cannot take came as
 // null (its box is shown, and nothing after it is read).
-[[gnu::noinline]] bool ReadActionOrConditionParams(const CallPlan& plan, std::uint32_t id, RUNDATA* rdPtr,
-                                                   Extension* ext, bool isCondition, std::uint32_t* args)
+[[gnu::noinline]] bool ReadActionOrConditionParams(const CallPlan& plan, RUNDATA* rdPtr, Extension* ext,
+                                                   bool isCondition, std::uint32_t* args)
 {
     const ConditionOrActionManager_Windows reader(isCondition, rdPtr, ext);
     const int count = plan.count;
     for (int i = 0; i < count; ++i) {
         args[i] = reader.Read(plan, i);
         if (RefusesNull(plan, i, args[i])) {
-            ReportNullText(isCondition, id, i);
+            ReportNullText(isCondition, Tovik::GetEventNumber(rdPtr), i);
             return false;
         }
     }
@@ -205,18 +209,16 @@ template <bool isCondition>
 [[gnu::noinline]] std::uint32_t ReadAndCall(const ACEItem& item, RUNDATA* rdPtr, Extension* ext)
 {
     const CallPlan& plan = item.Plan;
-    const int count = plan.count;
     std::uint32_t args[Tovik::MaxParams];
     if (plan.asksOnly) {
         // Callback 17 answers each in turn; there is nothing to check.
-        for (int i = 0; i < count; ++i)
+        for (int i = 0; i < plan.count; ++i)
             args[i] = CallHost(rdPtr, HostCallback::GetActionParam, plan.asks[i], 0);
-    } else if (!ReadActionOrConditionParams(plan, Tovik::GetEventNumber(rdPtr), rdPtr, ext, isCondition,
-                                            args)) {
+    } else if (!ReadActionOrConditionParams(plan, rdPtr, ext, isCondition, args)) {
         return 0;
     }
     Tovik::RestoreCurrentParam(ext);
-    return item.Function(ext, args, count) & plan.resultMask;
+    return item.Function(ext, args, plan.count) & plan.resultMask;
 }
 
 // Inlined into both routines: every action and condition call passes here.
@@ -238,8 +240,9 @@ template <bool isCondition>
 
 // What an expression that could not be evaluated answers: an empty host text when its record says it
 // returns text, else 0, marked as its record says.
-[[gnu::noinline, gnu::cold]] std::int32_t NeutralExpressionAnswer(RUNDATA* rdPtr, std::uint32_t id)
+[[gnu::noinline, gnu::cold]] std::int32_t NeutralExpressionAnswer(RUNDATA* rdPtr)
 {
+    const std::uint32_t id = Tovik::GetEventNumber(rdPtr);
     const std::vector<ACEItem>& items = ::SDK->Expressions;
     if (id >= items.size())
         return 0;
@@ -253,8 +256,9 @@ template <bool isCondition>
 }
 
 // The fallback's answer, marked as the id's record says when there is one.
-[[gnu::noinline, gnu::cold]] std::int32_t UnlinkedExpression(RUNDATA* rdPtr, Extension* ext, std::uint32_t id)
+[[gnu::noinline, gnu::cold]] std::int32_t UnlinkedExpression(Extension* ext, RUNDATA* rdPtr)
 {
+    const std::uint32_t id = Tovik::GetEventNumber(rdPtr);
     const auto result = static_cast<std::int32_t>(ext->UnlinkedExpression(static_cast<int>(id)));
     const std::vector<ACEItem>& items = ::SDK->Expressions;
     if (id < items.size())
@@ -264,9 +268,9 @@ template <bool isCondition>
 
 // Fills args as the item's plan says, checking each value; false when a code no reader knows or a null
 // text stopped it (its box is shown, and nothing after it is read).
-[[gnu::noinline]] bool ReadExpressionParams(const ACEItem& item, std::uint32_t id, RUNDATA* rdPtr,
-                                            std::uint32_t* args)
+[[gnu::noinline]] bool ReadExpressionParams(const ACEItem& item, RUNDATA* rdPtr, std::uint32_t* args)
 {
+    const std::uint32_t id = Tovik::GetEventNumber(rdPtr);
     const ExpressionManager_Windows reader(rdPtr);
     const CallPlan& plan = item.Plan;
     const int count = plan.count;
@@ -287,40 +291,34 @@ template <bool isCondition>
     return true;
 }
 
-// Reads the parameters as the item's plan says, then calls the member and marks its result: every
-// expression call with parameters. Out of line, so that the calls without stay short.
-[[gnu::noinline]] std::int32_t ReadAndCallExpression(const ACEItem& item, RUNDATA* rdPtr, Extension* ext)
-{
-    const ExpressionManager_Windows reader(rdPtr);
-    const CallPlan& plan = item.Plan;
-    const int count = plan.count;
-    std::uint32_t args[Tovik::MaxParams];
-    if (plan.asksOnly) {
-        // Callbacks 4 and 5 answer each in turn; there is nothing to check.
-        for (int i = 0; i < count; ++i)
-            args[i] = reader.Read(plan, i);
-    } else if (!ReadExpressionParams(item, Tovik::GetEventNumber(rdPtr), rdPtr, args)) {
-        return NeutralExpressionAnswer(rdPtr, Tovik::GetEventNumber(rdPtr));
-    }
-    const std::uint32_t result = item.Function(ext, args, count);
-    reader.SetReturnType(plan.resultFlag);
-    return static_cast<std::int32_t>(result);
-}
-
 std::int32_t EvaluateExpression(RUNDATA* rdPtr)
 {
-    const std::uint32_t id = Tovik::GetEventNumber(rdPtr);
     Extension* ext = GetExtension(rdPtr);
     if (ext == nullptr)
-        return NeutralExpressionAnswer(rdPtr, id);
-    const ACEItem* item = LinkedItem(::SDK->Expressions, id);
+        return NeutralExpressionAnswer(rdPtr);
+    const ACEItem* item = LinkedItem(::SDK->Expressions, Tovik::GetEventNumber(rdPtr));
     if (item == nullptr)
-        return UnlinkedExpression(rdPtr, ext, id);
-    if (item->Plan.count != 0)
-        return ReadAndCallExpression(*item, rdPtr, ext);
-    // Nothing to read: the member is called at once.
-    const std::uint32_t result = item->Function(ext, nullptr, 0);
-    ExpressionManager_Windows(rdPtr).SetReturnType(item->Plan.resultFlag);
+        return UnlinkedExpression(ext, rdPtr);
+    const ExpressionManager_Windows reader(rdPtr);
+    const CallPlan& plan = item->Plan;
+    std::uint32_t result;
+    if (plan.count == 0) {
+        // Nothing to read: the member is called at once.
+        result = item->Function(ext, nullptr, 0);
+    } else {
+        // Read here rather than out of line: an expression's values cost less this way.
+        std::uint32_t args[Tovik::MaxParams];
+        if (plan.asksOnly) {
+            // Callbacks 4 and 5 answer each in turn; there is nothing to check.
+            for (int i = 0; i < plan.count; ++i)
+                args[i] = reader.Read(plan, i);
+        } else if (!ReadExpressionParams(*item, rdPtr, args)) {
+            return NeutralExpressionAnswer(rdPtr);
+        }
+        // Found again rather than kept across the host's calls, which would cost every call a spill.
+        result = item->Function(GetExtension(rdPtr), args, plan.count);
+    }
+    reader.SetReturnType(plan.resultFlag);
     return static_cast<std::int32_t>(result);
 }
 
@@ -339,11 +337,10 @@ std::int32_t HOST_STDCALL Action(RUNDATA* rdPtr, std::int32_t param1, std::int32
         Extension* ext = GetExtension(rdPtr);
         if (ext == nullptr)
             return 0;
-        const std::uint32_t id = GetEventNumber(rdPtr);
-        if (const ACEItem* item = LinkedItem(::SDK->Actions, id))
+        if (const ACEItem* item = LinkedItem(::SDK->Actions, GetEventNumber(rdPtr)))
             CallActionOrCondition<false>(*item, rdPtr, ext, param1, param2);
         else
-            UnlinkedAction(ext, id);
+            UnlinkedAction(ext, rdPtr);
         return 0;
     });
 }
@@ -354,11 +351,9 @@ std::int32_t HOST_STDCALL Condition(RUNDATA* rdPtr, std::int32_t param1, std::in
         Extension* ext = GetExtension(rdPtr);
         if (ext == nullptr)
             return 0;
-        const std::uint32_t id = GetEventNumber(rdPtr);
-        const std::vector<ACEItem>& items = ::SDK->Conditions;
-        if (const ACEItem* item = LinkedItem(items, id))
+        if (const ACEItem* item = LinkedItem(::SDK->Conditions, GetEventNumber(rdPtr)))
             return static_cast<std::int32_t>(CallActionOrCondition<true>(*item, rdPtr, ext, param1, param2));
-        return UnlinkedCondition(ext, id, id < items.size());
+        return UnlinkedCondition(ext, rdPtr);
     });
 }
 
@@ -373,7 +368,7 @@ std::int32_t HOST_STDCALL Expression(RUNDATA* rdPtr, std::int32_t)
     if (answered)
         return result;
     // Stopped by an exception: the host still gets an answer of the type the record promises.
-    return Guard("Expression", 0, [&] { return NeutralExpressionAnswer(rdPtr, GetEventNumber(rdPtr)); });
+    return Guard("Expression", 0, [&] { return NeutralExpressionAnswer(rdPtr); });
 }
 
 CallPlan PlanActionOrCondition(const ACEInfo& info, std::uint8_t count, bool isCondition)
