@@ -203,12 +203,20 @@ private:
     RUNDATA* rdPtr;
 };
 
-// Reads the parameters as the item's plan says, then calls the member: every action or condition call
-// whose values are not the direct arguments. Out of line, so that the direct calls stay short.
-template <bool isCondition>
-[[gnu::noinline]] std::uint32_t ReadAndCall(const ACEItem& item, RUNDATA* rdPtr, Extension* ext)
+// Inlined into both routines: every action and condition call passes here.
+[[gnu::always_inline]] inline std::uint32_t CallActionOrCondition(const ACEItem& item, RUNDATA* rdPtr,
+                                                                  Extension* ext, std::int32_t param1,
+                                                                  std::int32_t param2, bool isCondition)
 {
+    ext->Runtime.param1 = param1;
+    ext->Runtime.param2 = param2;
+    ext->Runtime.savedCurrentParam = rdPtr->rHo.currentParam;
     const CallPlan& plan = item.Plan;
+    if (plan.direct) {
+        // Nothing was read: the object header's currentParam is still the saved one.
+        const std::uint32_t args[] = {static_cast<std::uint32_t>(param1), static_cast<std::uint32_t>(param2)};
+        return item.Function(ext, args, plan.count) & plan.resultMask;
+    }
     std::uint32_t args[Tovik::MaxParams];
     if (plan.asksOnly) {
         // Callback 17 answers each in turn; there is nothing to check.
@@ -217,25 +225,10 @@ template <bool isCondition>
     } else if (!ReadActionOrConditionParams(plan, rdPtr, ext, isCondition, args)) {
         return 0;
     }
-    Tovik::RestoreCurrentParam(ext);
-    return item.Function(ext, args, plan.count) & plan.resultMask;
-}
-
-// Inlined into both routines: every action and condition call passes here.
-template <bool isCondition>
-[[gnu::always_inline]] inline std::uint32_t CallActionOrCondition(const ACEItem& item, RUNDATA* rdPtr,
-                                                                  Extension* ext, std::int32_t param1,
-                                                                  std::int32_t param2)
-{
-    ext->Runtime.param1 = param1;
-    ext->Runtime.param2 = param2;
-    ext->Runtime.savedCurrentParam = rdPtr->rHo.currentParam;
-    const CallPlan& plan = item.Plan;
-    if (!plan.direct)
-        return ReadAndCall<isCondition>(item, rdPtr, ext);
-    // Nothing was read: the object header's currentParam is still the saved one.
-    const std::uint32_t args[] = {static_cast<std::uint32_t>(param1), static_cast<std::uint32_t>(param2)};
-    return item.Function(ext, args, plan.count) & plan.resultMask;
+    // Found again rather than kept across the host's calls, which would cost every call a spill.
+    Extension* found = GetExtension(rdPtr);
+    Tovik::RestoreCurrentParam(found);
+    return item.Function(found, args, plan.count) & plan.resultMask;
 }
 
 // What an expression that could not be evaluated answers: an empty host text when its record says it
@@ -338,7 +331,7 @@ std::int32_t HOST_STDCALL Action(RUNDATA* rdPtr, std::int32_t param1, std::int32
         if (ext == nullptr)
             return 0;
         if (const ACEItem* item = LinkedItem(::SDK->Actions, GetEventNumber(rdPtr)))
-            CallActionOrCondition<false>(*item, rdPtr, ext, param1, param2);
+            CallActionOrCondition(*item, rdPtr, ext, param1, param2, false);
         else
             UnlinkedAction(ext, rdPtr);
         return 0;
@@ -352,7 +345,7 @@ std::int32_t HOST_STDCALL Condition(RUNDATA* rdPtr, std::int32_t param1, std::in
         if (ext == nullptr)
             return 0;
         if (const ACEItem* item = LinkedItem(::SDK->Conditions, GetEventNumber(rdPtr)))
-            return static_cast<std::int32_t>(CallActionOrCondition<true>(*item, rdPtr, ext, param1, param2));
+            return static_cast<std::int32_t>(CallActionOrCondition(*item, rdPtr, ext, param1, param2, true));
         return UnlinkedCondition(ext, rdPtr);
     });
 }
