@@ -10,3 +10,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 # Test programs run under Wine, with the project's own prefix and quiet logging.
 set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_CURRENT_LIST_DIR}/wine-run")
+# The library's objects also carry the compiler's intermediate code: its own archiver indexes them.
+set(CMAKE_AR i686-w64-mingw32-gcc-ar-posix)
+set(CMAKE_RANLIB i686-w64-mingw32-gcc-ranlib-posix)

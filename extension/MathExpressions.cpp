@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cwchar>
+#include <iterator>
 
 namespace {
 
@@ -42,7 +43,11 @@ bool Extension::AreEqual(int a, int b) { return a == b; }
 
 int Extension::Add(int a, int b) { return Signed(Bits(a) + Bits(b)); }
 
-const wchar_t* Extension::HelloWorldStr() { return Runtime.CopyString(L"Hello world!"); }
+const wchar_t* Extension::HelloWorldStr()
+{
+    static constexpr wchar_t text[] = L"Hello world!";
+    return Runtime.CopyString(text, std::size(text) - 1);
+}
 
 // Bitwise
 

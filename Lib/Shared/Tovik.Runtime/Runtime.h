@@ -43,17 +43,11 @@ inline wchar_t* StringSpace(RUNDATA* rdPtr, std::uint32_t n)
         static_cast<std::uintptr_t>(CallHost(rdPtr, HostCallback::GetStringSpace, 0, bytes)));
 }
 
-// A copy of text, with its NUL, in the host's string space of the object; null when the host gives
-// none. Inline, with plain loops: expression results are short, and calls into the C runtime would cost
-// more than the copy. The scan looks at four characters a step, none past the end.
-inline wchar_t* CopyToStringSpace(RUNDATA* rdPtr, const wchar_t* text)
+// A copy of the length characters of text, and a NUL, in the host's string space of the object; null
+// when the host gives none. Inline, with a plain loop: expression results are short, and a call into the
+// C runtime would cost more than the copy, while a length known when compiling makes it a few moves.
+inline wchar_t* CopyToStringSpace(RUNDATA* rdPtr, const wchar_t* text, std::uint32_t length)
 {
-    const wchar_t* end = text;
-    while (end[0] != L'\0' && end[1] != L'\0' && end[2] != L'\0' && end[3] != L'\0')
-        end += 4;
-    while (*end != L'\0')
-        ++end;
-    const auto length = static_cast<std::uint32_t>(end - text);
     wchar_t* copy = StringSpace(rdPtr, length + 1);
     if (copy != nullptr) {
         for (std::uint32_t i = 0; i < length; ++i)
@@ -61,6 +55,17 @@ inline wchar_t* CopyToStringSpace(RUNDATA* rdPtr, const wchar_t* text)
         copy[length] = L'\0';
     }
     return copy;
+}
+
+// The same for a NUL-terminated text. The scan looks at four characters a step, none past the end.
+inline wchar_t* CopyToStringSpace(RUNDATA* rdPtr, const wchar_t* text)
+{
+    const wchar_t* end = text;
+    while (end[0] != L'\0' && end[1] != L'\0' && end[2] != L'\0' && end[3] != L'\0')
+        end += 4;
+    while (*end != L'\0')
+        ++end;
+    return CopyToStringSpace(rdPtr, text, static_cast<std::uint32_t>(end - text));
 }
 
 class Runtime {
@@ -76,16 +81,14 @@ public:
 
     // n wide characters of the host's string space, owned by the host.
     wchar_t* GetStringSpace(std::uint32_t n) { return StringSpace(rdPtr, n); }
-    // n wide characters of the object's string space, owned by the host.
-    inline wchar_t* StringSpace(RUNDATA* rdPtr, std::uint32_t n)
-    {
-        const auto bytes = static_cast<std::int32_t>(n * sizeof(wchar_t));
-        return reinterpret_cast<wchar_t*>(
-            static_cast<std::uintptr_t>(CallHost(rdPtr, HostCallback::GetStringSpace, 0, bytes)));
-    }
 
     // A copy of text, with its NUL, in the host's string space.
     wchar_t* CopyString(const wchar_t* text) { return CopyToStringSpace(rdPtr, text); }
+    // The same for the length characters of text (a literal's length is known when compiling).
+    wchar_t* CopyString(const wchar_t* text, std::uint32_t length)
+    {
+        return CopyToStringSpace(rdPtr, text, length);
+    }
     std::uint32_t EditInteger(HostEditRecord* record);
     std::uint32_t EditText(HostEditRecord* record);
     // The OiList index held by the object parameter i steps after the saved current parameter.

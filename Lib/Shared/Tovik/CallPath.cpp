@@ -66,14 +66,23 @@ std::wstring ItemTitle(const char* arrayKey, std::uint32_t id)
         kind, ItemTitle(isCondition ? "Conditions" : "Actions", id).c_str(), static_cast<int>(id), i, kind);
 }
 
-[[gnu::noinline, gnu::cold]] std::int32_t UnlinkedCondition(Extension* ext, std::uint32_t id, bool inTable)
+// The fallbacks of ids without a member, out of the routines' way. Like every rare path here they find
+// the id themselves, so that the routines need not keep it.
+[[gnu::noinline, gnu::cold]] void UnlinkedAction(Extension* ext, RUNDATA* rdPtr)
 {
+    ext->UnlinkedAction(static_cast<int>(Tovik::GetEventNumber(rdPtr)));
+}
+
+[[gnu::noinline, gnu::cold]] std::int32_t UnlinkedCondition(Extension* ext, RUNDATA* rdPtr)
+{
+    const std::uint32_t id = Tovik::GetEventNumber(rdPtr);
     Polvane::MsgBox::Error(
         L"Condition linking error",
-        inTable ? L"Missing condition ID %d in extension %s. Condition existed in vector, but was "
-                  L"NULL. Might not be linked."
-                : L"Missing condition ID %d in extension %s. This ID was not linked in Extension "
-                  L"ctor with LinkCondition().",
+        id < ::SDK->Conditions.size()
+            ? L"Missing condition ID %d in extension %s. Condition existed in vector, but was "
+              L"NULL. Might not be linked."
+            : L"Missing condition ID %d in extension %s. This ID was not linked in Extension "
+              L"ctor with LinkCondition().",
         static_cast<int>(id), Polvane::ProjectName.c_str());
     return ext->UnlinkedCondition(static_cast<int>(id));
 }
@@ -85,8 +94,8 @@ const ACEItem* LinkedItem(const std::vector<ACEItem>& items, std::uint32_t id)
 }
 
 // What the host is asked for (the callback's w) by the reads that go to it: Integer, Float, Text.
-constexpr std::int32_t ActionAsks[] = {0, 2, -1};
-constexpr std::int32_t ExpressionAsks[] = {0, 2, 1};
+constexpr std::int8_t ActionAsks[] = {0, 2, -1};
+constexpr std::int8_t ExpressionAsks[] = {0, 2, 1};
 
 bool AsksTheHost(ParamRead read) { return read <= ParamRead::Text; }
 
@@ -104,10 +113,11 @@ public:
     {
     }
 
-    std::uint32_t Read(ParamRead read, int i) const
+    std::uint32_t Read(const CallPlan& plan, int i) const
     {
+        const ParamRead read = plan.reads[i];
         if (AsksTheHost(read))
-            return Next(ActionAsks[static_cast<int>(read)]);
+            return Next(plan.asks[i]);
         if (read == ParamRead::Direct)
             return static_cast<std::uint32_t>(i == 0 ? ext->Runtime.param1 : ext->Runtime.param2);
         return ReadOther(read, i);
@@ -156,17 +166,17 @@ private:
     bool isCondition;
 };
 
-// Fills args as the plan says; false when a text the member cannot take came as null (its box is
-// shown, and nothing after it is read).
-[[gnu::noinline]] bool ReadActionOrConditionParams(const CallPlan& plan, std::uint32_t id, RUNDATA* rdPtr,
-                                                   Extension* ext, bool isCondition, std::uint32_t* args)
+// Fills args as the plan says, checking each value; false when a text the member cannot take came as
+// null (its box is shown, and nothing after it is read).
+[[gnu::noinline]] bool ReadActionOrConditionParams(const CallPlan& plan, RUNDATA* rdPtr, Extension* ext,
+                                                   bool isCondition, std::uint32_t* args)
 {
     const ConditionOrActionManager_Windows reader(isCondition, rdPtr, ext);
     const int count = plan.count;
     for (int i = 0; i < count; ++i) {
-        args[i] = reader.Read(plan.reads[i], i);
+        args[i] = reader.Read(plan, i);
         if (RefusesNull(plan, i, args[i])) {
-            ReportNullText(isCondition, id, i);
+            ReportNullText(isCondition, Tovik::GetEventNumber(rdPtr), i);
             return false;
         }
     }
@@ -179,11 +189,11 @@ class ExpressionManager_Windows {
 public:
     explicit ExpressionManager_Windows(RUNDATA* rdPtr) : rdPtr(rdPtr) {}
 
-    std::uint32_t Read(ParamRead read, int i) const
+    std::uint32_t Read(const CallPlan& plan, int i) const
     {
         const int callback =
             i <= 0 ? HostCallback::GetFirstExpressionParam : HostCallback::GetNextExpressionParam;
-        return CallHost(rdPtr, callback, ExpressionAsks[static_cast<int>(read)], i);
+        return CallHost(rdPtr, callback, plan.asks[i], i);
     }
 
     // The result's mark is only ever added, never cleared here.
@@ -194,31 +204,38 @@ private:
 };
 
 // Inlined into both routines: every action and condition call passes here.
-[[gnu::always_inline]] inline std::uint32_t CallActionOrCondition(const ACEItem& item, std::uint32_t id,
-                                                                  RUNDATA* rdPtr, Extension* ext,
-                                                                  std::int32_t param1, std::int32_t param2,
-                                                                  bool isCondition)
+[[gnu::always_inline]] inline std::uint32_t CallActionOrCondition(const ACEItem& item, RUNDATA* rdPtr,
+                                                                  Extension* ext, std::int32_t param1,
+                                                                  std::int32_t param2, bool isCondition)
 {
     ext->Runtime.param1 = param1;
     ext->Runtime.param2 = param2;
     ext->Runtime.savedCurrentParam = rdPtr->rHo.currentParam;
     const CallPlan& plan = item.Plan;
-    std::uint32_t args[Tovik::MaxParams];
     if (plan.direct) {
-        args[0] = static_cast<std::uint32_t>(param1);
-        args[1] = static_cast<std::uint32_t>(param2);
-    } else if (!ReadActionOrConditionParams(plan, id, rdPtr, ext, isCondition, args)) {
+        // Nothing was read: the object header's currentParam is still the saved one.
+        const std::uint32_t args[] = {static_cast<std::uint32_t>(param1), static_cast<std::uint32_t>(param2)};
+        return item.Function(ext, args, plan.count) & plan.resultMask;
+    }
+    std::uint32_t args[Tovik::MaxParams];
+    if (plan.asksOnly) {
+        // Callback 17 answers each in turn; there is nothing to check.
+        for (int i = 0; i < plan.count; ++i)
+            args[i] = CallHost(rdPtr, HostCallback::GetActionParam, plan.asks[i], 0);
+    } else if (!ReadActionOrConditionParams(plan, rdPtr, ext, isCondition, args)) {
         return 0;
     }
-    Tovik::RestoreCurrentParam(ext);
-    const std::uint32_t result = item.Function(ext, args, plan.count);
-    return plan.wholeResult ? result : (result & 0xFF);
+    // Found again rather than kept across the host's calls, which would cost every call a spill.
+    Extension* found = GetExtension(rdPtr);
+    Tovik::RestoreCurrentParam(found);
+    return item.Function(found, args, plan.count) & plan.resultMask;
 }
 
 // What an expression that could not be evaluated answers: an empty host text when its record says it
 // returns text, else 0, marked as its record says.
-[[gnu::noinline, gnu::cold]] std::int32_t NeutralExpressionAnswer(RUNDATA* rdPtr, std::uint32_t id)
+[[gnu::noinline, gnu::cold]] std::int32_t NeutralExpressionAnswer(RUNDATA* rdPtr)
 {
+    const std::uint32_t id = Tovik::GetEventNumber(rdPtr);
     const std::vector<ACEItem>& items = ::SDK->Expressions;
     if (id >= items.size())
         return 0;
@@ -231,39 +248,69 @@ private:
     return result;
 }
 
-std::int32_t EvaluateExpression(RUNDATA* rdPtr)
+// The fallback's answer, marked as the id's record says when there is one.
+[[gnu::noinline, gnu::cold]] std::int32_t UnlinkedExpression(Extension* ext, RUNDATA* rdPtr)
 {
     const std::uint32_t id = Tovik::GetEventNumber(rdPtr);
-    Extension* ext = GetExtension(rdPtr);
-    if (ext == nullptr)
-        return NeutralExpressionAnswer(rdPtr, id);
+    const auto result = static_cast<std::int32_t>(ext->UnlinkedExpression(static_cast<int>(id)));
     const std::vector<ACEItem>& items = ::SDK->Expressions;
+    if (id < items.size())
+        ExpressionManager_Windows(rdPtr).SetReturnType(items[id].Plan.resultFlag);
+    return result;
+}
+
+// Fills args as the item's plan says, checking each value; false when a code no reader knows or a null
+// text stopped it (its box is shown, and nothing after it is read).
+[[gnu::noinline]] bool ReadExpressionParams(const ACEItem& item, RUNDATA* rdPtr, std::uint32_t* args)
+{
+    const std::uint32_t id = Tovik::GetEventNumber(rdPtr);
     const ExpressionManager_Windows reader(rdPtr);
-    const ACEItem* item = LinkedItem(items, id);
-    if (item == nullptr) {
-        const auto result = static_cast<std::int32_t>(ext->UnlinkedExpression(static_cast<int>(id)));
-        if (id < items.size())
-            reader.SetReturnType(items[id].Plan.resultFlag);
-        return result;
-    }
-    const CallPlan& plan = item->Plan;
+    const CallPlan& plan = item.Plan;
     const int count = plan.count;
-    std::uint32_t args[Tovik::MaxParams];
     for (int i = 0; i < count; ++i) {
         if (!AsksTheHost(plan.reads[i])) {
             ReportExpressionParameter(id, i, L"has unrecognised ExpParams %hi.",
-                                      static_cast<std::int16_t>(item->Info->Parameter[i]));
-            return NeutralExpressionAnswer(rdPtr, id);
+                                      static_cast<std::int16_t>(item.Info->Parameter[i]));
+            return false;
         }
-        args[i] = reader.Read(plan.reads[i], i);
+        args[i] = reader.Read(plan, i);
         if (RefusesNull(plan, i, args[i])) {
             ReportExpressionParameter(id, i,
                                       L"was given a null string pointer.\nWas the parameter type "
                                       L"different when the expression was created in the MFA?");
-            return NeutralExpressionAnswer(rdPtr, id);
+            return false;
         }
     }
-    const std::uint32_t result = item->Function(ext, args, count);
+    return true;
+}
+
+std::int32_t EvaluateExpression(RUNDATA* rdPtr)
+{
+    Extension* ext = GetExtension(rdPtr);
+    if (ext == nullptr)
+        return NeutralExpressionAnswer(rdPtr);
+    const ACEItem* item = LinkedItem(::SDK->Expressions, Tovik::GetEventNumber(rdPtr));
+    if (item == nullptr)
+        return UnlinkedExpression(ext, rdPtr);
+    const ExpressionManager_Windows reader(rdPtr);
+    const CallPlan& plan = item->Plan;
+    std::uint32_t result;
+    if (plan.count == 0) {
+        // Nothing to read: the member is called at once.
+        result = item->Function(ext, nullptr, 0);
+    } else {
+        // Read here rather than out of line: an expression's values cost less this way.
+        std::uint32_t args[Tovik::MaxParams];
+        if (plan.asksOnly) {
+            // Callbacks 4 and 5 answer each in turn; there is nothing to check.
+            for (int i = 0; i < plan.count; ++i)
+                args[i] = reader.Read(plan, i);
+        } else if (!ReadExpressionParams(*item, rdPtr, args)) {
+            return NeutralExpressionAnswer(rdPtr);
+        }
+        // Found again rather than kept across the host's calls, which would cost every call a spill.
+        result = item->Function(GetExtension(rdPtr), args, plan.count);
+    }
     reader.SetReturnType(plan.resultFlag);
     return static_cast<std::int32_t>(result);
 }
@@ -283,11 +330,10 @@ std::int32_t HOST_STDCALL Action(RUNDATA* rdPtr, std::int32_t param1, std::int32
         Extension* ext = GetExtension(rdPtr);
         if (ext == nullptr)
             return 0;
-        const std::uint32_t id = GetEventNumber(rdPtr);
-        if (const ACEItem* item = LinkedItem(::SDK->Actions, id))
-            CallActionOrCondition(*item, id, rdPtr, ext, param1, param2, false);
+        if (const ACEItem* item = LinkedItem(::SDK->Actions, GetEventNumber(rdPtr)))
+            CallActionOrCondition(*item, rdPtr, ext, param1, param2, false);
         else
-            ext->UnlinkedAction(static_cast<int>(id));
+            UnlinkedAction(ext, rdPtr);
         return 0;
     });
 }
@@ -298,12 +344,9 @@ std::int32_t HOST_STDCALL Condition(RUNDATA* rdPtr, std::int32_t param1, std::in
         Extension* ext = GetExtension(rdPtr);
         if (ext == nullptr)
             return 0;
-        const std::uint32_t id = GetEventNumber(rdPtr);
-        const std::vector<ACEItem>& items = ::SDK->Conditions;
-        if (const ACEItem* item = LinkedItem(items, id))
-            return static_cast<std::int32_t>(
-                CallActionOrCondition(*item, id, rdPtr, ext, param1, param2, true));
-        return UnlinkedCondition(ext, id, id < items.size());
+        if (const ACEItem* item = LinkedItem(::SDK->Conditions, GetEventNumber(rdPtr)))
+            return static_cast<std::int32_t>(CallActionOrCondition(*item, rdPtr, ext, param1, param2, true));
+        return UnlinkedCondition(ext, rdPtr);
     });
 }
 
@@ -318,7 +361,7 @@ std::int32_t HOST_STDCALL Expression(RUNDATA* rdPtr, std::int32_t)
     if (answered)
         return result;
     // Stopped by an exception: the host still gets an answer of the type the record promises.
-    return Guard("Expression", 0, [&] { return NeutralExpressionAnswer(rdPtr, GetEventNumber(rdPtr)); });
+    return Guard("Expression", 0, [&] { return NeutralExpressionAnswer(rdPtr); });
 }
 
 CallPlan PlanActionOrCondition(const ACEInfo& info, std::uint8_t count, bool isCondition)
@@ -337,7 +380,7 @@ CallPlan PlanActionOrCondition(const ACEInfo& info, std::uint8_t count, bool isC
             break;
         case ComparisonCode:
         case AlternateComparisonCode:
-            plan.wholeResult = true;
+            plan.resultMask = 0xFFFFFFFF;
             read = ParamRead::Integer;
             break;
         case TimeCode:
@@ -347,7 +390,7 @@ CallPlan PlanActionOrCondition(const ACEInfo& info, std::uint8_t count, bool isC
             read = ParamRead::NewDirection;
             break;
         case StringComparisonCode:
-            plan.wholeResult = true;
+            plan.resultMask = 0xFFFFFFFF;
             [[fallthrough]];
         case FilenameCode:
         case TextCode:
@@ -359,11 +402,15 @@ CallPlan PlanActionOrCondition(const ACEInfo& info, std::uint8_t count, bool isC
         if (direct)
             read = read == ParamRead::Object && isCondition ? ParamRead::DirectObject : ParamRead::Direct;
         plan.reads[i] = read;
+        if (AsksTheHost(read))
+            plan.asks[i] = ActionAsks[static_cast<int>(read)];
     }
     // Nothing to ask the host, no record to read and no text to check: the call takes the direct
     // arguments as they come.
     plan.direct = direct && plan.refusesNull == 0 &&
                   std::find(plan.reads, plan.reads + count, ParamRead::DirectObject) == plan.reads + count;
+    plan.asksOnly =
+        !direct && plan.refusesNull == 0 && std::all_of(plan.reads, plan.reads + count, AsksTheHost);
     return plan;
 }
 
@@ -385,7 +432,10 @@ CallPlan PlanExpression(const ACEInfo& info, std::uint8_t count)
             plan.refusesNull |= static_cast<std::uint16_t>(1u << i);
         }
         plan.reads[i] = read;
+        if (AsksTheHost(read))
+            plan.asks[i] = ExpressionAsks[static_cast<int>(read)];
     }
+    plan.asksOnly = plan.refusesNull == 0 && std::all_of(plan.reads, plan.reads + count, AsksTheHost);
     return plan;
 }
 

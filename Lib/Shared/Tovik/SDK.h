@@ -39,11 +39,13 @@ enum class ParamRead : std::uint8_t {
 };
 
 struct CallPlan {
-    std::uint8_t count = 0;   // parameters read and passed: "NumAutoProps" within the record's count
-    bool direct = false;      // the values are the call's direct arguments as they come: no text to check
-    bool wholeResult = false; // a condition with a comparison parameter answers more than a boolean
-    std::uint16_t refusesNull = 0; // bit i: parameter i is a text the member cannot be given as null
-    std::uint16_t resultFlag = 0;  // an expression's result mark: float, text or none
+    std::uint8_t count = 0; // parameters read and passed: "NumAutoProps" within the record's count
+    bool direct = false;    // the values are the call's direct arguments as they come: no text to check
+    bool asksOnly = false;  // every value is asked of the host, with `asks`, and no text is checked
+    std::uint16_t refusesNull = 0;    // bit i: parameter i is a text the member cannot be given as null
+    std::uint16_t resultFlag = 0;     // an expression's result mark: float, text or none
+    std::uint32_t resultMask = 0xFF;  // a condition answers its member's low byte, all of it when it compares
+    std::int8_t asks[MaxParams] = {}; // the host's w for each value asked of it
     ParamRead reads[MaxParams] = {};
 };
 
