@@ -19,12 +19,15 @@ namespace {
 std::vector<std::uint32_t> seen; // what the member received
 std::uint32_t memberResult = 0;
 
-std::uint32_t Recorder(Extension*, const std::uint32_t* args, int count)
+std::uint32_t IN_REGISTERS Recorder(Extension*, const std::uint32_t* args, int count)
 {
     seen.assign(args, args + count);
     return memberResult;
 }
-std::uint32_t Throws(Extension*, const std::uint32_t*, int) { throw std::runtime_error("no room"); }
+std::uint32_t IN_REGISTERS Throws(Extension*, const std::uint32_t*, int)
+{
+    throw std::runtime_error("no room");
+}
 std::wstring debugLines;
 void WINAPI RecordDebugLine(LPCWSTR text) { debugLines += text; }
 

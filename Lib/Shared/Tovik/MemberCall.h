@@ -72,7 +72,8 @@ std::uint32_t CallMember(Extension* ext, const std::uint32_t* args, int count, s
     }
 }
 
-template <auto Member> std::uint32_t Trampoline(Extension* ext, const std::uint32_t* args, int count)
+template <auto Member>
+INLINE_CALLEES std::uint32_t IN_REGISTERS Trampoline(Extension* ext, const std::uint32_t* args, int count)
 {
     using Traits = MemberPointerTraits<decltype(Member)>;
     static_assert(Traits::Count <= static_cast<int>(MaxParams), "a member takes at most 16 parameters");

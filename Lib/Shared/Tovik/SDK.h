@@ -21,7 +21,7 @@ namespace Tovik {
 // A linked member, called with the object and the `count` 32-bit values read for it (at most 16); a
 // parameter past `count` reaches the member as 0, or as an empty text. Answers the member's result as
 // 32 bits (a float as its bit pattern, a text as its pointer, void as 0).
-using MemberCall = std::uint32_t (*)(Extension* ext, const std::uint32_t* args, int count);
+using MemberCall = std::uint32_t(IN_REGISTERS*)(Extension* ext, const std::uint32_t* args, int count);
 
 constexpr std::size_t MaxParams = 16;
 
