@@ -220,8 +220,9 @@ private:
     std::uint32_t args[Tovik::MaxParams];
     if (plan.asksOnly) {
         // Callback 17 answers each in turn; there is nothing to check.
-        for (int i = 0; i < plan.count; ++i)
-            args[i] = CallHost(rdPtr, HostCallback::GetActionParam, plan.asks[i], 0);
+        const std::int8_t* ask = plan.asks;
+        for (std::uint32_t *value = args, *end = args + plan.count; value != end; ++value, ++ask)
+            *value = CallHost(rdPtr, HostCallback::GetActionParam, *ask, 0);
     } else if (!ReadActionOrConditionParams(plan, rdPtr, ext, isCondition, args)) {
         return 0;
     }
