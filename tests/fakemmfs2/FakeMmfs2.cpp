@@ -34,10 +34,12 @@ template <typename R> R Log(R result, const Obj* self, const char* format, ...)
 }
 const char* Name(const Obj* surface) { return (*surface)->name.c_str(); }
 
-// The library's memory input file: its second virtual operation releases it.
+// The library's memory input file: its second virtual operation releases it. It keeps a copy of the bytes,
+// whose terminating zero is what a read one byte past them finds.
 struct InputFile final {
     virtual void Close() {}
     virtual void Release() { delete Log(this, nullptr, "file.Release"); }
+    std::string bytes;
 };
 
 } // namespace
@@ -54,21 +56,25 @@ Obj* WINAPI GetEditorSurface(u32 id, i32 a)
     return Log(&editor, nullptr, "GetEditorSurface(%u,%d)", id, a);
 }
 InputFile* WINAPI CreateMemoryInputFile() { return Log(new InputFile, nullptr, "CreateMemoryInputFile"); }
-const char* THISCALL InputFileGetBuffer(InputFile*)
+const char* THISCALL InputFileGetBuffer(InputFile* file)
 {
-    return Log<const char*>(nullptr, nullptr, "file.GetBuffer");
+    return Log(file->bytes.c_str(), nullptr, "file.GetBuffer");
 }
-i32 THISCALL InputFileOpenMemory(InputFile*, const char*, u32 size)
+i32 THISCALL InputFileOpenMemory(InputFile* file, const char* bytes, u32 size)
 {
+    file->bytes.assign(bytes, size);
     return Log(0, nullptr, "file.OpenMemory(%u)", size);
 }
 
-// Every image imports as the library's own icon, 32 by 32 with alpha: no file's bytes are ever read back.
-BOOL WINAPI ImportImage(void* filterManager, InputFile*, Obj* target, i32 a, i32 b)
+// Every image imports as the library's own icon, 32 by 32 with alpha, but for a file that the host's importer
+// refuses: one shorter than a PNG header, or of a bit depth (byte 24) below 8.
+BOOL WINAPI ImportImage(void* filterManager, InputFile* file, Obj* target, i32 a, i32 b)
 {
-    **target = {(*target)->name, 32, 32, std::vector<std::uint8_t>(32 * 32)};
-    return Log(TRUE, nullptr, "ImportImage(%08X,%s,%d,%d)", unsigned(std::uintptr_t(filterManager)),
-               Name(target), a, b);
+    const bool refused = file->bytes.size() < 33 || std::uint8_t(file->bytes[24]) < 8;
+    if (!refused)
+        **target = {(*target)->name, 32, 32, std::vector<std::uint8_t>(32 * 32)};
+    return Log<BOOL>(!refused, nullptr, "ImportImage(%08X,%s,%d,%d)", unsigned(std::uintptr_t(filterManager)),
+                     Name(target), a, b);
 }
 void THISCALL SurfaceConstruct(Obj* self)
 {

@@ -1,11 +1,12 @@
 // The editor's exports of the real library as the host calls them: menus, texts in the host's buffers, the
 // object's information, the ids offered to the host, and the neutral answers of a library without state.
+#include "FakeSurfaces.h"
 #include "Session.h"
-#include "TempTree.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cwchar>
 #include <tuple>
 
@@ -137,6 +138,43 @@ TEST(EditorExports, MenusAndTextsAsTheHostReceivesThem)
     EXPECT_EQ(std::pair(ObjInfos(lib, mV), std::wstring(Call<const wchar_t*>(lib, "GetHelpFileName"))),
               std::pair(L"Third/" + x259 + L"/C/M/U", x259));
     EXPECT_EQ(Boxes(session.Boxes()), Texts{});
+}
+
+// In the editor the icon is read from a PNG beside the library. One that the host's importer refuses is told,
+// its bit depth read only from a file long enough to hold one, and the icon is made without pixels to copy.
+TEST(EditorExports, TheIconFromAPngBesideTheLibrary)
+{
+    // A PNG as far as its header: the signature, then IHDR for 32 by 32 pixels of bit depth 4 (no CRC).
+    const std::string depth4("\x89PNG\r\n\x1A\n\0\0\0\rIHDR\0\0\0 \0\0\0 \x04\x03\0\0\0\0\0\0\0", 33),
+        failed = "Failed to load ext icon - Morvalex|Morvalex's Icon.png ",
+        refused = "file.Release #2.HasAlpha #2.SetTransparentColor(FF00FF) #2.GetWidth #2.GetHeight "
+                  "#1.Create(0,0,prototype) #1.SetTransparentColor(FF00FF) #2.Destroy ";
+    const struct {
+        std::string png, box, afterImport; // no bytes: a copy of the project's own icon
+    } cases[] = {
+        {"", "",
+         "file.Release #2.HasAlpha #2.GetWidth #2.GetHeight #1.Create(32,32,prototype) #1.CreateAlpha "
+         "#2.Blit(#1) #2.Destroy "},
+        {depth4, failed + "uses a bit depth of 4, which is too small.", "file.GetBuffer " + refused},
+        {depth4.substr(0, 24), failed + "failed to load.", refused},
+    };
+    for (const auto& c : cases) {
+        TestHost::TempTree tree;
+        const auto png = c.png.empty() ? tree.Copy(MORVALEX_SOURCE_DIR "/extension/Icon.png", L"Morvalex.png")
+                                       : tree.Write(L"Morvalex.png", c.png);
+        TestHost::FakeSurfaces fake;
+        TestHost::Session session(tree.Copy(TestHost::BuiltLibraryPath(), L"Morvalex.mfx").wstring(),
+                                  GetDesktopWindow());
+        char opened[160];
+        std::snprintf(opened, sizeof opened,
+                      "GetSurfacePrototype(32,1,3) #1.Construct CreateMemoryInputFile file.OpenMemory(%u) "
+                      "#2.Construct ImportImage(%08X,#2,0,0) ",
+                      unsigned(std::filesystem::file_size(png)),
+                      TestHost::Address(session.TheHost().MV()->imageFilterManager));
+        EXPECT_EQ(fake.Calls(), opened + c.afterImport) << c.box;
+        EXPECT_EQ(Boxes(session.Boxes()),
+                  c.box.empty() ? Texts{} : Texts{std::wstring(c.box.begin(), c.box.end())});
+    }
 }
 
 namespace {
