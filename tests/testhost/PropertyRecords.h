@@ -37,7 +37,6 @@ struct HostValue {
     virtual HostValue* CreateCopy() const { return nullptr; }
     virtual std::int32_t IsEqual(const HostValue*) const { return 0; }
     virtual std::uint32_t GetClassID() const { return ++classIDReads, classID; }
-    int Releases() const { return releases; }
     std::uint32_t words[3] = {};
     const std::uint32_t classID;
     mutable int classIDReads = 0;

@@ -113,19 +113,13 @@ struct Host::Callbacks {
     }
 
     template <typename Record>
-    static std::int32_t HOST_STDCALL ImageEditor(EDITDATA* edPtr, Record* record, std::uint32_t word14)
+    static std::int32_t HOST_STDCALL ImageEditor(EDITDATA*, Record* record, std::uint32_t)
     {
-        constexpr bool several = std::is_same_v<Record, HostImageListEditRecord>;
         Host& host = *living.back();
         const auto* bytes = reinterpret_cast<const std::uint8_t*>(record);
-        const wchar_t* title = record->windowTitle;
-        ImageEditorCall call{several, edPtr, word14, {}, title != nullptr, title != nullptr ? title : L""};
-        call.record.assign(bytes, bytes + sizeof *record);
+        host.imageEditorRecords.emplace_back(bytes, bytes + sizeof *record);
         const bool confirmed = host.imageEditorAnswer == 1;
-        if constexpr (several) {
-            call.imageIDs.assign(record->imageIDs, record->imageIDs + record->maxCount);
-            for (auto each = record->imageTitles; each != nullptr && *each != nullptr; ++each)
-                call.imageTitles.push_back(*each);
+        if constexpr (std::is_same_v<Record, HostImageListEditRecord>) {
             if (confirmed) {
                 const std::size_t count = host.editedImageIDs.size();
                 std::copy_n(host.editedImageIDs.begin(), std::min<std::size_t>(count, record->maxCount),
@@ -135,7 +129,6 @@ struct Host::Callbacks {
         } else if (confirmed && !host.editedImageIDs.empty()) {
             record->imageID = host.editedImageIDs[0];
         }
-        host.imageEditorCalls.push_back(std::move(call));
         return host.imageEditorAnswer;
     }
 };
@@ -193,21 +186,6 @@ std::uint32_t Host::ValueOf(const Arg& arg)
     return Word(copy);
 }
 
-void Host::SetParamChain(RUNDATA* rd, const std::vector<ParamRecord>& records)
-{
-    std::vector<std::int16_t> chain;
-    for (const ParamRecord& record : records) {
-        // Each record is at least as large as EventParam, so that a reader of its 32-bit value stays inside.
-        const std::size_t start = chain.size(), words = 2 + std::max<std::size_t>(record.values.size(), 2);
-        chain.insert(chain.end(), {static_cast<std::int16_t>(2 * words), record.code});
-        chain.insert(chain.end(), record.values.begin(), record.values.end());
-        chain.resize(start + words);
-    }
-    auto* place = static_cast<std::int16_t*>(Keep(2 * chain.size()));
-    std::copy(chain.begin(), chain.end(), place);
-    rd->rHo.currentParam = reinterpret_cast<EventParam*>(place);
-}
-
 int Host::CallbackCount(int index) const { return CountOf(callbackLog, &CallbackCall::index, index); }
 
 int Host::FunctionCount(int id) const { return CountOf(functionLog, &FunctionCall::id, id); }
@@ -215,7 +193,7 @@ int Host::FunctionCount(int id) const { return CountOf(functionLog, &FunctionCal
 int Host::ReleasedValues() const
 {
     return std::accumulate(values.begin(), values.end(), 0,
-                           [](int sum, auto& value) { return sum + value->Releases(); });
+                           [](int sum, auto& value) { return sum + value->releases; });
 }
 
 void Host::ResetCounts()

@@ -85,14 +85,6 @@ public:
     // The 32 bits the host passes for arg: a text as a pointer to a fresh host copy.
     std::uint32_t ValueOf(const Arg& arg);
 
-    // A chain of EventParam records for object parameters and parameter-record tests; the object
-    // header's currentParam is set to the first one.
-    struct ParamRecord {
-        std::int16_t code;
-        std::vector<std::int16_t> values; // 16-bit value fields from byte 4
-    };
-    void SetParamChain(RUNDATA* rd, const std::vector<ParamRecord>& records);
-
     // Calls received, in order: run-time callbacks by index, CallFunction with the words passed, and
     // the bytes asked for through callback 3. ResetCounts forgets them.
     struct CallbackCall {
@@ -113,21 +105,10 @@ public:
 
     // The image editors of mV (+0x164 one image, +0x168 several) answer imageEditorAnswer. On 1 they
     // hand back editedImageIDs: the first as the one image's id; or their number as the new count, with
-    // as many of them as the library's array has room for.
+    // as many of them as the library's array has room for. The bytes of each record the editors received.
     std::int32_t imageEditorAnswer = 0;
     std::vector<std::uint16_t> editedImageIDs;
-    // What each editor call received: the record's bytes, and what its pointers led to at the time.
-    struct ImageEditorCall {
-        bool several;
-        EDITDATA* edPtr;
-        std::uint32_t word14;
-        std::vector<std::uint8_t> record;
-        bool hasWindowTitle;
-        std::wstring windowTitle;
-        std::vector<std::uint16_t> imageIDs = {};   // several: the maximum count of ids from the ids pointer
-        std::vector<std::wstring> imageTitles = {}; // up to the closing null
-    };
-    const std::vector<ImageEditorCall>& ImageEditorCalls() const { return imageEditorCalls; }
+    const std::vector<std::vector<std::uint8_t>>& ImageEditorRecords() const { return imageEditorRecords; }
 
 private:
     struct Callbacks;
@@ -147,7 +128,7 @@ private:
     std::vector<std::uint32_t> reallocRequests;
     EDITDATA* lastReallocated = nullptr;
     std::vector<std::unique_ptr<HostValue>> values; // handed out by CallFunction 6
-    std::vector<ImageEditorCall> imageEditorCalls;
+    std::vector<std::vector<std::uint8_t>> imageEditorRecords;
 };
 
 } // namespace TestHost

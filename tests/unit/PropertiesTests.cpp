@@ -571,14 +571,14 @@ TEST_F(Props, CheckBoxesImageEditorsAndThePropertyTable)
     host.editedImageIDs = {77};
     std::wstring words = std::to_wstring(EditProp(host.MV(), AsRecord(record), FirstID)) + L":";
     for (int offset : {0, 8, 12, 16, 20})
-        words += L" " + std::to_wstring(U32At(host.ImageEditorCalls().back().record, offset));
+        words += L" " + std::to_wstring(U32At(host.ImageEditorRecords().back(), offset));
     const BOOL pastMaximum = EditProp(host.MV(), AsRecord(record), FirstID + 1),
                notImages = EditProp(host.MV(), AsRecord(record), FirstID + 2);
     sdk.reset();
     EXPECT_EQ(
         (std::tuple{words, BytesOf(host.LastReallocated()), pastMaximum, notImages,
-                    host.ImageEditorCalls().size(), GetProperties(host.MV(), AsRecord(record), TRUE), Boxes(),
-                    host.FunctionLog().back().id}),
+                    host.ImageEditorRecords().size(), GetProperties(host.MV(), AsRecord(record), TRUE),
+                    Boxes(), host.FunctionLog().back().id}),
         std::tuple(
             L"1: 24 55 16 32 16"s, images(Pair(1, 77)), FALSE, FALSE, std::size_t(1), TRUE,
             L"E Property error: Property ID 2 (N) is not correctly formatted. ## E Property error: Call to "
