@@ -33,35 +33,25 @@ TEST(BuiltCallPath, AsksForParametersAndMarksResultsAsTheHostExpects)
     TestHost::ImportPatch calloc(module, "msvcrt.dll", "calloc", reinterpret_cast<void*>(&CountingCalloc));
     TestHost::ImportPatch realloc(module, "msvcrt.dll", "realloc", reinterpret_cast<void*>(&CountingRealloc));
     ASSERT_TRUE(malloc.Installed() && calloc.Installed() && realloc.Installed());
-    const auto after = [&](const auto& call) {
+    using Call = std::int32_t (TestHost::Session::*)(RUNDATA*, int, const std::vector<TestHost::Arg>&);
+    const Call action = &TestHost::Session::Action, condition = &TestHost::Session::Condition,
+               expression = &TestHost::Session::Expression;
+    const auto half = std::int32_t(TestHost::BitsOf(0.5f));
+    const std::tuple<Call, int, std::vector<TestHost::Arg>, Seen> cases[] = {
+        {condition, 0, {7, 7}, {1, {}, 0}},  // AreEqual
+        {action, 15, {L"none"}, {0, {}, 0}}, // RemoveIntegerMatrix
+        {condition, 4, {block, 5.5f}, {0, {{17, 0, 0}, {17, 2, 0}}, 0}},
+        {action, 4, {block, block, 4}, {0, {{17, 0, 0}, {17, 0, 0}, {17, 0, 0}}, 0}},   // CopyBytes
+        {expression, 0, {2147483647, 1}, {-2147483647 - 1, {{4, 0, 0}, {5, 0, 1}}, 0}}, // Add
+        {expression, 20, {0, 1.0f, 0.5f}, {half, {{4, 0, 0}, {5, 2, 1}, {5, 2, 2}}, ResultFlagFloat}}};
+    for (const auto& [call, id, args, seen] : cases) {
         host.ResetCounts();
-        const std::int32_t answer = call();
+        const std::int32_t answer = (session.*call)(object, id, args);
         Requests requests;
         for (const auto& c : host.CallbackLog())
             requests.push_back({c.index, c.w, c.l});
-        return Seen{answer, requests, object->rHo.resultFlags};
-    };
-    EXPECT_EQ(after([&] { return session.Condition(object, 0, {7, 7}); }), (Seen{1, {}, 0})); // AreEqual
-    EXPECT_EQ(after([&] { return session.Action(object, 15, {L"none"}); }),
-              (Seen{0, {}, 0})); // RemoveIntegerMatrix
-    EXPECT_EQ(after([&] {
-                  return session.Condition(object, 4, {block, 5.5f});
-              }),
-              (Seen{0, {{17, 0, 0}, {17, 2, 0}}, 0}));
-    EXPECT_EQ(after([&] {
-                  return session.Action(object, 4, {block, block, 4});
-              }), // CopyBytes
-              (Seen{0, {{17, 0, 0}, {17, 0, 0}, {17, 0, 0}}, 0}));
-    EXPECT_EQ(after([&] {
-                  return session.Expression(object, 0, {2147483647, 1});
-              }),
-              (Seen{-2147483647 - 1, {{4, 0, 0}, {5, 0, 1}}, 0})); // Add
-    EXPECT_EQ(after([&] {
-                  return session.Expression(object, 20, {0, 1.0f, 0.5f});
-              }), // IfElse
-              (Seen{static_cast<std::int32_t>(TestHost::BitsOf(0.5f)),
-                    {{4, 0, 0}, {5, 2, 1}, {5, 2, 2}},
-                    ResultFlagFloat}));
+        EXPECT_EQ((Seen{answer, requests, object->rHo.resultFlags}), seen) << id;
+    }
     EXPECT_EQ(session.ExpressionText(object, 1), L"Hello world!");
     EXPECT_EQ(object->rHo.resultFlags, ResultFlagText);
     EXPECT_EQ(host.StringSpaceRequests(), (std::vector<std::int32_t>{13 * 2}));
@@ -76,17 +66,15 @@ TEST(BuiltCallPath, AsksForParametersAndMarksResultsAsTheHostExpects)
               0);
     EXPECT_EQ(session.ExpressionText(object, 1), L"");
     EXPECT_EQ(object->rHo.resultFlags, ResultFlagText);
-    std::wstring boxes;
-    for (const auto& box : session.Boxes().Boxes())
-        boxes += box.title + L"|" + box.text + L"|";
     const std::wstring end = L" was given a null string pointer.\nWas the parameter type different when the ";
-    EXPECT_EQ(boxes, L"ActionOrCondition() error - Morvalex|Error calling action \"Remove Integer Matrix "
-                     L"%0\" (ID 15); text "
-                     L"parameter index 0" +
-                         end +
-                         L"action was created in the MFA?|Tovik::Expression() error - Morvalex|Error "
-                         L"calling expression \"If$(\" (ID 27); parameter index 1" +
-                         end + L"expression was created in the MFA?|");
+    EXPECT_EQ(
+        TestHost::Joined(session.Boxes().Boxes()),
+        L"ActionOrCondition() error - Morvalex: Error calling action \"Remove Integer Matrix %0\" (ID 15); "
+        L"text parameter index 0" +
+            end +
+            L"action was created in the MFA?|Tovik::Expression() error - Morvalex: Error calling expression "
+            L"\"If$(\" (ID 27); parameter index 1" +
+            end + L"expression was created in the MFA?|");
 }
 
 // A stale sibling definition gives items fewer parameters than their members take: what the call does

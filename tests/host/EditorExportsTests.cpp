@@ -12,7 +12,6 @@
 
 namespace {
 
-using Texts = std::vector<std::wstring>;
 // An export called as the host calls it: every argument pushed as 32 bits (a code or size in the low 16).
 template <typename R = std::int32_t, typename... A>
 R Call(TestHost::Library& lib, const char* name, A... args)
@@ -63,16 +62,6 @@ std::wstring ObjInfos(TestHost::Library& lib, ::mV* mV)
     return std::wstring(t[0]) + L"/" + t[1] + L"/" + t[2] + L"/" + t[3] + L"/" + t[4];
 }
 
-// The boxes shown since the last call, each "title|text".
-Texts Boxes(TestHost::MessageBoxRecorder& recorder)
-{
-    Texts boxes;
-    for (const auto& box : recorder.Boxes())
-        boxes.push_back(box.title + L"|" + box.text);
-    recorder.Clear();
-    return boxes;
-}
-
 } // namespace
 
 // The current language is the root's first language. The object's information and the help file go into
@@ -116,9 +105,11 @@ TEST(EditorExports, MenusAndTextsAsTheHostReceivesThem)
                   sixteen + L"26002 Deepest" + closed + L" | Outer{Inner{26001 Deep} | ---}");
     // Past 16 levels the submenus are left out, with one box for the whole menu.
     EXPECT_EQ(menu("GetExpressionMenu"), sixteen + closed + L" | 27001 After");
-    EXPECT_EQ(Boxes(session.Boxes()),
-              Texts{L"Error reading menu JSON - Morvalex|A menu of Morvalex's JSON nests "
-                    L"submenus more than 16 levels deep; the deeper ones are left out."});
+    EXPECT_EQ(
+        TestHost::Joined(session.Boxes().Boxes()),
+        L"Error reading menu JSON - Morvalex: A menu of Morvalex's JSON nests submenus more than 16 levels "
+        L"deep; the deeper ones are left out.|");
+    session.Boxes().Clear();
 
     const auto t = [&](const char* name, std::uint32_t code, int param, std::uint32_t max = 16) {
         return Text(lib, mV, name, code, param, max);
@@ -137,7 +128,7 @@ TEST(EditorExports, MenusAndTextsAsTheHostReceivesThem)
     const std::wstring x259(259, L'x');
     EXPECT_EQ(std::pair(ObjInfos(lib, mV), std::wstring(Call<const wchar_t*>(lib, "GetHelpFileName"))),
               std::pair(L"Third/" + x259 + L"/C/M/U", x259));
-    EXPECT_EQ(Boxes(session.Boxes()), Texts{});
+    EXPECT_TRUE(session.Boxes().Boxes().empty());
 }
 
 // In the editor the icon is read from a PNG beside the library. One that the host's importer refuses is told,
@@ -146,17 +137,17 @@ TEST(EditorExports, TheIconFromAPngBesideTheLibrary)
 {
     // A PNG as far as its header: the signature, then IHDR for 32 by 32 pixels of bit depth 4 (no CRC).
     const std::string depth4("\x89PNG\r\n\x1A\n\0\0\0\rIHDR\0\0\0 \0\0\0 \x04\x03\0\0\0\0\0\0\0", 33),
-        failed = "Failed to load ext icon - Morvalex|Morvalex's Icon.png ",
         refused = "file.Release #2.HasAlpha #2.SetTransparentColor(FF00FF) #2.GetWidth #2.GetHeight "
                   "#1.Create(0,0,prototype) #1.SetTransparentColor(FF00FF) #2.Destroy ";
+    const std::wstring failed = L"Failed to load ext icon - Morvalex: Morvalex's Icon.png ";
     const struct {
-        std::string png, box, afterImport; // no bytes: a copy of the project's own icon
+        std::string png, afterImport; // no bytes: a copy of the project's own icon
+        std::wstring box = {};
     } cases[] = {
-        {"", "",
-         "file.Release #2.HasAlpha #2.GetWidth #2.GetHeight #1.Create(32,32,prototype) #1.CreateAlpha "
-         "#2.Blit(#1) #2.Destroy "},
-        {depth4, failed + "uses a bit depth of 4, which is too small.", "file.GetBuffer " + refused},
-        {depth4.substr(0, 24), failed + "failed to load.", refused},
+        {"", "file.Release #2.HasAlpha #2.GetWidth #2.GetHeight #1.Create(32,32,prototype) #1.CreateAlpha "
+             "#2.Blit(#1) #2.Destroy "},
+        {depth4, "file.GetBuffer " + refused, failed + L"uses a bit depth of 4, which is too small.|"},
+        {depth4.substr(0, 24), refused, failed + L"failed to load.|"},
     };
     for (const auto& c : cases) {
         TestHost::TempTree tree;
@@ -171,9 +162,8 @@ TEST(EditorExports, TheIconFromAPngBesideTheLibrary)
                       "#2.Construct ImportImage(%08X,#2,0,0) ",
                       unsigned(std::filesystem::file_size(png)),
                       TestHost::Address(session.TheHost().MV()->imageFilterManager));
-        EXPECT_EQ(fake.Calls(), opened + c.afterImport) << c.box;
-        EXPECT_EQ(Boxes(session.Boxes()),
-                  c.box.empty() ? Texts{} : Texts{std::wstring(c.box.begin(), c.box.end())});
+        EXPECT_EQ(fake.Calls(), opened + c.afterImport) << c.png.size();
+        EXPECT_EQ(TestHost::Joined(session.Boxes().Boxes()), c.box);
     }
 }
 
@@ -261,9 +251,10 @@ TEST(EditorExports, EnumEltsOffersTheStoredFontAndImageIds)
                   c.code)
             << label;
         EXPECT_EQ(calls, c.calls) << label;
-        EXPECT_EQ(Boxes(session.Boxes()),
-                  c.box ? Texts{L"EnumElts - Morvalex|" + std::wstring(c.box)} : Texts{})
+        EXPECT_EQ(TestHost::Joined(session.Boxes().Boxes()),
+                  c.box ? L"EnumElts - Morvalex: " + std::wstring(c.box) + L"|" : L"")
             << label;
+        session.Boxes().Clear();
         // The renumbering lands in the stored block: the font id after 41 bytes of headers and checkbox,
         // a version entry, the font entry's header and title; the images last.
         EXPECT_TRUE(label != 0 || record.substr(59, 2) + record.substr(record.size() - 4) ==

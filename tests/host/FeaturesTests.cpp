@@ -127,9 +127,9 @@ TEST_F(NamedStores, ATextTooLongForTheMemoryLeftEndsInABoxAndChangesNothing)
             const TestHost::HeapLimit full(session.Lib().Module(), 1 << 20);
             session.Action(object, action, {call.begin() + 1, call.end()});
         }
-        ASSERT_EQ(session.Boxes().Boxes().size(), 1u) << action;
-        EXPECT_EQ(session.Boxes().Boxes()[0].title + L": " + session.Boxes().Boxes()[0].text,
-                  L"Polvane SDK error - Morvalex: Action stopped on an unexpected error: std::bad_alloc");
+        EXPECT_EQ(TestHost::Joined(session.Boxes().Boxes()),
+                  L"Polvane SDK error - Morvalex: Action stopped on an unexpected error: std::bad_alloc|")
+            << action;
         std::wstring kept = session.ExpressionText(object, 34, {L"t", 0}) + L"|";
         for (const wchar_t* component : components)
             kept += session.ExpressionText(object, 31, {L"m", component});

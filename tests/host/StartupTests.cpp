@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <cstdio>
 
 namespace fs = std::filesystem;
 
@@ -28,8 +28,6 @@ std::string Seen(const std::string& identifier, int runMode = 0)
                 : "\ncounts=0 0 0\ndependency=Morvalex.json\ndependency=a.dll\ndependency=\n");
 }
 
-std::wstring Seen(const TestHost::RecordedBox& box) { return box.title + L"|" + box.text; }
-
 // The host program at App\Host.exe, the library in Extensions\Unicode\.
 class Startup : public testing::Test {
 protected:
@@ -41,11 +39,15 @@ protected:
     {
         return tree.Copy(TestHost::BuildFolder() / L"tests\\host_probe.exe", to);
     }
-    // What the probe at `program` printed, its line ends as LF.
+    // What the probe at `program` printed, read as text: its line ends as LF.
     std::string Probe(const fs::path& program)
     {
-        std::string output = TestHost::RunProcess(program, L"\"" + library.wstring() + L"\"").output;
-        output.erase(std::remove(output.begin(), output.end(), '\r'), output.end());
+        FILE* pipe =
+            _wpopen((L"\"\"" + program.wstring() + L"\" \"" + library.wstring() + L"\"\"").c_str(), L"rt");
+        std::string output;
+        for (int c; (c = std::fgetc(pipe)) != EOF;)
+            output += char(c);
+        _pclose(pipe);
         return output;
     }
 };
@@ -123,8 +125,9 @@ TEST(Exports, AnswerTheHostInAndOutOfOrder)
     HostRunInfo info{};
     EXPECT_EQ(getRunObjectInfos(host.MV(), &info), 0);
     EXPECT_EQ(*library.Export<const wchar_t**(HOST_STDCALL*)()>("GetDependencies")(), nullptr);
-    EXPECT_EQ(Seen(boxes.Boxes().at(0)), L"Polvane error - Morvalex|Premature function call!\n  Called "
-                                         L"DefaultLanguageIndex() before ::SDK was a valid pointer.");
+    const std::wstring premature = L"Polvane error - Morvalex: Premature function call!\n  Called "
+                                   L"DefaultLanguageIndex() before ::SDK was a valid pointer.|";
+    EXPECT_EQ(TestHost::Joined(boxes.Boxes()), premature);
     ASSERT_EQ(library.Export<std::int32_t(HOST_STDCALL*)(::mV*, std::int32_t)>("Initialize")(host.MV(), 0),
               0);
     EXPECT_EQ(getRunObjectInfos(host.MV(), &info), 1);
@@ -136,7 +139,7 @@ TEST(Exports, AnswerTheHostInAndOutOfOrder)
                                                                                           0);
     library.Export<void(HOST_STDCALL*)(RUNDATA*, std::int32_t)>("EditDebugItem")(neverBuilt, 0);
     EXPECT_STREQ(buffer, L"kept");
-    EXPECT_EQ(boxes.Boxes().size(), 1u);
+    EXPECT_EQ(TestHost::Joined(boxes.Boxes()), premature);
 }
 
 // A sibling file too large to read throws inside start-up (the definition in a built application, the icon
@@ -150,8 +153,8 @@ TEST(Boundary, AnExceptionInAnExportIsABoxAndTheNeutralAnswer)
         fs::resize_file(file, (16 << 20) + 1); // sparse: nothing more is written
         TestHost::Session session(library.wstring(), reinterpret_cast<void*>(mainWindow));
         EXPECT_EQ(session.InitializeResult(), -1) << file;
-        EXPECT_EQ(Seen(session.Boxes().Boxes().at(0)),
-                  L"Polvane SDK error - Morvalex|Initialize stopped on an unexpected error: Out of memory");
+        EXPECT_EQ(TestHost::Joined(session.Boxes().Boxes()),
+                  L"Polvane SDK error - Morvalex: Initialize stopped on an unexpected error: Out of memory|");
         fs::resize_file(file, 16 << 20);
         auto initialize =
             session.Lib().Export<std::int32_t(HOST_STDCALL*)(::mV*, std::int32_t)>("Initialize");

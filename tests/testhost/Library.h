@@ -66,6 +66,15 @@ struct RecordedBox {
     HWND owner;
 };
 
+// The boxes as "title: text|" each.
+inline std::wstring Joined(const std::vector<RecordedBox>& boxes)
+{
+    std::wstring texts;
+    for (const RecordedBox& box : boxes)
+        texts += box.title + L": " + box.text + L"|";
+    return texts;
+}
+
 // Records the boxes of the module's user32.dll!MessageBoxW, answering each IDOK; while several
 // recorders live, the newest one records every box. Installed() is false when the module imports no
 // MessageBoxW: nothing can be recorded then.

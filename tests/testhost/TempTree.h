@@ -1,5 +1,5 @@
-// A folder tree of its own for one test, removed at the end, and child processes started in it:
-// the host's folder layouts are made real by copying files where the host would have them.
+// A folder tree of its own for one test, removed at the end: the host's folder layouts are made real by
+// copying files where the host would have them.
 #pragma once
 
 #include <filesystem>
@@ -25,14 +25,6 @@ public:
 private:
     std::filesystem::path root;
 };
-
-struct ProcessResult {
-    std::string output; // standard output
-};
-
-// Runs a program with that command line (the program's quoted path first), in the program's folder,
-// and waits for it to end.
-ProcessResult RunProcess(const std::filesystem::path& program, const std::wstring& arguments);
 
 // The folder of the build: the library, and the test programs under tests\.
 std::filesystem::path BuildFolder();

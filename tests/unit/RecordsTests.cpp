@@ -17,13 +17,6 @@ std::string Item(int n, const std::string& type, const std::string& extra = "")
         list += (i == 0 ? "[\"" : ", [\"") + type + "\", \"p\"]";
     return R"({"Title": "t", "Parameters": [)" + list + "]" + extra + "}";
 }
-std::wstring Boxes(const InProcess::BoxRecorder& boxes)
-{
-    std::wstring texts;
-    for (const auto& box : boxes.boxes)
-        texts += box.title + L": " + box.text + L"|";
-    return texts;
-}
 // The record's words as the framework keeps them: float flags, then what the host reads from ID on.
 std::vector<std::uint16_t> Words(const Tovik::ACEItem& item)
 {
@@ -63,7 +56,7 @@ TEST(Records, RecordsOfEachKind)
                                 4})); // "NumAutoProps" as an integer, within the record's count (16 builds)
     EXPECT_EQ(flags, (std::vector<int>{0, 0x0220, 0x0220, 0, 2, 1, 0, 0, 0, 0}));
     EXPECT_EQ(
-        Boxes(boxes),
+        TestHost::Joined(boxes.boxes),
         L"Error reading action JSON - Morvalex: Too many parameters in action ID 2.|Polvane Params error "
         L"- Morvalex: Error reading parameter type \"Texts\", couldn't match it to a Params value.|Error "
         L"reading condition JSON - Morvalex: Invalid JSON reference for condition ID 3, expected a JSON "
@@ -81,7 +74,7 @@ TEST(Records, RecordsOfEachKind)
     sdk = InProcess::BuildState(R"({"Identifier": "ZOBU"})");
     EXPECT_TRUE(sdk->ActionJumpTable == nullptr && sdk->Actions.empty());
     EXPECT_EQ(
-        Boxes(boxes),
+        TestHost::Joined(boxes.boxes),
         L"Internal JSON error - Morvalex: The JSON parser could not find a JSON object to use for current "
         L"language.|");
 }
