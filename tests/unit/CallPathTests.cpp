@@ -141,19 +141,18 @@ TEST_F(CallPath, CallsThatCannotBeMadeAnswerNeutrally)
     const std::wstring stopped = L" stopped on an unexpected error: no room|",
                        sdk = L"Polvane SDK error - Morvalex: ";
     const std::wstring missing = L"Condition linking error - Morvalex: Missing condition ID ";
-    EXPECT_EQ(TestHost::Joined(boxes.boxes),
-              sdk + L"Action" + stopped + fallback(L"action", L"Action", 1) +
-                  fallback(L"action", L"Action", 2) + sdk + L"Condition" + stopped + missing +
-                  L"1 in extension Morvalex. Condition existed in vector, but was "
-                  L"NULL. Might not be linked.|" +
-                  fallback(L"condition", L"Condition", 1) + missing +
-                  L"2 in extension "
-                  L"Morvalex. This ID was not linked in Extension ctor with LinkCondition().|" +
-                  fallback(L"condition", L"Condition", 2) +
-                  L"Tovik::Expression() error - Morvalex: Error calling "
-                  L"expression \"Odd(\" (ID 0); parameter index 0 has unrecognised ExpParams 0.|" +
-                  sdk + L"Expression" + stopped + sdk + L"Expression" + stopped +
-                  fallback(L"expression", L"Expression", 3) + fallback(L"expression", L"Expression", 4));
+    EXPECT_EQ(
+        TestHost::Joined(boxes.boxes),
+        sdk + L"Action" + stopped + fallback(L"action", L"Action", 1) + fallback(L"action", L"Action", 2) +
+            sdk + L"Condition" + stopped + missing +
+            L"1 in extension Morvalex. Condition existed in vector, but was NULL. Might not be linked.|" +
+            fallback(L"condition", L"Condition", 1) + missing +
+            L"2 in extension Morvalex. This ID was not linked in Extension ctor with LinkCondition().|" +
+            fallback(L"condition", L"Condition", 2) +
+            L"Tovik::Expression() error - Morvalex: Error calling expression \"Odd(\" (ID 0); parameter "
+            L"index 0 has unrecognised ExpParams 0.|" +
+            sdk + L"Expression" + stopped + sdk + L"Expression" + stopped +
+            fallback(L"expression", L"Expression", 3) + fallback(L"expression", L"Expression", 4));
 }
 
 } // namespace

@@ -16,18 +16,13 @@
 namespace {
 
 using Finder = Tovik::LinkFindings (*)(const json_value& root, std::uint32_t ID);
-template <typename Sig> Tovik::LinkFindings A(const json_value& r, std::uint32_t id)
+template <auto Check, typename Sig> Tovik::LinkFindings Run(const json_value& r, std::uint32_t id)
 {
-    return Linking::CheckAction(r, id, Linking::SignatureOf<Sig>);
+    return Check(r, id, Linking::SignatureOf<Sig>);
 }
-template <typename Sig> Tovik::LinkFindings C(const json_value& r, std::uint32_t id)
-{
-    return Linking::CheckCondition(r, id, Linking::SignatureOf<Sig>);
-}
-template <typename Sig> Tovik::LinkFindings E(const json_value& r, std::uint32_t id)
-{
-    return Linking::CheckExpression(r, id, Linking::SignatureOf<Sig>);
-}
+template <typename Sig> constexpr Finder A = Run<Linking::CheckAction, Sig>;
+template <typename Sig> constexpr Finder C = Run<Linking::CheckCondition, Sig>;
+template <typename Sig> constexpr Finder E = Run<Linking::CheckExpression, Sig>;
 
 // The report of a check against a document; a document without braces is one language's members.
 Tovik::LinkFindings Find(Finder find, const std::string& document)
@@ -43,6 +38,12 @@ Tovik::LinkFindings Find(Finder find, const std::string& document)
 }
 
 const std::string Head = "UK English: error in linking ";
+std::string Mismatch(const std::string& name, const std::string& type, const char* expected,
+                     const char* actual)
+{
+    return "Has JSON parameter " + name + ", JSON type " + type + "; expected C++ type " + expected +
+           ", but actual C++ type is " + actual + ".";
+}
 
 TEST(Link, ParameterTypesTheDefinitionCallsFor)
 {
@@ -82,10 +83,7 @@ TEST(Link, ParameterTypesTheDefinitionCallsFor)
                                        .report;
         const std::string q = c.kind == 'E' ? "\"" : "";
         EXPECT_EQ(report.substr(report.find('\n') + 1),
-                  c.expected == nullptr ? ""
-                                        : "Has JSON parameter " + q + "P" + q + ", JSON type " + q + c.type +
-                                              q + "; expected C++ type " + c.expected +
-                                              ", but actual C++ type is " + c.actual + ".")
+                  c.expected == nullptr ? "" : Mismatch(q + "P" + q, q + c.type + q, c.expected, c.actual))
             << c.type;
     }
 }
@@ -114,12 +112,11 @@ TEST(Link, Reports)
         std::string report;
     } cases[] = {
         {A<void(int, int)>, act + R"([["Float", "A"], ["StringComparison", "B"]]}])",
-         Head + "action ID 0, Act:\r\nAction Act uses a "
-                "comparison JSON parameter, but comparison parameters can only be used in conditions.\r\nHas "
-                "JSON parameter B, "
-                "JSON type StringComparison; expected C++ type const TCHAR *, but actual C++ type is "
-                "int.\r\nHas JSON "
-                "parameter A, JSON type Float; expected C++ type float, but actual C++ type is int."},
+         Head +
+             "action ID 0, Act:\r\nAction Act uses a comparison JSON parameter, but comparison "
+             "parameters can only be used in conditions.\r\n" +
+             Mismatch("B", "StringComparison", "const TCHAR *", "int") + "\r\n" +
+             Mismatch("A", "Float", "float", "int")},
         {A<int()>, act + "[]}]",
          Head + "action ID 0, Act; it has return type int instead of void in the C++ function definition."},
         {A<void(int, int)>, act + three + R"(, "NumAutoProps": 2}])", ""},
@@ -131,53 +128,45 @@ TEST(Link, Reports)
              "\r\n"},
         {C<float()>, cond + "[]}]", ""},
         {C<int(int)>, cond + R"([["Integer", "A"]]}])",
-         Head + "condition ID 0, Cond\r\nCondition has return type int instead of the expected "
-                "type bool in the C++ function definition."},
+         Head + "condition ID 0, Cond\r\nCondition has return type int instead of the expected type bool "
+                "in the C++ function definition."},
         {C<bool(int, int)>, cond + R"([["Comparison", "A"], ["Comparison", "B"]]}])",
          Head + "condition ID 0, Cond\r\n" + twoComparisons +
              "\r\nCondition has a integer/time comparison parameter, but has return type bool instead of the "
-             "expected "
-             "type int in the C++ function definition."},
+             "expected type int in the C++ function definition."},
         {C<int(int, const wchar_t*)>, cond + R"([["Comparison", "A"], ["StringComparison", "B"]]}])",
          Head + "condition ID 0, Cond\r\n" + twoComparisons +
              "\r\nCondition has a string-comparison parameter, but has return type int instead of the "
              "expected type const TCHAR * in the C++ function definition."},
         {C<bool()>, R"("Conditions": [])", Head + "condition ID 0; it has no Conditions JSON item.\r\n"},
         {E<void()>, expr + R"(Unsigned INTEGER"}])",
-         Head + "expression ID 0, Sum(; it has return type Unsigned INTEGER in the JSON (C++ "
-                "type unsigned int), but void in the C++ function definition."},
+         Head + "expression ID 0, Sum(; it has return type Unsigned INTEGER in the JSON (C++ type unsigned "
+                "int), but void in the C++ function definition."},
         {E<int()>, R"("Expressions": [{"Returns": "Integer", "Parameters": [[]]}])",
          Head + "expression ID 0, ; it has 1 parameters in the Expressions JSON item, but 0" + cpp},
         {E<int(int, int)>, expr + R"(Integer", "Parameters": [["Float", "A"], ["Text", "B"]]}])",
-         Head + "expression ID 0, Sum(:\r\n"
-                "Has JSON parameter \"B\", JSON type \"Text\"; expected C++ type const TCHAR *, but actual "
-                "C++ type is "
-                "int.\r\nHas JSON parameter \"A\", JSON type \"Float\"; expected C++ type float, but actual "
-                "C++ type is int."},
+         Head + "expression ID 0, Sum(:\r\n" + Mismatch("\"B\"", "\"Text\"", "const TCHAR *", "int") +
+             "\r\n" + Mismatch("\"A\"", "\"Float\"", "float", "int")},
         {E<int()>, R"("Expressions": "Sum")", Head + "expression ID 0; it has no Expressions JSON item.\r\n"},
-        {E<float()>, R"("Expressions": [{"Title": "S("}])",
-         Head + "expression ID 0, S; it has return type  in the JSON (C++ type int), "
-                "but float in the C++ function definition."}, // after the reader's box
+        {E<float()>, R"("Expressions": [{"Title": "S("}])", // after the reader's box
+         Head + "expression ID 0, S; it has return type  in the JSON (C++ type int), but float in the C++ "
+                "function definition."},
         {A<void(int)>, two("Actions", "", R"({"Title": "Tun", "Parameters": [["Text", "B"]]})"),
-         "Deutsch: error in linking action ID 0, "
-         "Tun:\r\n" +
-             Head +
-             "action ID 0; it has no Actions JSON item.\r\nHas JSON parameter B, JSON type Text; "
-             "expected C++ type const TCHAR *, but actual C++ type is int."},
+         "Deutsch: error in linking action ID 0, Tun:\r\n" + Head +
+             "action ID 0; it has no Actions JSON item.\r\n" + Mismatch("B", "Text", "const TCHAR *", "int")},
         {A<bool()>, two("Actions", floatA, ""),
          Head + "action ID 0, Act; it has return type bool instead of void in the C++ function definition."},
         {E<float()>, two("Expressions", R"({"Title": "V(", "Returns": "Integer"})", ""),
-         Head + "expression ID 0, V; it has return type "
-                "Integer in the JSON (C++ type int), but float in the C++ function definition."},
+         Head + "expression ID 0, V; it has return type Integer in the JSON (C++ type int), but float in the "
+                "C++ function definition."},
         {C<bool(int)>, two("Conditions", floatA, floatA),
-         Head + "condition ID 0, Act\r\nHas JSON parameter A, JSON type Float; expected "
-                "C++ type float, but actual C++ type is int."},
+         Head + "condition ID 0, Act\r\n" + Mismatch("A", "Float", "float", "int")},
         {C<bool(int)>, two("Conditions", "", R"({"Title": "C", "Parameters": [["Integer", "A"]]})"),
          "Deutsch: error in linking condition ID 0, C\r\n" + Head +
              "condition ID 0; it has no Conditions JSON item."},
-        {A<void(int)>, act + R"(["Integer"]}])",
-         Head + "action ID 0, Act:\r\nHas JSON parameter , JSON type ; C++ type is int, but "
-                "Polvane SDK does not test that type yet. Please report it to Vaskor."}, // not an array
+        {A<void(int)>, act + R"(["Integer"]}])", // not an array
+         Head + "action ID 0, Act:\r\nHas JSON parameter , JSON type ; C++ type is int, but Polvane SDK does "
+                "not test that type yet. Please report it to Vaskor."},
     };
     for (const auto& c : cases)
         EXPECT_EQ(Find(c.find, c.members).report, c.report) << c.members;
@@ -201,15 +190,13 @@ TEST(Link, ShowsItsFindingsAndStoresTheMember)
             const auto* box = &boxes.boxes[3 * link];
             const std::wstring report =
                 box[1].text.substr(0, 52) + box[1].text.substr(4090); // cut to what a box holds
-            EXPECT_EQ(box[0].title + box[0].text + L"|" + box[1].title + L"|" +
-                          std::to_wstring(box[1].text.size()) + report + L"|" + box[2].title + box[2].text,
-                      L"Polvane Params error - MorvalexError reading parameter type \"Bogus\", couldn't "
-                      L"match it to a Params "
-                      L"value.|Action linking error - Morvalex|4095UK English: error in linking action ID 0, "
-                      L"TTTTTTTTTTTT...|"
-                      L"Condition linking error - MorvalexUK English: error in linking condition ID 0; it "
-                      L"has no Conditions "
-                      L"JSON item.\r\n")
+            EXPECT_EQ(
+                box[0].title + box[0].text + L"|" + box[1].title + L"|" +
+                    std::to_wstring(box[1].text.size()) + report + L"|" + box[2].title + box[2].text,
+                L"Polvane Params error - MorvalexError reading parameter type \"Bogus\", couldn't match "
+                L"it to a Params value.|Action linking error - Morvalex|4095UK English: error in linking "
+                L"action ID 0, TTTTTTTTTTTT...|Condition linking error - MorvalexUK English: error in "
+                L"linking condition ID 0; it has no Conditions JSON item.\r\n")
                 << link;
         }
         EXPECT_EQ(sdk.Actions[0].Function, Tovik::MemberFunctionToPointer<&Extension::FreeMemoryBlock>());

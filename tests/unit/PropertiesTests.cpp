@@ -160,9 +160,8 @@ Bytes PreSmart(const std::string& body, std::int32_t sizeWord = 0)
 std::wstring Reset(std::wstring copied, std::wstring what, std::wstring object = L"Morvalex")
 {
     return L"I Upgraded properties: Successfully copied " + copied + L" of " + object +
-           L" object properties "
-           L"from ext version 0 to 1.\n\nAlso set 1 property to their default settings, namely:\n\u2022 " +
-           what;
+           L" object properties from ext version 0 to 1.\n\nAlso set 1 property to their default settings, " +
+           L"namely:\n\u2022 " + what;
 }
 // The boxes of a reader's failure for property i, and of the upgrade that then gives it a zero value.
 std::wstring Failed(int i, std::wstring title, std::wstring failure = L"")
@@ -867,12 +866,11 @@ TEST_P(UpgradeBox, ShownAsTheSettingSays)
     if (value != nullptr)
         tree.Write(L"Extensions\\Polvane.ini", "Other=1\r\nSmartPropertiesUpgradeBox="s + value + "\r\n");
     Use("[" + NameDef + ", " + CountDef + "}]");
-    const std::wstring setting = shown[0] != '!'
-                                     ? L""
-                                     : L"E Polvane INI error: Couldn't understand "
-                                       L"\"SmartPropertiesUpgradeBox\" setting of \"Always\". Valid values "
-                                       L"are \"always\", \"always, once\", "
-                                       L"\"for reset only\", \"for reset only, once\", and \"never\".";
+    const std::wstring setting =
+        shown[0] != '!' ? L""
+                        : L"E Polvane INI error: Couldn't understand \"SmartPropertiesUpgradeBox\" "
+                          L"setting of \"Always\". Valid values are \"always\", \"always, "
+                          L"once\", \"for reset only\", \"for reset only, once\", and \"never\".";
     const std::pair<bool, std::uint32_t> script[] = {{true, 0}, {true, 0}, {false, 0}, {false, 5}, {true, 9}};
     for (int s = 0; s < 5; ++s) {
         Bytes old = Old(script[s].first ? 1 : 2,
