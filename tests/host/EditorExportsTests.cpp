@@ -12,13 +12,6 @@
 
 namespace {
 
-// An export called as the host calls it: every argument pushed as 32 bits (a code or size in the low 16).
-template <typename R = std::int32_t, typename... A>
-R Call(TestHost::Library& lib, const char* name, A... args)
-{
-    return lib.Export<R(HOST_STDCALL*)(A...)>(name)(args...);
-}
-
 // A menu of the library, destroyed as the host destroys it: its items joined by " | ", "25003 Text" with
 // " (greyed)" added, "---" for a separator, "Title{...}" for a submenu.
 std::wstring Menu(HMENU menu, bool destroy = true)
@@ -46,9 +39,9 @@ std::wstring Text(TestHost::Library& lib, ::mV* mV, const char* name, std::uint3
     wchar_t buffer[16];
     std::wmemset(buffer, L'#', 16);
     if (param < 0)
-        Call<void>(lib, name, mV, code, buffer, max);
+        lib.Call<void>(name, mV, code, buffer, max);
     else
-        Call<void>(lib, name, mV, code, std::uint32_t(param), buffer, max);
+        lib.Call<void>(name, mV, code, std::uint32_t(param), buffer, max);
     std::wstring text(buffer, 16);
     std::replace(text.begin(), text.end(), L'\0', L'!');
     return text.substr(0, text.find_last_not_of(L'#') + 1) + L"|";
@@ -58,7 +51,7 @@ std::wstring Text(TestHost::Library& lib, ::mV* mV, const char* name, std::uint3
 std::wstring ObjInfos(TestHost::Library& lib, ::mV* mV)
 {
     wchar_t t[5][260] = {};
-    Call<void>(lib, "GetObjInfos", mV, 0, t[0], t[1], t[2], t[3], t[4]);
+    lib.Call<void>("GetObjInfos", mV, 0, t[0], t[1], t[2], t[3], t[4]);
     return std::wstring(t[0]) + L"/" + t[1] + L"/" + t[2] + L"/" + t[3] + L"/" + t[4];
 }
 
@@ -95,7 +88,7 @@ TEST(EditorExports, MenusAndTextsAsTheHostReceivesThem)
     ASSERT_EQ(session.InitializeResult(), 0);
     TestHost::Library& lib = session.Lib();
     ::mV* mV = session.TheHost().MV();
-    const auto menu = [&](const char* name) { return Menu(Call<HMENU>(lib, name, mV, 0, 0)); };
+    const auto menu = [&](const char* name) { return Menu(lib.Call<HMENU>(name, mV, 0, 0)); };
     EXPECT_EQ(menu("GetActionMenu"), L"25003 Greyed (greyed) | 25004 Enabled | 25005 Plain | 25006 Text | "
                                      L"--- | --- | --- | --- | ---{25008 " +
                                          std::wstring(79, L'x') + L"}");
@@ -126,7 +119,7 @@ TEST(EditorExports, MenusAndTextsAsTheHostReceivesThem)
               L"Gr\u00f6\u00dfe!|Am!|!|!|!|!|");
     // Without the editor record's second word, the object is named from the root's third member.
     const std::wstring x259(259, L'x');
-    EXPECT_EQ(std::pair(ObjInfos(lib, mV), std::wstring(Call<const wchar_t*>(lib, "GetHelpFileName"))),
+    EXPECT_EQ(std::pair(ObjInfos(lib, mV), std::wstring(lib.Call<const wchar_t*>("GetHelpFileName"))),
               std::pair(L"Third/" + x259 + L"/C/M/U", x259));
     EXPECT_TRUE(session.Boxes().Boxes().empty());
 }
@@ -246,8 +239,8 @@ TEST(EditorExports, EnumEltsOffersTheStoredFontAndImageIds)
         calls.clear();
         refused = c.refused;
         refusal = c.code;
-        EXPECT_EQ(Call(session.Lib(), "EnumElts", session.TheHost().MV(), record.data(), Offered<false>,
-                       Offered<true>, 11, 22),
+        EXPECT_EQ(session.Lib().Call("EnumElts", session.TheHost().MV(), record.data(), Offered<false>,
+                                     Offered<true>, 11, 22),
                   c.code)
             << label;
         EXPECT_EQ(calls, c.calls) << label;
@@ -275,14 +268,14 @@ TEST(EditorExports, WithoutAStateObjectEveryExportAnswersNeutrally)
         answers += answer + L" " + std::to_wstring(boxes.Boxes().size()) + L"; ";
     };
     for (const char* name : {"GetActionInfos", "GetConditionInfos", "GetExpressionInfos"})
-        answered(Call<void*>(lib, name, mV, 0) ? L"a record" : L"null");
+        answered(lib.Call<void*>(name, mV, 0) ? L"a record" : L"null");
     for (const char* name : {"GetActionMenu", "GetConditionMenu", "GetExpressionMenu"})
-        answered(L"{" + Menu(Call<HMENU>(lib, name, mV, 0, 0)) + L"}");
+        answered(L"{" + Menu(lib.Call<HMENU>(name, mV, 0, 0)) + L"}");
     RECT place = {0, 0, 32, 32};
-    Call<void>(lib, "EditorDisplay", mV, 0, 0, nullptr, &place);
-    answered(std::to_wstring(Call(lib, "MakeIconEx", mV, nullptr, 0, 0, 0)));
+    lib.Call<void>("EditorDisplay", mV, 0, 0, nullptr, &place);
+    answered(std::to_wstring(lib.Call("MakeIconEx", mV, nullptr, 0, 0, 0)));
     answered(ObjInfos(lib, mV));
-    answered(Call<const wchar_t*>(lib, "GetHelpFileName"));
+    answered(lib.Call<const wchar_t*>("GetHelpFileName"));
     for (const char* name :
          {"GetActionString", "GetConditionString", "GetExpressionString", "GetExpressionTitle"})
         answered(Text(lib, mV, name, 0, -1));
@@ -306,11 +299,11 @@ TEST(EditorExports, PropertySheetOfANewObject)
     const void* value = nullptr;
     std::uint32_t copied[8] = {};
     EXPECT_EQ(
-        (std::tuple{Call(lib, "CreateObject", mV, 0, edPtr), Call<BOOL>(lib, "GetProperties", mV, edPtr, 1),
-                    (value = Call<void*>(lib, "GetPropValue", mV, edPtr, 0x80000u)) != nullptr,
+        (std::tuple{lib.Call("CreateObject", mV, 0, edPtr), lib.Call<BOOL>("GetProperties", mV, edPtr, 1),
+                    (value = lib.Call<void*>("GetPropValue", mV, edPtr, 0x80000u)) != nullptr,
                     TestHost::CallSlot<std::int32_t>(value, TestHost::Slot::CopyToHostValue, copied),
                     std::wstring(reinterpret_cast<const wchar_t*>(copied[2])),
-                    Call<void*>(lib, "UpdateEditStructure", mV, edPtr), session.Boxes().Boxes().size()}),
+                    lib.Call<void*>("UpdateEditStructure", mV, edPtr), session.Boxes().Boxes().size()}),
         std::tuple(0, TRUE, true, 1, std::wstring(L"1"), nullptr, 0u));
     TestHost::CallSlot<void>(value, TestHost::Slot::Delete);
 }

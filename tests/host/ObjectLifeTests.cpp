@@ -8,21 +8,17 @@
 
 namespace {
 
-using ObjectFn = std::int32_t(HOST_STDCALL*)(RUNDATA*);
-
 // A second Initialize keeps the first state object: the run information is the same. Every member links
 // to the embedded definition without a box; an object's pointer is the last word of its RUNDATA while it
 // lives, and null after, when the object exports answer neutrally.
 TEST(ObjectLife, RunInformationAndObjects)
 {
     TestHost::Session session;
+    const TestHost::Library& lib = session.Lib();
     HostRunInfo info;
     std::memset(&info, 0xCC, sizeof info);
-    ASSERT_EQ(session.Lib().Export<std::int32_t(HOST_STDCALL*)(::mV*, std::int32_t)>("Initialize")(
-                  session.TheHost().MV(), 0),
-              0);
-    session.Lib().Export<std::int32_t(HOST_STDCALL*)(::mV*, HostRunInfo*)>("GetRunObjectInfos")(
-        session.TheHost().MV(), &info);
+    ASSERT_EQ(lib.Call("Initialize", session.TheHost().MV(), 0), 0);
+    lib.Call("GetRunObjectInfos", session.TheHost().MV(), &info);
     std::string fields(info.identifier, 4);
     for (unsigned field :
          {info.numOfConditions, info.numOfActions, info.numOfExpressions, info.editDataSize,
@@ -36,9 +32,7 @@ TEST(ObjectLife, RunInformationAndObjects)
         (std::vector<void*>{nullptr, nullptr, nullptr}));
     info.pad19 = session.RunInfo().pad19;
     EXPECT_EQ(std::memcmp(&info, &session.RunInfo(), sizeof info), 0);
-    EXPECT_EQ(session.Lib().Export<std::uint32_t(HOST_STDCALL*)(std::int32_t, std::int32_t)>(
-                  "GetRunObjectDataSize")(0, 0),
-              188u);
+    EXPECT_EQ(lib.Call("GetRunObjectDataSize", 0, 0), 188);
 
     RUNDATA* first = session.CreateObject();
     RUNDATA* second = session.CreateObject();
@@ -48,15 +42,13 @@ TEST(ObjectLife, RunInformationAndObjects)
     const auto answers = [&](RUNDATA* rd) {
         std::string text;
         for (const char* name : {"HandleRunObject", "PauseRunObject", "ContinueRunObject"})
-            text += std::to_string(session.Lib().Export<ObjectFn>(name)(rd));
+            text += std::to_string(lib.Call(name, rd));
         return text;
     };
     EXPECT_EQ(answers(first), "100");
     session.DestroyObject(first);
     EXPECT_EQ(first->pExtension, nullptr);
-    EXPECT_EQ(session.Lib().Export<std::int32_t(HOST_STDCALL*)(RUNDATA*, std::int32_t)>("DestroyRunObject")(
-                  first, 0),
-              0);
+    EXPECT_EQ(lib.Call("DestroyRunObject", first, 0), 0);
     EXPECT_EQ(answers(first), "100");
     EXPECT_TRUE(session.Boxes().Boxes().empty());
 }

@@ -115,29 +115,24 @@ TEST(Exports, AnswerTheHostInAndOutOfOrder)
     TestHost::Library library(TestHost::BuiltLibraryPath());
     TestHost::MessageBoxRecorder boxes(library.Module());
     TestHost::Host host;
-    auto getRunObjectInfos =
-        library.Export<std::int32_t(HOST_STDCALL*)(::mV*, HostRunInfo*)>("GetRunObjectInfos");
-    auto getInfos = library.Export<std::uint32_t(HOST_STDCALL*)(std::int32_t)>("GetInfos");
     std::vector<std::uint32_t> infos;
     for (std::int32_t id = -1; id <= 9; ++id)
-        infos.push_back(getInfos(id));
+        infos.push_back(library.Call<std::uint32_t>("GetInfos", id));
     EXPECT_EQ(infos, (std::vector<std::uint32_t>{0, 0x300, 0, 0x100, 0, 0, 0, 2, 254, 1, 0}));
     HostRunInfo info{};
-    EXPECT_EQ(getRunObjectInfos(host.MV(), &info), 0);
-    EXPECT_EQ(*library.Export<const wchar_t**(HOST_STDCALL*)()>("GetDependencies")(), nullptr);
+    EXPECT_EQ(library.Call("GetRunObjectInfos", host.MV(), &info), 0);
+    EXPECT_EQ(*library.Call<const wchar_t**>("GetDependencies"), nullptr);
     const std::wstring premature = L"Polvane error - Morvalex: Premature function call!\n  Called "
                                    L"DefaultLanguageIndex() before ::SDK was a valid pointer.|";
     EXPECT_EQ(TestHost::Joined(boxes.Boxes()), premature);
-    ASSERT_EQ(library.Export<std::int32_t(HOST_STDCALL*)(::mV*, std::int32_t)>("Initialize")(host.MV(), 0),
-              0);
-    EXPECT_EQ(getRunObjectInfos(host.MV(), &info), 1);
+    ASSERT_EQ(library.Call("Initialize", host.MV(), 0), 0);
+    EXPECT_EQ(library.Call("GetRunObjectInfos", host.MV(), &info), 1);
     // An object never built has an empty debugger tree and no items.
     RUNDATA* neverBuilt = host.NewObject();
-    EXPECT_EQ(library.Export<std::uint16_t*(HOST_STDCALL*)(RUNDATA*)>("GetDebugTree")(neverBuilt)[0], 0xFFFF);
+    EXPECT_EQ(library.Call<std::uint16_t*>("GetDebugTree", neverBuilt)[0], 0xFFFF);
     wchar_t buffer[256] = L"kept";
-    library.Export<void(HOST_STDCALL*)(wchar_t*, RUNDATA*, std::int32_t)>("GetDebugItem")(buffer, neverBuilt,
-                                                                                          0);
-    library.Export<void(HOST_STDCALL*)(RUNDATA*, std::int32_t)>("EditDebugItem")(neverBuilt, 0);
+    library.Call<void>("GetDebugItem", buffer, neverBuilt, 0);
+    library.Call<void>("EditDebugItem", neverBuilt, 0);
     EXPECT_STREQ(buffer, L"kept");
     EXPECT_EQ(TestHost::Joined(boxes.Boxes()), premature);
 }
@@ -156,8 +151,6 @@ TEST(Boundary, AnExceptionInAnExportIsABoxAndTheNeutralAnswer)
         EXPECT_EQ(TestHost::Joined(session.Boxes().Boxes()),
                   L"Polvane SDK error - Morvalex: Initialize stopped on an unexpected error: Out of memory|");
         fs::resize_file(file, 16 << 20);
-        auto initialize =
-            session.Lib().Export<std::int32_t(HOST_STDCALL*)(::mV*, std::int32_t)>("Initialize");
-        EXPECT_EQ(initialize(session.TheHost().MV(), 0), 0) << file;
+        EXPECT_EQ(session.Lib().Call("Initialize", session.TheHost().MV(), 0), 0) << file;
     }
 }

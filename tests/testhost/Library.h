@@ -5,6 +5,8 @@
 
 #include "TempTree.h"
 
+#include "Lib/Shared/Host/Platform.h"
+
 #include <windows.h>
 
 #include <stdexcept>
@@ -37,6 +39,11 @@ public:
         if (address == nullptr && required)
             throw std::runtime_error(std::string("missing export ") + name);
         return reinterpret_cast<F>(reinterpret_cast<void*>(address));
+    }
+    // Calls the export of that name as the host does: stdcall, each argument pushed as it is.
+    template <typename R = std::int32_t, typename... A> R Call(const char* name, A... args) const
+    {
+        return Export<R(HOST_STDCALL*)(A...)>(name)(args...);
     }
 
 private:

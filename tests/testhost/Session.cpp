@@ -13,10 +13,7 @@ namespace TestHost {
 
 namespace {
 
-using InitializeFn = std::int32_t(HOST_STDCALL*)(::mV* mv, std::int32_t quiet);
 using FreeFn = std::int32_t(HOST_STDCALL*)(::mV* mv);
-using GetRunObjectInfosFn = std::int32_t(HOST_STDCALL*)(::mV* mv, HostRunInfo* info);
-using CreateRunObjectFn = std::int32_t(HOST_STDCALL*)(RUNDATA* rd, EDITDATA* ed, void* cob);
 using DestroyRunObjectFn = std::int32_t(HOST_STDCALL*)(RUNDATA* rd, std::int32_t fast);
 
 // The import address table slot of dll!function in module, found through the import names
@@ -133,10 +130,9 @@ Session::Session(const std::wstring& libraryPath, void* mainWindow, int quiet)
       offline(library.Module(), "ws2_32.dll", "gethostbyname", reinterpret_cast<void*>(&NoSuchHost)),
       host(mainWindow)
 {
-    initializeResult = library.Export<InitializeFn>("Initialize")(host.MV(), quiet);
-    auto getRunObjectInfos = library.Export<GetRunObjectInfosFn>("GetRunObjectInfos");
+    initializeResult = library.Call("Initialize", host.MV(), quiet);
     if (initializeResult == 0)
-        getRunObjectInfos(host.MV(), &runInfo);
+        library.Call("GetRunObjectInfos", host.MV(), &runInfo);
     // The host hands every object its edit-time data, whose first word is its total size; the library
     // does not read it at run time.
     const std::uint32_t size = std::max<std::uint32_t>(runInfo.editDataSize, sizeof(EDITDATA));
@@ -157,15 +153,14 @@ Session::~Session()
 RUNDATA* Session::CreateObject()
 {
     RUNDATA* rd = host.NewObject();
-    library.Export<CreateRunObjectFn>("CreateRunObject")(rd, reinterpret_cast<EDITDATA*>(editData.data()),
-                                                         nullptr);
+    library.Call("CreateRunObject", rd, reinterpret_cast<EDITDATA*>(editData.data()), nullptr);
     objects.push_back(rd);
     return rd;
 }
 
 void Session::DestroyObject(RUNDATA* rd)
 {
-    library.Export<DestroyRunObjectFn>("DestroyRunObject")(rd, 0);
+    library.Call("DestroyRunObject", rd, 0);
     objects.erase(std::remove(objects.begin(), objects.end(), rd), objects.end());
 }
 

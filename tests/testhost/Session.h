@@ -16,7 +16,7 @@ class Session {
 public:
     // Loads the library, records its message boxes, and calls Initialize(mV, quiet) and, when that
     // succeeds (0), GetRunObjectInfos. mainWindow null: a built application. Throws when the library
-    // lacks one of those exports.
+    // lacks an export it calls.
     explicit Session(const std::wstring& libraryPath = BuiltLibraryPath(), void* mainWindow = nullptr,
                      int quiet = 0);
     ~Session(); // destroys the objects still alive, then calls Free(mV) as the host does before unloading
