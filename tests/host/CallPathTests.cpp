@@ -48,13 +48,13 @@ TEST(BuiltCallPath, AsksForParametersAndMarksResultsAsTheHostExpects)
         host.ResetCounts();
         const std::int32_t answer = (session.*call)(object, id, args);
         Requests requests;
-        for (const auto& c : host.CallbackLog())
+        for (const auto& c : host.callbackLog)
             requests.push_back({c.index, c.w, c.l});
         EXPECT_EQ((Seen{answer, requests, object->rHo.resultFlags}), seen) << id;
     }
     EXPECT_EQ(session.ExpressionText(object, 1), L"Hello world!");
     EXPECT_EQ(object->rHo.resultFlags, ResultFlagText);
-    EXPECT_EQ(host.StringSpaceRequests(), (std::vector<std::int32_t>{13 * 2}));
+    EXPECT_EQ(host.stringRequests, (std::vector<std::int32_t>{13 * 2}));
     EXPECT_EQ(allocations, 0);
     // A null text is refused with a box; an object destroyed is answered neutrally: 0, or an empty text.
     EXPECT_EQ(session.Action(object, 15, {static_cast<const wchar_t*>(nullptr)}), 0);
@@ -115,7 +115,7 @@ TEST(BuiltCallPath, UnreadParametersArriveAsZeroOrEmptyText)
     session.TheHost().ResetCounts();
     EXPECT_EQ(session.ExpressionText(object, 27, {1, L"x"}), L"");
     EXPECT_EQ(object->rHo.resultFlags, ResultFlagText);
-    EXPECT_EQ(session.TheHost().CallbackLog().size(),
+    EXPECT_EQ(session.TheHost().callbackLog.size(),
               2u); // callback 4 for the one parameter, 3 for the answer
     EXPECT_TRUE(session.Boxes().Boxes().empty());
 }

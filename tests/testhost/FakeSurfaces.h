@@ -67,7 +67,6 @@ public:
     // Clears the log and numbers new surfaces from #1 again.
     void Reset() const { Control<void (*)()>("FakeMmfs2_Reset")(); }
     FakeMmfs2::State& State() const { return *Control<FakeMmfs2::State* (*)()>("FakeMmfs2_State")(); }
-    std::vector<std::string> Log() const { return State().log; }
     std::string Calls() const
     {
         const auto& log = State().log;

@@ -166,17 +166,6 @@ RUNDATA* Host::NewObject()
     return rd;
 }
 
-void Host::Queue(std::deque<Arg>& queue, const std::vector<Arg>& args)
-{
-    queue.insert(queue.end(), args.begin(), args.end());
-}
-
-void Host::DropParams()
-{
-    actionParams.clear();
-    expressionParams.clear();
-}
-
 std::uint32_t Host::ValueOf(const Arg& arg)
 {
     if (arg.kind != Arg::Kind::Text)

@@ -58,8 +58,8 @@ public:
     // holding the old bytes up to the smaller size and the new total size; null when reallocRefused or
     // when no record is named. The sizes asked for, in order, and the latest record handed out.
     bool reallocRefused = false;
-    const std::vector<std::uint32_t>& ReallocRequests() const { return reallocRequests; }
-    EDITDATA* LastReallocated() const { return lastReallocated; }
+    std::vector<std::uint32_t> reallocRequests;
+    EDITDATA* lastReallocated = nullptr;
     // CallFunction 6 for property 21, the object's name: a new host value object of class "STRW" holding
     // objectName, or null while it is empty. How often the library released those through their slot 1.
     std::wstring objectName;
@@ -78,10 +78,16 @@ public:
     // (expressions). A text is answered with a pointer to the host's copy; an empty queue answers 0.
     // An Integer asked for as a float (w 2), or a Float asked for as an integer (w 0), is converted
     // as the host's evaluator does; Raw values go as they are.
-    void QueueActionParams(const std::vector<Arg>& args) { Queue(actionParams, args); }
-    void QueueExpressionParams(const std::vector<Arg>& args) { Queue(expressionParams, args); }
+    void QueueActionParams(const std::vector<Arg>& args)
+    {
+        actionParams.insert(actionParams.end(), args.begin(), args.end());
+    }
+    void QueueExpressionParams(const std::vector<Arg>& args)
+    {
+        expressionParams.insert(expressionParams.end(), args.begin(), args.end());
+    }
     std::size_t PendingActionParams() const { return actionParams.size(); }
-    void DropParams();
+    void DropParams() { actionParams = expressionParams = {}; }
     // The 32 bits the host passes for arg: a text as a pointer to a fresh host copy.
     std::uint32_t ValueOf(const Arg& arg);
 
@@ -96,9 +102,9 @@ public:
         std::int32_t id;
         std::int32_t p1, p2, p3;
     };
-    const std::vector<CallbackCall>& CallbackLog() const { return callbackLog; }
-    const std::vector<FunctionCall>& FunctionLog() const { return functionLog; }
-    const std::vector<std::int32_t>& StringSpaceRequests() const { return stringRequests; }
+    std::vector<CallbackCall> callbackLog;
+    std::vector<FunctionCall> functionLog;
+    std::vector<std::int32_t> stringRequests;
     int CallbackCount(int index) const;
     int FunctionCount(int id) const;
     void ResetCounts();
@@ -108,11 +114,10 @@ public:
     // as many of them as the library's array has room for. The bytes of each record the editors received.
     std::int32_t imageEditorAnswer = 0;
     std::vector<std::uint16_t> editedImageIDs;
-    const std::vector<std::vector<std::uint8_t>>& ImageEditorRecords() const { return imageEditorRecords; }
+    std::vector<std::vector<std::uint8_t>> imageEditorRecords;
 
 private:
     struct Callbacks;
-    static void Queue(std::deque<Arg>& queue, const std::vector<Arg>& args);
     // A zero-filled block that lives as long as the host.
     void* Keep(std::size_t bytes);
 
@@ -122,13 +127,7 @@ private:
     std::uint32_t imageFilterManager = 0; // only its address is handed out
     std::deque<Arg> actionParams, expressionParams;
     std::vector<std::unique_ptr<std::uint8_t[]>> blocks; // objects, texts, string space, records
-    std::vector<CallbackCall> callbackLog;
-    std::vector<FunctionCall> functionLog;
-    std::vector<std::int32_t> stringRequests;
-    std::vector<std::uint32_t> reallocRequests;
-    EDITDATA* lastReallocated = nullptr;
-    std::vector<std::unique_ptr<HostValue>> values; // handed out by CallFunction 6
-    std::vector<std::vector<std::uint8_t>> imageEditorRecords;
+    std::vector<std::unique_ptr<HostValue>> values;      // handed out by CallFunction 6
 };
 
 } // namespace TestHost

@@ -103,7 +103,7 @@ TEST_F(Debugger, ItemsAreReadAsTheirIntervalSaysAndEditedThroughTheHostsDialogs)
         scene.now = 5010;
         host.editAnswer = 1;
         debugger().EditDebugItem(id);
-        EXPECT_EQ(host.CallbackLog().back().index, isInt ? 20 : 21) << id;
+        EXPECT_EQ(host.callbackLog.back().index, isInt ? 20 : 21) << id;
         EXPECT_EQ(Handed(), isInt ? L"3||0" : L"0|old|3") << id;
         host.editAnswer = 2; // cancelled: the dialog is handed the value now kept
         debugger().EditDebugItem(id);

@@ -212,11 +212,11 @@ struct Props : testing::Test {
     // The record after a change, to a fresh sheet unless told otherwise: the host's resized one, or this one.
     Bytes Set(std::uint32_t index, HostValue&& value, bool fresh = true)
     {
-        const EDITDATA* resized = host.LastReallocated();
+        const EDITDATA* resized = host.lastReallocated;
         record = fresh ? Sheet() : record;
         SetPropValue(host.MV(), AsRecord(record), FirstID + index, reinterpret_cast<Prop*>(&value));
         EXPECT_EQ(value.classIDReads, 1);
-        return host.LastReallocated() != resized ? BytesOf(host.LastReallocated()) : record;
+        return host.lastReallocated != resized ? BytesOf(host.lastReallocated) : record;
     }
     BOOL Check(std::uint32_t index) { return GetPropCheck(host.MV(), AsRecord(record), FirstID + index); }
     // A record as the upgrade writes it (Run blanks the hashes); its maximum is the old record's if larger.
@@ -509,7 +509,7 @@ TEST_F(Props, ValuesStoredByClassOrRefused)
         L"property error: Couldn't find property Version (JSON type Text), failed to edit it.|E Polvane "
         L"property error: Combo Box property \"Mode\" has no item \"A\"; the value was not stored.|E "
         L"Polvane property error: Need 65536 bytes, but EDITDATA can only store 65535 bytes!|");
-    EXPECT_EQ(host.ReallocRequests().size(), 6u); // values of the same size are written in place
+    EXPECT_EQ(host.reallocRequests.size(), 6u); // values of the same size are written in place
     EXPECT_EQ(Set(Name, Text(std::wstring(room, L'x'))).size(), 65535u); // the most the host keeps
     SetPropValue(host.MV(), AsRecord(record), FirstID + Count, nullptr);
     EXPECT_EQ(record, Sheet());
@@ -533,7 +533,7 @@ TEST_F(Props, ValuesStoredByClassOrRefused)
     EXPECT_EQ(Set(Name, Text(L"abcd"), false), asked);
     recorder.answer = IDYES;
     EXPECT_EQ(Set(Name, Text(L"abcd"), false), Sheet(Name, "abcd"));
-    const Host::FunctionCall& call = host.FunctionLog().back(); // the last, after Yes
+    const Host::FunctionCall& call = host.functionLog.back(); // the last, after Yes
     EXPECT_EQ(std::tuple(call.id, call.p1, call.p2, recorder.boxes.at(1).style & MB_TYPEMASK),
               std::tuple(5, std::int32_t(Address(record.data())), int(record.size()) + 1, UINT(MB_YESNO)));
     const std::wstring question =
@@ -570,14 +570,14 @@ TEST_F(Props, CheckBoxesImageEditorsAndThePropertyTable)
     host.editedImageIDs = {77};
     std::wstring words = std::to_wstring(EditProp(host.MV(), AsRecord(record), FirstID)) + L":";
     for (int offset : {0, 8, 12, 16, 20})
-        words += L" " + std::to_wstring(U32At(host.ImageEditorRecords().back(), offset));
+        words += L" " + std::to_wstring(U32At(host.imageEditorRecords.back(), offset));
     const BOOL pastMaximum = EditProp(host.MV(), AsRecord(record), FirstID + 1),
                notImages = EditProp(host.MV(), AsRecord(record), FirstID + 2);
     sdk.reset();
     EXPECT_EQ(
-        (std::tuple{words, BytesOf(host.LastReallocated()), pastMaximum, notImages,
-                    host.ImageEditorRecords().size(), GetProperties(host.MV(), AsRecord(record), TRUE),
-                    Boxes(), host.FunctionLog().back().id}),
+        (std::tuple{words, BytesOf(host.lastReallocated), pastMaximum, notImages,
+                    host.imageEditorRecords.size(), GetProperties(host.MV(), AsRecord(record), TRUE), Boxes(),
+                    host.functionLog.back().id}),
         std::tuple(
             L"1: 24 55 16 32 16"s, images(Pair(1, 77)), FALSE, FALSE, std::size_t(1), TRUE,
             L"E Property error: Property ID 2 (N) is not correctly formatted. ## E Property error: Call to "
@@ -800,9 +800,9 @@ TEST_F(Props, NewObjectsUpTo65535BytesInTheHostsRecord)
     Use("[" + NameDef + "]");
     Bytes built = New(7, 1, "\0"s + E(5, "Name", "new")); // as the host keeps it, with its hashes
     Put(Put(built, 24, ~sdk->PropertyTitlesHash), 28, ~sdk->PropertyTypesHash);
-    EXPECT_EQ((std::tuple{Polvane::DLL_CreateObject(host.MV(), 0, AsRecord(edPtr)),
-                          BytesOf(host.LastReallocated())}),
-              std::tuple(0, built));
+    EXPECT_EQ(
+        (std::tuple{Polvane::DLL_CreateObject(host.MV(), 0, AsRecord(edPtr)), BytesOf(host.lastReallocated)}),
+        std::tuple(0, built));
     host.reallocRefused = true;
     const std::wstring mismatch =
         L"E EDITDATA size mismatch: Fusion provided an EDITDATA of 64 bytes, but "

@@ -174,7 +174,7 @@ TEST(StateObject, AFailedBuildLeavesNothingBehind)
     EXPECT_THROW(new Tovik::SDK(nullptr, InProcess::ParseDefinition(R"({"Identifier": "ZOBU"})")),
                  std::runtime_error);
     EXPECT_TRUE(::SDK == nullptr && Polvane::UpdateThreadHandle == nullptr);
-    EXPECT_EQ(surfaces.Log().back(), "#1.Destroy"); // the icon
+    EXPECT_EQ(surfaces.State().log.back(), "#1.Destroy"); // the icon
     auto* state = new Tovik::SDK(nullptr, InProcess::ParseDefinition(R"({"L": {"About": {"Name": "x"}}})"));
     EXPECT_TRUE(::SDK == state && Polvane::UpdateThreadHandle != nullptr);
 }
