@@ -188,26 +188,6 @@ std::int32_t Session::Call(const char* kind, void* table, std::uint16_t count, R
     return result;
 }
 
-std::int32_t Session::Action(RUNDATA* rd, int id, const std::vector<Arg>& args)
-{
-    return Call("action", runInfo.actions, runInfo.numOfActions, rd, id, args);
-}
-
-std::int32_t Session::Condition(RUNDATA* rd, int id, const std::vector<Arg>& args)
-{
-    return Call("condition", runInfo.conditions, runInfo.numOfConditions, rd, id, args);
-}
-
-std::int32_t Session::Expression(RUNDATA* rd, int id, const std::vector<Arg>& args)
-{
-    return Call("expression", runInfo.expressions, runInfo.numOfExpressions, rd, id, args);
-}
-
-float Session::ExpressionFloat(RUNDATA* rd, int id, const std::vector<Arg>& args)
-{
-    return Arg::Raw(static_cast<std::uint32_t>(Expression(rd, id, args))).AsFloat();
-}
-
 std::wstring Session::ExpressionText(RUNDATA* rd, int id, const std::vector<Arg>& args)
 {
     auto text = reinterpret_cast<const wchar_t*>(static_cast<std::uintptr_t>(Expression(rd, id, args)));

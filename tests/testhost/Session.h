@@ -36,10 +36,22 @@ public:
     // two arguments' bits as param1 and param2, and every argument also queued for callback 17
     // (actions, conditions) or callbacks 4 and 5 (expressions). An expression routine's own argument is
     // 0. Unread queued values are dropped after the call. Throws for an id outside the jump table.
-    std::int32_t Action(RUNDATA* rd, int id, const std::vector<Arg>& args = {});
-    std::int32_t Condition(RUNDATA* rd, int id, const std::vector<Arg>& args = {});
-    std::int32_t Expression(RUNDATA* rd, int id, const std::vector<Arg>& args = {});
-    float ExpressionFloat(RUNDATA* rd, int id, const std::vector<Arg>& args = {});
+    std::int32_t Action(RUNDATA* rd, int id, const std::vector<Arg>& args = {})
+    {
+        return Call("action", runInfo.actions, runInfo.numOfActions, rd, id, args);
+    }
+    std::int32_t Condition(RUNDATA* rd, int id, const std::vector<Arg>& args = {})
+    {
+        return Call("condition", runInfo.conditions, runInfo.numOfConditions, rd, id, args);
+    }
+    std::int32_t Expression(RUNDATA* rd, int id, const std::vector<Arg>& args = {})
+    {
+        return Call("expression", runInfo.expressions, runInfo.numOfExpressions, rd, id, args);
+    }
+    float ExpressionFloat(RUNDATA* rd, int id, const std::vector<Arg>& args = {})
+    {
+        return Arg::Raw(static_cast<std::uint32_t>(Expression(rd, id, args))).AsFloat();
+    }
     // The result as a text; throws when the library answers a null pointer.
     std::wstring ExpressionText(RUNDATA* rd, int id, const std::vector<Arg>& args = {});
 

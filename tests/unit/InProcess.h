@@ -7,7 +7,6 @@
 
 #include "Lib/Shared/Polvane/Globals.h"
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
