@@ -94,8 +94,7 @@ TEST_F(CallPath, NewDirectionMasksAndConditionResults)
     Host::Seam.OutputDebugStringW = saved;
     EXPECT_EQ(debugLines, L"Invalid New Direction value 32 passed by user, going with none.\n"
                           L"Invalid New Direction value -2 passed by user, going with none.\n");
-    record.code =
-        29; // a direction stored in the current parameter's record is taken as it is, without the host
+    record.code = 29; // a direction stored in the parameter's own record is taken as it is, not asked for
     host.QueueActionParams({3, 4, 5});
     Call(false, 0);
     EXPECT_EQ(seen, (std::vector<std::uint32_t>{3, 4, 0x0003FFF9u}));

@@ -362,12 +362,10 @@ TEST_F(Props, EachKindOfPropertyAsTheHostReadsIt)
         L"verification error: There was a Folder [Open] that does not have a FolderEnd property.");
     // The hashes leave out labels, folders and buttons; a refused type counts as the Text standing in for it.
     EXPECT_EQ(std::pair(FNV1a32(""), FNV1a32("name|5 | ")), std::pair(0x811C9DC5u, 0x93DA7347u));
-    EXPECT_EQ(
-        std::pair(sdk->PropertyTitlesHash, sdk->PropertyTypesHash),
-        std::pair(
-            FNV1a32("s|5 | m|22 | n|6 | r|12 | l|11 | c|7 | pick|20 | ci|24 | on|10 | mine|42 | |1 | res|1 | "
-                    "typo|1 | "),
-            FNV1a32("5|22|6|12|11|7|20|24|10|42|1|1|1|")));
+    EXPECT_EQ(std::pair(sdk->PropertyTitlesHash, sdk->PropertyTypesHash),
+              std::pair(FNV1a32("s|5 | m|22 | n|6 | r|12 | l|11 | c|7 | pick|20 | ci|24 | on|10 | mine|42 | "
+                                "|1 | res|1 | typo|1 | "),
+                        FNV1a32("5|22|6|12|11|7|20|24|10|42|1|1|1|")));
 }
 
 // The block is found through the offset word, at 20 when missing or too high. A Text shows its default, a
@@ -392,9 +390,8 @@ TEST_F(Props, ReadsByTypeAndThoseThatCannotBeAnswered)
     std::wstring values;
     for (std::uint32_t index : {0u, 1u, 2u, 3u, 4u, 5u, 8u, 9u, 10u, 11u, ~0u})
         values += Get(index) + L"|";
-    EXPECT_EQ(
-        values,
-        L"STRW:1.0 \u00e9|STRW:abc|INT :42|FLOT:1075838976|DWRD:1|null|STRW:Press|null|null|null|null|");
+    EXPECT_EQ(values, L"STRW:1.0 \u00e9|STRW:abc|INT :42|FLOT:1075838976|DWRD:1|null|STRW:Press|null|null|"
+                      L"null|null|");
     const std::tuple<Bytes, std::size_t, std::uint32_t, std::uint32_t> cases[] = {
         {Sheet(Name, "n\xC3\xA9\xE2\x82\xAC"), 0, 0, Name},
         {Sheet(), 8, 2, Name}, // versions

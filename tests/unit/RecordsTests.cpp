@@ -51,9 +51,8 @@ TEST(Records, RecordsOfEachKind)
     for (const auto* items : {&sdk->Conditions, &sdk->Expressions})
         for (const auto& item : *items)
             flags.push_back(item.Info->FlagsOrReturnType);
-    EXPECT_EQ(counts,
-              (std::vector<int>{6, 2, 0, 0,
-                                4})); // "NumAutoProps" as an integer, within the record's count (16 builds)
+    // "NumAutoProps" as an integer, within the record's count (16 builds).
+    EXPECT_EQ(counts, (std::vector<int>{6, 2, 0, 0, 4}));
     EXPECT_EQ(flags, (std::vector<int>{0, 0x0220, 0x0220, 0, 2, 1, 0, 0, 0, 0}));
     EXPECT_EQ(
         TestHost::Joined(boxes.boxes),
@@ -73,10 +72,9 @@ TEST(Records, RecordsOfEachKind)
     delete sdk; // and the language it chose
     sdk = InProcess::BuildState(R"({"Identifier": "ZOBU"})");
     EXPECT_TRUE(sdk->ActionJumpTable == nullptr && sdk->Actions.empty());
-    EXPECT_EQ(
-        TestHost::Joined(boxes.boxes),
-        L"Internal JSON error - Morvalex: The JSON parser could not find a JSON object to use for current "
-        L"language.|");
+    EXPECT_EQ(TestHost::Joined(boxes.boxes),
+              L"Internal JSON error - Morvalex: The JSON parser could not find "
+              L"a JSON object to use for current language.|");
 }
 
 } // namespace
