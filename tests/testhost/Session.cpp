@@ -21,8 +21,6 @@ using DestroyRunObjectFn = std::int32_t(HOST_STDCALL*)(RUNDATA* rd, std::int32_t
 void** FindImportSlot(HMODULE module, const char* dll, const char* function)
 {
     auto base = reinterpret_cast<std::uint8_t*>(module);
-    if (base == nullptr)
-        return nullptr;
     auto nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(
         base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
     const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
@@ -57,11 +55,7 @@ bool WriteSlot(void** slot, void* value)
 // While several recorders live, the newest one records every box.
 std::vector<MessageBoxRecorder*> recorders;
 
-hostent* WINAPI NoSuchHost(const char*)
-{
-    WSASetLastError(WSAHOST_NOT_FOUND);
-    return nullptr;
-}
+hostent* WINAPI NoSuchHost(const char*) { return WSASetLastError(WSAHOST_NOT_FOUND), nullptr; }
 
 } // namespace
 

@@ -14,7 +14,7 @@
 namespace {
 
 // The parser takes over a malloc'd text that holds a NUL just past the bytes to parse.
-json_value* ParseWith(json_settings& settings, const std::string& text, std::string& error)
+json_value* ParseWith(const std::string& text, std::string& error, json_settings settings = {})
 {
     auto* copy = static_cast<char*>(std::malloc(text.size() + 1));
     std::memcpy(copy, text.c_str(), text.size() + 1);
@@ -25,11 +25,9 @@ json_value* ParseWith(json_settings& settings, const std::string& text, std::str
 }
 
 using Tree = std::unique_ptr<json_value, void (*)(json_value*)>;
-
 Tree Parse(const std::string& text, std::string& error)
 {
-    json_settings settings{};
-    return Tree(ParseWith(settings, text, error), json_value_free);
+    return Tree(ParseWith(text, error), json_value_free);
 }
 
 std::string Number(double value)
@@ -244,7 +242,7 @@ TEST(JsonMemory, FailedAllocationAnywhereReleasesEverything)
     for (int fail_at = 0; fail_at <= 16; ++fail_at) {
         Counting allocator;
         allocator.fail_at = fail_at < 16 ? fail_at : deep + deep / 2;
-        json_value* root = ParseWith(allocator.settings, fail_at < 16 ? text : nested, error);
+        json_value* root = ParseWith(fail_at < 16 ? text : nested, error, allocator.settings);
         EXPECT_EQ(error, fail_at == 15 ? "" : "Memory allocation failure") << "failing " << fail_at;
         if (root) {
             EXPECT_EQ(allocator.frees, 1);

@@ -54,11 +54,6 @@ struct Fake final : Endpoints, IPropertyStore, IAudioClient, IAudioMeterInformat
         Log.push_back(name + " " + method);
         return Results.count(Log.back()) ? Results[Log.back()] : S_OK;
     }
-    template <class T> HRESULT Answer(const std::string& method, T* out, T value)
-    {
-        *out = value;
-        return Call(method);
-    }
     // Hands out fake as an I, unless the call is scripted to fail or there is no fake to hand out.
     template <class I> HRESULT Give(const std::string& method, Fake* fake, I** out)
     {
@@ -101,7 +96,7 @@ struct Fake final : Endpoints, IPropertyStore, IAudioClient, IAudioMeterInformat
         }
         return Call("GetValue");
     }
-    COM(GetMixFormat, WAVEFORMATEX** format) { return Answer("GetMixFormat", format, &MixFormat); }
+    COM(GetMixFormat, WAVEFORMATEX** format) { return *format = &MixFormat, Call("GetMixFormat"); }
     COM(Initialize, AUDCLNT_SHAREMODE mode, DWORD, REFERENCE_TIME duration, REFERENCE_TIME,
         const WAVEFORMATEX* format, LPCGUID)
     {
@@ -110,7 +105,7 @@ struct Fake final : Endpoints, IPropertyStore, IAudioClient, IAudioMeterInformat
     }
     COM(Start) { return Call("Start"); }
     COM(Stop) { return Call("Stop"); }
-    COM(GetPeakValue, float* level) { return Answer("GetPeakValue", level, peak); }
+    COM(GetPeakValue, float* level) { return *level = peak, Call("GetPeakValue"); }
     UNUSED(EnumAudioEndpoints, EDataFlow, DWORD, IMMDeviceCollection**);
     UNUSED(RegisterEndpointNotificationCallback, IMMNotificationClient*);
     UNUSED(UnregisterEndpointNotificationCallback, IMMNotificationClient*);
