@@ -12,8 +12,6 @@ namespace TestHost {
 
 namespace {
 
-std::uint32_t Word(const void* p) { return std::uint32_t(reinterpret_cast<std::uintptr_t>(p)); }
-
 template <typename T> T* Pointer(std::int32_t word) { return reinterpret_cast<T*>(std::uintptr_t(word)); }
 
 constexpr std::int32_t ObjectNamePropertyID = 21;
@@ -53,7 +51,7 @@ struct Host::Callbacks {
         host.callbackLog.push_back({index, w, l});
         if (index == HostCallback::GetStringSpace) {
             host.stringRequests.push_back(l);
-            return l < 0 ? 0 : Word(host.Keep(static_cast<std::size_t>(l)));
+            return l < 0 ? 0 : Address(host.Keep(static_cast<std::size_t>(l)));
         }
         if (index == HostCallback::EditInteger || index == HostCallback::EditText) {
             auto* record = Pointer<HostEditRecord>(l);
@@ -97,13 +95,13 @@ struct Host::Callbacks {
                 static_cast<EDITDATA*>(host.Keep(std::max<std::size_t>(size, sizeof(EditDataHeader))));
             std::memcpy(record, old, std::min(old->eHeader.totalSize, size));
             record->eHeader.totalSize = size;
-            return Word(host.lastReallocated = record);
+            return Address(host.lastReallocated = record);
         }
         case HostFunction::GetPropertyValue:
             if (p1 != ObjectNamePropertyID || host.objectName.empty())
                 return 0;
             host.values.push_back(std::make_unique<HostValue>(WideTextClassID, host.objectName));
-            return Word(host.values.back().get());
+            return Address(host.values.back().get());
         case HostFunction::IsHardwareAccelerated:
         case HostFunction::IsUnicode:
             return 1;
@@ -172,7 +170,7 @@ std::uint32_t Host::ValueOf(const Arg& arg)
         return arg.bits;
     auto* copy = static_cast<wchar_t*>(Keep((arg.text.size() + 1) * sizeof(wchar_t)));
     std::copy(arg.text.begin(), arg.text.end(), copy);
-    return Word(copy);
+    return Address(copy);
 }
 
 int Host::CallbackCount(int index) const { return CountOf(callbackLog, &CallbackCall::index, index); }
