@@ -1,6 +1,5 @@
 // The extension's features through the real library's jump tables: named arrays and matrices, memory
 // blocks, math and logic expressions, and the microphone, for which Wine offers no capture device.
-#include "HeapLimit.h"
 #include "Session.h"
 
 #include <gtest/gtest.h>
@@ -109,6 +108,16 @@ TEST_F(NamedStores, PositionsNamesComponentsAndSizesOutsideTheStoreChangeNothing
     EXPECT_EQ(read, L"055000000100");
 }
 
+// A host nearly out of memory, made without taking memory away from the test: while it is patched in, the
+// library's C heap refuses every block of 1 MiB or more, so that its large copies fail as in a full process.
+void* __cdecl LimitedMalloc(std::size_t size)
+{
+    // The C runtime's own allocator, not the library's import of it, which is this very routine.
+    static const auto allocate = reinterpret_cast<void*(__cdecl*)(std::size_t)>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"msvcrt.dll"), "malloc")));
+    return size >= (1 << 20) ? nullptr : allocate(size);
+}
+
 // The text actions of the stores and of the microphone: a text too long for the memory left ends the
 // action in a box, and leaves what was kept unchanged.
 TEST_F(NamedStores, ATextTooLongForTheMemoryLeftEndsInABoxAndChangesNothing)
@@ -124,7 +133,8 @@ TEST_F(NamedStores, ATextTooLongForTheMemoryLeftEndsInABoxAndChangesNothing)
         const int action = static_cast<int>(call[0].bits);
         session.Boxes().Clear();
         {
-            const TestHost::HeapLimit full(session.Lib().Module(), 1 << 20);
+            const TestHost::ImportPatch full(session.Lib().Module(), "msvcrt.dll", "malloc",
+                                             reinterpret_cast<void*>(LimitedMalloc));
             session.Action(object, action, {call.begin() + 1, call.end()});
         }
         EXPECT_EQ(TestHost::Joined(session.Boxes().Boxes()),
