@@ -1,7 +1,6 @@
 // Object properties: the host's table from a definition, value classes through their slots, the sheet's
 // exports and the upgrade, with every box; damaged records swept, fenced: a read past one's end crashes.
 #include "InProcess.h"
-#include "PropertyRecords.h"
 #include "TestHost.h"
 
 #include "Lib/Shared/Polvane/PropertyDefinitions.h"
