@@ -1,7 +1,6 @@
 // The call path of the built library as the host sees it: which parameters it asks for and how, the
 // marks it leaves on results, its refusals, and its answers to a stale definition or a missing object.
 #include "Session.h"
-#include "TempTree.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,6 @@
 // Start-up in folder trees laid out as the host lays them out, seen through the probe program; exports
 // called out of the host's order; the boundary that turns an exception inside an export into a box.
 #include "Session.h"
-#include "TempTree.h"
 
 #include <gtest/gtest.h>
 

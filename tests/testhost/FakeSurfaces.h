@@ -3,7 +3,7 @@
 // only read what the fake allocated: the two modules may not share one heap.
 #pragma once
 
-#include "TempTree.h"
+#include "Library.h"
 
 #include <cstdint>
 #include <numeric>

@@ -3,17 +3,40 @@
 // as long as a patch lives, which is how the library's message boxes are seen.
 #pragma once
 
-#include "TempTree.h"
-
 #include "Lib/Shared/Host/Platform.h"
 
 #include <windows.h>
 
+#include <filesystem>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace TestHost {
+
+// A folder tree of a test's own, removed at its end: the host's folder layouts are made real by copying
+// files where the host would have them.
+class TempTree {
+public:
+    TempTree();
+    ~TempTree();
+    TempTree(const TempTree&) = delete;
+    TempTree& operator=(const TempTree&) = delete;
+
+    // The path of a file or folder inside the tree.
+    std::filesystem::path Path(const std::wstring& relative) const { return root / relative; }
+    // Writes bytes to a file of the tree, creating its folders.
+    std::filesystem::path Write(const std::wstring& relative, const std::string& bytes) const;
+    // Copies a file into the tree, creating its folders.
+    std::filesystem::path Copy(const std::filesystem::path& from, const std::wstring& relative) const;
+    void Remove(const std::wstring& relative) const { std::filesystem::remove(Path(relative)); }
+
+private:
+    std::filesystem::path root;
+};
+
+// The folder of the build: the library, and the test programs under tests\.
+std::filesystem::path BuildFolder();
 
 // The library as built: build/Morvalex.mfx.
 inline std::wstring BuiltLibraryPath() { return (BuildFolder() / L"Morvalex.mfx").wstring(); }
