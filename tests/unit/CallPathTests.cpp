@@ -110,13 +110,12 @@ TEST_F(CallPath, NewDirectionMasksAndConditionResults)
         memberResult = c[1];
         EXPECT_EQ(Call(true, static_cast<int>(c[0]), 0x7000), std::to_wstring(c[2])) << c[0];
     }
-    EXPECT_EQ((Call(true, 3, 0x7000), seen),
-              (std::vector<std::uint32_t>{0xFFFFFFF9u})); // an object: its record's OiList index
+    // An object: its record's OiList index.
+    EXPECT_EQ((Call(true, 3, 0x7000), seen), (std::vector<std::uint32_t>{0xFFFFFFF9u}));
 }
 
-// A call that cannot be made answers 0, or an empty host text when the expression returns text, marked
-// as its record says: after a box for a member that throws, an id without a member, or a code no reader
-// knows.
+// A call that cannot be made answers 0, or an empty host text when the expression returns text, marked as
+// its record says: after a box for a member that throws, an id without a member, or a code no reader knows.
 TEST_F(CallPath, CallsThatCannotBeMadeAnswerNeutrally)
 {
     Build(Item("a", {}) + ", " + Item("b", {}), Item("%o : a", {}) + ", " + Item("%o : b", {}),

@@ -75,8 +75,7 @@ struct Server {
         getsockname(sockets[0], reinterpret_cast<sockaddr*>(&serverAddress), &length);
     }
     ~Server() { std::for_each(sockets, sockets + 2, closesocket); }
-    // Takes the worker's connection and answers with chunks after pauses, then closes or stalls: what was
-    // sent.
+    // Takes the worker's connection, answers with chunks after pauses, then closes or stalls: what was sent.
     std::string Serve(const std::vector<std::string>& chunks, DWORD pause = 0, bool stall = false)
     {
         const auto ready = [](SOCKET socket) {
