@@ -98,7 +98,7 @@ TEST_F(Debugger, ItemsAreReadAsTheirIntervalSaysAndEditedThroughTheHostsDialogs)
     for (const auto& [isInt, accepted] :
          {std::pair{true, true}, {true, false}, {false, true}, {false, false}}) {
         const int id = Add(isInt, 1000);
-        scene = {5000, L"old", accepted};
+        scene = {5000, L"old", accepted, 0, {}};
         Shown(id);
         scene.now = 5010;
         host.editAnswer = 1;

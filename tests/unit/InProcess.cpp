@@ -90,7 +90,10 @@ void* operator new(std::size_t size)
     return block + 1;
 }
 
-void operator delete(void* p) noexcept
+namespace {
+
+// Both forms of delete end here.
+void Release(void* p)
 {
     if (p == nullptr)
         return;
@@ -103,7 +106,10 @@ void operator delete(void* p) noexcept
     std::free(block);
 }
 
-void operator delete(void* p, std::size_t) noexcept { operator delete(p); }
+} // namespace
+
+void operator delete(void* p) noexcept { Release(p); }
+void operator delete(void* p, std::size_t) noexcept { Release(p); }
 
 namespace InProcess {
 
