@@ -6,7 +6,7 @@
 
 namespace Tovik {
 
-void ReportEscapedException(const char* entry, const wchar_t* title) noexcept
+void ReportEscapedException(const char* entry) noexcept
 {
     // The handler that called us keeps the exception, and so the text, alive.
     const char* what = "unknown exception";
@@ -17,7 +17,7 @@ void ReportEscapedException(const char* entry, const wchar_t* title) noexcept
     } catch (...) {
     }
     try {
-        Polvane::MsgBox::Error(title, L"%hs stopped on an unexpected error: %hs", entry, what);
+        Polvane::MsgBox::Error(L"Polvane SDK error", L"%hs stopped on an unexpected error: %hs", entry, what);
     } catch (...) {
     }
 }

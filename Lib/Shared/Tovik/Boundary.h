@@ -9,35 +9,34 @@
 
 namespace Tovik {
 
-inline constexpr const wchar_t* SDKErrorTitle = L"Polvane SDK error";
+// Called from a handler only: shows the exception being handled in one "Polvane SDK error" box naming
+// the entry it stopped. Never throws; when even the box cannot be shown (no memory left), nothing is.
+[[gnu::cold, gnu::noinline]] void ReportEscapedException(const char* entry) noexcept;
 
-// Called from a handler only: shows the exception being handled, naming the entry it stopped. Never
-// throws; when even the box cannot be shown (no memory left), nothing is shown.
-[[gnu::cold, gnu::noinline]] void ReportEscapedException(const char* entry, const wchar_t* title) noexcept;
-
-// Runs body and answers its result, or `neutral` when it threw.
-template <typename Body, typename R = decltype(std::declval<Body&>()())>
-inline R Guard(const char* entry, std::common_type_t<R> neutral, Body&& body,
-               const wchar_t* title = SDKErrorTitle) noexcept
+// Runs body and answers its result or, when it threw, what neutral() answers after the box. neutral must
+// not throw: an expression's neutral answer depends on its record.
+template <typename Body, typename Neutral>
+inline auto GuardWith(const char* entry, Body&& body, Neutral&& neutral) noexcept -> decltype(body())
 {
     try {
         return body();
     } catch (...) {
-        ReportEscapedException(entry, title);
-        return neutral;
+        ReportEscapedException(entry);
+        return neutral();
     }
 }
 
-// The same for entries that answer nothing.
-template <typename Body>
-inline void GuardVoid(const char* entry, Body&& body, const wchar_t* title = SDKErrorTitle) noexcept
+// The same with a fixed neutral answer.
+template <typename Body, typename R = decltype(std::declval<Body&>()())>
+inline R Guard(const char* entry, std::common_type_t<R> neutral, Body&& body) noexcept
 {
-    static_assert(std::is_void_v<decltype(body())>, "an entry with a result names its neutral value");
-    try {
-        body();
-    } catch (...) {
-        ReportEscapedException(entry, title);
-    }
+    return GuardWith(entry, body, [&neutral] { return neutral; });
+}
+
+// The same for entries that answer nothing.
+template <typename Body> inline void GuardVoid(const char* entry, Body&& body) noexcept
+{
+    GuardWith(entry, body, [] {});
 }
 
 } // namespace Tovik

@@ -351,18 +351,12 @@ std::int32_t HOST_STDCALL Condition(RUNDATA* rdPtr, std::int32_t param1, std::in
     });
 }
 
+// Stopped by an exception, an expression still answers the type its record promises.
 std::int32_t HOST_STDCALL Expression(RUNDATA* rdPtr, std::int32_t)
 {
-    bool answered = false;
-    const std::int32_t result = Guard("Expression", 0, [&] {
-        const std::int32_t answer = EvaluateExpression(rdPtr);
-        answered = true;
-        return answer;
-    });
-    if (answered)
-        return result;
-    // Stopped by an exception: the host still gets an answer of the type the record promises.
-    return Guard("Expression", 0, [&] { return NeutralExpressionAnswer(rdPtr); });
+    return GuardWith(
+        "Expression", [&] { return EvaluateExpression(rdPtr); },
+        [&] { return NeutralExpressionAnswer(rdPtr); });
 }
 
 CallPlan PlanActionOrCondition(const ACEInfo& info, std::uint8_t count, bool isCondition)
