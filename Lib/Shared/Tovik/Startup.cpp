@@ -90,6 +90,17 @@ void ReadLanguageCode()
     FreeLibrary(host);
 }
 
+// A module's path as Windows gives it, in MaxPath characters; empty when it does not fit. Sibling files
+// are looked for with this form: the long form would cost a walk of every folder of the path each time.
+std::wstring ModuleFileName(HMODULE module)
+{
+    wchar_t buffer[MaxPath];
+    const DWORD n = GetModuleFileNameW(module, buffer, MaxPath);
+    if (n == 0 || n >= MaxPath)
+        return std::wstring();
+    return std::wstring(buffer, n);
+}
+
 bool IsLanguage(const json_value& value)
 {
     return value.type == json_object && value["About"]["Name"].type == json_string;
@@ -107,7 +118,7 @@ bool IsUnicodeHost(::mV* mV)
 
 std::wstring OwnPathWithEnding(std::wstring_view ending)
 {
-    std::wstring own = Polvane::GetModulePath(Polvane::ModuleHandle);
+    std::wstring own = ModuleFileName(Polvane::ModuleHandle);
     const std::size_t dot = own.rfind(L'.');
     if (dot == std::wstring::npos)
         return std::wstring();
@@ -128,7 +139,7 @@ std::wstring FindSiblingFile(std::wstring_view ending)
         return std::wstring();
     std::vector<std::wstring> candidates = {own};
     // Without the host's path there is no host folder: the file is not looked for at a drive's root.
-    std::wstring host = Polvane::GetModulePath(nullptr);
+    std::wstring host = ModuleFileName(nullptr);
     const std::size_t hostSeparator = host.find_last_of(L"\\/");
     if (hostSeparator != std::wstring::npos) {
         host.erase(hostSeparator);
