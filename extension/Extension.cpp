@@ -162,7 +162,7 @@ long Extension::UnlinkedExpression(int id)
                            L"Running a fallback for expression ID %d. Make sure you ran LinkExpression().",
                            id);
     const auto index = static_cast<std::size_t>(id);
-    if (index < ::SDK->Expressions.size() && ::SDK->Expressions[index].Info->FlagsOrReturnType == 1)
+    if (index < ::SDK->ExpressionInfos.size() && ::SDK->ExpressionInfos[index]->FlagsOrReturnType == 1)
         return static_cast<long>(reinterpret_cast<std::uintptr_t>(Runtime.CopyString(L"")));
     return 0;
 }

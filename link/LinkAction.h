@@ -30,13 +30,14 @@ Tovik::LinkFindings CheckCondition(const json_value& root, std::uint32_t ID, con
 template <auto Member> void LinkAction(std::uint32_t ID)
 {
     using Function = typename Tovik::MemberPointerTraits<decltype(Member)>::Function;
-    Linking::Link(::SDK->Actions, ID, Tovik::MemberFunctionToPointer<Member>(),
+    Linking::Link(::SDK->ActionFunctions, ::SDK->ActionFindings, ID, Tovik::MemberFunctionToPointer<Member>(),
                   Linking::SignatureOf<Function>, Linking::CheckAction, L"Action linking error");
 }
 
 template <auto Member> void LinkCondition(std::uint32_t ID)
 {
     using Function = typename Tovik::MemberPointerTraits<decltype(Member)>::Function;
-    Linking::Link(::SDK->Conditions, ID, Tovik::MemberFunctionToPointer<Member>(),
-                  Linking::SignatureOf<Function>, Linking::CheckCondition, L"Condition linking error");
+    Linking::Link(::SDK->ConditionFunctions, ::SDK->ConditionFindings, ID,
+                  Tovik::MemberFunctionToPointer<Member>(), Linking::SignatureOf<Function>,
+                  Linking::CheckCondition, L"Condition linking error");
 }

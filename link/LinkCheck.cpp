@@ -69,20 +69,21 @@ void ShowFindings(const Tovik::LinkFindings& findings, const wchar_t* boxTitle)
     }
 }
 
-void Link(std::vector<Tovik::ACEItem>& items, std::uint32_t ID, Tovik::MemberCall member,
-          const SignatureTypes& signature, Check check, const wchar_t* boxTitle)
+void Link(std::vector<Tovik::MemberCall>& functions, std::vector<Tovik::LinkFindings>& findings,
+          std::uint32_t ID, Tovik::MemberCall member, const SignatureTypes& signature, Check check,
+          const wchar_t* boxTitle)
 {
-    if (ID >= items.size()) {
+    if (ID >= functions.size() || ID >= findings.size()) {
         ShowFindings(check(*::SDK->Root, ID, signature), boxTitle);
         return;
     }
-    Tovik::ACEItem& item = items[ID];
-    if (item.Findings.member != member) {
-        item.Findings = check(*::SDK->Root, ID, signature);
-        item.Findings.member = member;
+    Tovik::LinkFindings& kept = findings[ID];
+    if (kept.member != member) {
+        kept = check(*::SDK->Root, ID, signature);
+        kept.member = member;
     }
-    ShowFindings(item.Findings, boxTitle);
-    item.Function = member;
+    ShowFindings(kept, boxTitle);
+    functions[ID] = member;
 }
 
 const json_value* FindItem(const json_value& language, const char* arrayName, std::uint32_t ID)

@@ -95,12 +95,13 @@ using Check = Tovik::LinkFindings (*)(const json_value& root, std::uint32_t ID, 
 // the report in one error box with the given title, cut to what the box can hold.
 void ShowFindings(const Tovik::LinkFindings& findings, const wchar_t* boxTitle);
 
-// Links member to item ID of items: shows what check finds, then stores the member whatever was found;
-// an id beyond the table (the definition has fewer items) stores nothing. The findings depend only on
-// the definition and the member, so each item keeps them: a later object's link shows them again
-// without reading the definition.
-void Link(std::vector<Tovik::ACEItem>& items, std::uint32_t ID, Tovik::MemberCall member,
-          const SignatureTypes& signature, Check check, const wchar_t* boxTitle);
+// Links member to item ID: shows what check finds, then stores the member in functions[ID] whatever was
+// found; an id beyond the table (the definition has fewer items) stores nothing. The findings depend
+// only on the definition and the member, so each item keeps them in findings[ID]: a later object's link
+// shows them again without reading the definition.
+void Link(std::vector<Tovik::MemberCall>& functions, std::vector<Tovik::LinkFindings>& findings,
+          std::uint32_t ID, Tovik::MemberCall member, const SignatureTypes& signature, Check check,
+          const wchar_t* boxTitle);
 
 // Element ID of language[arrayName], or null when the array has no such element.
 const json_value* FindItem(const json_value& language, const char* arrayName, std::uint32_t ID);

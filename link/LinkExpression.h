@@ -23,6 +23,7 @@ Tovik::LinkFindings CheckExpression(const json_value& root, std::uint32_t ID, co
 template <auto Member> void LinkExpression(std::uint32_t ID)
 {
     using Function = typename Tovik::MemberPointerTraits<decltype(Member)>::Function;
-    Linking::Link(::SDK->Expressions, ID, Tovik::MemberFunctionToPointer<Member>(),
-                  Linking::SignatureOf<Function>, Linking::CheckExpression, L"Expression linking error");
+    Linking::Link(::SDK->ExpressionFunctions, ::SDK->ExpressionFindings, ID,
+                  Tovik::MemberFunctionToPointer<Member>(), Linking::SignatureOf<Function>,
+                  Linking::CheckExpression, L"Expression linking error");
 }

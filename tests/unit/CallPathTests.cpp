@@ -56,9 +56,10 @@ protected:
                               expressions + "]}}");
         CreateRunObject(rd, nullptr, nullptr);
         boxes.boxes.clear(); // the extension's members disagree with these small definitions
-        for (auto* items : {&::SDK->Actions, &::SDK->Conditions, &::SDK->Expressions})
-            for (auto& item : *items)
-                item.Function = Recorder;
+        for (auto* functions :
+             {&::SDK->ActionFunctions, &::SDK->ConditionFunctions, &::SDK->ExpressionFunctions})
+            for (Tovik::MemberCall& function : *functions)
+                function = Recorder;
     }
     std::wstring Call(bool condition, int id, std::int32_t p1 = 0, std::int32_t p2 = 0)
     {
@@ -121,9 +122,9 @@ TEST_F(CallPath, CallsThatCannotBeMadeAnswerNeutrally)
     Build(Item("a", {}) + ", " + Item("b", {}), Item("%o : a", {}) + ", " + Item("%o : b", {}),
           Item("Odd(", {"Object"}, "Text") + ", " + Item("t(", {}, "Text") + ", " + Item("f(", {}, "Float") +
               ", " + Item("u(", {}, "Text"));
-    ::SDK->Actions[0].Function = ::SDK->Conditions[0].Function = ::SDK->Expressions[1].Function =
-        ::SDK->Expressions[2].Function = Throws;
-    ::SDK->Actions[1].Function = ::SDK->Conditions[1].Function = ::SDK->Expressions[3].Function = nullptr;
+    ::SDK->ActionFunctions[0] = ::SDK->ConditionFunctions[0] = ::SDK->ExpressionFunctions[1] =
+        ::SDK->ExpressionFunctions[2] = Throws;
+    ::SDK->ActionFunctions[1] = ::SDK->ConditionFunctions[1] = ::SDK->ExpressionFunctions[3] = nullptr;
     seen = {1};
     using Answers = std::vector<std::wstring>; // a braced list is evaluated in order
     EXPECT_EQ(

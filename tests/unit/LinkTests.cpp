@@ -198,8 +198,9 @@ TEST(Link, ShowsItsFindingsAndStoresTheMember)
                 L"linking condition ID 0; it has no Conditions JSON item.\r\n")
                 << link;
         }
-        EXPECT_EQ(sdk.Actions[0].Function, Tovik::MemberFunctionToPointer<&Extension::FreeMemoryBlock>());
-        EXPECT_TRUE(sdk.Conditions.empty());
+        EXPECT_EQ(sdk.ActionFunctions, std::vector<Tovik::MemberCall>{
+                                           Tovik::MemberFunctionToPointer<&Extension::FreeMemoryBlock>()});
+        EXPECT_TRUE(sdk.ConditionFunctions.empty() && sdk.ConditionFindings.empty());
     }
     ::SDK = saved;
 }

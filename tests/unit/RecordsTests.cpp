@@ -18,10 +18,10 @@ std::string Item(int n, const std::string& type, const std::string& extra = "")
     return R"({"Title": "t", "Parameters": [)" + list + "]" + extra + "}";
 }
 // The record's words as the framework keeps them: float flags, then what the host reads from ID on.
-std::vector<std::uint16_t> Words(const Tovik::ACEItem& item)
+std::vector<std::uint16_t> Words(const ACEInfo* info)
 {
-    const auto* words = reinterpret_cast<const std::uint16_t*>(item.Info.get());
-    return std::vector<std::uint16_t>(words, words + 4 + 2 * item.Info->NumOfParams);
+    const auto* words = reinterpret_cast<const std::uint16_t*>(info);
+    return std::vector<std::uint16_t>(words, words + 4 + 2 * info->NumOfParams);
 }
 
 TEST(Records, RecordsOfEachKind)
@@ -37,20 +37,20 @@ TEST(Records, RecordsOfEachKind)
            "Expressions": [{"Title": "a(", "Returns": "float", "Parameters": [["Float", "x"], ["Text", "t"], ["Integer", "i"]]},
            {"Title": "b(", "Returns": "String", "Parameters": [["Object", "o"]]}, {"Title": "c(", "Returns": "Short"},
            {"Title": "d(", "Returns": "Unsigned Integer"}, "x", {"Title": "f("}]}})");
-    EXPECT_EQ(Words(sdk->Actions[0]),
+    EXPECT_EQ(Words(sdk->ActionInfos[0]),
               (std::vector<std::uint16_t>{0x0A, 0, 0, 6, 22, 22, 45, 22, 45, 22, 0, 0, 0, 0, 0, 0}));
     // A refused item keeps its place with a record of no parameters, so later items keep their ids.
-    EXPECT_EQ(Words(sdk->Actions[2]), (std::vector<std::uint16_t>{0, 2, 0, 0}));
-    EXPECT_EQ(Words(sdk->Actions[4]),
+    EXPECT_EQ(Words(sdk->ActionInfos[2]), (std::vector<std::uint16_t>{0, 2, 0, 0}));
+    EXPECT_EQ(Words(sdk->ActionInfos[4]),
               (std::vector<std::uint16_t>{0, 4, 0, 4, 1012, 997, 1000, 0, 0, 0, 0, 0}));
-    EXPECT_EQ(Words(sdk->Conditions[3]), (std::vector<std::uint16_t>{0, 3, 0, 0}));
-    EXPECT_EQ(Words(sdk->Expressions[0]), (std::vector<std::uint16_t>{1, 0, 2, 3, 1, 3, 1, 0, 0, 0}));
+    EXPECT_EQ(Words(sdk->ConditionInfos[3]), (std::vector<std::uint16_t>{0, 3, 0, 0}));
+    EXPECT_EQ(Words(sdk->ExpressionInfos[0]), (std::vector<std::uint16_t>{1, 0, 2, 3, 1, 3, 1, 0, 0, 0}));
     std::vector<int> counts, flags;
-    for (const auto& item : sdk->Actions)
-        counts.push_back(item.Plan.count);
-    for (const auto* items : {&sdk->Conditions, &sdk->Expressions})
-        for (const auto& item : *items)
-            flags.push_back(item.Info->FlagsOrReturnType);
+    for (const Tovik::CallPlan& plan : sdk->ActionPlans)
+        counts.push_back(plan.count);
+    for (const auto* infos : {&sdk->ConditionInfos, &sdk->ExpressionInfos})
+        for (const ACEInfo* info : *infos)
+            flags.push_back(info->FlagsOrReturnType);
     // "NumAutoProps" as an integer, within the record's count (16 builds).
     EXPECT_EQ(counts, (std::vector<int>{6, 2, 0, 0, 4}));
     EXPECT_EQ(flags, (std::vector<int>{0, 0x0220, 0x0220, 0, 2, 1, 0, 0, 0, 0}));
@@ -66,12 +66,14 @@ TEST(Records, RecordsOfEachKind)
     // One routine per item, then a null entry; no member is linked yet.
     EXPECT_EQ(std::vector<ConditionRoutine>(sdk->ConditionJumpTable + 3, sdk->ConditionJumpTable + 5),
               (std::vector<ConditionRoutine>{Tovik::Condition, nullptr}));
-    EXPECT_EQ(sdk->Actions[0].Function, nullptr);
+    // One function table entry per item, each waiting for its member.
+    EXPECT_EQ(sdk->ActionFunctions, std::vector<Tovik::MemberCall>(5, nullptr));
+    EXPECT_TRUE(sdk->ConditionFunctions.size() == 4 && sdk->ExpressionFunctions.size() == 6);
     // A definition without a language: one box, and nothing is built.
     boxes.boxes.clear();
     delete sdk; // and the language it chose
     sdk = InProcess::BuildState(R"({"Identifier": "ZOBU"})");
-    EXPECT_TRUE(sdk->ActionJumpTable == nullptr && sdk->Actions.empty());
+    EXPECT_TRUE(sdk->ActionJumpTable == nullptr && sdk->ActionInfos.empty() && sdk->ActionFunctions.empty());
     EXPECT_EQ(TestHost::Joined(boxes.boxes),
               L"Internal JSON error - Morvalex: The JSON parser could not find "
               L"a JSON object to use for current language.|");

@@ -88,7 +88,7 @@ TEST_F(Settings, ValuesByKeyAndTheEditorsLanguage)
     new Tovik::SDK(nullptr, InProcess::ParseDefinition(R"({"Default": {"About": {"Name": "D"}},
         "Second": {"About": {"Name": "S"}}, "UK English": {"About": {"Name": "U"}, "Actions": [{"Title": "a"}]}})"));
     EXPECT_STREQ(Polvane::GetCurLangName(), L"UK English");
-    EXPECT_EQ(::SDK->Actions.size(), 1u);
+    EXPECT_EQ(::SDK->ActionInfos.size(), 1u);
     EXPECT_EQ(shown, L"");
 }
 

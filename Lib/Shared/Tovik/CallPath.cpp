@@ -11,16 +11,16 @@
 #include "extension/Extension.h"
 #include "json/json.h"
 
-#include <algorithm>
+#include <cassert>
 #include <cstring>
 #include <string>
 #include <vector>
 
 namespace {
 
-using Tovik::ACEItem;
 using Tovik::CallHost;
 using Tovik::CallPlan;
+using Tovik::MemberCall;
 using Tovik::ParamRead;
 
 // Params codes.
@@ -39,6 +39,20 @@ constexpr std::int16_t ExpressionNumberCode = 1;
 constexpr std::int16_t ExpressionTextCode = 3;
 constexpr std::uint16_t ReturnsText = 1;
 constexpr std::uint16_t ReturnsFloat = 2;
+
+float AsFloat(std::uint32_t bits)
+{
+    float f;
+    std::memcpy(&f, &bits, sizeof f);
+    return f;
+}
+
+std::uint32_t Bits(float f)
+{
+    std::uint32_t bits;
+    std::memcpy(&bits, &f, sizeof bits);
+    return bits;
+}
 
 std::wstring ItemTitle(const char* arrayKey, std::uint32_t id)
 {
@@ -78,7 +92,7 @@ std::wstring ItemTitle(const char* arrayKey, std::uint32_t id)
     const std::uint32_t id = Tovik::GetEventNumber(rdPtr);
     Polvane::MsgBox::Error(
         L"Condition linking error",
-        id < ::SDK->Conditions.size()
+        id < ::SDK->ConditionFunctions.size()
             ? L"Missing condition ID %d in extension %s. Condition existed in vector, but was "
               L"NULL. Might not be linked."
             : L"Missing condition ID %d in extension %s. This ID was not linked in Extension "
@@ -87,149 +101,193 @@ std::wstring ItemTitle(const char* arrayKey, std::uint32_t id)
     return ext->UnlinkedCondition(static_cast<int>(id));
 }
 
-// The item of id when a member is linked to it, else null.
-const ACEItem* LinkedItem(const std::vector<ACEItem>& items, std::uint32_t id)
+// The member linked to id, or null when the table has none there.
+MemberCall LinkedMember(const std::vector<MemberCall>& functions, std::uint32_t id)
 {
-    return id < items.size() && items[id].Function != nullptr ? &items[id] : nullptr;
+    return id < functions.size() ? functions[id] : nullptr;
 }
-
-// What the host is asked for (the callback's w) by the reads that go to it: Integer, Float, Text.
-constexpr std::int8_t ActionAsks[] = {0, 2, -1};
-constexpr std::int8_t ExpressionAsks[] = {0, 2, 1};
-
-bool AsksTheHost(ParamRead read) { return read <= ParamRead::Text; }
 
 bool RefusesNull(const CallPlan& plan, int i, std::uint32_t value)
 {
     return value == 0 && ((plan.refusesNull >> i) & 1) != 0;
 }
 
-// Reads the parameters of one action or condition call. The direct values are those the Runtime
-// keeps for the call.
-class ConditionOrActionManager_Windows {
-public:
-    ConditionOrActionManager_Windows(bool isCondition, RUNDATA* rdPtr, Extension* ext)
-        : rdPtr(rdPtr), ext(ext), isCondition(isCondition)
-    {
-    }
-
-    std::uint32_t Read(const CallPlan& plan, int i) const
-    {
-        const ParamRead read = plan.reads[i];
-        if (AsksTheHost(read))
-            return Next(plan.asks[i]);
-        if (read == ParamRead::Direct)
-            return static_cast<std::uint32_t>(i == 0 ? ext->Runtime.param1 : ext->Runtime.param2);
-        return ReadOther(read, i);
-    }
-
-private:
-    // Callback 17 answers the next parameter and moves the host on to the one after it.
-    std::uint32_t Next(std::int32_t w) const { return CallHost(rdPtr, HostCallback::GetActionParam, w, 0); }
-
-    [[gnu::noinline]] std::uint32_t ReadOther(ParamRead read, int i) const
-    {
-        if (read == ParamRead::DirectObject)
-            return static_cast<std::uint32_t>(static_cast<std::int16_t>(
-                ext->Runtime.GetOIListIndexFromObjectParam(static_cast<std::uint32_t>(i))));
-        if (read == ParamRead::NewDirection)
-            return static_cast<std::uint32_t>(NewDirection());
-        const std::uint32_t raw = Next(-1);
-        if (!isCondition)
-            return raw;
-        const auto* param = reinterpret_cast<const EventParam*>(static_cast<std::uintptr_t>(raw));
-        if (param->code != ObjectCode)
-            Polvane::Log(6, L"GetOIFromExtParam: Returning a OiList index for a non-Object parameter.\n");
-        return static_cast<std::uint32_t>(param->value16[0]);
-    }
-
-    std::int32_t NewDirection() const
-    {
-        // A direction chosen in the event editor is stored in the parameter record itself.
-        const EventParam* param = rdPtr->rHo.currentParam;
-        if (param != nullptr && param->code == NewDirectionCode) {
-            std::int32_t stored;
-            std::memcpy(&stored, param->value16, sizeof stored);
-            return stored;
-        }
-        const auto v = static_cast<std::int32_t>(Next(0));
-        if (v == -1)
-            return 0;
-        if (v >= 0 && v <= 31)
-            return static_cast<std::int32_t>(1u << v);
-        Polvane::Log(6, L"Invalid New Direction value %d passed by user, going with none.\n", v);
-        return 0;
-    }
-
-    RUNDATA* rdPtr;
-    Extension* ext;
-    bool isCondition;
-};
-
-// Fills args as the plan says, checking each value; false when a text the member cannot take came as
-// null (its box is shown, and nothing after it is read).
-[[gnu::noinline]] bool ReadActionOrConditionParams(const CallPlan& plan, RUNDATA* rdPtr, Extension* ext,
-                                                   bool isCondition, std::uint32_t* args)
+// A NewDirection parameter, when the reader asks the host: rare, so out of line, and given what it
+// needs rather than the reader, which then stays in registers.
+[[gnu::noinline]] std::int32_t NewDirection(RUNDATA* rdPtr)
 {
-    const ConditionOrActionManager_Windows reader(isCondition, rdPtr, ext);
-    const int count = plan.count;
-    for (int i = 0; i < count; ++i) {
-        args[i] = reader.Read(plan, i);
-        if (RefusesNull(plan, i, args[i])) {
-            ReportNullText(isCondition, Tovik::GetEventNumber(rdPtr), i);
-            return false;
-        }
+    // A direction chosen in the event editor is stored in the parameter record itself.
+    const EventParam* param = rdPtr->rHo.currentParam;
+    if (param != nullptr && param->code == NewDirectionCode) {
+        std::int32_t stored;
+        std::memcpy(&stored, param->value16, sizeof stored);
+        return stored;
     }
-    return true;
+    const auto v = static_cast<std::int32_t>(CallHost(rdPtr, HostCallback::GetActionParam, 0, 0));
+    if (v == -1)
+        return 0;
+    if (v >= 0 && v <= 31)
+        return static_cast<std::int32_t>(1u << v);
+    Polvane::Log(6, L"Invalid New Direction value %d passed by user, going with none.\n", v);
+    return 0;
 }
 
-// Reads the parameters of one expression call: the first through callback 4, the others through
-// callback 5, each asked for by its index.
-class ExpressionManager_Windows {
-public:
-    explicit ExpressionManager_Windows(RUNDATA* rdPtr) : rdPtr(rdPtr) {}
-
-    std::uint32_t Read(const CallPlan& plan, int i) const
-    {
-        const int callback =
-            i <= 0 ? HostCallback::GetFirstExpressionParam : HostCallback::GetNextExpressionParam;
-        return CallHost(rdPtr, callback, plan.asks[i], i);
-    }
-
-    // The result's mark is only ever added, never cleared here.
-    void SetReturnType(std::uint16_t resultFlag) const { rdPtr->rHo.resultFlags |= resultFlag; }
-
-private:
-    RUNDATA* rdPtr;
-};
-
-// Inlined into both routines: every action and condition call passes here.
-[[gnu::always_inline]] inline std::uint32_t CallActionOrCondition(const ACEItem& item, RUNDATA* rdPtr,
-                                                                  Extension* ext, std::int32_t param1,
-                                                                  std::int32_t param2, bool isCondition)
+// A condition's object parameter record, as the host answered it: its OiList index.
+[[gnu::noinline]] std::int32_t OIListIndexOf(const EventParam* param)
 {
+    if (param->code != ObjectCode)
+        Polvane::Log(6, L"GetOIFromExtParam: Returning a OiList index for a non-Object parameter.\n");
+    return param->value16[0];
+}
+
+} // namespace
+
+// The readers' operations are defined before the routines that use them and taken in line into them:
+// a reader then never leaves the routine's registers.
+
+[[gnu::always_inline]] inline ConditionOrActionManager_Windows::ConditionOrActionManager_Windows(
+    bool isCondition, RUNDATA* rdPtr, std::int32_t param1, std::int32_t param2)
+    : rdPtr(rdPtr), ext(GetExtension(rdPtr)), isTwoOrLess(false), isCondition(isCondition)
+{
+    // The record's test, worked out once with the record: NumOfParams below 3, and neither parameter 0
+    // nor parameter 1 a float.
+    isTwoOrLess =
+        (isCondition ? ::SDK->ConditionPlans : ::SDK->ActionPlans)[Tovik::GetEventNumber(rdPtr)].isTwoOrLess;
     ext->Runtime.param1 = param1;
     ext->Runtime.param2 = param2;
     ext->Runtime.savedCurrentParam = rdPtr->rHo.currentParam;
-    const CallPlan& plan = item.Plan;
+}
+
+[[gnu::always_inline]] inline std::uint32_t ConditionOrActionManager_Windows::Direct(int i) const
+{
+    return static_cast<std::uint32_t>(i == 0 ? ext->Runtime.param1 : ext->Runtime.param2);
+}
+
+[[gnu::always_inline]] inline std::uint32_t ConditionOrActionManager_Windows::Next(std::int32_t w) const
+{
+    return CallHost(rdPtr, HostCallback::GetActionParam, w, 0);
+}
+
+[[gnu::always_inline]] inline float ConditionOrActionManager_Windows::GetFloat(int)
+{
+    assert(!isTwoOrLess && "!isTwoOrLess");
+    return AsFloat(Next(2));
+}
+
+[[gnu::always_inline]] inline std::uint32_t ConditionOrActionManager_Windows::GetString(int i)
+{
+    return isTwoOrLess ? Direct(i) : Next(-1);
+}
+
+[[gnu::always_inline]] inline std::int32_t ConditionOrActionManager_Windows::GetInteger(int i,
+                                                                                        std::uint16_t code)
+{
+    if (isTwoOrLess)
+        return static_cast<std::int32_t>(Direct(i));
+    if (code != NewDirectionCode)
+        return static_cast<std::int32_t>(Next(0));
+    return NewDirection(rdPtr);
+}
+
+[[gnu::always_inline]] inline std::int32_t ConditionOrActionManager_Windows::GetObject(int i)
+{
+    if (isTwoOrLess) {
+        if (!isCondition)
+            return static_cast<std::int32_t>(Direct(i));
+        return static_cast<std::int16_t>(
+            ext->Runtime.GetOIListIndexFromObjectParam(static_cast<std::uint32_t>(i)));
+    }
+    const std::uint32_t raw = Next(-1);
+    if (!isCondition)
+        return static_cast<std::int32_t>(raw);
+    return OIListIndexOf(reinterpret_cast<const EventParam*>(static_cast<std::uintptr_t>(raw)));
+}
+
+ExpressionManager_Windows::ExpressionManager_Windows(RUNDATA* rdPtr)
+    : rdPtr(rdPtr), firstValueGiven(false), firstValue(0)
+{
+}
+
+[[gnu::always_inline]] inline std::uint32_t ExpressionManager_Windows::Read(int i, std::int32_t w) const
+{
+    if (firstValueGiven && i == 0)
+        return firstValue;
+    const int callback =
+        i <= 0 ? HostCallback::GetFirstExpressionParam : HostCallback::GetNextExpressionParam;
+    return CallHost(rdPtr, callback, w, i);
+}
+
+[[gnu::always_inline]] inline float ExpressionManager_Windows::GetFloat(int i) { return AsFloat(Read(i, 2)); }
+[[gnu::always_inline]] inline std::uint32_t ExpressionManager_Windows::GetString(int i) { return Read(i, 1); }
+[[gnu::always_inline]] inline std::int32_t ExpressionManager_Windows::GetInteger(int i, std::uint16_t)
+{
+    return static_cast<std::int32_t>(Read(i, 0));
+}
+std::int32_t ExpressionManager_Windows::GetObject(int) { return 0; }
+
+void ExpressionManager_Windows::SetFirstValue(std::uint32_t v)
+{
+    firstValueGiven = true;
+    firstValue = v;
+}
+
+void ExpressionManager_Windows::SetReturnType(std::uint16_t retType)
+{
+    if (retType == ReturnsFloat)
+        rdPtr->rHo.resultFlags |= ResultFlagFloat;
+    else if (retType == ReturnsText)
+        rdPtr->rHo.resultFlags |= ResultFlagText;
+}
+
+namespace {
+
+// Value i of an action or condition, through the reader's slot that its plan names.
+[[gnu::always_inline]] inline std::uint32_t ReadValue(const CallPlan& plan, const ACEInfo* info,
+                                                      ConditionOrActionManager_Windows& reader, int i)
+{
+    switch (plan.reads[i]) {
+    case ParamRead::Integer:
+        return static_cast<std::uint32_t>(reader.GetInteger(i, info->Parameter[i]));
+    case ParamRead::Float:
+        return Bits(reader.GetFloat(i));
+    case ParamRead::Object:
+        return static_cast<std::uint32_t>(reader.GetObject(i));
+    default:
+        return reader.GetString(i);
+    }
+}
+
+// Reads the values of an action or condition as its plan says and calls the member; a text the member
+// cannot take that came as null is refused with a box and answers 0. A condition answers its member's
+// low byte unless it compares. Taken in line into both routines: every action and condition call
+// passes here.
+[[gnu::always_inline]] inline std::uint32_t ActionOrCondition(MemberCall fn, std::uint32_t id, Extension* ext,
+                                                              const ACEInfo* info,
+                                                              ConditionOrActionManager_Windows& reader,
+                                                              bool isCondition)
+{
+    const CallPlan& plan = (isCondition ? ::SDK->ConditionPlans : ::SDK->ActionPlans)[id];
     if (plan.direct) {
-        // Nothing was read: the object header's currentParam is still the saved one.
-        const std::uint32_t args[] = {static_cast<std::uint32_t>(param1), static_cast<std::uint32_t>(param2)};
-        return item.Function(ext, args, plan.count) & plan.resultMask;
+        // Nothing is asked of the host: the object header's currentParam is still the saved one.
+        const std::uint32_t args[] = {reader.Direct(0), reader.Direct(1)};
+        return fn(ext, args, plan.count) & plan.resultMask;
     }
     std::uint32_t args[Tovik::MaxParams];
-    if (plan.asksOnly) {
-        // Callback 17 answers each in turn; there is nothing to check.
-        const std::int8_t* ask = plan.asks;
-        for (std::uint32_t *value = args, *end = args + plan.count; value != end; ++value, ++ask)
-            *value = CallHost(rdPtr, HostCallback::GetActionParam, *ask, 0);
-    } else if (!ReadActionOrConditionParams(plan, rdPtr, ext, isCondition, args)) {
-        return 0;
+    if (plan.unchecked && !reader.isTwoOrLess) {
+        // The common case, in a loop of its own: each value is asked of the host, and none is checked.
+        for (int i = 0; i < plan.count; ++i)
+            args[i] = ReadValue(plan, info, reader, i);
+    } else {
+        for (int i = 0; i < plan.count; ++i) {
+            args[i] = ReadValue(plan, info, reader, i);
+            if (RefusesNull(plan, i, args[i])) {
+                ReportNullText(isCondition, id, i);
+                return 0;
+            }
+        }
     }
-    // Found again rather than kept across the host's calls, which would cost every call a spill.
-    Extension* found = GetExtension(rdPtr);
-    Tovik::RestoreCurrentParam(found);
-    return item.Function(found, args, plan.count) & plan.resultMask;
+    Tovik::RestoreCurrentParam(ext);
+    return fn(ext, args, plan.count) & plan.resultMask;
 }
 
 // What an expression that could not be evaluated answers: an empty host text when its record says it
@@ -237,15 +295,15 @@ private:
 [[gnu::noinline, gnu::cold]] std::int32_t NeutralExpressionAnswer(RUNDATA* rdPtr)
 {
     const std::uint32_t id = Tovik::GetEventNumber(rdPtr);
-    const std::vector<ACEItem>& items = ::SDK->Expressions;
-    if (id >= items.size())
+    const std::vector<ACEInfo*>& infos = ::SDK->ExpressionInfos;
+    if (id >= infos.size())
         return 0;
-    const std::uint16_t resultFlag = items[id].Plan.resultFlag;
+    const std::uint16_t retType = infos[id]->FlagsOrReturnType;
     std::int32_t result = 0;
-    if (resultFlag == ResultFlagText)
+    if (retType == ReturnsText)
         result =
             static_cast<std::int32_t>(reinterpret_cast<std::uintptr_t>(Tovik::CopyToStringSpace(rdPtr, L"")));
-    ExpressionManager_Windows(rdPtr).SetReturnType(resultFlag);
+    ExpressionManager_Windows(rdPtr).SetReturnType(retType);
     return result;
 }
 
@@ -254,65 +312,49 @@ private:
 {
     const std::uint32_t id = Tovik::GetEventNumber(rdPtr);
     const auto result = static_cast<std::int32_t>(ext->UnlinkedExpression(static_cast<int>(id)));
-    const std::vector<ACEItem>& items = ::SDK->Expressions;
-    if (id < items.size())
-        ExpressionManager_Windows(rdPtr).SetReturnType(items[id].Plan.resultFlag);
+    const std::vector<ACEInfo*>& infos = ::SDK->ExpressionInfos;
+    if (id < infos.size())
+        ExpressionManager_Windows(rdPtr).SetReturnType(infos[id]->FlagsOrReturnType);
     return result;
-}
-
-// Fills args as the item's plan says, checking each value; false when a code no reader knows or a null
-// text stopped it (its box is shown, and nothing after it is read).
-[[gnu::noinline]] bool ReadExpressionParams(const ACEItem& item, RUNDATA* rdPtr, std::uint32_t* args)
-{
-    const std::uint32_t id = Tovik::GetEventNumber(rdPtr);
-    const ExpressionManager_Windows reader(rdPtr);
-    const CallPlan& plan = item.Plan;
-    const int count = plan.count;
-    for (int i = 0; i < count; ++i) {
-        if (!AsksTheHost(plan.reads[i])) {
-            ReportExpressionParameter(id, i, L"has unrecognised ExpParams %hi.",
-                                      static_cast<std::int16_t>(item.Info->Parameter[i]));
-            return false;
-        }
-        args[i] = reader.Read(plan, i);
-        if (RefusesNull(plan, i, args[i])) {
-            ReportExpressionParameter(id, i,
-                                      L"was given a null string pointer.\nWas the parameter type "
-                                      L"different when the expression was created in the MFA?");
-            return false;
-        }
-    }
-    return true;
 }
 
 std::int32_t EvaluateExpression(RUNDATA* rdPtr)
 {
+    const std::uint32_t id = Tovik::GetEventNumber(rdPtr);
     Extension* ext = GetExtension(rdPtr);
     if (ext == nullptr)
         return NeutralExpressionAnswer(rdPtr);
-    const ACEItem* item = LinkedItem(::SDK->Expressions, Tovik::GetEventNumber(rdPtr));
-    if (item == nullptr)
+    ExpressionManager_Windows reader(rdPtr);
+    const MemberCall fn = LinkedMember(::SDK->ExpressionFunctions, id);
+    if (fn == nullptr)
         return UnlinkedExpression(ext, rdPtr);
-    const ExpressionManager_Windows reader(rdPtr);
-    const CallPlan& plan = item->Plan;
-    std::uint32_t result;
-    if (plan.count == 0) {
-        // Nothing to read: the member is called at once.
-        result = item->Function(ext, nullptr, 0);
-    } else {
-        // Read here rather than out of line: an expression's values cost less this way.
-        std::uint32_t args[Tovik::MaxParams];
-        if (plan.asksOnly) {
-            // Callbacks 4 and 5 answer each in turn; there is nothing to check.
-            for (int i = 0; i < plan.count; ++i)
-                args[i] = reader.Read(plan, i);
-        } else if (!ReadExpressionParams(*item, rdPtr, args)) {
+    const CallPlan& plan = ::SDK->ExpressionPlans[id];
+    std::uint32_t args[Tovik::MaxParams];
+    for (int i = 0; i < plan.count; ++i) {
+        switch (plan.reads[i]) {
+        case ParamRead::Integer:
+            args[i] = static_cast<std::uint32_t>(reader.GetInteger(i, 0));
+            break;
+        case ParamRead::Float:
+            args[i] = Bits(reader.GetFloat(i));
+            break;
+        case ParamRead::Text:
+            args[i] = reader.GetString(i);
+            if (args[i] == 0) {
+                ReportExpressionParameter(id, i,
+                                          L"was given a null string pointer.\nWas the parameter type "
+                                          L"different when the expression was created in the MFA?");
+                return NeutralExpressionAnswer(rdPtr);
+            }
+            break;
+        default:
+            ReportExpressionParameter(id, i, L"has unrecognised ExpParams %hi.",
+                                      static_cast<std::int16_t>(::SDK->ExpressionInfos[id]->Parameter[i]));
             return NeutralExpressionAnswer(rdPtr);
         }
-        // Found again rather than kept across the host's calls, which would cost every call a spill.
-        result = item->Function(GetExtension(rdPtr), args, plan.count);
     }
-    reader.SetReturnType(plan.resultFlag);
+    const std::uint32_t result = fn(ext, args, plan.count);
+    reader.SetReturnType(plan.returnType);
     return static_cast<std::int32_t>(result);
 }
 
@@ -328,13 +370,17 @@ std::uint32_t GetEventNumber(RUNDATA* rdPtr) { return rdPtr->rHo.eventNumber; }
 std::int32_t HOST_STDCALL Action(RUNDATA* rdPtr, std::int32_t param1, std::int32_t param2)
 {
     return Guard("Action", 0, [&]() -> std::int32_t {
+        const std::uint32_t id = GetEventNumber(rdPtr);
         Extension* ext = GetExtension(rdPtr);
         if (ext == nullptr)
             return 0;
-        if (const ACEItem* item = LinkedItem(::SDK->Actions, GetEventNumber(rdPtr)))
-            CallActionOrCondition(*item, rdPtr, ext, param1, param2, false);
-        else
+        const MemberCall fn = LinkedMember(::SDK->ActionFunctions, id);
+        if (fn == nullptr) {
             UnlinkedAction(ext, rdPtr);
+            return 0;
+        }
+        ConditionOrActionManager_Windows reader(false, rdPtr, param1, param2);
+        ActionOrCondition(fn, id, ext, ::SDK->ActionInfos[id], reader, false);
         return 0;
     });
 }
@@ -342,12 +388,16 @@ std::int32_t HOST_STDCALL Action(RUNDATA* rdPtr, std::int32_t param1, std::int32
 std::int32_t HOST_STDCALL Condition(RUNDATA* rdPtr, std::int32_t param1, std::int32_t param2)
 {
     return Guard("Condition", 0, [&]() -> std::int32_t {
+        const std::uint32_t id = GetEventNumber(rdPtr);
         Extension* ext = GetExtension(rdPtr);
         if (ext == nullptr)
             return 0;
-        if (const ACEItem* item = LinkedItem(::SDK->Conditions, GetEventNumber(rdPtr)))
-            return static_cast<std::int32_t>(CallActionOrCondition(*item, rdPtr, ext, param1, param2, true));
-        return UnlinkedCondition(ext, rdPtr);
+        const MemberCall fn = LinkedMember(::SDK->ConditionFunctions, id);
+        if (fn == nullptr)
+            return UnlinkedCondition(ext, rdPtr);
+        ConditionOrActionManager_Windows reader(true, rdPtr, param1, param2);
+        return static_cast<std::int32_t>(
+            ActionOrCondition(fn, id, ext, ::SDK->ConditionInfos[id], reader, true));
     });
 }
 
@@ -363,12 +413,13 @@ CallPlan PlanActionOrCondition(const ACEInfo& info, std::uint8_t count, bool isC
 {
     CallPlan plan;
     plan.count = count;
-    const bool direct = info.NumOfParams < 3 && (info.FloatFlags & 3) == 0;
+    bool objectOfCondition = false;
     for (int i = 0; i < count; ++i) {
         ParamRead read = ParamRead::Text; // any other code passes unchanged
         switch (info.Parameter[i]) {
         case ObjectCode:
             read = ParamRead::Object;
+            objectOfCondition = isCondition;
             break;
         case NumberCode:
             read = ((info.FloatFlags >> i) & 1) != 0 ? ParamRead::Float : ParamRead::Integer;
@@ -379,10 +430,8 @@ CallPlan PlanActionOrCondition(const ACEInfo& info, std::uint8_t count, bool isC
             read = ParamRead::Integer;
             break;
         case TimeCode:
-            read = ParamRead::Integer;
-            break;
         case NewDirectionCode:
-            read = ParamRead::NewDirection;
+            read = ParamRead::Integer;
             break;
         case StringComparisonCode:
             plan.resultMask = 0xFFFFFFFF;
@@ -394,18 +443,13 @@ CallPlan PlanActionOrCondition(const ACEInfo& info, std::uint8_t count, bool isC
         default:
             break;
         }
-        if (direct)
-            read = read == ParamRead::Object && isCondition ? ParamRead::DirectObject : ParamRead::Direct;
         plan.reads[i] = read;
-        if (AsksTheHost(read))
-            plan.asks[i] = ActionAsks[static_cast<int>(read)];
     }
-    // Nothing to ask the host, no record to read and no text to check: the call takes the direct
-    // arguments as they come.
-    plan.direct = direct && plan.refusesNull == 0 &&
-                  std::find(plan.reads, plan.reads + count, ParamRead::DirectObject) == plan.reads + count;
-    plan.asksOnly =
-        !direct && plan.refusesNull == 0 && std::all_of(plan.reads, plan.reads + count, AsksTheHost);
+    // Values that come as the direct arguments, with no text to check and no object record to read, are
+    // taken as they come.
+    plan.isTwoOrLess = info.NumOfParams < 3 && (info.FloatFlags & 3) == 0;
+    plan.direct = plan.isTwoOrLess && plan.refusesNull == 0 && !objectOfCondition;
+    plan.unchecked = plan.refusesNull == 0;
     return plan;
 }
 
@@ -413,24 +457,16 @@ CallPlan PlanExpression(const ACEInfo& info, std::uint8_t count)
 {
     CallPlan plan;
     plan.count = count;
-    if (info.FlagsOrReturnType == ReturnsFloat)
-        plan.resultFlag = ResultFlagFloat;
-    else if (info.FlagsOrReturnType == ReturnsText)
-        plan.resultFlag = ResultFlagText;
+    plan.returnType = info.FlagsOrReturnType;
     for (int i = 0; i < count; ++i) {
         const auto code = static_cast<std::int16_t>(info.Parameter[i]);
         ParamRead read = ParamRead::Unrecognised;
-        if (code == ExpressionNumberCode) {
+        if (code == ExpressionNumberCode)
             read = ((info.FloatFlags >> i) & 1) != 0 ? ParamRead::Float : ParamRead::Integer;
-        } else if (code == ExpressionTextCode) {
+        else if (code == ExpressionTextCode)
             read = ParamRead::Text;
-            plan.refusesNull |= static_cast<std::uint16_t>(1u << i);
-        }
         plan.reads[i] = read;
-        if (AsksTheHost(read))
-            plan.asks[i] = ExpressionAsks[static_cast<int>(read)];
     }
-    plan.asksOnly = plan.refusesNull == 0 && std::all_of(plan.reads, plan.reads + count, AsksTheHost);
     return plan;
 }
 

@@ -39,14 +39,14 @@ void WriteParamName(const char* arrayKey, std::int16_t code, std::int16_t param,
 
 // The host's part of a record; an index the records do not have answers null, and so does every index
 // before a state object exists (Initialize not called, or failed).
-void* HostRecordOf(const std::vector<Tovik::ACEItem> Tovik::SDK::*items, std::int16_t code)
+void* HostRecordOf(const std::vector<ACEInfo*> Tovik::SDK::*infos, std::int16_t code)
 {
     if (::SDK == nullptr)
         return nullptr;
-    const std::vector<Tovik::ACEItem>& list = ::SDK->*items;
+    const std::vector<ACEInfo*>& list = ::SDK->*infos;
     if (code < 0 || static_cast<std::size_t>(code) >= list.size())
         return nullptr;
-    return list[static_cast<std::size_t>(code)].Info->HostRecord();
+    return list[static_cast<std::size_t>(code)]->HostRecord();
 }
 
 std::uint32_t CodeFromMenu(std::uint16_t menuId, int base)
@@ -88,19 +88,20 @@ HOST_EXPORT std::uint32_t HOST_STDCALL GetExpressionCodeFromMenu(::mV*, std::uin
 
 HOST_EXPORT void* HOST_STDCALL GetActionInfos(::mV*, std::int16_t code)
 {
-    return Tovik::Guard("GetActionInfos", nullptr, [&] { return HostRecordOf(&Tovik::SDK::Actions, code); });
+    return Tovik::Guard("GetActionInfos", nullptr,
+                        [&] { return HostRecordOf(&Tovik::SDK::ActionInfos, code); });
 }
 
 HOST_EXPORT void* HOST_STDCALL GetConditionInfos(::mV*, std::int16_t code)
 {
     return Tovik::Guard("GetConditionInfos", nullptr,
-                        [&] { return HostRecordOf(&Tovik::SDK::Conditions, code); });
+                        [&] { return HostRecordOf(&Tovik::SDK::ConditionInfos, code); });
 }
 
 HOST_EXPORT void* HOST_STDCALL GetExpressionInfos(::mV*, std::int16_t code)
 {
     return Tovik::Guard("GetExpressionInfos", nullptr,
-                        [&] { return HostRecordOf(&Tovik::SDK::Expressions, code); });
+                        [&] { return HostRecordOf(&Tovik::SDK::ExpressionInfos, code); });
 }
 
 HOST_EXPORT void HOST_STDCALL GetActionString(::mV*, std::int16_t code, wchar_t* buffer, std::int16_t max)

@@ -15,6 +15,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string>
 #include <string_view>
@@ -94,7 +95,10 @@ std::uint16_t Unknown(Tovik::UnknownTypeName name, std::vector<Tovik::UnknownTyp
 // What differs between the three kinds of record.
 struct Kind {
     const char* arrayKey;
-    std::vector<Tovik::ACEItem> Tovik::SDK::*items;
+    std::vector<ACEInfo*> Tovik::SDK::*infos;
+    std::vector<Tovik::MemberCall> Tovik::SDK::*functions;
+    std::vector<Tovik::CallPlan> Tovik::SDK::*plans;
+    std::vector<Tovik::LinkFindings> Tovik::SDK::*findings;
     const wchar_t* readTitle;
     const wchar_t* notObject;
     const wchar_t* tooMany;
@@ -105,7 +109,10 @@ struct Kind {
 };
 
 const Kind ActionKind = {"Actions",
-                         &Tovik::SDK::Actions,
+                         &Tovik::SDK::ActionInfos,
+                         &Tovik::SDK::ActionFunctions,
+                         &Tovik::SDK::ActionPlans,
+                         &Tovik::SDK::ActionFindings,
                          L"Error reading action JSON",
                          L"Invalid JSON reference for action ID %zu, expected object.",
                          L"Too many parameters in action ID %zu.",
@@ -114,7 +121,10 @@ const Kind ActionKind = {"Actions",
                          false,
                          false};
 const Kind ConditionKind = {"Conditions",
-                            &Tovik::SDK::Conditions,
+                            &Tovik::SDK::ConditionInfos,
+                            &Tovik::SDK::ConditionFunctions,
+                            &Tovik::SDK::ConditionPlans,
+                            &Tovik::SDK::ConditionFindings,
                             L"Error reading condition JSON",
                             L"Invalid JSON reference for condition ID %zu, expected a JSON object.",
                             L"Too many parameters in condition ID %zu.",
@@ -123,7 +133,10 @@ const Kind ConditionKind = {"Conditions",
                             true,
                             false};
 const Kind ExpressionKind = {"Expressions",
-                             &Tovik::SDK::Expressions,
+                             &Tovik::SDK::ExpressionInfos,
+                             &Tovik::SDK::ExpressionFunctions,
+                             &Tovik::SDK::ExpressionPlans,
+                             &Tovik::SDK::ExpressionFindings,
                              L"Error reading expression JSON",
                              L"Invalid JSON reference for expression ID %zu, expected a JSON object.",
                              L"Too many JSON parameters in expression ID %zu.",
@@ -132,23 +145,28 @@ const Kind ExpressionKind = {"Expressions",
                              false,
                              true};
 
-Tovik::ACEItem NewItem(std::uint32_t n, std::size_t idx)
+using OwnedRecord = std::unique_ptr<ACEInfo, decltype(&std::free)>;
+
+// Appends a record, with its plan and a place for its link findings; the table owns the record from
+// here. A failure to append leaves the record to its owner.
+void Append(const Kind& kind, OwnedRecord record, const Tovik::CallPlan& plan)
 {
-    Tovik::ACEItem item;
-    item.Info.reset(Tovik::AllocACEInfo(n));
-    if (item.Info != nullptr)
-        item.Info->ID = static_cast<std::uint16_t>(idx);
-    return item;
+    Tovik::SDK& state = *::SDK;
+    (state.*kind.infos).push_back(record.get());
+    record.release();
+    (state.*kind.plans).push_back(plan);
+    (state.*kind.findings).emplace_back();
 }
 
 // A failed item still gets a record of no parameters, so that every id below the array's count has
 // one and later items keep their own ids; its call reads nothing.
 void AppendPlaceholder(const Kind& kind, std::size_t idx)
 {
-    Tovik::ACEItem placeholder = NewItem(0, idx);
-    if (placeholder.Info == nullptr)
+    OwnedRecord placeholder(Tovik::AllocACEInfo(0), &std::free);
+    if (placeholder == nullptr)
         throw std::bad_alloc();
-    (::SDK->*kind.items).push_back(std::move(placeholder));
+    placeholder->ID = static_cast<std::uint16_t>(idx);
+    Append(kind, std::move(placeholder), Tovik::CallPlan());
 }
 
 // "NumAutoProps" replaces the record's count, within what the record and the argument list hold.
@@ -165,8 +183,7 @@ std::uint8_t ArgCount(const json_value& item, std::uint32_t n)
 
 bool BuildInfo(const Kind& kind)
 {
-    std::vector<Tovik::ACEItem>& items = ::SDK->*kind.items;
-    const std::size_t idx = items.size();
+    const std::size_t idx = (::SDK->*kind.infos).size();
     const json_value& definition = Polvane::CurLang()[kind.arrayKey][static_cast<int>(idx)];
     if (definition.type != json_object) {
         Polvane::MsgBox::Error(kind.readTitle, kind.notObject, idx);
@@ -180,42 +197,51 @@ bool BuildInfo(const Kind& kind)
         AppendPlaceholder(kind, idx);
         return false;
     }
-    Tovik::ACEItem item = NewItem(n, idx);
-    if (item.Info == nullptr) {
+    OwnedRecord owned(Tovik::AllocACEInfo(n), &std::free);
+    ACEInfo* record = owned.get();
+    if (record == nullptr) {
         Polvane::MsgBox::Error(kind.createTitle, kind.noMemory, idx);
         AppendPlaceholder(kind, idx);
         return false;
     }
-    ACEInfo& record = *item.Info;
-    record.NumOfParams = static_cast<std::uint16_t>(n);
+    record->ID = static_cast<std::uint16_t>(idx);
+    record->NumOfParams = static_cast<std::uint16_t>(n);
     if (kind.isCondition) {
         const json_value& triggered = definition["Triggered"];
-        record.FlagsOrReturnType = (triggered.type == json_boolean && triggered.u.boolean) ? 0 : 0x0220;
+        record->FlagsOrReturnType = (triggered.type == json_boolean && triggered.u.boolean) ? 0 : 0x0220;
     } else if (kind.isExpression) {
-        record.FlagsOrReturnType = Tovik::ReadExpressionReturnType(definition["Returns"]);
+        record->FlagsOrReturnType = Tovik::ReadExpressionReturnType(definition["Returns"]);
     }
     for (std::uint32_t i = 0; i < n; ++i) {
         bool isFloat = false;
         const char* type = params[static_cast<int>(i)][0];
-        record.Parameter[i] = kind.isExpression ? Tovik::ReadExpressionParameterType(type, &isFloat)
-                                                : Tovik::ReadParameterType(type, &isFloat);
+        record->Parameter[i] = kind.isExpression ? Tovik::ReadExpressionParameterType(type, &isFloat)
+                                                 : Tovik::ReadParameterType(type, &isFloat);
         if (isFloat)
-            record.FloatFlags |= static_cast<std::uint16_t>(1u << i);
+            record->FloatFlags |= static_cast<std::uint16_t>(1u << i);
     }
     const std::uint8_t count = ArgCount(definition, n);
-    item.Plan = kind.isExpression ? Tovik::PlanExpression(record, count)
-                                  : Tovik::PlanActionOrCondition(record, count, kind.isCondition);
-    items.push_back(std::move(item));
+    const Tovik::CallPlan plan = kind.isExpression
+                                     ? Tovik::PlanExpression(*record, count)
+                                     : Tovik::PlanActionOrCondition(*record, count, kind.isCondition);
+    Append(kind, std::move(owned), plan);
     return true;
 }
 
-template <typename Routine> Routine* MakeJumpTable(std::size_t count, Routine routine)
+// The jump table of a kind, one routine per item and a null end; then per item a function table entry
+// waiting for its member, and the record.
+template <typename Routine>
+void BuildKind(Routine*& jumpTable, Routine routine, const Kind& kind, std::size_t count)
 {
-    auto* table = new Routine[count + 1];
+    jumpTable = new Routine[count + 1];
     for (std::size_t i = 0; i < count; ++i)
-        table[i] = routine;
-    table[count] = nullptr;
-    return table;
+        jumpTable[i] = routine;
+    jumpTable[count] = nullptr;
+    std::vector<Tovik::MemberCall>& functions = ::SDK->*kind.functions;
+    for (std::size_t i = 0; i < count; ++i) {
+        functions.push_back(nullptr);
+        BuildInfo(kind);
+    }
 }
 
 void CheckTemplateDefaults(const json_value& about)
@@ -250,18 +276,11 @@ void BuildFromLanguage(Tovik::SDK& state)
                                L"The JSON parser could not find a JSON object to use for current language.");
         return;
     }
-    const std::size_t actions = Polvane::ArrayLength(lang["Actions"]);
-    const std::size_t conditions = Polvane::ArrayLength(lang["Conditions"]);
-    const std::size_t expressions = Polvane::ArrayLength(lang["Expressions"]);
-    state.ActionJumpTable = MakeJumpTable<ActionRoutine>(actions, &Tovik::Action);
-    state.ConditionJumpTable = MakeJumpTable<ConditionRoutine>(conditions, &Tovik::Condition);
-    state.ExpressionJumpTable = MakeJumpTable<ExpressionRoutine>(expressions, &Tovik::Expression);
-    for (std::size_t i = 0; i < actions; ++i)
-        Tovik::BuildActionInfo();
-    for (std::size_t i = 0; i < conditions; ++i)
-        Tovik::BuildConditionInfo();
-    for (std::size_t i = 0; i < expressions; ++i)
-        Tovik::BuildExpressionInfo();
+    BuildKind(state.ActionJumpTable, &Tovik::Action, ActionKind, Polvane::ArrayLength(lang["Actions"]));
+    BuildKind(state.ConditionJumpTable, &Tovik::Condition, ConditionKind,
+              Polvane::ArrayLength(lang["Conditions"]));
+    BuildKind(state.ExpressionJumpTable, &Tovik::Expression, ExpressionKind,
+              Polvane::ArrayLength(lang["Expressions"]));
 
     Polvane::ParsePropertiesFromJSON();
 
@@ -282,6 +301,9 @@ void Release(Tovik::SDK& state)
     delete[] state.ConditionJumpTable;
     delete[] state.ExpressionJumpTable;
     delete state.Icon;
+    for (auto* infos : {&state.ExpressionInfos, &state.ConditionInfos, &state.ActionInfos})
+        for (ACEInfo* record : *infos)
+            std::free(record);
 }
 
 } // namespace

@@ -1,6 +1,6 @@
-// The framework's single state object: the parsed definition, one item per action, condition and
-// expression (its host record, how its parameters are read, its linked member), the jump tables handed
-// to the host, the property table and the icon.
+// The framework's single state object: the parsed definition, one record per action, condition and
+// expression, the jump tables handed to the host, the tables the extension object links its members
+// into, the property table and the icon.
 #pragma once
 
 #include "../Host/HostRecords.h"
@@ -8,7 +8,6 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,27 +24,25 @@ using MemberCall = std::uint32_t(IN_REGISTERS*)(Extension* ext, const std::uint3
 
 constexpr std::size_t MaxParams = 16;
 
-// How the call path reads one parameter: decided from its code and float flag when the record is
-// built, so that a call does no more than follow it. The first three ask the host for its value.
+// Which of its reader's operations the call path reads one parameter with: decided from the parameter's
+// code and float flag when the record is built, so that a call does no more than follow it.
 enum class ParamRead : std::uint8_t {
-    Integer,      // the host's value as an integer
-    Float,        // the host's value as a float
-    Text,         // the host's value as a text (and the codes that pass unchanged)
-    Direct,       // the call's direct argument: param1 for the first parameter, param2 for the second
-    DirectObject, // a condition's object among the direct arguments: the OiList index its record holds
-    NewDirection, // an integer that becomes a direction mask, unless the parameter record holds one
-    Object,       // an action takes the host's value, a condition the OiList index of the record it names
+    Integer,      // GetInteger, with the parameter's code
+    Float,        // GetFloat
+    Text,         // GetString: a text, or the codes that pass unchanged
+    Object,       // GetObject
     Unrecognised, // an expression code that no reader knows: the call is refused
 };
 
+// What a call of one item does beyond what its record says, worked out once with the record.
 struct CallPlan {
-    std::uint8_t count = 0; // parameters read and passed: "NumAutoProps" within the record's count
-    bool direct = false;    // the values are the call's direct arguments as they come: no text to check
-    bool asksOnly = false;  // every value is asked of the host, with `asks`, and no text is checked
-    std::uint16_t refusesNull = 0;    // bit i: parameter i is a text the member cannot be given as null
-    std::uint16_t resultFlag = 0;     // an expression's result mark: float, text or none
-    std::uint32_t resultMask = 0xFF;  // a condition answers its member's low byte, all of it when it compares
-    std::int8_t asks[MaxParams] = {}; // the host's w for each value asked of it
+    std::uint8_t count = 0;          // parameters read and passed: "NumAutoProps" within the record's count
+    bool isTwoOrLess = false;        // the record's at most two parameters come as the direct arguments
+    bool direct = false;             // the values are the call's direct arguments as they come
+    bool unchecked = true;           // no value read needs a check
+    std::uint16_t refusesNull = 0;   // bit i: parameter i is a text the member cannot be given as null
+    std::uint16_t returnType = 0;    // an expression's ExpReturnType code, which marks its result
+    std::uint32_t resultMask = 0xFF; // a condition answers its member's low byte, all of it when it compares
     ParamRead reads[MaxParams] = {};
 };
 
@@ -67,33 +64,35 @@ struct LinkFindings {
     std::string report;
 };
 
-struct FreeRecord {
-    void operator()(ACEInfo* record) const { std::free(record); }
-};
-
-// One action, condition or expression, at the index that is its id.
-struct ACEItem {
-    MemberCall Function = nullptr; // the linked member; null until linked
-    CallPlan Plan;
-    std::unique_ptr<ACEInfo, FreeRecord> Info; // the host's record
-    LinkFindings Findings;
-};
-
 class SDK {
 public:
     json_value* Root;
-    std::vector<ACEItem> Actions;
-    std::vector<ACEItem> Conditions;
-    std::vector<ACEItem> Expressions;
+    // The record of item i at index i: owned, one for every item of the current language.
+    std::vector<ACEInfo*> ActionInfos;
+    std::vector<ACEInfo*> ConditionInfos;
+    std::vector<ACEInfo*> ExpressionInfos;
+    // One routine per item, then a null entry; owned.
     ActionRoutine* ActionJumpTable;
     ConditionRoutine* ConditionJumpTable;
     ExpressionRoutine* ExpressionJumpTable;
+    // The member linked to item i at index i; null until linked.
+    std::vector<MemberCall> ActionFunctions;
+    std::vector<MemberCall> ConditionFunctions;
+    std::vector<MemberCall> ExpressionFunctions;
     ::mV* mV;
     std::uint32_t PropertyTitlesHash;
     std::uint32_t PropertyTypesHash;
     HostSurface* Icon; // owned; null when the host's surface library could not be bound
     // The host's property table: one descriptor per property, then the all-zero closing one.
     std::vector<HostPropertyDescriptor> EdittimeProperties;
+
+    // Beside the tables, per item: how its calls read their parameters, and what linking found.
+    std::vector<CallPlan> ActionPlans;
+    std::vector<CallPlan> ConditionPlans;
+    std::vector<CallPlan> ExpressionPlans;
+    std::vector<LinkFindings> ActionFindings;
+    std::vector<LinkFindings> ConditionFindings;
+    std::vector<LinkFindings> ExpressionFindings;
 
     SDK(::mV* mV, json_value* root);
     ~SDK();
