@@ -315,8 +315,8 @@ TEST_P(UpdateErrors, EndQuietlyOrWithTheirOwnLine)
     } cases[] = {
         {WSANO_DATA, None, 0, NoName, dns + "11004."},
         {-1, None, 0, NoName, dns + "11004."},
-        {WSAHOST_NOT_FOUND, None, 0, NoName, dns + "11004."},
-        {WSATRY_AGAIN, None, 0, NoName, dns + "11004."},
+        {WSAHOST_NOT_FOUND, None, 0, NoName, dns + "11001."}, // quiet as a name without an address
+        {WSATRY_AGAIN, None, 0, NoName, dns + "11002."},
         {0, None, 0, "The Ostrel update server is online, but not servicing HTTP requests.\n",
          "Connect failed, error number 10061."},
         {0, Closing, 0, offline, "Page result was empty."},

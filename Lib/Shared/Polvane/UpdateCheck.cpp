@@ -233,12 +233,8 @@ bool FetchReply(std::string& raw)
     }
 
     const hostent* server = Host::Seam.gethostbyname(UpdateServerName);
-    // An answer without an address is the same as a name without one, and so is a name the DNS does not
-    // know or could not be asked about: the server's name cannot resolve until the project has a server,
-    // which must not trouble authors.
-    int lookupError = server == nullptr ? WSAGetLastError() : WSANO_DATA;
-    if (lookupError == WSAHOST_NOT_FOUND || lookupError == WSATRY_AGAIN)
-        lookupError = WSANO_DATA;
+    // An answer without an address is the same as a name without one.
+    const int lookupError = server == nullptr ? WSAGetLastError() : WSANO_DATA;
     if (server == nullptr || server->h_length != 4 || server->h_addr_list[0] == nullptr) {
         if (ReportUpdateError(lookupError)) {
             UpdateLockHold hold(UpdateLockHold::Adopt{});
@@ -450,9 +446,13 @@ bool ReportUpdateError(int code)
     UpdateLockHold hold;
     UpdateLog.str(std::string());
     UpdateLog.clear();
+    // A name the DNS does not know, or could not be asked about, is as quiet as a name without an
+    // address: the server's name cannot resolve until the project has a server, which must not trouble
+    // authors. What is reported still names the error that happened.
+    const int quietCode = code == WSAHOST_NOT_FOUND || code == WSATRY_AGAIN ? WSANO_DATA : code;
     bool report = true;
     for (const QuietError& quiet : QuietErrors) {
-        if (quiet.code == code) {
+        if (quiet.code == quietCode) {
             UpdateLog << quiet.explanation;
             report = false;
         }
