@@ -1,5 +1,7 @@
 // The extension's features through the real library's jump tables: named arrays and matrices, memory
-// blocks, math and logic expressions, and the microphone, for which Wine offers no capture device.
+// blocks, math and logic expressions, and the microphone: Wine's, which offers no capture device, and
+// scripted devices put in the library's imports.
+#include "FakeAudio.h"
 #include "Session.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +14,7 @@
 
 using TestHost::Arg;
 using TestHost::BitsOf;
+namespace Audio = TestHost::Audio;
 
 namespace {
 
@@ -300,10 +303,187 @@ TEST_F(BuiltMicrophone, FailuresAreRecordedAndNeverShown)
         EXPECT_EQ(lastError(), requested <= 1048576 ? L"" : refused) << requested;
     }
     session.Action(object, 37, {0}); // no delay
-    session.Action(object, 36);
-    EXPECT_EQ(session.Expression(object, 74), 0); // not active
-    EXPECT_EQ(lastError(), L"[time] (-203) - Failed to get default microphone.");
+    for (int attempt : {1, 2}) {     // a failed opening is tried again from the start
+        EXPECT_EQ(session.Action(object, 36), 0) << attempt;
+        EXPECT_EQ(session.Expression(object, 74), 0) << attempt; // not active
+        EXPECT_EQ(session.ExpressionFloat(object, 58), 0.0f) << attempt;
+        EXPECT_EQ(lastError(), L"[time] (-203) - Failed to get default microphone.") << attempt;
+    }
+    session.Action(object, 39); // closing what is not open: nothing
+    session.Action(object, 40); // Wine lists no active capture device
+    EXPECT_EQ(session.Expression(object, 66), 0);
+    EXPECT_EQ(session.ExpressionText(object, 67, {0}) + session.ExpressionText(object, 68, {0}), L"");
+    // Each use of COM was ended: this thread starts a new one.
+    EXPECT_EQ(CoInitialize(nullptr), S_OK);
+    CoUninitialize();
     EXPECT_TRUE(session.Boxes().Installed() && session.Boxes().Boxes().empty());
+}
+
+// The built library with scripted audio devices in place of Windows' own: its imports of COM, the clock
+// and the local time lead to the test host's fakes. The desk's microphone is the default device.
+class BuiltMicrophoneDevices : public TestHost::SessionWithObject<testing::Test> {
+protected:
+    BuiltMicrophoneDevices() { Audio::Enumerator.devices = {&Audio::DeskMic, &Audio::HeadsetMic}; }
+
+    template <typename F> TestHost::ImportPatch Patch(const char* dll, const char* function, F* fake)
+    {
+        return TestHost::ImportPatch(session.Lib().Module(), dll, function, reinterpret_cast<void*>(fake));
+    }
+    float Float(int id) { return session.ExpressionFloat(object, id); }
+    std::wstring Text(int id, const std::vector<Arg>& args = {})
+    {
+        return session.ExpressionText(object, id, args);
+    }
+    // "active, level: last error", as the author reads them.
+    std::wstring Seen()
+    {
+        return std::to_wstring(session.Expression(object, 74)) + L", " + std::to_wstring(Float(58)) + L": " +
+               Text(75);
+    }
+    // Whether every fake was given back, and every use of COM ended.
+    static bool NothingHeld()
+    {
+        for (const Audio::Fake* fake : {&Audio::Com, &Audio::Enumerator, &Audio::Collection, &Audio::Store,
+                                        &Audio::Client, &Audio::Meter, &Audio::DeskMic, &Audio::HeadsetMic})
+            if (fake->references != 0)
+                return false;
+        return true;
+    }
+
+    const TestHost::ImportPatch patches[6] = {
+        Patch("ole32.dll", "CoInitialize", &Audio::CoInitialize),
+        Patch("ole32.dll", "CoUninitialize", &Audio::CoUninitialize),
+        Patch("ole32.dll", "CoCreateInstance", &Audio::CoCreateInstance),
+        Patch("ole32.dll", "CoTaskMemFree", &Audio::CoTaskMemFree),
+        Patch("kernel32.dll", "GetTickCount64", &Audio::GetTickCount64),
+        Patch("kernel32.dll", "GetLocalTime", &Audio::GetLocalTime)};
+};
+
+// Whichever step of the opening fails, the author sees it: the capture is not active, no sample is taken,
+// and the last error names the step. The next capture starts again and opens.
+TEST_F(BuiltMicrophoneDevices, AFailedOpeningIsSeenAndTheNextCaptureOpens)
+{
+    for (const auto& patch : patches)
+        ASSERT_TRUE(patch.Installed());
+    const std::pair<const char*, const wchar_t*> steps[] = {
+        {"Co Initialize", L"(-201) - COM: Failed to initialize."},
+        {"Co CreateInstance", L"(-202) - Failed to create MMDeviceEnumerator instance."},
+        {"enumerator GetDefaultAudioEndpoint", L"(-203) - Failed to get default microphone."},
+        {"desk Activate client", L"(-204) - Failed to activate IAudioClient."},
+        {"client GetMixFormat", L"(-205) - Failed to get audio mixing format."},
+        {"client Initialize", L"(-206) - Failed to initialize iAudioClient."},
+        {"client Start", L"(-207) - Failed to launch audio client."},
+        {"desk Activate meter", L"(-208) - Failed to activate IAudioMeterInformation for volume reading."}};
+    session.Action(object, 37, {0}); // an opening capture samples at once
+    float level = 0.0f;
+    for (const auto& [step, text] : steps) {
+        Audio::Results = {{step, E_FAIL}};
+        Audio::Meter.peak = 1.0f;
+        EXPECT_EQ(session.Action(object, 36), 0) << step;
+        const std::wstring error = Audio::Stamp + text;
+        EXPECT_EQ(Seen(), L"0, " + std::to_wstring(level) + L": " + error) << step;
+        EXPECT_TRUE(NothingHeld()) << step;
+        Audio::Results.clear();
+        Audio::Meter.peak = level += 0.0625f;
+        session.Action(object, 36);
+        EXPECT_EQ(Seen(), L"1, " + std::to_wstring(level) + L": " + error) << step << ": never cleared";
+        session.Action(object, 39);
+        EXPECT_TRUE(session.Expression(object, 74) == 0 && NothingHeld()) << step;
+    }
+    EXPECT_TRUE(session.Boxes().Boxes().empty());
+}
+
+// The level, and the window's measures once one of them was read, as the expressions give them: the
+// window of 3 samples holds 0.1, 0.01 and 1, whose mean is 0.37; -8.635965 dB is 20 log10(0.37f) in float.
+TEST_F(BuiltMicrophoneDevices, SamplesOncePerDelayAndMeasuresTheWindow)
+{
+    session.Action(object, 37, {0});
+    session.Action(object, 38, {3});
+    EXPECT_EQ(std::pair(session.Expression(object, 59), session.Expression(object, 62)), std::pair(0, 3));
+    for (float peak : {0.5f, 0.1f, 0.01f}) {
+        Audio::Meter.peak = peak;
+        session.Action(object, 36);
+    }
+    EXPECT_TRUE(Float(58) == 0.01f && Float(60) == -40.0f && session.Expression(object, 73) == 0)
+        << "the level is no window measure";
+    EXPECT_EQ(Float(63), 0.0f) << "a window completed before a measure was read is not measured";
+    EXPECT_EQ(session.Expression(object, 73), 1);
+    for (float peak : {0.1f, 0.01f, 1.0f}) {
+        Audio::Meter.peak = peak;
+        session.Action(object, 36);
+    }
+    // id, value
+    const std::pair<int, float> measures[] = {{58, 1.0f},  {60, 0.0f}, {63, 1.0f},   {64, 0.01f},
+                                              {61, 0.37f}, {71, 0.0f}, {70, -40.0f}, {72, -8.635965f}};
+    for (const auto& [id, value] : measures)
+        EXPECT_EQ(BitsOf(Float(id)), BitsOf(value)) << id;
+    // Within the delay no sample is taken; a failed read is a level of -209, in decibels too.
+    session.Action(object, 37, {100});
+    Audio::Results = {{"meter GetPeakValue", E_FAIL}};
+    Audio::Now += 99;
+    session.Action(object, 36);
+    EXPECT_EQ(Float(58), 1.0f);
+    Audio::Now += 1;
+    session.Action(object, 36);
+    EXPECT_TRUE(Float(58) == -209.0f && Float(60) == -209.0f && session.Expression(object, 59) == 100);
+    EXPECT_EQ(Text(75), Audio::Stamp + L"(-209) - Failed to retrieve peak value from microphone.");
+    EXPECT_EQ(Text(65) + L"|" + Text(69), L"Desk Microphone|") << "the default device's name, no id chosen";
+    session.Action(object, 39); // closing keeps the measures
+    EXPECT_TRUE(session.Expression(object, 74) == 0 && NothingHeld() && Float(63) == 1.0f);
+}
+
+// The list holds the active capture devices whose id can be read, in order, with their names when they
+// can be read; any failure of COM lists nothing, and nothing is reported.
+TEST_F(BuiltMicrophoneDevices, ListsTheCaptureDevicesThatCanBeReadAndOpensTheOneChosen)
+{
+    const auto listed = [&] {
+        std::wstring entries = std::to_wstring(session.Expression(object, 66)) + L":";
+        for (int i : {INT_MIN, -1, 0, 1, 2, 3, INT_MAX})
+            entries += L" " + Text(67, {i}) + L"=" + Text(68, {i});
+        return entries;
+    };
+    Audio::Fake lost{"lost", L"{lost}", L"Lost"}, anonymous{"anonymous", L"{anonymous}", L"A"},
+        blank{"blank", L"", L"Blank"}, unnamed{"unnamed", L"{unnamed}", L"U"};
+    Audio::Enumerator.devices = {&Audio::DeskMic, &lost, &anonymous, &blank, &unnamed, &Audio::HeadsetMic};
+    Audio::Results = {
+        {"collection Item 1", E_FAIL}, {"anonymous GetId", E_FAIL}, {"unnamed OpenPropertyStore", E_FAIL}};
+    session.Action(object, 40);
+    EXPECT_EQ(listed(), L"3: = = {desk}=Desk Microphone {unnamed}= {headset}=Headset = =");
+    EXPECT_TRUE(NothingHeld() && lost.references + anonymous.references + blank.references == 0);
+
+    // Names and ids too long for the memory left: a device is listed without its name, or not at all.
+    const std::wstring huge(1 << 20, L'h');
+    Audio::Fake wordy{"wordy", L"{wordy}", huge}, longId{"long", huge, L"Long"};
+    Audio::Enumerator.devices = {&wordy, &longId, &Audio::HeadsetMic};
+    {
+        const TestHost::ImportPatch full(session.Lib().Module(), "msvcrt.dll", "malloc",
+                                         reinterpret_cast<void*>(LimitedMalloc));
+        session.Action(object, 40);
+    }
+    EXPECT_EQ(listed(), L"2: = = {wordy}= {headset}=Headset = = =");
+
+    for (const char* step :
+         {"Co Initialize", "Co CreateInstance", "enumerator EnumAudioEndpoints", "collection GetCount"}) {
+        Audio::Results = {{step, E_FAIL}};
+        session.Action(object, 40);
+        EXPECT_EQ(listed(), L"0: = = = = = = =") << step;
+        EXPECT_TRUE(NothingHeld()) << step;
+    }
+    EXPECT_TRUE(Text(75).empty() && session.Boxes().Boxes().empty());
+
+    // A device chosen by id is opened by it; one that is gone fails as the default device would.
+    Audio::Results.clear();
+    Audio::Enumerator.devices = {&Audio::DeskMic, &Audio::HeadsetMic};
+    const std::pair<const wchar_t*, const wchar_t*> choices[] = {
+        {L"{headset}", L"1 Headset"}, {L"{gone}", L"0 Headset"}, {L"", L"1 Desk Microphone"}};
+    for (const auto& [id, seen] : choices) {
+        session.Action(object, 41, {id});
+        EXPECT_EQ(session.Expression(object, 74), 0) << "choosing closes";
+        session.Action(object, 36);
+        EXPECT_EQ(Text(69), id);
+        EXPECT_EQ(std::to_wstring(session.Expression(object, 74)) + L" " + Text(65), seen) << id;
+    }
+    EXPECT_EQ(Text(75), Audio::Stamp + L"(-203) - Failed to get default microphone.");
 }
 
 } // namespace
