@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <limits>
+#include <map>
 #include <regex>
 #include <tuple>
 
@@ -190,6 +192,11 @@ TEST_F(MemoryBlocks, OnlyTheStartsOfLiveBlocksAreAccepted)
     }
     EXPECT_TRUE(Valid(p) && Read(p) == INT_MIN && !session.Condition(object, 2, {p}) &&
                 session.Condition(object, 2, {0}));
+    // The pointer's own value, registered or not: nothing is read.
+    const int values[][3] = {{p, p, 1},   {freed, freed, 1}, {0, 0, 1},
+                             {-1, -1, 1}, {p, p + 1, 0},     {p + 1, p, 0}};
+    for (const auto& c : values)
+        EXPECT_EQ(session.Condition(object, 3, {c[0], c[1]}), c[2]) << c[0] << " " << c[1];
     // Compared as floats, without the x87 unit's extra precision: 16777217 becomes 16777216.0.
     EXPECT_TRUE(session.Condition(object, 4, {16777217, 16777216.0f}) &&
                 !session.Condition(object, 4, {16777216, 16777218.0f}));
@@ -281,6 +288,121 @@ TEST_F(MathExpressions, FloatFunctionsFollowTheirPrecisionRules)
         EXPECT_EQ(c[2] == 0x7FC00000 ? result & 0x7FC00000 : result, c[2])
             << c[0] << std::hex << "(" << c[1] << ")";
     }
+}
+
+const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+
+// The six relations, by expression 21 to 26 and by the operator text of expression 56, at equality and on
+// either side of it: integers (given as floats by the host), floats one step apart, signed zeros,
+// infinities and NaN. The order of a and b ('<', '=', '>', or '?' when unordered) decides the answers to
+// ==, !=, <, <=, >, >=. Integer equality is condition 0; any other operator text answers 0.
+TEST_F(MathExpressions, ComparisonsAtEqualityAndOnEitherSide)
+{
+    const std::map<char, std::string> answers = {
+        {'<', "011100"}, {'=', "100101"}, {'>', "010011"}, {'?', "010000"}};
+    const float above = TestHost::FromBits(0x3FC00001); // the float after 1.5
+    const std::tuple<Arg, Arg, char> pairs[] = {
+        {2, 2, '='},         {2, 3, '<'},         {3, 2, '>'},        {INT_MIN, INT_MIN, '='},
+        {1.5f, 1.5f, '='},   {1.5f, above, '<'},  {above, 1.5f, '>'}, {-0.0f, 0.0f, '='},
+        {0.0f, 1e-45f, '<'}, {1e-45f, 0.0f, '>'}, {inf, inf, '='},    {-inf, -3e38f, '<'},
+        {inf, 3e38f, '>'},   {nan, nan, '?'},     {nan, 1.0f, '?'},   {1.0f, nan, '?'}};
+    const wchar_t* const relations[] = {L"==", L"!=", L"<", L"<=", L">", L">="};
+    for (const auto& [a, b, order] : pairs) {
+        std::string byMember, byText, byOther;
+        for (int i = 0; i < 6; ++i) {
+            byMember += char('0' + session.Expression(object, 21 + i, {a, b}));
+            byText += char('0' + session.Expression(object, 56, {a, relations[i], b}));
+        }
+        for (const wchar_t* op : {L" ==", L"== ", L"=", L"<>", L"", L"=<", L"!", L"==="})
+            byOther += char('0' + session.Expression(object, 56, {a, op, b}));
+        EXPECT_EQ(byMember + " " + byText + " " + byOther,
+                  answers.at(order) + " " + answers.at(order) + " 00000000")
+            << Shown(a) << " " << order << " " << Shown(b);
+    }
+    const int integers[][3] = {{5, 5, 1}, {5, 6, 0}, {6, 5, 0}, {INT_MIN, INT_MIN, 1}, {INT_MIN, INT_MAX, 0}};
+    for (const auto& c : integers)
+        EXPECT_EQ(session.Condition(object, 0, {c[0], c[1]}), c[2]) << c[0] << " " << c[1];
+}
+
+// Texts compare code unit by code unit, case, spaces and length included: by expressions 29 and 30, and by
+// expression 57 with "==" and "!="; any other operator answers 0, ordered texts included.
+TEST_F(MathExpressions, TextComparisons)
+{
+    const std::tuple<const wchar_t*, const wchar_t*, bool> pairs[] = {{L"a", L"a", true},
+                                                                      {L"a", L"b", false},
+                                                                      {L"b", L"a", false},
+                                                                      {L"a", L"A", false},
+                                                                      {L"a", L"a ", false},
+                                                                      {L" a", L"a", false},
+                                                                      {L"", L"", true},
+                                                                      {L"ab", L"abc", false},
+                                                                      {L"abc", L"ab", false},
+                                                                      {L"\u00e9", L"\u00e9", true},
+                                                                      {L"\u00e9", L"e\u0301", false}};
+    for (const auto& [a, b, same] : pairs) {
+        std::wstring seen;
+        for (const auto& [id, op] : {std::pair{29, L""},
+                                     {30, L""},
+                                     {57, L"=="},
+                                     {57, L"!="},
+                                     {57, L"<"},
+                                     {57, L">"},
+                                     {57, L" =="},
+                                     {57, L""}})
+            seen += std::to_wstring(id == 57 ? session.Expression(object, 57, {a, op, b})
+                                             : session.Expression(object, id, {a, b}));
+        EXPECT_EQ(seen, same ? L"10100000" : L"01010000") << a << "|" << b;
+    }
+}
+
+// id, then the arguments, and the float answered: the value when the condition is not 0, else 0 or the other.
+TEST_F(MathExpressions, SelectionAndTheExampleActions)
+{
+    const std::tuple<int, std::vector<Arg>, float> cases[] = {
+        {19, {0, 5.5f}, 0.0f},       {19, {1, 5.5f}, 5.5f},         {19, {-1, -0.0f}, -0.0f},
+        {19, {INT_MIN, 2.0f}, 2.0f}, {19, {0, nan}, 0.0f},          {20, {-1, 1.0f, 2.0f}, 1.0f},
+        {20, {0, 1.0f, 2.0f}, 2.0f}, {20, {7, -0.0f, 2.0f}, -0.0f}, {20, {0, 1.0f, -inf}, -inf}};
+    for (const auto& [id, args, value] : cases)
+        EXPECT_EQ(BitsOf(session.ExpressionFloat(object, id, args)), BitsOf(value))
+            << id << " " << Shown(args[0]);
+    // The example actions do nothing: no answer, nothing asked of the host, no box.
+    session.TheHost().ResetCounts();
+    EXPECT_EQ(session.Action(object, 0, {12345}) + session.Action(object, 1), 0);
+    EXPECT_TRUE(session.TheHost().callbackLog.empty() && session.Boxes().Boxes().empty());
+}
+
+// A text handed back is a copy in the host's string space that holds the text and its NUL, nothing more:
+// the space asked for is read whole. Each text given is followed, past its NUL, by more characters that a
+// copy must not take; lengths 0 to 13 cross the steps of four characters in which texts are measured.
+TEST_F(MathExpressions, TextResultsAreExactCopiesInTheHostsStringSpace)
+{
+    TestHost::Host& host = session.TheHost();
+    const auto handedBack = [&](const std::pair<int, std::vector<Arg>>& call) {
+        host.ResetCounts();
+        const auto address = static_cast<std::uint32_t>(session.Expression(object, call.first, call.second));
+        const auto* text = reinterpret_cast<const wchar_t*>(std::uintptr_t(address));
+        const auto& asked = host.stringRequests;
+        if (asked.size() != 1 || asked[0] < 2 || asked[0] % 2 != 0 || text == nullptr)
+            return L"(" + std::to_wstring(asked.size()) + L" requests, " + std::to_wstring(address) + L")";
+        return std::wstring(text, static_cast<std::size_t>(asked[0] / 2));
+    };
+    session.Action(object, 33, {L"t", 1});
+    for (std::size_t n = 0; n <= 13; ++n) {
+        const std::wstring text = std::wstring(L"0123456789abcd").substr(0, n),
+                           given = text + L'\0' + L"PAST THE END";
+        const Arg past = Arg::Raw(TestHost::Address(given.c_str()));
+        session.Action(object, 35, {L"t", 0, text.c_str()});
+        session.Action(object, 23, {L"m", text.c_str()});
+        const std::pair<int, std::vector<Arg>> calls[] = {{27, {1, past}},
+                                                          {28, {1, past, L"x"}},
+                                                          {28, {0, L"x", past}},
+                                                          {34, {L"t", 0}},
+                                                          {31, {L"m", L"X"}}};
+        for (const auto& call : calls)
+            EXPECT_EQ(handedBack(call), text + L'\0') << call.first << ", length " << n;
+    }
+    EXPECT_EQ(handedBack({27, {0, L"x"}}), std::wstring(1, L'\0'));
+    EXPECT_EQ(handedBack({1, {}}), std::wstring(L"Hello world!") + L'\0');
 }
 
 // A window below one sample is one sample; one beyond 1048576 samples is refused and stays as it was.
