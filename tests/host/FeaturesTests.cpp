@@ -152,6 +152,27 @@ TEST_F(NamedStores, ATextTooLongForTheMemoryLeftEndsInABoxAndChangesNothing)
     }
 }
 
+// Every store is the process's: what one object keeps, another reads, also once the first is destroyed.
+TEST_F(NamedStores, WhatOneObjectKeepsAnotherReadsOnceItIsGone)
+{
+    RUNDATA* other = session.CreateObject();
+    session.Action(object, 26, {L"m", L"a", L"b", L"c", L"d"});
+    session.Action(object, 27, {L"n", 2});
+    session.Action(object, 29, {L"n", 1, 7});
+    const int block = session.Expression(object, 2, {4});
+    session.Action(object, 3, {block, 42});
+    session.Action(object, 37, {5});
+    session.Action(object, 36); // Wine has no capture device: the last error says so
+    session.DestroyObject(object);
+    const std::wstring error = session.ExpressionText(other, 75), stamp = L"[YYYY-MM-DD HH:MM:SS] ";
+    EXPECT_EQ(session.ExpressionText(other, 31, {L"m", L"W"}) + L" " +
+                  std::to_wstring(session.Expression(other, 32, {L"n", 1})) + L" " +
+                  std::to_wstring(session.Expression(other, 3, {block})) + L" " +
+                  std::to_wstring(session.Expression(other, 59)) + L" " +
+                  error.substr(std::min(error.size(), stamp.size())),
+              L"d 7 42 5 (-203) - Failed to get default microphone.");
+}
+
 // Memory blocks: which pointer values are accepted, and that no read, write or copy reaches past a
 // block, whatever its size. Blocks hold uninitialised bytes, so every case first writes what it reads.
 class MemoryBlocks : public TestHost::SessionWithObject<testing::Test> {
