@@ -1,5 +1,7 @@
 // The extension's features through the real library's jump tables: named arrays and matrices, memory
-// blocks, math and logic expressions, and the microphone, for which Wine offers no capture device.
+// blocks, math and logic expressions, and the microphone: Wine's, which offers no capture device, and
+// scripted devices put in the library's imports.
+#include "FakeAudio.h"
 #include "Session.h"
 
 #include <gtest/gtest.h>
@@ -7,11 +9,14 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <limits>
+#include <map>
 #include <regex>
 #include <tuple>
 
 using TestHost::Arg;
 using TestHost::BitsOf;
+namespace Audio = TestHost::Audio;
 
 namespace {
 
@@ -147,6 +152,27 @@ TEST_F(NamedStores, ATextTooLongForTheMemoryLeftEndsInABoxAndChangesNothing)
     }
 }
 
+// Every store is the process's: what one object keeps, another reads, also once the first is destroyed.
+TEST_F(NamedStores, WhatOneObjectKeepsAnotherReadsOnceItIsGone)
+{
+    RUNDATA* other = session.CreateObject();
+    session.Action(object, 26, {L"m", L"a", L"b", L"c", L"d"});
+    session.Action(object, 27, {L"n", 2});
+    session.Action(object, 29, {L"n", 1, 7});
+    const int block = session.Expression(object, 2, {4});
+    session.Action(object, 3, {block, 42});
+    session.Action(object, 37, {5});
+    session.Action(object, 36); // Wine has no capture device: the last error says so
+    session.DestroyObject(object);
+    const std::wstring error = session.ExpressionText(other, 75), stamp = L"[YYYY-MM-DD HH:MM:SS] ";
+    EXPECT_EQ(session.ExpressionText(other, 31, {L"m", L"W"}) + L" " +
+                  std::to_wstring(session.Expression(other, 32, {L"n", 1})) + L" " +
+                  std::to_wstring(session.Expression(other, 3, {block})) + L" " +
+                  std::to_wstring(session.Expression(other, 59)) + L" " +
+                  error.substr(std::min(error.size(), stamp.size())),
+              L"d 7 42 5 (-203) - Failed to get default microphone.");
+}
+
 // Memory blocks: which pointer values are accepted, and that no read, write or copy reaches past a
 // block, whatever its size. Blocks hold uninitialised bytes, so every case first writes what it reads.
 class MemoryBlocks : public TestHost::SessionWithObject<testing::Test> {
@@ -187,6 +213,11 @@ TEST_F(MemoryBlocks, OnlyTheStartsOfLiveBlocksAreAccepted)
     }
     EXPECT_TRUE(Valid(p) && Read(p) == INT_MIN && !session.Condition(object, 2, {p}) &&
                 session.Condition(object, 2, {0}));
+    // The pointer's own value, registered or not: nothing is read.
+    const int values[][3] = {{p, p, 1},   {freed, freed, 1}, {0, 0, 1},
+                             {-1, -1, 1}, {p, p + 1, 0},     {p + 1, p, 0}};
+    for (const auto& c : values)
+        EXPECT_EQ(session.Condition(object, 3, {c[0], c[1]}), c[2]) << c[0] << " " << c[1];
     // Compared as floats, without the x87 unit's extra precision: 16777217 becomes 16777216.0.
     EXPECT_TRUE(session.Condition(object, 4, {16777217, 16777216.0f}) &&
                 !session.Condition(object, 4, {16777216, 16777218.0f}));
@@ -280,6 +311,121 @@ TEST_F(MathExpressions, FloatFunctionsFollowTheirPrecisionRules)
     }
 }
 
+const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+
+// The six relations, by expression 21 to 26 and by the operator text of expression 56, at equality and on
+// either side of it: integers (given as floats by the host), floats one step apart, signed zeros,
+// infinities and NaN. The order of a and b ('<', '=', '>', or '?' when unordered) decides the answers to
+// ==, !=, <, <=, >, >=. Integer equality is condition 0; any other operator text answers 0.
+TEST_F(MathExpressions, ComparisonsAtEqualityAndOnEitherSide)
+{
+    const std::map<char, std::string> answers = {
+        {'<', "011100"}, {'=', "100101"}, {'>', "010011"}, {'?', "010000"}};
+    const float above = TestHost::FromBits(0x3FC00001); // the float after 1.5
+    const std::tuple<Arg, Arg, char> pairs[] = {
+        {2, 2, '='},         {2, 3, '<'},         {3, 2, '>'},        {INT_MIN, INT_MIN, '='},
+        {1.5f, 1.5f, '='},   {1.5f, above, '<'},  {above, 1.5f, '>'}, {-0.0f, 0.0f, '='},
+        {0.0f, 1e-45f, '<'}, {1e-45f, 0.0f, '>'}, {inf, inf, '='},    {-inf, -3e38f, '<'},
+        {inf, 3e38f, '>'},   {nan, nan, '?'},     {nan, 1.0f, '?'},   {1.0f, nan, '?'}};
+    const wchar_t* const relations[] = {L"==", L"!=", L"<", L"<=", L">", L">="};
+    for (const auto& [a, b, order] : pairs) {
+        std::string byMember, byText, byOther;
+        for (int i = 0; i < 6; ++i) {
+            byMember += char('0' + session.Expression(object, 21 + i, {a, b}));
+            byText += char('0' + session.Expression(object, 56, {a, relations[i], b}));
+        }
+        for (const wchar_t* op : {L" ==", L"== ", L"=", L"<>", L"", L"=<", L"!", L"==="})
+            byOther += char('0' + session.Expression(object, 56, {a, op, b}));
+        EXPECT_EQ(byMember + " " + byText + " " + byOther,
+                  answers.at(order) + " " + answers.at(order) + " 00000000")
+            << Shown(a) << " " << order << " " << Shown(b);
+    }
+    const int integers[][3] = {{5, 5, 1}, {5, 6, 0}, {6, 5, 0}, {INT_MIN, INT_MIN, 1}, {INT_MIN, INT_MAX, 0}};
+    for (const auto& c : integers)
+        EXPECT_EQ(session.Condition(object, 0, {c[0], c[1]}), c[2]) << c[0] << " " << c[1];
+}
+
+// Texts compare code unit by code unit, case, spaces and length included: by expressions 29 and 30, and by
+// expression 57 with "==" and "!="; any other operator answers 0, ordered texts included.
+TEST_F(MathExpressions, TextComparisons)
+{
+    const std::tuple<const wchar_t*, const wchar_t*, bool> pairs[] = {{L"a", L"a", true},
+                                                                      {L"a", L"b", false},
+                                                                      {L"b", L"a", false},
+                                                                      {L"a", L"A", false},
+                                                                      {L"a", L"a ", false},
+                                                                      {L" a", L"a", false},
+                                                                      {L"", L"", true},
+                                                                      {L"ab", L"abc", false},
+                                                                      {L"abc", L"ab", false},
+                                                                      {L"\u00e9", L"\u00e9", true},
+                                                                      {L"\u00e9", L"e\u0301", false}};
+    for (const auto& [a, b, same] : pairs) {
+        std::wstring seen;
+        for (const auto& [id, op] : {std::pair{29, L""},
+                                     {30, L""},
+                                     {57, L"=="},
+                                     {57, L"!="},
+                                     {57, L"<"},
+                                     {57, L">"},
+                                     {57, L" =="},
+                                     {57, L""}})
+            seen += std::to_wstring(id == 57 ? session.Expression(object, 57, {a, op, b})
+                                             : session.Expression(object, id, {a, b}));
+        EXPECT_EQ(seen, same ? L"10100000" : L"01010000") << a << "|" << b;
+    }
+}
+
+// id, then the arguments, and the float answered: the value when the condition is not 0, else 0 or the other.
+TEST_F(MathExpressions, SelectionAndTheExampleActions)
+{
+    const std::tuple<int, std::vector<Arg>, float> cases[] = {
+        {19, {0, 5.5f}, 0.0f},       {19, {1, 5.5f}, 5.5f},         {19, {-1, -0.0f}, -0.0f},
+        {19, {INT_MIN, 2.0f}, 2.0f}, {19, {0, nan}, 0.0f},          {20, {-1, 1.0f, 2.0f}, 1.0f},
+        {20, {0, 1.0f, 2.0f}, 2.0f}, {20, {7, -0.0f, 2.0f}, -0.0f}, {20, {0, 1.0f, -inf}, -inf}};
+    for (const auto& [id, args, value] : cases)
+        EXPECT_EQ(BitsOf(session.ExpressionFloat(object, id, args)), BitsOf(value))
+            << id << " " << Shown(args[0]);
+    // The example actions do nothing: no answer, nothing asked of the host, no box.
+    session.TheHost().ResetCounts();
+    EXPECT_EQ(session.Action(object, 0, {12345}) + session.Action(object, 1), 0);
+    EXPECT_TRUE(session.TheHost().callbackLog.empty() && session.Boxes().Boxes().empty());
+}
+
+// A text handed back is a copy in the host's string space that holds the text and its NUL, nothing more:
+// the space asked for is read whole. Each text given is followed, past its NUL, by more characters that a
+// copy must not take; lengths 0 to 13 cross the steps of four characters in which texts are measured.
+TEST_F(MathExpressions, TextResultsAreExactCopiesInTheHostsStringSpace)
+{
+    TestHost::Host& host = session.TheHost();
+    const auto handedBack = [&](const std::pair<int, std::vector<Arg>>& call) {
+        host.ResetCounts();
+        const auto address = static_cast<std::uint32_t>(session.Expression(object, call.first, call.second));
+        const auto* text = reinterpret_cast<const wchar_t*>(std::uintptr_t(address));
+        const auto& asked = host.stringRequests;
+        if (asked.size() != 1 || asked[0] < 2 || asked[0] % 2 != 0 || text == nullptr)
+            return L"(" + std::to_wstring(asked.size()) + L" requests, " + std::to_wstring(address) + L")";
+        return std::wstring(text, static_cast<std::size_t>(asked[0] / 2));
+    };
+    session.Action(object, 33, {L"t", 1});
+    for (std::size_t n = 0; n <= 13; ++n) {
+        const std::wstring text = std::wstring(L"0123456789abcd").substr(0, n),
+                           given = text + L'\0' + L"PAST THE END";
+        const Arg past = Arg::Raw(TestHost::Address(given.c_str()));
+        session.Action(object, 35, {L"t", 0, text.c_str()});
+        session.Action(object, 23, {L"m", text.c_str()});
+        const std::pair<int, std::vector<Arg>> calls[] = {{27, {1, past}},
+                                                          {28, {1, past, L"x"}},
+                                                          {28, {0, L"x", past}},
+                                                          {34, {L"t", 0}},
+                                                          {31, {L"m", L"X"}}};
+        for (const auto& call : calls)
+            EXPECT_EQ(handedBack(call), text + L'\0') << call.first << ", length " << n;
+    }
+    EXPECT_EQ(handedBack({27, {0, L"x"}}), std::wstring(1, L'\0'));
+    EXPECT_EQ(handedBack({1, {}}), std::wstring(L"Hello world!") + L'\0');
+}
+
 // A window below one sample is one sample; one beyond 1048576 samples is refused and stays as it was.
 // Failures are recorded in the last-error text, stamped "[YYYY-MM-DD HH:MM:SS] " locally, never shown.
 using BuiltMicrophone = TestHost::SessionWithObject<testing::Test>;
@@ -300,10 +446,187 @@ TEST_F(BuiltMicrophone, FailuresAreRecordedAndNeverShown)
         EXPECT_EQ(lastError(), requested <= 1048576 ? L"" : refused) << requested;
     }
     session.Action(object, 37, {0}); // no delay
-    session.Action(object, 36);
-    EXPECT_EQ(session.Expression(object, 74), 0); // not active
-    EXPECT_EQ(lastError(), L"[time] (-203) - Failed to get default microphone.");
+    for (int attempt : {1, 2}) {     // a failed opening is tried again from the start
+        EXPECT_EQ(session.Action(object, 36), 0) << attempt;
+        EXPECT_EQ(session.Expression(object, 74), 0) << attempt; // not active
+        EXPECT_EQ(session.ExpressionFloat(object, 58), 0.0f) << attempt;
+        EXPECT_EQ(lastError(), L"[time] (-203) - Failed to get default microphone.") << attempt;
+    }
+    session.Action(object, 39); // closing what is not open: nothing
+    session.Action(object, 40); // Wine lists no active capture device
+    EXPECT_EQ(session.Expression(object, 66), 0);
+    EXPECT_EQ(session.ExpressionText(object, 67, {0}) + session.ExpressionText(object, 68, {0}), L"");
+    // Each use of COM was ended: this thread starts a new one.
+    EXPECT_EQ(CoInitialize(nullptr), S_OK);
+    CoUninitialize();
     EXPECT_TRUE(session.Boxes().Installed() && session.Boxes().Boxes().empty());
+}
+
+// The built library with scripted audio devices in place of Windows' own: its imports of COM, the clock
+// and the local time lead to the test host's fakes. The desk's microphone is the default device.
+class BuiltMicrophoneDevices : public TestHost::SessionWithObject<testing::Test> {
+protected:
+    BuiltMicrophoneDevices() { Audio::Enumerator.devices = {&Audio::DeskMic, &Audio::HeadsetMic}; }
+
+    template <typename F> TestHost::ImportPatch Patch(const char* dll, const char* function, F* fake)
+    {
+        return TestHost::ImportPatch(session.Lib().Module(), dll, function, reinterpret_cast<void*>(fake));
+    }
+    float Float(int id) { return session.ExpressionFloat(object, id); }
+    std::wstring Text(int id, const std::vector<Arg>& args = {})
+    {
+        return session.ExpressionText(object, id, args);
+    }
+    // "active, level: last error", as the author reads them.
+    std::wstring Seen()
+    {
+        return std::to_wstring(session.Expression(object, 74)) + L", " + std::to_wstring(Float(58)) + L": " +
+               Text(75);
+    }
+    // Whether every fake was given back, and every use of COM ended.
+    static bool NothingHeld()
+    {
+        for (const Audio::Fake* fake : {&Audio::Com, &Audio::Enumerator, &Audio::Collection, &Audio::Store,
+                                        &Audio::Client, &Audio::Meter, &Audio::DeskMic, &Audio::HeadsetMic})
+            if (fake->references != 0)
+                return false;
+        return true;
+    }
+
+    const TestHost::ImportPatch patches[6] = {
+        Patch("ole32.dll", "CoInitialize", &Audio::CoInitialize),
+        Patch("ole32.dll", "CoUninitialize", &Audio::CoUninitialize),
+        Patch("ole32.dll", "CoCreateInstance", &Audio::CoCreateInstance),
+        Patch("ole32.dll", "CoTaskMemFree", &Audio::CoTaskMemFree),
+        Patch("kernel32.dll", "GetTickCount64", &Audio::GetTickCount64),
+        Patch("kernel32.dll", "GetLocalTime", &Audio::GetLocalTime)};
+};
+
+// Whichever step of the opening fails, the author sees it: the capture is not active, no sample is taken,
+// and the last error names the step. The next capture starts again and opens.
+TEST_F(BuiltMicrophoneDevices, AFailedOpeningIsSeenAndTheNextCaptureOpens)
+{
+    for (const auto& patch : patches)
+        ASSERT_TRUE(patch.Installed());
+    const std::pair<const char*, const wchar_t*> steps[] = {
+        {"Co Initialize", L"(-201) - COM: Failed to initialize."},
+        {"Co CreateInstance", L"(-202) - Failed to create MMDeviceEnumerator instance."},
+        {"enumerator GetDefaultAudioEndpoint", L"(-203) - Failed to get default microphone."},
+        {"desk Activate client", L"(-204) - Failed to activate IAudioClient."},
+        {"client GetMixFormat", L"(-205) - Failed to get audio mixing format."},
+        {"client Initialize", L"(-206) - Failed to initialize iAudioClient."},
+        {"client Start", L"(-207) - Failed to launch audio client."},
+        {"desk Activate meter", L"(-208) - Failed to activate IAudioMeterInformation for volume reading."}};
+    session.Action(object, 37, {0}); // an opening capture samples at once
+    float level = 0.0f;
+    for (const auto& [step, text] : steps) {
+        Audio::Results = {{step, E_FAIL}};
+        Audio::Meter.peak = 1.0f;
+        EXPECT_EQ(session.Action(object, 36), 0) << step;
+        const std::wstring error = Audio::Stamp + text;
+        EXPECT_EQ(Seen(), L"0, " + std::to_wstring(level) + L": " + error) << step;
+        EXPECT_TRUE(NothingHeld()) << step;
+        Audio::Results.clear();
+        Audio::Meter.peak = level += 0.0625f;
+        session.Action(object, 36);
+        EXPECT_EQ(Seen(), L"1, " + std::to_wstring(level) + L": " + error) << step << ": never cleared";
+        session.Action(object, 39);
+        EXPECT_TRUE(session.Expression(object, 74) == 0 && NothingHeld()) << step;
+    }
+    EXPECT_TRUE(session.Boxes().Boxes().empty());
+}
+
+// The level, and the window's measures once one of them was read, as the expressions give them: the
+// window of 3 samples holds 0.1, 0.01 and 1, whose mean is 0.37; -8.635965 dB is 20 log10(0.37f) in float.
+TEST_F(BuiltMicrophoneDevices, SamplesOncePerDelayAndMeasuresTheWindow)
+{
+    session.Action(object, 37, {0});
+    session.Action(object, 38, {3});
+    EXPECT_EQ(std::pair(session.Expression(object, 59), session.Expression(object, 62)), std::pair(0, 3));
+    for (float peak : {0.5f, 0.1f, 0.01f}) {
+        Audio::Meter.peak = peak;
+        session.Action(object, 36);
+    }
+    EXPECT_TRUE(Float(58) == 0.01f && Float(60) == -40.0f && session.Expression(object, 73) == 0)
+        << "the level is no window measure";
+    EXPECT_EQ(Float(63), 0.0f) << "a window completed before a measure was read is not measured";
+    EXPECT_EQ(session.Expression(object, 73), 1);
+    for (float peak : {0.1f, 0.01f, 1.0f}) {
+        Audio::Meter.peak = peak;
+        session.Action(object, 36);
+    }
+    // id, value
+    const std::pair<int, float> measures[] = {{58, 1.0f},  {60, 0.0f}, {63, 1.0f},   {64, 0.01f},
+                                              {61, 0.37f}, {71, 0.0f}, {70, -40.0f}, {72, -8.635965f}};
+    for (const auto& [id, value] : measures)
+        EXPECT_EQ(BitsOf(Float(id)), BitsOf(value)) << id;
+    // Within the delay no sample is taken; a failed read is a level of -209, in decibels too.
+    session.Action(object, 37, {100});
+    Audio::Results = {{"meter GetPeakValue", E_FAIL}};
+    Audio::Now += 99;
+    session.Action(object, 36);
+    EXPECT_EQ(Float(58), 1.0f);
+    Audio::Now += 1;
+    session.Action(object, 36);
+    EXPECT_TRUE(Float(58) == -209.0f && Float(60) == -209.0f && session.Expression(object, 59) == 100);
+    EXPECT_EQ(Text(75), Audio::Stamp + L"(-209) - Failed to retrieve peak value from microphone.");
+    EXPECT_EQ(Text(65) + L"|" + Text(69), L"Desk Microphone|") << "the default device's name, no id chosen";
+    session.Action(object, 39); // closing keeps the measures
+    EXPECT_TRUE(session.Expression(object, 74) == 0 && NothingHeld() && Float(63) == 1.0f);
+}
+
+// The list holds the active capture devices whose id can be read, in order, with their names when they
+// can be read; any failure of COM lists nothing, and nothing is reported.
+TEST_F(BuiltMicrophoneDevices, ListsTheCaptureDevicesThatCanBeReadAndOpensTheOneChosen)
+{
+    const auto listed = [&] {
+        std::wstring entries = std::to_wstring(session.Expression(object, 66)) + L":";
+        for (int i : {INT_MIN, -1, 0, 1, 2, 3, INT_MAX})
+            entries += L" " + Text(67, {i}) + L"=" + Text(68, {i});
+        return entries;
+    };
+    Audio::Fake lost{"lost", L"{lost}", L"Lost"}, anonymous{"anonymous", L"{anonymous}", L"A"},
+        blank{"blank", L"", L"Blank"}, unnamed{"unnamed", L"{unnamed}", L"U"};
+    Audio::Enumerator.devices = {&Audio::DeskMic, &lost, &anonymous, &blank, &unnamed, &Audio::HeadsetMic};
+    Audio::Results = {
+        {"collection Item 1", E_FAIL}, {"anonymous GetId", E_FAIL}, {"unnamed OpenPropertyStore", E_FAIL}};
+    session.Action(object, 40);
+    EXPECT_EQ(listed(), L"3: = = {desk}=Desk Microphone {unnamed}= {headset}=Headset = =");
+    EXPECT_TRUE(NothingHeld() && lost.references + anonymous.references + blank.references == 0);
+
+    // Names and ids too long for the memory left: a device is listed without its name, or not at all.
+    const std::wstring huge(1 << 20, L'h');
+    Audio::Fake wordy{"wordy", L"{wordy}", huge}, longId{"long", huge, L"Long"};
+    Audio::Enumerator.devices = {&wordy, &longId, &Audio::HeadsetMic};
+    {
+        const TestHost::ImportPatch full(session.Lib().Module(), "msvcrt.dll", "malloc",
+                                         reinterpret_cast<void*>(LimitedMalloc));
+        session.Action(object, 40);
+    }
+    EXPECT_EQ(listed(), L"2: = = {wordy}= {headset}=Headset = = =");
+
+    for (const char* step :
+         {"Co Initialize", "Co CreateInstance", "enumerator EnumAudioEndpoints", "collection GetCount"}) {
+        Audio::Results = {{step, E_FAIL}};
+        session.Action(object, 40);
+        EXPECT_EQ(listed(), L"0: = = = = = = =") << step;
+        EXPECT_TRUE(NothingHeld()) << step;
+    }
+    EXPECT_TRUE(Text(75).empty() && session.Boxes().Boxes().empty());
+
+    // A device chosen by id is opened by it; one that is gone fails as the default device would.
+    Audio::Results.clear();
+    Audio::Enumerator.devices = {&Audio::DeskMic, &Audio::HeadsetMic};
+    const std::pair<const wchar_t*, const wchar_t*> choices[] = {
+        {L"{headset}", L"1 Headset"}, {L"{gone}", L"0 Headset"}, {L"", L"1 Desk Microphone"}};
+    for (const auto& [id, seen] : choices) {
+        session.Action(object, 41, {id});
+        EXPECT_EQ(session.Expression(object, 74), 0) << "choosing closes";
+        session.Action(object, 36);
+        EXPECT_EQ(Text(69), id);
+        EXPECT_EQ(std::to_wstring(session.Expression(object, 74)) + L" " + Text(65), seen) << id;
+    }
+    EXPECT_EQ(Text(75), Audio::Stamp + L"(-203) - Failed to get default microphone.");
 }
 
 } // namespace

@@ -1,5 +1,5 @@
-// Microphone capture against scripted COM, clock and local time through the seam: one fake plays every
-// audio interface and logs each call as "<object> <method>"; Results scripts what a call answers.
+// Microphone capture against scripted COM, clock and local time through the seam.
+#include "FakeAudio.h"
 #include "InProcess.h"
 #include "TestHost.h"
 
@@ -11,165 +11,26 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <climits>
 #include <cstdio>
-#include <cstring>
-#include <map>
 #include <tuple>
 
 namespace {
 
-using Calls = std::vector<std::string>;
-Calls Log;
-std::map<std::string, HRESULT> Results;
-ULONGLONG Now = 1000;
-WAVEFORMATEX MixFormat{};
-// The meter's id and the friendly-name key, written out here to check the library's own.
-const GUID MeterId = {0xc02216f6, 0x8c67, 0x4b5b, {0x9d, 0x00, 0xd0, 0x08, 0xe7, 0x3e, 0x00, 0x64}};
-const GUID FriendlyNameSet = {0xa45c254e, 0xdf1c, 0x4efd, {0x80, 0x20, 0x67, 0xd1, 0x46, 0xa8, 0x50, 0xe0}};
-
-Calls Take() { return std::exchange(Log, {}); }
-std::string Narrow(const std::wstring& text) { return {text.begin(), text.end()}; }
-
-struct Fake;
-extern Fake Enumerator, Store, Client, Meter;
-
-#define COM(method, ...) HRESULT STDMETHODCALLTYPE method(__VA_ARGS__) override
-#define UNUSED(method, ...)                                                                                  \
-    COM(method, __VA_ARGS__) { return E_NOTIMPL; }
-struct Endpoints : IMMDeviceEnumerator, IMMDeviceCollection, IMMDevice {};
-struct Fake final : Endpoints, IPropertyStore, IAudioClient, IAudioMeterInformation {
-    Fake(std::string n, std::wstring i = {}, std::wstring f = {}) : name(n), id(i), friendly(f) {}
-    std::string name;
-    std::wstring id, friendly;    // a device's
-    std::vector<Fake*> devices;   // the enumerator's: the first is the default
-    const Fake* opener = nullptr; // the store's device
-    float peak = 0.0f;
-    int references = 0;
-
-    HRESULT Call(const std::string& method)
-    {
-        references -= method == "Release" || method == "Uninitialize";
-        Log.push_back(name + " " + method);
-        return Results.count(Log.back()) ? Results[Log.back()] : S_OK;
-    }
-    // Hands out fake as an I, unless the call is scripted to fail or there is no fake to hand out.
-    template <class I> HRESULT Give(const std::string& method, Fake* fake, I** out)
-    {
-        *out = Call(method) == S_OK ? fake : nullptr;
-        if (*out)
-            ++fake->references;
-        return *out ? S_OK : E_FAIL;
-    }
-    COM(QueryInterface, REFIID, void**) { return E_NOINTERFACE; }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
-    ULONG STDMETHODCALLTYPE Release() override { return Call("Release"); }
-    COM(GetDefaultAudioEndpoint, EDataFlow flow, ERole role, IMMDevice** out)
-    {
-        return Give(__func__, flow == eCapture && role == eConsole ? devices.at(0) : nullptr, out);
-    }
-    COM(GetDevice, LPCWSTR wanted, IMMDevice** out)
-    {
-        const auto known =
-            std::find_if(devices.begin(), devices.end(), [&](Fake* d) { return d->id == wanted; });
-        return Give("GetDevice " + Narrow(wanted), known == devices.end() ? nullptr : *known, out);
-    }
-    COM(Activate, REFIID iid, DWORD, PROPVARIANT*, void** out)
-    {
-        if (iid == MeterId)
-            return Give("Activate meter", &Meter, reinterpret_cast<IAudioMeterInformation**>(out));
-        return Give("Activate client", &Client, reinterpret_cast<IAudioClient**>(out));
-    }
-    COM(OpenPropertyStore, DWORD access, IPropertyStore** out)
-    {
-        Store.opener = this;
-        return Give("OpenPropertyStore", access == STGM_READ ? &Store : nullptr, out);
-    }
-    COM(GetValue, REFPROPERTYKEY key, PROPVARIANT* value) // the text is given back with PropVariantClear
-    {
-        const std::size_t bytes = (opener->friendly.size() + 1) * sizeof(wchar_t);
-        if (key.fmtid == FriendlyNameSet && key.pid == 14) {
-            value->vt = VT_LPWSTR;
-            value->pwszVal = static_cast<LPWSTR>(CoTaskMemAlloc(bytes));
-            std::memcpy(value->pwszVal, opener->friendly.c_str(), bytes);
-        }
-        return Call("GetValue");
-    }
-    COM(GetMixFormat, WAVEFORMATEX** format) { return *format = &MixFormat, Call("GetMixFormat"); }
-    COM(Initialize, AUDCLNT_SHAREMODE mode, DWORD, REFERENCE_TIME duration, REFERENCE_TIME,
-        const WAVEFORMATEX* format, LPCGUID)
-    {
-        const bool shared = mode == AUDCLNT_SHAREMODE_SHARED && duration == 10000000 && format == &MixFormat;
-        return Call(shared ? "Initialize" : "Initialize otherwise");
-    }
-    COM(Start) { return Call("Start"); }
-    COM(Stop) { return Call("Stop"); }
-    COM(GetPeakValue, float* level) { return *level = peak, Call("GetPeakValue"); }
-    UNUSED(EnumAudioEndpoints, EDataFlow, DWORD, IMMDeviceCollection**);
-    UNUSED(RegisterEndpointNotificationCallback, IMMNotificationClient*);
-    UNUSED(UnregisterEndpointNotificationCallback, IMMNotificationClient*);
-    UNUSED(GetCount, UINT*);
-    UNUSED(Item, UINT, IMMDevice**);
-    UNUSED(GetId, LPWSTR*);
-    UNUSED(GetState, DWORD*);
-    UNUSED(GetCount, DWORD*);
-    UNUSED(GetAt, DWORD, PROPERTYKEY*);
-    UNUSED(SetValue, REFPROPERTYKEY, REFPROPVARIANT);
-    UNUSED(Commit);
-    UNUSED(GetBufferSize, UINT32*);
-    UNUSED(GetStreamLatency, REFERENCE_TIME*);
-    UNUSED(GetCurrentPadding, UINT32*);
-    UNUSED(IsFormatSupported, AUDCLNT_SHAREMODE, const WAVEFORMATEX*, WAVEFORMATEX**);
-    UNUSED(Reset);
-    UNUSED(GetDevicePeriod, REFERENCE_TIME*, REFERENCE_TIME*);
-    UNUSED(SetEventHandle, HANDLE);
-    UNUSED(GetService, REFIID, void**);
-    UNUSED(GetMeteringChannelCount, UINT*);
-    UNUSED(QueryHardwareSupport, DWORD*);
-    UNUSED(GetChannelsPeakValues, UINT32, float*);
-};
-
-// COM itself, whose uses are counted as references.
-Fake Com{"Co"}, Enumerator{"enumerator"}, Store{"store"}, Client{"client"}, Meter{"meter"};
-Fake Desk{"desk", L"{desk}", L"Desk Microphone"}, Headset{"headset", L"{headset}", L"Headset"};
-
-HRESULT WINAPI FakeCoInitialize(LPVOID)
-{
-    const HRESULT result = Com.Call("Initialize");
-    Com.references += SUCCEEDED(result);
-    return result;
-}
-void WINAPI FakeCoUninitialize() { Com.Call("Uninitialize"); }
-HRESULT WINAPI FakeCoCreateInstance(REFCLSID, LPUNKNOWN, DWORD, REFIID, LPVOID* out)
-{
-    return Com.Give("CreateInstance", &Enumerator, reinterpret_cast<IMMDeviceEnumerator**>(out));
-}
-void WINAPI FakeCoTaskMemFree(LPVOID block)
-{
-    Com.Call(block == &MixFormat ? "TaskMemFree format" : "TaskMemFree");
-}
-ULONGLONG WINAPI FakeGetTickCount64() { return Now; }
-void WINAPI FakeGetLocalTime(LPSYSTEMTIME time) { *time = {2025, 3, 5, 7, 14, 5, 9, 0}; }
-
-const Calls Opening = {"Co Initialize",          "Co CreateInstance",   "enumerator GetDefaultAudioEndpoint",
-                       "desk OpenPropertyStore", "store GetValue",      "store Release",
-                       "desk Activate client",   "client GetMixFormat", "client Initialize",
-                       "Co TaskMemFree format",  "client Start",        "desk Activate meter"};
-const std::wstring Stamp = L"[2025-03-07 14:05:09] "; // Friday 7 March 2025, as the local time above
+using namespace TestHost::Audio;
 
 // The members on an object created as the host creates it; the default capture device is the desk's.
 class Microphone : public testing::Test {
 protected:
     void SetUp() override
     {
-        Host::Seam.CoInitialize = FakeCoInitialize;
-        Host::Seam.CoUninitialize = FakeCoUninitialize;
-        Host::Seam.CoCreateInstance = FakeCoCreateInstance;
-        Host::Seam.CoTaskMemFree = FakeCoTaskMemFree;
-        Host::Seam.GetTickCount64 = FakeGetTickCount64;
-        Host::Seam.GetLocalTime = FakeGetLocalTime;
-        Enumerator.devices = {&Desk, &Headset};
+        Host::Seam.CoInitialize = TestHost::Audio::CoInitialize;
+        Host::Seam.CoUninitialize = TestHost::Audio::CoUninitialize;
+        Host::Seam.CoCreateInstance = TestHost::Audio::CoCreateInstance;
+        Host::Seam.CoTaskMemFree = TestHost::Audio::CoTaskMemFree;
+        Host::Seam.GetTickCount64 = TestHost::Audio::GetTickCount64;
+        Host::Seam.GetLocalTime = TestHost::Audio::GetLocalTime;
+        Enumerator.devices = {&DeskMic, &HeadsetMic};
         InProcess::BuildState(R"({"L": {"About": {"Name": "n"}}})");
         CreateRunObject(object, nullptr, nullptr);
         ext = GetExtension(object);
@@ -190,7 +51,7 @@ protected:
     {
         const bool kept = ext->DVMicActiveCheq() || MicEnumerator || MicDevice || MicAudioClient || MicMeter;
         std::string held = kept ? "capture" : "";
-        for (const Fake* fake : {&Com, &Enumerator, &Store, &Client, &Meter, &Desk, &Headset})
+        for (const Fake* fake : {&Com, &Enumerator, &Store, &Client, &Meter, &DeskMic, &HeadsetMic})
             held += fake->references ? " " + fake->name + "=" + std::to_string(fake->references) : "";
         return held;
     }
