@@ -613,7 +613,10 @@ TEST_F(Props, NewObjectsFromTheDefaults)
     const std::wstring unsized =
         L"E GetEDITDATASizeFromJSON failed: Calculation of edittime property size can't "
         L"understand property type \"";
-    EXPECT_EQ(Boxes(), unsized + L"Font\". (UK English) ## " + unsized + L"Custom\". (UK English)");
+    // A refused type is sized as the Text that stands in for it, and told as the other unknown types are.
+    EXPECT_EQ(Boxes(), unsized + L"Editbox Stringy\". (UK English) ## " + unsized +
+                           L"Font\". (UK English) ## " + unsized + L"Custom\". (UK English) ## " + unsized +
+                           L"!List button\". (UK English) ## " + unsized + L"\". (UK English)");
     const Bytes made = Run(nullptr);
     EXPECT_EQ(
         std::pair(made.size(), made),

@@ -95,10 +95,30 @@ std::uint32_t FixedValueSize(PropTypeClass typeClass)
 
 std::string_view StoredTitle(std::string_view title) { return title.substr(0, MaxStoredTitleLength); }
 
+std::string_view PropTypeNameOf(std::uint32_t i) { return PropTypes[PropTypeIDOf(i)].name; }
+
+bool IsRefusedProperty(std::uint32_t i, std::string_view type)
+{
+    return PropTypeIDOf(i) == PropTypeID::Text && !IsNoValuePropType(type);
+}
+
 bool IsNoValuePropType(std::string_view type)
 {
     return StartsWithIgnoringCase(type, "Folder") ||
            ClassOfPropType(PropTypeIDFromName(type)) == PropTypeClass::NoValue;
+}
+
+bool IsCheckboxOrNoValuePropType(std::string_view type)
+{
+    return EqualsIgnoringCase(type, "Checkbox") || IsNoValuePropType(type);
+}
+
+bool IsStringPropType(std::string_view type, bool includeComboBoxes)
+{
+    if (StartsWithIgnoringCase(type, "Editbox String") ||
+        ClassOfPropType(PropTypeIDFromName(type)) == PropTypeClass::Text)
+        return true;
+    return includeComboBoxes && StartsWithIgnoringCase(type, "Combo Box");
 }
 
 bool Properties::IsPropTypeCompatible(std::uint16_t oldTypeID, std::uint16_t newTypeID)
@@ -176,8 +196,7 @@ Properties::Data* Properties::Internal_DataAt(std::uint32_t i)
         return nullptr;
     }
     // Checkbox and no-value properties have an entry, but nothing in it to read.
-    const PropTypeClass typeClass = ClassOfPropType(PropTypeIDOf(i));
-    if (typeClass == PropTypeClass::Checkbox || typeClass == PropTypeClass::NoValue)
+    if (IsCheckboxOrNoValuePropType(PropTypeNameOf(i)))
         return nullptr;
     Data* data = Internal_FirstData();
     for (std::uint32_t step = 0; step < i; ++step)
@@ -222,6 +241,30 @@ std::uint32_t CheckboxByteCount(std::uint32_t numProps) { return numProps / 8 + 
 
 } // namespace Polvane
 
+namespace {
+
+void CantSizeBox(std::string_view type)
+{
+    using namespace Polvane;
+    MsgBox::Error(L"GetEDITDATASizeFromJSON failed",
+                  L"Calculation of edittime property size can't understand property type \"%s\". (%s)",
+                  UTF8ToTString(type).c_str(), GetCurLangName());
+}
+
+// The bytes a new record holds for a text or combo box's default: none when the definition's reader
+// cannot store it.
+std::uint32_t DefaultTextBytes(const json_value& property, Polvane::PropTypeClass typeClass)
+{
+    using namespace Polvane;
+    const std::size_t length = TextOf(property["DefaultState"]).size();
+    if (length > MaxDefaultTextLength ||
+        (typeClass == PropTypeClass::ComboBox && property["Items"].type != json_array))
+        return 0;
+    return static_cast<std::uint32_t>(length);
+}
+
+} // namespace
+
 std::uint16_t GetEDITDATASizeFromJSON()
 {
     using namespace Polvane;
@@ -232,30 +275,27 @@ std::uint16_t GetEDITDATASizeFromJSON()
     std::uint64_t total = HeaderAndBlockFixedSize + CheckboxByteCount(numProps);
     for (std::uint32_t i = 0; i < numProps; ++i) {
         const json_value& property = props[static_cast<int>(i)];
-        const PropTypeClass typeClass = ClassOfPropType(PropTypeIDOf(i));
+        const std::string_view type = TextOf(property["Type"]);
         total += sizeof(Properties::Data);
-        if (typeClass == PropTypeClass::NoValue)
+        const bool refused = IsRefusedProperty(i, type);
+        if (refused || IsNoValuePropType(PropTypeNameOf(i))) {
+            // A refused property stands in as a Text, whose entry holds no title and no value.
+            if (refused)
+                CantSizeBox(type);
             continue;
-        total += StoredTitle(TextOf(property["Title"])).size();
-        switch (typeClass) {
-        case PropTypeClass::Checkbox:
-            break; // its value is its checkbox bit
-        case PropTypeClass::Text:
-        case PropTypeClass::ComboBox:
-            total += TextOf(property["DefaultState"]).size();
-            break;
-        case PropTypeClass::Integer:
-        case PropTypeClass::Float:
-        case PropTypeClass::Size:
-        case PropTypeClass::ImageList:
-            total += FixedValueSize(typeClass);
-            break;
-        default:
-            MsgBox::Error(
-                L"GetEDITDATASizeFromJSON failed",
-                L"Calculation of edittime property size can't understand property type \"%s\". (%s)",
-                UTF8ToTString(TextOf(property["Type"])).c_str(), GetCurLangName());
         }
+        total += StoredTitle(TextOf(property["Title"])).size();
+        const std::string_view name = PropTypeNameOf(i);
+        if (EqualsIgnoringCase(name, "Checkbox"))
+            continue; // its value is its checkbox bit
+        if (IsStringPropType(name, true)) {
+            total += DefaultTextBytes(property, ClassOfPropType(PropTypeIDOf(i)));
+            continue;
+        }
+        const std::uint32_t fixed = FixedValueSize(ClassOfPropType(PropTypeIDOf(i)));
+        if (fixed == 0)
+            CantSizeBox(type); // a Font, or a custom type: nothing of the library's own to store
+        total += fixed;
     }
     if (total > MaxEditDataSize)
         MsgBox::Error(L"EDITDATA too large!",

@@ -93,9 +93,27 @@ std::uint32_t FixedValueSize(PropTypeClass typeClass);
 // A title as an entry stores it: its first MaxStoredTitleLength bytes.
 std::string_view StoredTitle(std::string_view title);
 
-// Whether a definition's Type text names a type without a value ("Folder..." by prefix), ASCII case
-// ignored. The titles and types hashes leave such properties out.
+// The name of the type property i was read as: its Type text, but for "Text" where the definition's
+// reader refused the element and "Custom" for a custom property. The classes below are asked of it, so
+// that every part agrees with the record built.
+std::string_view PropTypeNameOf(std::uint32_t i);
+// Whether the definition's reader refused property i, whose definition gives that Type text, for a type
+// this library cannot store: it then stands in as a Text, which stores nothing, and the author is told
+// wherever its value is sized or read. A refused type that has no value either is no loss.
+bool IsRefusedProperty(std::uint32_t i, std::string_view type);
+
+// Type classes by name, ASCII case ignored. No value: "Text", "Edit button", "Group", or any name that
+// begins with "Folder"; the titles and types hashes leave such properties out.
 bool IsNoValuePropType(std::string_view type);
+// "Checkbox", or a type without a value.
+bool IsCheckboxOrNoValuePropType(std::string_view type);
+// A name that begins with "Editbox String", or "Editbox File", "Editbox Image File", "URL button" or
+// "Editbox Folder"; with includeComboBoxes, also a name that begins with "Combo Box".
+bool IsStringPropType(std::string_view type, bool includeComboBoxes);
+
+// The longest default text the definition's reader stores. A longer one, or a combo box's default
+// without items to choose from, cannot be stored: its property starts empty.
+constexpr std::uint32_t MaxDefaultTextLength = 4095;
 
 HOST_PACKED_BEGIN
 

@@ -57,8 +57,7 @@ void Properties::Internal_PropChange(::mV* mV, EDITDATA** edPtr, std::uint32_t i
         return;
     }
     // Numbers, sizes and image lists always have bytes: storing none would lose the value for good.
-    if (const PropTypeClass typeClass = ClassOfPropType(PropTypeIDOf(i));
-        size == 0 && typeClass != PropTypeClass::Text && typeClass != PropTypeClass::ComboBox) {
+    if (size == 0 && !IsStringPropType(PropTypeNameOf(i), true)) {
         MsgBox::Error(ErrorTitle, L"Property size of property %s (JSON type %s) is 0!", title.c_str(),
                       type.c_str());
         return;

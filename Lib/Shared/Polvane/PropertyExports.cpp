@@ -51,14 +51,23 @@ Prop* ComboBoxValue(const json_value& property, std::uint32_t i, std::string_vie
     return nullptr;
 }
 
+// A type whose value the sheet cannot be given: a Size, an Image List, a Font, a custom type, or one the
+// definition's reader refused.
+Prop* UnexpectedType(const json_value& property)
+{
+    MsgBox::Error(L"Property error", L"GetProperty error: JSON property type \"%s\" is unexpected.",
+                  UTF8ToTString(TextOf(property["Type"])).c_str());
+    return nullptr;
+}
+
 // The value of a stored entry, by the definition's type; null after a box when it cannot be given.
 Prop* StoredValue(const json_value& property, std::uint32_t i, const Properties::Data& data)
 {
     const std::string_view stored(reinterpret_cast<const char*>(data.ReadPropValue()),
                                   data.ReadPropValueSize());
-    switch (ClassOfPropType(PropTypeIDOf(i))) {
-    case PropTypeClass::Text:
+    if (IsStringPropType(PropTypeNameOf(i), false))
         return new Prop_WStr(UTF8ToTString(stored).c_str());
+    switch (ClassOfPropType(PropTypeIDOf(i))) {
     case PropTypeClass::Integer: {
         std::int32_t value;
         if (ReadStored(data, value))
@@ -74,9 +83,7 @@ Prop* StoredValue(const json_value& property, std::uint32_t i, const Properties:
     case PropTypeClass::ComboBox:
         return ComboBoxValue(property, i, stored);
     default:
-        MsgBox::Error(L"Property error", L"GetProperty error: JSON property type \"%s\" is unexpected.",
-                      UTF8ToTString(TextOf(property["Type"])).c_str());
-        return nullptr;
+        return UnexpectedType(property);
     }
     // A number whose entry holds fewer bytes than the number is damage.
     CorruptPropertiesWarning();
@@ -172,12 +179,13 @@ Prop* Properties::GetProperty(std::uint32_t id, std::uint32_t blockBytes)
                       L"GetProperty() called without edPtr->Polvane::Properties being valid.");
         return nullptr;
     }
+    if (IsRefusedProperty(i, TextOf((*property)["Type"])))
+        return UnexpectedType(*property);
     // A Text shows its default, and an Edit button its button text; neither stores anything.
-    const std::uint16_t typeID = PropTypeIDOf(i);
-    if (typeID == PropTypeID::Text || typeID == PropTypeID::EditButton)
+    const std::string_view name = PropTypeNameOf(i);
+    if (EqualsIgnoringCase(name, "Text") || EqualsIgnoringCase(name, "Edit button"))
         return new Prop_WStr(UTF8ToTString(TextOf((*property)["DefaultState"])).c_str());
-    const PropTypeClass typeClass = ClassOfPropType(typeID);
-    if (typeClass == PropTypeClass::Checkbox || typeClass == PropTypeClass::NoValue)
+    if (IsCheckboxOrNoValuePropType(name))
         return nullptr;
     const Data* data = DataWithin(*this, blockBytes, i);
     if (data == nullptr) {
@@ -248,8 +256,7 @@ void DLL_SetPropValue(::mV* mV, EDITDATA* edPtr, std::uint32_t id, Prop* value)
         ChangeText(mV, &edPtr, i, *property, ANSITextAt(words));
         return;
     case FourCharID('D', 'A', 'T', 'A'):
-        if (const PropTypeClass typeClass = ClassOfPropType(PropTypeIDOf(i));
-            typeClass == PropTypeClass::Text || typeClass == PropTypeClass::ComboBox)
+        if (IsStringPropType(PropTypeNameOf(i), true))
             ChangeText(mV, &edPtr, i, *property, WideTextAt(words));
         else
             MsgBox::Error(L"Polvane property error", L"Got Buff type for non-string property \"%s\".",

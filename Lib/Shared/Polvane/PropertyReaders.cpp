@@ -26,8 +26,7 @@ using ConverterReturn = Properties::ConverterReturn;
 // Offsets in a record of the layout from before property blocks.
 constexpr std::uint32_t PreSmartSizeWordOffset = 20;
 constexpr std::uint32_t PreSmartCheckboxesOffset = 24;
-// A default text this long or longer is not taken: the JSON reader leaves the chain.
-constexpr std::size_t MaxDefaultTextLength = 4096;
+// A definition with more properties than this is not read.
 constexpr std::uint32_t MaxJSONProperties = 1000;
 
 constexpr const wchar_t* NoDefaultValueError =
@@ -436,7 +435,8 @@ void Properties::JSONPropertyReader::GetProperty(std::uint32_t i, ConverterRetur
     case EditboxStringMultiline:
     case URLButton:
     case EditboxFolder: {
-        if (defaultText.size() >= MaxDefaultTextLength)
+        // A longer default is not taken: the reader leaves the chain.
+        if (defaultText.size() > MaxDefaultTextLength)
             return (void)convRet->Return_ConverterUnsuitable();
         const std::string_view letterCase = TextOf(property["Case"]);
         std::string text(defaultText);
@@ -452,7 +452,7 @@ void Properties::JSONPropertyReader::GetProperty(std::uint32_t i, ConverterRetur
     case ComboBoxIcons:
         if (property["Items"].type != json_array)
             return (void)convRet->Return_Pass();
-        if (defaultText.size() >= MaxDefaultTextLength)
+        if (defaultText.size() > MaxDefaultTextLength)
             return (void)convRet->Return_ConverterUnsuitable();
         // The default is the item's text, which the definition keeps for the process.
         return ReturnDefault(i, property, convRet, defaultText.data(),
