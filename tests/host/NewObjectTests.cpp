@@ -24,11 +24,14 @@ std::string DefinitionWith(const std::string& properties)
 }
 
 const std::wstring Parser = L"Polvane JSON property parser - Morvalex: ",
-                   Failed = L"Property conversion error - Morvalex: All converters have failed for property 0 ",
-                   Corrupt = L". Your property data is corrupt beyond recovery or reset. Please re-add the object "
-                             L"to frame.|",
-                   CantSize = L"GetEDITDATASizeFromJSON failed - Morvalex: Calculation of edittime property size "
-                              L"can't understand property type ",
+                   Failed =
+                       L"Property conversion error - Morvalex: All converters have failed for property 0 ",
+                   Corrupt =
+                       L". Your property data is corrupt beyond recovery or reset. Please re-add the object "
+                       L"to frame.|",
+                   CantSize =
+                       L"GetEDITDATASizeFromJSON failed - Morvalex: Calculation of edittime property size "
+                       L"can't understand property type ",
                    Unexpected = L"Property error - Morvalex: GetProperty error: JSON property type ";
 
 TEST(NewObject, ItsRecordIsTheSizeReportedAndWhatCannotBeStoredIsTold)
@@ -41,30 +44,34 @@ TEST(NewObject, ItsRecordIsTheSizeReportedAndWhatCannotBeStoredIsTold)
         std::wstring value;           // the first property's value as the sheet reads it, and its boxes
     } cases[] = {
         // The longest default text that is stored, then one byte more: the property starts empty.
-        {R"({"Title": "T", "Type": "Editbox String", "DefaultState": ")" + a4095 + "\"}", 49 + 4095, L"",
-         L"", L"\"" + std::wstring(4095, L'a') + L"\""},
+        {R"({"Title": "T", "Type": "Editbox String", "DefaultState": ")" + a4095 + "\"}", 49 + 4095, L"", L"",
+         L"\"" + std::wstring(4095, L'a') + L"\""},
         {R"({"Title": "T", "Type": "Editbox String", "DefaultState": ")" + a4096 + "\"}", 49, L"",
          Failed + L"(T)" + Corrupt, L"\"\""},
         // A combo box's default names no item when it has none to choose from.
         {R"({"Title": "C", "Type": "Combo Box", "DefaultState": "x"})", 49,
-         L"Polvane JSON property - Morvalex: No Items detected in combobox property C.|", Failed + L"(C)" + Corrupt,
-         L"null Property error - Morvalex: GetProperty error: JSON Items not valid in Combo Box property \"C\", "
+         L"Polvane JSON property - Morvalex: No Items detected in combobox property C.|",
+         Failed + L"(C)" + Corrupt,
+         L"null Property error - Morvalex: GetProperty error: JSON Items not valid in Combo Box property "
+         L"\"C\", "
          L"ID 0, language UK English.|"},
         // A type the definition's reader refuses stands in as a Text, which stores nothing: its entry is
         // 7 bytes, and the author is told when it is sized and when it is read.
         {R"({"Title": "B", "Type": "Bogus", "DefaultState": "x"})", 48,
-         Parser + L"Property index 0 \"B\" has an unrecognised property type \"Bogus\" in the JSON (under UK "
-                  L"English language).\nCheck your spelling of the \"Type\" Parameter.|" +
+         Parser +
+             L"Property index 0 \"B\" has an unrecognised property type \"Bogus\" in the JSON (under UK "
+             L"English language).\nCheck your spelling of the \"Type\" Parameter.|" +
              CantSize + L"\"Bogus\". (UK English)|",
          L"", L"null " + Unexpected + L"\"Bogus\" is unexpected.|"},
         {R"({"Title": "L", "Type": "!List button"})", 48,
-         Parser + L"You have specified an invalid Parameter type \"!List button\". These types are reserved. (UK "
-                  L"English)|" +
+         Parser +
+             L"You have specified an invalid Parameter type \"!List button\". These types are reserved. (UK "
+             L"English)|" +
              CantSize + L"\"!List button\". (UK English)|",
          L"", L"null " + Unexpected + L"\"!List button\" is unexpected.|"},
         // A type stored without a value of the library's own: its title only.
-        {R"({"Title": "F", "Type": "Font"})", 49, CantSize + L"\"Font\". (UK English)|", Failed + L"(F)" + Corrupt,
-         L"null " + Unexpected + L"\"Font\" is unexpected.|"},
+        {R"({"Title": "F", "Type": "Font"})", 49, CantSize + L"\"Font\". (UK English)|",
+         Failed + L"(F)" + Corrupt, L"null " + Unexpected + L"\"Font\" is unexpected.|"},
     };
     for (const auto& c : cases) {
         TestHost::TempTree tree;

@@ -17,9 +17,13 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <memory>
+#include <new>
 #include <numeric>
 #include <set>
+#include <stdexcept>
+#include <tuple>
 #include <utility>
 
 using O = Polvane::UpdateOutcome;
@@ -62,10 +66,11 @@ HINSTANCE WINAPI RecordOpen(HWND owner, LPCWSTR verb, LPCWSTR page, LPCWSTR args
 }
 HMODULE WINAPI FindFake() { return LoadLibraryW(TestHost::FakeSurfaceLibraryPath().c_str()); }
 
-// The server, played on this thread while the worker runs: the listener, then the worker's connection. It
-// waits at most 10 s for anything, so that a faulty worker fails a case instead of hanging it.
+// The server, played on this thread while the worker runs: the listener, then the worker's connection, then
+// two that fill the listener's queue. It waits at most 10 s for anything, so that a faulty worker fails a
+// case instead of hanging it.
 struct Server {
-    SOCKET sockets[2] = {socket(AF_INET, SOCK_STREAM, 0), INVALID_SOCKET};
+    SOCKET sockets[4] = {socket(AF_INET, SOCK_STREAM, 0), INVALID_SOCKET, INVALID_SOCKET, INVALID_SOCKET};
     Server()
     {
         int length = sizeof serverAddress;
@@ -74,7 +79,14 @@ struct Server {
         listen(sockets[0], 1);
         getsockname(sockets[0], reinterpret_cast<sockaddr*>(&serverAddress), &length);
     }
-    ~Server() { std::for_each(sockets, sockets + 2, closesocket); }
+    ~Server() { std::for_each(std::begin(sockets), std::end(sockets), closesocket); }
+    // The queue of a listener of one holds two connections nobody accepts: the next is never answered.
+    void FillQueue()
+    {
+        for (SOCKET* filler = sockets + 2; filler != std::end(sockets); ++filler)
+            connect(*filler = socket(AF_INET, SOCK_STREAM, 0), reinterpret_cast<sockaddr*>(&serverAddress),
+                    sizeof serverAddress);
+    }
     // Takes the worker's connection, answers with chunks after pauses, then closes or stalls: what was sent.
     std::string Serve(const std::vector<std::string>& chunks, DWORD pause = 0, bool stall = false)
     {
@@ -106,12 +118,14 @@ struct Server {
 
 const std::string RequestLine = "GET /storage/polvane_vercheck.php?ext=Morvalex&build=1&sdkBuild=19"
                                 "&projConfig=Debug%20Unicode&tagRes=disabled&tagReg=disabled";
-const std::string LogUntilSent = "Connecting...\nConnected to update server.\nSent update request for ext "
+const std::string LogUntilSend = "Connecting...\nConnected to update server.\nSent update request for ext "
                                  "\"Morvalex\", encoded as \"Morvalex\", build 1, SDK build 19, config "
                                  "Debug%20Unicode, tagging res \"disabled\", reg \"disabled\".\n" +
-                                 RequestLine + "\nResult follows:\n";
+                                 RequestLine + "\n",
+                  LogUntilSent = LogUntilSend + "Result follows:\n";
 const std::string NoName = "The DNS provider couldn't find the update server; is your computer offline?\n",
-                  Quiet = "Not reporting, as it's an error the user is unlikely to fix.\n";
+                  Quiet = "Not reporting, as it's an error the user is unlikely to fix.\n",
+                  Refused = "The Ostrel update server is online, but not servicing HTTP requests.\n";
 std::string Ok(const std::string& body) { return "HTTP/1.1 200 OK\r\nServer: x\r\n\r\n" + body; }
 
 // A badge as the fake logs it: its fill, then each line (text, left, top) in the notice's font and colour.
@@ -300,11 +314,15 @@ TEST_P(UpdateErrors, EndQuietlyOrWithTheirOwnLine)
 {
     const bool reportAll = GetParam();
     Settings(reportAll ? "ReportAllUpdateCheckErrors = true\r\n" : "");
-    Polvane::UpdateLimits = {1000, 1000, 65536};
+    // The shipped limits, then shorter ones.
+    EXPECT_EQ(std::tuple(Polvane::UpdateLimits.connectMilliseconds, Polvane::UpdateLimits.replyMilliseconds,
+                         Polvane::UpdateLimits.replyBytes),
+              std::tuple(10000u, 30000u, 65536u));
+    Polvane::UpdateLimits = {500, 1000, 65536};
     const std::string offline = "The Ostrel update server is offline.\n", recvLine = "Error with recv().",
                       dns = "DNS lookup of \"update.morvalex.invalid\" failed, error ",
                       ftp = "ftp://x.example/\nMajor Update:\nv2";
-    enum Serving { None, Closing, Stalling };
+    enum Serving { None, Unanswered, Closing, Stalling };
     const struct {
         int lookupError;
         Serving serving;
@@ -317,8 +335,8 @@ TEST_P(UpdateErrors, EndQuietlyOrWithTheirOwnLine)
         {-1, None, 0, NoName, dns + "11004."},
         {WSAHOST_NOT_FOUND, None, 0, NoName, dns + "11001."}, // quiet as a name without an address
         {WSATRY_AGAIN, None, 0, NoName, dns + "11002."},
-        {0, None, 0, "The Ostrel update server is online, but not servicing HTTP requests.\n",
-         "Connect failed, error number 10061."},
+        {0, None, 0, Refused, "Connect failed, error number 10061."},
+        {0, Unanswered, 500, offline, "Connect failed, error number 10060."},
         {0, Closing, 0, offline, "Page result was empty."},
         {0, Stalling, 1000, offline, recvLine},
         {0, Closing, 1000, offline, recvLine, std::vector<std::string>(20, "H"), 300}, // a byte at a time
@@ -333,6 +351,8 @@ TEST_P(UpdateErrors, EndQuietlyOrWithTheirOwnLine)
         lookupError = c.lookupError;
         Server server;
         serverAddress.sin_port = c.serving == None ? 0 : serverAddress.sin_port;
+        if (c.serving == Unanswered)
+            server.FillQueue();
         PROCESS_MEMORY_COUNTERS before = {}, after = {};
         GetProcessMemoryInfo(GetCurrentProcess(), &before, sizeof before);
         Start();
@@ -352,6 +372,166 @@ TEST_P(UpdateErrors, EndQuietlyOrWithTheirOwnLine)
               std::pair(Polvane::UTF8ToWide(reportAll ? ftp : ""), std::wstring()));
 }
 INSTANTIATE_TEST_SUITE_P(Settings, UpdateErrors, testing::Bool());
+
+// Name, settings file, whether the check is off.
+using OptOut = std::tuple<const char*, const char*, bool>;
+class UpdateOptOut : public Update, public testing::WithParamInterface<OptOut> {};
+// The product's name or "*" in the list switches the check off: blanks beside a ";" are no part of a name,
+// any other blank or a tab is, and case matters. A check that runs is refused here.
+TEST_P(UpdateOptOut, ByTheProductsNameOrAll)
+{
+    Settings(std::get<1>(GetParam()));
+    lookupError = 0;
+    serverAddress.sin_port = 0;
+    Start();
+    Finish();
+    EXPECT_EQ(std::pair(Polvane::UpdateState, Log()),
+              std::get<2>(GetParam()) ? std::pair(O::Disabled, std::string("Update check was disabled."))
+                                      : std::pair(O::NothingToShow, Refused + Quiet));
+}
+INSTANTIATE_TEST_SUITE_P(
+    Lists, UpdateOptOut,
+    testing::Values(OptOut{"BlanksAroundASemicolon", "DisableUpdateCheckFor=Other ; Morvalex\r\n", true},
+                    OptOut{"SeveralBlanks", "DisableUpdateCheckFor = Other;  Morvalex  ;Third\n", true},
+                    OptOut{"StarBeforeABlank", "DisableUpdateCheckFor=* ;Other", true},
+                    OptOut{"CaseAndInnerBlanks", "DisableUpdateCheckFor=morvalex;Mor valex;**", false},
+                    OptOut{"TabAndLongerNames", "DisableUpdateCheckFor=\tMorvalex;Morvalex2;xMorvalex",
+                           false},
+                    OptOut{"NoSuchKey", "Other=Morvalex", false}),
+    [](const auto& info) { return std::string(std::get<0>(info.param)); });
+
+namespace {
+
+// Failing socket steps, and the sockets library's release counted on its way to the real one.
+int WINAPI FailStartup(WORD, LPWSADATA) { return WSASYSNOTREADY; }
+SOCKET WINAPI FailSocket(int, int, int) { return WSASetLastError(WSAEMFILE), INVALID_SOCKET; }
+int WINAPI FailSend(SOCKET, const char*, int, int) { return WSASetLastError(WSAECONNRESET), SOCKET_ERROR; }
+int cleanups = 0;
+int WINAPI CountCleanup()
+{
+    static const auto cleanup = reinterpret_cast<int(WINAPI*)()>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ws2_32.dll"), "WSACleanup")));
+    return ++cleanups, cleanup();
+}
+
+HANDLE WINAPI NoThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE, LPVOID, DWORD, LPDWORD)
+{
+    return SetLastError(ERROR_NOT_ENOUGH_MEMORY), nullptr;
+}
+
+// Debugger output that throws for its first calls, then records.
+int throwsLeft = 0;
+std::vector<std::string> debugged;
+void WINAPI ThrowingDebugOutput(LPCSTR text)
+{
+    if (throwsLeft-- > 0)
+        throw std::bad_alloc();
+    debugged.push_back(text);
+}
+
+} // namespace
+
+// A socket step that fails ends the check with the log so far and its own line, reported whatever the
+// settings say; the sockets library is released when it was started, once.
+TEST_F(Update, AFailingSocketStepIsReportedWithTheLogSoFar)
+{
+    const struct {
+        const char* step;
+        void* failing;
+        std::string log;
+        int cleanups;
+    } cases[] = {
+        {"WSAStartup", reinterpret_cast<void*>(FailStartup), "WSAStartup failed.\n", 0},
+        {"socket", reinterpret_cast<void*>(FailSocket), "socket() failed. Error 10024.\n", 1},
+        {"send", reinterpret_cast<void*>(FailSend), LogUntilSend + "Send failed, error 10054.", 1},
+    };
+    for (const auto& c : cases) {
+        Server server; // listening, before socket() fails
+        cleanups = 0;
+        TestHost::ImportPatch failing(GetModuleHandleW(nullptr), "ws2_32.dll", c.step, c.failing),
+            counting(GetModuleHandleW(nullptr), "ws2_32.dll", "WSACleanup",
+                     reinterpret_cast<void*>(CountCleanup));
+        Start();
+        Finish();
+        EXPECT_EQ(std::tuple(failing.Installed(), Polvane::UpdateState, Log(), cleanups),
+                  std::tuple(true, O::Error, c.log, c.cleanups))
+            << c.step;
+    }
+}
+
+// Only the editor checks, and only one worker at a time: a second start is refused while the first one's
+// handle is held. Without a thread of its own, the check runs on the caller's, after a box.
+TEST_F(Update, OneWorkerInTheEditorOnlyOrTheCheckInPlace)
+{
+    lookupError = 0;
+    serverAddress.sin_port = 0;
+    for (const auto mode : {Polvane::MFXRunMode::BuiltEXE, Polvane::MFXRunMode::QuietLoad,
+                            Polvane::MFXRunMode::RunApplication}) {
+        Polvane::RunMode = mode;
+        Start();
+        EXPECT_EQ(Polvane::UpdateThreadHandle, nullptr) << static_cast<int>(mode);
+    }
+    EXPECT_EQ(Seen(),
+              Texts(3, L"Critial error - Morvalex|The update checker is running during the wrong mode.|10"));
+
+    Polvane::RunMode = Polvane::MFXRunMode::Editor;
+    Start();
+    const HANDLE first = Polvane::UpdateThreadHandle;
+    try {
+        Polvane::StartUpdateCheck();
+        ADD_FAILURE() << "a second worker was started";
+    } catch (const std::runtime_error& error) {
+        EXPECT_STREQ(error.what(), "Using multiple update threads");
+    }
+    EXPECT_EQ(Polvane::UpdateThreadHandle, first);
+    Finish();
+    EXPECT_EQ(std::pair(Polvane::UpdateState, Log()), std::pair(O::NothingToShow, Refused + Quiet));
+
+    {
+        TestHost::ImportPatch noThread(GetModuleHandleW(nullptr), "kernel32.dll", "CreateThread",
+                                       reinterpret_cast<void*>(NoThread));
+        ASSERT_TRUE(noThread.Installed());
+        Start();
+    }
+    // Over when the start returns.
+    EXPECT_EQ(std::tuple(Polvane::UpdateThreadHandle, Polvane::UpdateState, Log()),
+              std::tuple(HANDLE(nullptr), O::NothingToShow, Refused + Quiet));
+    EXPECT_EQ(Seen(), Texts{L"Critial error - Morvalex|The update checker failed to start, error 8.|12010"});
+}
+
+// An exception in the worker leaves no outcome, so no notice is ever shown: the log, with the crash's line,
+// goes to the debugger, unless passing it on fails too.
+TEST_F(Update, AnExceptionInTheWorkerLeavesNoOutcome)
+{
+    Host::Seam.OutputDebugStringA = ThrowingDebugOutput;
+    const std::string reply = Ok("Major Update:\nv2"),
+                      log = LogUntilSent + reply + "\nResult concluded.\nCaught a crash. Aborting update.";
+    for (const int throws : {1, 2}) {
+        Server server;
+        throwsLeft = throws;
+        debugged.clear();
+        Start();
+        server.Serve({reply});
+        Finish();
+        EXPECT_EQ(std::tuple(Polvane::UpdateState, Log(), Polvane::UpdateText, debugged),
+                  std::tuple(O::Running, log, std::wstring(),
+                             throws == 1 ? std::vector{log} : std::vector<std::string>{}))
+            << throws;
+    }
+}
+
+TEST(UrlEncode, KeepsUnreservedBytesAndEncodesEveryOtherInUpperCaseHex)
+{
+    const std::pair<std::string, std::string> cases[] = {
+        {"AZaz09-_.~", "AZaz09-_.~"},
+        {"a b", "a%20b"},
+        {std::string("x\0y", 3), "x%00y"},
+        {",/:@[^`{}", "%2C%2F%3A%40%5B%5E%60%7B%7D"}, // the neighbours of the kept bytes
+        {"\x7F\x80\xC3\xFF", "%7F%80%C3%FF"},
+    };
+    for (const auto& [text, encoded] : cases)
+        EXPECT_EQ(Polvane::UrlEncode(text), encoded) << text;
+}
 
 // Free wakes a worker waiting for the reply, which then ends by itself as offline; only one that cannot be
 // woken, in a name lookup, is ended from outside after 3 s, with no outcome.
