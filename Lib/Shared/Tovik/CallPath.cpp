@@ -149,13 +149,13 @@ bool RefusesNull(const CallPlan& plan, int i, std::uint32_t value)
     bool isCondition, RUNDATA* rdPtr, std::int32_t param1, std::int32_t param2)
     : rdPtr(rdPtr), ext(GetExtension(rdPtr)), isTwoOrLess(false), isCondition(isCondition)
 {
-    // The record's test, worked out once with the record: NumOfParams below 3, and neither parameter 0
-    // nor parameter 1 a float.
-    isTwoOrLess =
-        (isCondition ? ::SDK->ConditionPlans : ::SDK->ActionPlans)[Tovik::GetEventNumber(rdPtr)].isTwoOrLess;
     ext->Runtime.param1 = param1;
     ext->Runtime.param2 = param2;
     ext->Runtime.savedCurrentParam = rdPtr->rHo.currentParam;
+    // The record's test (NumOfParams below 3, and neither parameter 0 nor parameter 1 a float), worked
+    // out once with the record. Last, so that a call that needs no reader does not wait for it.
+    isTwoOrLess =
+        (isCondition ? ::SDK->ConditionPlans : ::SDK->ActionPlans)[Tovik::GetEventNumber(rdPtr)].isTwoOrLess;
 }
 
 [[gnu::always_inline]] inline std::uint32_t ConditionOrActionManager_Windows::Direct(int i) const
@@ -318,7 +318,7 @@ namespace {
     return result;
 }
 
-std::int32_t EvaluateExpression(RUNDATA* rdPtr)
+[[gnu::noinline]] std::int32_t IN_REGISTERS EvaluateExpression(RUNDATA* rdPtr)
 {
     const std::uint32_t id = Tovik::GetEventNumber(rdPtr);
     Extension* ext = GetExtension(rdPtr);
@@ -358,6 +358,39 @@ std::int32_t EvaluateExpression(RUNDATA* rdPtr)
     return static_cast<std::int32_t>(result);
 }
 
+// The routines' work, called from outside their boundary's handler, which then holds a call and no
+// more: around the host's callbacks a handler would cost every call a register.
+[[gnu::noinline]] std::int32_t IN_REGISTERS RunAction(RUNDATA* rdPtr, std::int32_t param1,
+                                                      std::int32_t param2)
+{
+    const std::uint32_t id = Tovik::GetEventNumber(rdPtr);
+    Extension* ext = GetExtension(rdPtr);
+    if (ext == nullptr)
+        return 0;
+    const MemberCall fn = LinkedMember(::SDK->ActionFunctions, id);
+    if (fn == nullptr) {
+        UnlinkedAction(ext, rdPtr);
+        return 0;
+    }
+    ConditionOrActionManager_Windows reader(false, rdPtr, param1, param2);
+    ActionOrCondition(fn, id, ext, ::SDK->ActionInfos[id], reader, false);
+    return 0;
+}
+
+[[gnu::noinline]] std::int32_t IN_REGISTERS RunCondition(RUNDATA* rdPtr, std::int32_t param1,
+                                                         std::int32_t param2)
+{
+    const std::uint32_t id = Tovik::GetEventNumber(rdPtr);
+    Extension* ext = GetExtension(rdPtr);
+    if (ext == nullptr)
+        return 0;
+    const MemberCall fn = LinkedMember(::SDK->ConditionFunctions, id);
+    if (fn == nullptr)
+        return UnlinkedCondition(ext, rdPtr);
+    ConditionOrActionManager_Windows reader(true, rdPtr, param1, param2);
+    return static_cast<std::int32_t>(ActionOrCondition(fn, id, ext, ::SDK->ConditionInfos[id], reader, true));
+}
+
 } // namespace
 
 namespace Tovik {
@@ -369,36 +402,12 @@ std::uint32_t GetEventNumber(RUNDATA* rdPtr) { return rdPtr->rHo.eventNumber; }
 // A routine called for an object that was never built, or is already destroyed, answers neutrally.
 std::int32_t HOST_STDCALL Action(RUNDATA* rdPtr, std::int32_t param1, std::int32_t param2)
 {
-    return Guard("Action", 0, [&]() -> std::int32_t {
-        const std::uint32_t id = GetEventNumber(rdPtr);
-        Extension* ext = GetExtension(rdPtr);
-        if (ext == nullptr)
-            return 0;
-        const MemberCall fn = LinkedMember(::SDK->ActionFunctions, id);
-        if (fn == nullptr) {
-            UnlinkedAction(ext, rdPtr);
-            return 0;
-        }
-        ConditionOrActionManager_Windows reader(false, rdPtr, param1, param2);
-        ActionOrCondition(fn, id, ext, ::SDK->ActionInfos[id], reader, false);
-        return 0;
-    });
+    return Guard("Action", 0, [&] { return RunAction(rdPtr, param1, param2); });
 }
 
 std::int32_t HOST_STDCALL Condition(RUNDATA* rdPtr, std::int32_t param1, std::int32_t param2)
 {
-    return Guard("Condition", 0, [&]() -> std::int32_t {
-        const std::uint32_t id = GetEventNumber(rdPtr);
-        Extension* ext = GetExtension(rdPtr);
-        if (ext == nullptr)
-            return 0;
-        const MemberCall fn = LinkedMember(::SDK->ConditionFunctions, id);
-        if (fn == nullptr)
-            return UnlinkedCondition(ext, rdPtr);
-        ConditionOrActionManager_Windows reader(true, rdPtr, param1, param2);
-        return static_cast<std::int32_t>(
-            ActionOrCondition(fn, id, ext, ::SDK->ConditionInfos[id], reader, true));
-    });
+    return Guard("Condition", 0, [&] { return RunCondition(rdPtr, param1, param2); });
 }
 
 // Stopped by an exception, an expression still answers the type its record promises.
