@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
 #include <tuple>
 
@@ -276,14 +277,17 @@ TEST(EditorExports, WithoutAStateObjectEveryExportAnswersNeutrally)
     answered(std::to_wstring(lib.Call("MakeIconEx", mV, nullptr, 0, 0, 0)));
     answered(ObjInfos(lib, mV));
     answered(lib.Call<const wchar_t*>("GetHelpFileName"));
+    answered(lib.Call<void*>("UpdateEditStructure", mV, nullptr) ? L"a record" : L"null");
+    answered(std::to_wstring(lib.Call<BOOL>("IsPropEnabled", mV, nullptr, 0x80000u)));
     for (const char* name :
          {"GetActionString", "GetConditionString", "GetExpressionString", "GetExpressionTitle"})
         answered(Text(lib, mV, name, 0, -1));
     for (const char* name : {"GetActionTitle", "GetConditionTitle", "GetExpressionParam"})
         answered(Text(lib, mV, name, 0, 0));
-    EXPECT_EQ(answers,
-              L"null 0; null 0; null 0; {} 0; {} 0; {} 0; 0 0; //// 1;  2; !| 3; !| 4; !| 5; (!| 6; !| 7; "
-              L"!| 8; !| 9; ");
+    EXPECT_EQ(
+        answers,
+        L"null 0; null 0; null 0; {} 0; {} 0; {} 0; 0 0; //// 1;  2; null 2; 1 2; !| 3; !| 4; !| 5; (!| 6; "
+        L"!| 7; !| 8; !| 9; ");
 }
 
 // The property exports of the built library, on a new object: the definition's one Text property, read
@@ -307,4 +311,182 @@ TEST(EditorExports, PropertySheetOfANewObject)
                           lib.Call<void*>("UpdateEditStructure", mV, edPtr), session.Boxes().Boxes().size()}),
               std::tuple(1, std::wstring(L"1"), nullptr, 0u));
     TestHost::CallSlot<void>(value, TestHost::Slot::Delete);
+}
+
+namespace {
+
+// The latest several-images editor's record as the host received it: its ten words (p for a pointer that is
+// set), then the window title, the ids on entry and the image titles that its pointers led to.
+std::wstring ListEditorReceived(const TestHost::Host& host)
+{
+    const std::vector<std::uint8_t>& bytes = host.imageEditorRecords.back();
+    std::wstring text;
+    for (std::size_t at = 0; at < bytes.size(); at += 4) {
+        std::uint32_t word;
+        std::memcpy(&word, &bytes[at], 4);
+        text += (at == 4 || at == 20 || at == 24) && word != 0 ? L"p " : std::to_wstring(word) + L" ";
+    }
+    text += host.imageWindowTitle + L" [";
+    for (std::uint16_t id : host.imageIDsOnEntry)
+        text += std::to_wstring(id) + L" ";
+    text += L"] {";
+    for (const std::wstring& title : host.imageTitles)
+        text += title + L"|";
+    return text + L"}";
+}
+
+} // namespace
+
+// An Image List with several images opens the host's editor with the window title, the stored ids, the image
+// titles, the option flags and the image size of its definition; what the author confirms is stored, as many
+// ids as the maximum, in a record the host resizes. Every id is enabled, releasing the sheet does nothing,
+// and check boxes of ids naming no property are neither read nor written.
+TEST(EditorExports, ImageListsAndTheSheetsOtherExports)
+{
+    TestHost::TempTree tree;
+    tree.Write(L"Morvalex.json",
+               R"({"Identifier": "T", "Current": {"About": {"Name": "Current"}, "Properties": [
+        {"Title": "Frames", "Type": "Image List", "MaxNumImages": 3, "WindowTitle": "Pick", "ImageSize": [48, 0],
+         "ImageTitles": ["First", "Zwei \u00fc", ""], "FixedImageSize": true, "HotSpotAndActionPoint": true,
+         "16Colors": true, "FixedNumOfImages": true, "NoTransparentColor": true, "NoAlphaChannel": true,
+         "AllowEmpty": true},
+        {"Title": "Icon", "Type": "Image List", "MaxNumImages": 2, "ImageTitles": "x", "AllowEmpty": false},
+        {"Title": "On", "Type": "Checkbox", "DefaultState": true}]}})");
+    TestHost::Session session(tree.Copy(TestHost::BuiltLibraryPath(), L"Morvalex.mfx").wstring(),
+                              GetDesktopWindow());
+    ASSERT_EQ(session.InitializeResult(), 0);
+    TestHost::Library& lib = session.Lib();
+    TestHost::Host& host = session.TheHost();
+    ::mV* mV = host.MV();
+    std::string record(session.RunInfo().editDataSize, '\0');
+    record.replace(0, 4, U32(std::uint32_t(record.size())));
+    ASSERT_EQ(lib.Call("CreateObject", mV, 0, record.data()), 0);
+    // After the headers: the checkbox byte (On is set), then the entries.
+    const auto stored = [](const std::string& frames, const std::string& icon) {
+        return "\x04" + Entry(23, "Frames", frames) + Entry(23, "Icon", icon) + Entry(10, "On", "");
+    };
+    ASSERT_EQ(record.substr(40), stored(U16(0), U16(0)));
+    const std::string created = record;
+    host.ResetCounts();
+
+    std::wstring enabled;
+    for (std::uint32_t id : {0u, 0x7FFFFu, 0x80000u, 0x80003u, 0xFFFFFFFFu})
+        enabled += std::to_wstring(lib.Call<BOOL>("IsPropEnabled", mV, record.data(), id)) +
+                   std::to_wstring(lib.Call<BOOL>("IsPropEnabled", mV, nullptr, id));
+    lib.Call<void>("ReleaseProperties", mV, record.data(), TRUE);
+    lib.Call<void>("ReleaseProperties", mV, record.data(), FALSE);
+    std::wstring checks;
+    for (std::uint32_t id : {0x7FFFFu, 0x80002u, 0x80003u, 0u}) {
+        lib.Call<void>("SetPropCheck", mV, record.data(), id, id == 0x80002u ? TRUE : FALSE);
+        checks += std::to_wstring(lib.Call<BOOL>("GetPropCheck", mV, record.data(), id));
+        lib.Call<void>("SetPropCheck", mV, record.data(), id, TRUE);
+    }
+    EXPECT_EQ((std::tuple{enabled, checks, record == created, host.functionLog.size()}),
+              std::tuple(std::wstring(L"1111111111"), std::wstring(L"0100"), true, std::size_t(0)));
+
+    // The author picks four images where three fit: the first three are kept.
+    host.imageEditorAnswer = 1;
+    host.editedImageIDs = {4, 5, 6, 7};
+    EXPECT_EQ(lib.Call<BOOL>("EditProp", mV, record.data(), 0x80000u), 1);
+    const std::wstring firstCall = ListEditorReceived(host);
+    ASSERT_NE(host.lastReallocated, nullptr);
+    const auto* grown = reinterpret_cast<const char*>(host.lastReallocated);
+    const std::string resized(grown, grown + host.lastReallocated->eHeader.totalSize);
+    EXPECT_EQ((std::tuple{firstCall, host.reallocRequests, resized.substr(36, 4), resized.substr(40)}),
+              std::tuple(std::wstring(L"40 p 0 3 0 p p 255 48 1 Pick [0 0 0 ] {First|Zwei \u00fc||}"),
+                         std::vector<std::uint32_t>{std::uint32_t(created.size() + 6)},
+                         U32(std::uint32_t(created.size() + 6)),
+                         stored(U16(3) + U16(4) + U16(5) + U16(6), U16(0))));
+
+    // Cancelled, the stored ids are offered and nothing changes; without titles, options or size, the
+    // defaults.
+    host.imageEditorAnswer = 0;
+    auto* edPtr = host.lastReallocated;
+    EXPECT_EQ(lib.Call<BOOL>("EditProp", mV, edPtr, 0x80000u), 0);
+    EXPECT_EQ(ListEditorReceived(host), L"40 p 3 3 0 p p 255 48 1 Pick [4 5 6 ] {First|Zwei \u00fc||}");
+    host.imageEditorAnswer = 1;
+    host.editedImageIDs = {9};
+    EXPECT_EQ(lib.Call<BOOL>("EditProp", mV, edPtr, 0x80001u), 1);
+    EXPECT_EQ(ListEditorReceived(host), L"40 0 0 2 0 p 0 0 1 1  [0 0 ] {}");
+    const auto* last = reinterpret_cast<const char*>(host.lastReallocated);
+    EXPECT_EQ(std::string(last + 40, last + host.lastReallocated->eHeader.totalSize),
+              stored(U16(3) + U16(4) + U16(5) + U16(6), U16(1) + U16(9)));
+    // A check box and an id below the properties' open no editor.
+    EXPECT_EQ((std::tuple{lib.Call<BOOL>("EditProp", mV, host.lastReallocated, 0x80002u),
+                          lib.Call<BOOL>("EditProp", mV, host.lastReallocated, 0x7FFFFu),
+                          host.imageEditorRecords.size(), host.reallocRequests.size(),
+                          session.Boxes().Boxes().size()}),
+              std::tuple(FALSE, FALSE, std::size_t(3), std::size_t(2), std::size_t(0)));
+}
+
+namespace {
+
+// What the host's process refuses while a patch holds it in: global memory, locks after the first few, and C
+// heap blocks of one size.
+HGLOBAL WINAPI NoGlobalMemory(UINT, SIZE_T) { return nullptr; }
+int locksLeft;
+LPVOID WINAPI FewLocks(HGLOBAL memory) { return locksLeft-- > 0 ? GlobalLock(memory) : nullptr; }
+std::size_t refusedSize;
+void* __cdecl RefusingMalloc(std::size_t size)
+{
+    // The C runtime's own allocator, not the library's import of it, which is this very routine.
+    static const auto allocate = reinterpret_cast<void*(__cdecl*)(std::size_t)>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"msvcrt.dll"), "malloc")));
+    return size == refusedSize ? nullptr : allocate(size);
+}
+
+} // namespace
+
+// Without global memory for a new object's record, or a lock on it, the object is not created; without memory
+// for a changed record, the change is dropped and the host's record kept as it was.
+TEST(EditorExports, WhenMemoryRunsOut)
+{
+    TestHost::TempTree tree;
+    tree.Write(L"Morvalex.json",
+               R"({"Identifier": "T", "Current": {"About": {"Name": "Current"}, "Properties": [
+        {"Title": "Name", "Type": "Editbox String", "DefaultState": "abc"}]}})");
+    TestHost::Session session(tree.Copy(TestHost::BuiltLibraryPath(), L"Morvalex.mfx").wstring(),
+                              GetDesktopWindow());
+    TestHost::Library& lib = session.Lib();
+    ::mV* mV = session.TheHost().MV();
+    const std::uint32_t size = session.RunInfo().editDataSize;
+    ASSERT_EQ(size, 55u);
+    const auto created = [&](void* replacement, const char* function, int locks) {
+        std::string record(size, '\0');
+        record.replace(0, 4, U32(size));
+        locksLeft = locks;
+        const TestHost::ImportPatch patch(lib.Module(), "kernel32.dll", function, replacement);
+        EXPECT_TRUE(patch.Installed()) << function;
+        const std::wstring result = std::to_wstring(lib.Call("CreateObject", mV, 0, record.data())) + L" ";
+        const std::wstring boxes = TestHost::Joined(session.Boxes().Boxes());
+        session.Boxes().Clear();
+        return result + boxes;
+    };
+    EXPECT_EQ(created(reinterpret_cast<void*>(NoGlobalMemory), "GlobalAlloc", 0),
+              L"-1 GlobalAlloc failed - Morvalex: Failed to allocate 55 bytes for data during upgrade.|");
+    EXPECT_EQ(
+        created(reinterpret_cast<void*>(FewLocks), "GlobalLock", 0),
+        L"-1 Polvane SDK error - Morvalex: CreateObject stopped on an unexpected error: shouldn't fail to "
+        L"lock|");
+    // The record built and locked, the lock to copy it out refused; both locks given, the object is made.
+    EXPECT_EQ(created(reinterpret_cast<void*>(FewLocks), "GlobalLock", 1), L"-1 ");
+    EXPECT_EQ(created(reinterpret_cast<void*>(FewLocks), "GlobalLock", 2), L"0 ");
+
+    std::string record(size, '\0');
+    record.replace(0, 4, U32(size));
+    ASSERT_EQ(lib.Call("CreateObject", mV, 0, record.data()), 0);
+    const std::string before = record;
+    TestHost::HostValue longer(0x53545257, std::wstring(2000, L'x'));
+    refusedSize = size - 3 + 2000; // the new record, built before the host is asked to resize
+    {
+        const TestHost::ImportPatch patch(lib.Module(), "msvcrt.dll", "malloc",
+                                          reinterpret_cast<void*>(RefusingMalloc));
+        lib.Call<void>("SetPropValue", mV, record.data(), 0x80000u, static_cast<void*>(&longer));
+    }
+    EXPECT_EQ(
+        (std::tuple{record == before, session.TheHost().reallocRequests.size(),
+                    TestHost::Joined(session.Boxes().Boxes())}),
+        std::tuple(true, std::size_t(0),
+                   std::wstring(L"Polvane property error - Morvalex: Out of memory attempting to rewrite "
+                                L"properties!|")));
 }

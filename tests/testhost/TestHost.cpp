@@ -116,8 +116,13 @@ struct Host::Callbacks {
         Host& host = *living.back();
         const auto* bytes = reinterpret_cast<const std::uint8_t*>(record);
         host.imageEditorRecords.emplace_back(bytes, bytes + sizeof *record);
+        host.imageWindowTitle = record->windowTitle != nullptr ? record->windowTitle : L"";
         const bool confirmed = host.imageEditorAnswer == 1;
         if constexpr (std::is_same_v<Record, HostImageListEditRecord>) {
+            host.imageIDsOnEntry.assign(record->imageIDs, record->imageIDs + record->maxCount);
+            host.imageTitles.clear();
+            for (auto title = record->imageTitles; title != nullptr && *title != nullptr; ++title)
+                host.imageTitles.emplace_back(*title);
             if (confirmed) {
                 const std::size_t count = host.editedImageIDs.size();
                 std::copy_n(host.editedImageIDs.begin(), std::min<std::size_t>(count, record->maxCount),

@@ -151,6 +151,12 @@ public:
     std::int32_t imageEditorAnswer = 0;
     std::vector<std::uint16_t> editedImageIDs;
     std::vector<std::vector<std::uint8_t>> imageEditorRecords;
+    // What the latest editor's record pointed to while it ran: its window title (empty for none) and, for
+    // several images, the ids it held on entry (as many as its maximum) and its image titles up to the
+    // closing null.
+    std::wstring imageWindowTitle;
+    std::vector<std::uint16_t> imageIDsOnEntry;
+    std::vector<std::wstring> imageTitles;
 
 private:
     struct Callbacks;

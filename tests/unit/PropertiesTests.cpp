@@ -171,6 +171,40 @@ std::wstring Failed(int i, std::wstring title, std::wstring failure = L"")
            L"). Your property data is corrupt beyond recovery or reset. Please re-add the object to frame.";
 }
 
+// A reader's answer: F found (f without data, c a copy, freed here), P pass, E error, U unsuitable; the value
+// bytes or the error text; the checkbox state.
+using Answer = std::tuple<char, std::string, int>;
+Answer Answered(const Return& r)
+{
+    if (r.kind == Return::Error) {
+        const std::wstring text = static_cast<const wchar_t*>(r.data);
+        return {'E', std::string(text.begin(), text.end()), r.checkboxState};
+    }
+    if (r.kind != Return::Found)
+        return {"-FPEU"[r.kind], "", r.checkboxState};
+    const std::string value = r.data ? std::string(static_cast<const char*>(r.data), r.dataSize) : "";
+    if (r.freeData)
+        r.freeData(r.data);
+    return {r.freeData ? 'c' : r.data ? 'F' : 'f', value, r.checkboxState};
+}
+// A script of questions to one reader: -1 Initialize, i the value of property i, Checkbox(i) its checkbox
+// alone.
+constexpr std::int64_t Checkbox(std::uint32_t i) { return i + (std::int64_t(1) << 32); }
+template <typename Reader>
+std::vector<Answer> Ask(Reader& reader, Properties::ConverterState& state, std::vector<std::int64_t> script)
+{
+    std::vector<Answer> answers;
+    for (std::int64_t question : script) {
+        Return r;
+        question < 0             ? reader.Initialize(state, &r)
+        : question < Checkbox(0) ? reader.GetProperty(std::uint32_t(question), &r)
+                                 : reader.GetPropertyCheckbox(std::uint32_t(question - Checkbox(0)), &r);
+        answers.push_back(Answered(r));
+    }
+    return answers;
+}
+const Answer Ready{'f', "", -1}, Passed{'P', "", -1}, Unsuitable{'U', "", -1};
+
 enum Sheet : std::uint32_t { Version, Name, Count, Speed, Mode, Flag, Area, Pictures, Go, Box, BoxEnd };
 // The stored sheet, property changed holding value.
 Bytes Sheet(std::uint32_t changed = ~0u, const std::string& value = "")
@@ -391,6 +425,22 @@ TEST_F(Props, ReadsByTypeAndThoseThatCannotBeAnswered)
         values += Get(index) + L"|";
     EXPECT_EQ(values, L"STRW:1.0 \u00e9|STRW:abc|INT :42|FLOT:1075838976|DWRD:1|null|STRW:Press|null|null|"
                       L"null|null|");
+    // Entries by position: none past the count, nor for check boxes and types without a value.
+    std::string entries;
+    for (std::uint32_t i = 0; i <= BoxEnd + 1; ++i) {
+        const Properties::Data* data =
+            Polvane::GetPropertiesFromEditData(AsRecord(record))->Internal_DataAt(i);
+        entries += (data ? data->ReadPropName() : "-") + ",";
+    }
+    EXPECT_EQ(entries, "-,Name,Count,Speed,Mode,-,Area,Pictures,-,-,-,-,");
+    // A float whose entry holds fewer than its 4 bytes is damage.
+    record = Sheet(Speed, "\x01");
+    const std::wstring shortFloat = Get(Speed);
+    EXPECT_EQ(std::pair(shortFloat, Boxes()),
+              std::pair(L"null"s,
+                        L"W Polvane property error: Warning: Returned null Data. Properties are corrupt; "
+                        L"replace the existing Morvalex, by creating a new one and using \"Replace by "
+                        L"another object\" in event editor."s));
     const std::tuple<Bytes, std::size_t, std::uint32_t, std::uint32_t> cases[] = {
         {Sheet(Name, "n\xC3\xA9\xE2\x82\xAC"), 0, 0, Name},
         {Sheet(), 8, 2, Name}, // versions
@@ -692,6 +742,115 @@ TEST_F(Props, OldRecordsThroughTheReaders)
                 Reset(L"5", L"Int")));
 }
 
+// Which stored types feed a property through the smart reader: a single-line text any text but a URL, a
+// multiline text and a URL only their own kind, combo boxes one another, the integer editors one another and
+// the floats (as numbers); the rest only their own type.
+TEST_F(Props, StoredTypesThatFeedAProperty)
+{
+    // Properties of a type, fed by entries of these stored types: as the same bytes (F), as a float number
+    // (N), or not at all (P, passed).
+    const std::tuple<const char*, std::vector<std::uint16_t>, const char*> cases[] = {
+        {"Editbox String", {16, 19, 26, 22, 25, 7}, "FFFPPP"},
+        {"Editbox String Multiline", {5, 22}, "FF"},
+        {"Editbox Folder", {19}, "F"},
+        {"URL button", {5, 25}, "PF"},
+        {"Combo Box", {20, 24, 5}, "FFP"},
+        {"Combo Box Icons", {7}, "F"},
+        {"Edit slider", {6, 12, 9, 13, 21}, "FFPPP"},
+        {"Editbox Number", {11, 8}, "FP"},
+        {"Color", {6}, "P"},
+        {"Edit spin float", {11, 21, 27}, "NFF"},
+        {"Editbox Float", {6}, "N"}};
+    std::string list, entries, taken;
+    std::uint16_t count = 0;
+    for (const auto& [type, storedIDs, answers] : cases) {
+        for (std::uint16_t stored : storedIDs) {
+            const std::string title = "T" + std::to_string(count);
+            list += (count ? ", " : "[") + R"({"Type": ")"s + type + R"(", "Title": ")" + title +
+                    R"(", "Items": ["v"]})";
+            entries += E(stored, title, N(++count));
+        }
+        taken += answers;
+    }
+    Use(list + "]");
+    const Fenced old(Old(count, std::string((count + 7) / 8, '\0') + entries));
+    Properties::ConverterState state(old.Record(), Polvane::GetPropertiesFromEditData(old.Record()),
+                                     Polvane::CurLang()["Properties"]);
+    Properties::SmartPropertyReader reader;
+    ASSERT_EQ(Ask(reader, state, {-1}), std::vector{Ready});
+    for (std::uint16_t k = 0; k < count; ++k) {
+        const Answer found{'F', taken[k] == 'N' ? ValueBytes(float(k + 1)) : N(k + 1), 0};
+        EXPECT_EQ(Ask(reader, state, {k}), std::vector{taken[k] == 'P' ? Passed : found}) << k;
+    }
+}
+
+// Pre-smart values by width: a text to its NUL, a size 8 bytes, a combo box's 4-byte item index (named by its
+// item, an empty text past them; passed on without items, still stepped over), a checkbox none, and after the
+// values only a checkbox whose bit lies in the record. Skipped values take the same widths.
+TEST_F(Props, PreSmartValuesByWidth)
+{
+    const std::string ten = R"([{"Type": "Editbox String", "Title": "A"}, {"Type": "Size", "Title": "S"},
+        {"Type": "Combo Box", "Title": "C", "Items": ["zero", "one", "two"]}, {"Type": "Combo Box Button",
+        "Title": "D", "Items": ["x"]}, {"Type": "Combo Box", "Title": "E"}, {"Type": "Checkbox", "Title": "F"},
+        {"Type": "Editbox Number", "Title": "N"}, {"Type": "Checkbox", "Title": "G"}, {"Type": "Checkbox",
+        "Title": "H"}, {"Type": "Edit spin", "Title": "I"}])";
+    // Bits of A, C, G and H set.
+    const std::string values = "\x85\x01" + "ab\0"s + N(640) + N(480) + N(2) + N(7) + N(0) + N(-5);
+    const Answer cleared{'f', "", 0}, checked{'f', "", 1}, ab{'F', "ab", 1}, two{'c', "two", 1},
+        size{'F', N(640) + N(480), 0}, number{'F', N(-5), 0}, no = Unsuitable;
+    const Bytes all = PreSmart(values), cut = PreSmart("\x07\0"s + "a\0"s + N(1) + N(2) + "\x01\x02\x03");
+    const std::tuple<std::string, Bytes, std::vector<std::int64_t>, std::vector<Answer>> cases[] = {
+        // Reading I ends the reader; the bits of the properties before it stay readable.
+        {ten, all, {-1, 0, 2, 4, 5, 6, 7, 9, 9}, {Ready, ab, two, Passed, cleared, number, checked, no, no}},
+        {ten, all, {-1, 8, 9, Checkbox(8), Checkbox(9)}, {Ready, checked, no, checked, no}},
+        {ten, all, {-1, 1, 3, 8, Checkbox(9)}, {Ready, size, cleared, checked, cleared}},
+        {ten, cut, {-1, 2, Checkbox(1), Checkbox(2)}, {Ready, no, checked, no}}, // an item index cut short
+        // No checkbox byte in the record: not even a checkbox is answered.
+        {R"([{"Type": "Checkbox"}])", PreSmart("", 20), {-1, 0, Checkbox(0)}, {Ready, no, no}}};
+    for (const auto& c : cases) {
+        const auto& [properties, record, script, answers] = c;
+        Use(properties);
+        const Fenced fenced(record);
+        Properties::ConverterState state(fenced.Record(), nullptr, Polvane::CurLang()["Properties"]);
+        Properties::PreSmartPropertyReader reader;
+        EXPECT_EQ(Ask(reader, state, script), answers) << &c - cases;
+    }
+}
+
+// The definition's defaults asked directly: a combo box's is its item text, inside the definition, and
+// needs items and fewer than 4096 bytes; past the Properties array, or without one, there is no item. An
+// answer with an invalid checkbox state is told in a box; error texts are cut to 2047 characters.
+TEST_F(Props, DefaultsAskedOfTheDefinition)
+{
+    const std::string long4096(4096, 'c');
+    Use(R"([{"Type": "Combo Box", "Title": "Pick", "Items": ["a", "bc"], "DefaultState": "bc"}, {"Type":
+        "Combo Box Button", "Title": "Loose", "DefaultState": "x"}, {"Type": "Combo Box Icons", "Title": "Long",
+        "Items": [], "DefaultState": ")" +
+        long4096 + R"("}])");
+    // A value's error, and a checkbox's, which ends with a full stop and a line feed.
+    const auto none = [](const std::string& items, const char* ending = "") {
+        return Answer{
+            'E', "JSONPropertyReader: no JSON item for property " + items + " items are stored" + ending, -1};
+    };
+    Properties::ConverterState state(nullptr, nullptr, Polvane::CurLang()["Properties"]);
+    Properties::JSONPropertyReader reader;
+    EXPECT_EQ(Ask(reader, state, {-1, 0, 1, 2, 3, Checkbox(3), Checkbox(0xFFFFFFFF)}),
+              (std::vector{Ready, Answer{'F', "bc", -1}, Passed, Unsuitable, none("3, only 3"),
+                           none("3, only 3", ".\n"), none("4294967295, only 3", ".\n")}));
+    EXPECT_EQ(std::pair(state.numPropsReset, state.resetPropertiesStream.str()),
+              std::pair(1u, "\xE2\x80\xA2 Pick\n"s));
+    sdk.reset();
+    sdk.reset(InProcess::BuildState(R"({"Identifier": "ZOBU", "Dependencies": "", "UK English": {}})"));
+    Properties::ConverterState absent(nullptr, nullptr, Polvane::CurLang()["Properties"]);
+    EXPECT_EQ(Ask(reader, absent, {-1, 0}), (std::vector{Ready, none("0, only 0")}));
+    Return odd, cut;
+    odd.Return_OK("x", 1, nullptr, 2);
+    cut.Return_Error(L"%s!", std::wstring(2047, L'b').c_str());
+    EXPECT_EQ((std::tuple{Answered(odd), Answered(cut), Boxes()}),
+              std::tuple(Answer{'F', "x", 2}, Answer{'E', std::string(2047, 'b'), -1},
+                         L"E Checkbox error: Checkbox state of 2 is invalid."s));
+}
+
 // At most 1000 properties; nothing built once the last reader left the chain; a default value and checkbox
 // listed once; of a record cut short, the defaults missing, and checkboxes from a reader that left the chain.
 TEST_F(Props, RecordsBuiltByTheReadersAndTheirBoxes)
@@ -851,6 +1010,23 @@ TEST_F(Props, VersionsRecordsOfTheSameListAndTheObjectsName)
     Bytes old = Ended(HeaderBytes(0, 0, 7, 20) +
                       BlockBytes(2, ~sdk->PropertyTitlesHash, ~sdk->PropertyTypesHash) + "\x02" + entries);
     EXPECT_EQ((std::pair{Run(&old), Boxes()}), std::pair(New(7, 3, "\x04" + E(1, "", "") + entries), L""s));
+    // The same count and hashes, but the Text stored in another place, or the last entry running past the
+    // record: converted too, the values found by title or, in a block that cannot be read, the defaults.
+    const std::string text = E(1, "", ""), b = E(5, "B", "second");
+    const std::pair<std::string, std::string> unaligned[] = {
+        {E(5, "A", "first") + text + b, text + entries},
+        {text + E(5, "A", "first") + b.substr(0, 3) + "\x7F" + b.substr(4),
+         text + E(5, "A", "") + E(5, "B", "")}};
+    for (const auto& [stored, converted] : unaligned) {
+        host.MV()->word34 += 1;
+        old = Ended(HeaderBytes(0, 0, 7, 20) +
+                    BlockBytes(3, ~sdk->PropertyTitlesHash, ~sdk->PropertyTypesHash) + "\0"s + stored);
+        EXPECT_EQ(Run(&old), New(7, 3, "\0"s + converted));
+    }
+    EXPECT_EQ(
+        Boxes(),
+        L"I Upgraded properties: Successfully copied 1 of Gadget (Morvalex) object properties from ext "
+        L"version 0 to 1.\n\nAlso set 2 properties to their default settings, namely:\n\u2022 A\n\u2022 B");
 }
 
 // The box after each upgrade of a script by setting (R a reset, A all copied; ! first: not understood), under
