@@ -52,8 +52,9 @@ bool WriteSlot(void** slot, void* value)
     return true;
 }
 
-// While several recorders live, the newest one records every box.
+// While several recorders live, the newest one records every box, or every line.
 std::vector<MessageBoxRecorder*> recorders;
+std::vector<DebugOutputRecorder*> outputRecorders;
 
 hostent* WINAPI NoSuchHost(const char*) { return WSASetLastError(WSAHOST_NOT_FOUND), nullptr; }
 
@@ -117,6 +118,22 @@ int WINAPI MessageBoxRecorder::Record(HWND owner, LPCWSTR text, LPCWSTR title, U
     recorders.back()->boxes.push_back(
         {title != nullptr ? title : L"", text != nullptr ? text : L"", style, owner});
     return IDOK;
+}
+
+DebugOutputRecorder::DebugOutputRecorder(HMODULE module)
+    : ImportPatch(module, "kernel32.dll", "OutputDebugStringW", reinterpret_cast<void*>(&Record))
+{
+    outputRecorders.push_back(this);
+}
+
+DebugOutputRecorder::~DebugOutputRecorder()
+{
+    outputRecorders.erase(std::find(outputRecorders.begin(), outputRecorders.end(), this));
+}
+
+void WINAPI DebugOutputRecorder::Record(LPCWSTR text)
+{
+    outputRecorders.back()->lines.push_back(text != nullptr ? text : L"");
 }
 
 Session::Session(const std::wstring& libraryPath, void* mainWindow, int quiet)
