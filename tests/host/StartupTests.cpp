@@ -1,5 +1,7 @@
 // Start-up in folder trees laid out as the host lays them out, seen through the probe program; exports
-// called out of the host's order; the boundary that turns an exception inside an export into a box.
+// called out of the host's order; the boundary that turns an exception inside an export into a box; a
+// definition or icon that cannot be parsed or read; how the run mode chooses the language; the template's
+// texts left in the About section.
 #include "Session.h"
 
 #include <gtest/gtest.h>
@@ -26,6 +28,17 @@ std::string Seen(const std::string& identifier, int runMode = 0)
                 : "\ncounts=0 0 0\ndependency=Morvalex.json\ndependency=a.dll\ndependency=\n");
 }
 
+// Gives a host program string 720, in a block of 16 strings whose others are empty.
+bool SetLanguageString(const fs::path& program, const std::wstring& language)
+{
+    std::wstring block = wchar_t(language.size()) + language + std::wstring(15, L'\0');
+    HANDLE update = BeginUpdateResourceW(program.c_str(), FALSE);
+    return update &&
+           UpdateResourceW(update, RT_STRING, MAKEINTRESOURCEW(720 / 16 + 1), 0, block.data(),
+                           block.size() * 2) &&
+           EndUpdateResourceW(update, FALSE);
+}
+
 // The host program at App\Host.exe, the library in Extensions\Unicode\.
 class Startup : public testing::Test {
 protected:
@@ -37,11 +50,13 @@ protected:
     {
         return tree.Copy(TestHost::BuildFolder() / L"tests\\host_probe.exe", to);
     }
-    // What the probe at `program` printed, read as text: its line ends as LF.
-    std::string Probe(const fs::path& program)
+    // What the probe at `program` printed, read as text: its line ends as LF. The host's command line ends
+    // with `words`.
+    std::string Probe(const fs::path& program, const std::wstring& words = L"")
     {
-        FILE* pipe =
-            _wpopen((L"\"\"" + program.wstring() + L"\" \"" + library.wstring() + L"\"\"").c_str(), L"rt");
+        FILE* pipe = _wpopen(
+            (L"\"\"" + program.wstring() + L"\" \"" + library.wstring() + L"\"" + words + L"\"").c_str(),
+            L"rt");
         std::string output;
         for (int c; (c = std::fgetc(pipe)) != EOF;)
             output += char(c);
@@ -82,15 +97,26 @@ TEST_F(Startup, TheHostsLanguageStringChoosesTheLanguagesFile)
                                          {L"1041", "JP__"},
                                          {L"1036 French", "FR__"},
                                          {L"x1036", "EN__"}}) {
-        // String 720 of the host program, in a block of 16 strings whose others are empty.
-        std::wstring block = wchar_t(language.size()) + language + std::wstring(15, L'\0');
-        HANDLE update = BeginUpdateResourceW(probe.c_str(), FALSE);
-        ASSERT_TRUE(update &&
-                    UpdateResourceW(update, RT_STRING, MAKEINTRESOURCEW(720 / 16 + 1), 0, block.data(),
-                                    block.size() * 2) &&
-                    EndUpdateResourceW(update, FALSE));
+        ASSERT_TRUE(SetLanguageString(probe, language));
         EXPECT_EQ(Probe(probe), Seen(code)) << fs::path(language);
     }
+}
+
+// A built application that extracts itself runs as ...\x.tmp\stdrt.exe, and its own path follows ` /SF "` on
+// its command line, up to the next quote: its language string is the one read. Without the closing quote, or
+// under another name, the program's own path stands.
+TEST_F(Startup, ASelfExtractingApplicationNamesItsPathAfterSF)
+{
+    tree.Write(L"Extensions\\Unicode\\Morvalex.FR.json", Definition("FR__"));
+    const fs::path game = Copy(L"Games\\Game.exe"), stdrt = Copy(L"Temp\\x.tmp\\stdrt.exe");
+    ASSERT_TRUE(SetLanguageString(game, L"1036"));
+    const std::wstring named = L" /SF \"" + game.wstring();
+    for (const auto& [program, words, identifier] :
+         {std::tuple{stdrt, named + L"\" more", "FR__"},
+          {stdrt, named, "ZOBU"},
+          {stdrt, L" /SF" + named.substr(5) + L"\"", "ZOBU"}, // no blank after /SF
+          {probe, named + L"\"", "ZOBU"}})
+        EXPECT_EQ(Probe(program, words), Seen(identifier)) << fs::path(words);
 }
 
 // The editor's test run-time lives under the editor's Data\Runtime folder, with the editor beside it.
@@ -150,5 +176,158 @@ TEST(Boundary, AnExceptionInAnExportIsABoxAndTheNeutralAnswer)
                   L"Polvane SDK error - Morvalex: Initialize stopped on an unexpected error: Out of memory|");
         fs::resize_file(file, 16 << 20);
         EXPECT_EQ(session.Lib().Call("Initialize", session.TheHost().MV(), 0), 0) << file;
+    }
+}
+
+namespace {
+
+// The stand-ins below fail while this holds, and otherwise do what they stand for.
+bool failing = true;
+
+// A read one byte short, as when another program cuts the file between the size and the read.
+std::size_t __cdecl ShortRead(void* buffer, std::size_t size, std::size_t count, FILE* file)
+{
+    return std::fread(buffer, size, failing && count > 0 ? count - 1 : count, file);
+}
+HGLOBAL WINAPI LoadNoResource(HMODULE module, HRSRC resource)
+{
+    return failing ? nullptr : LoadResource(module, resource);
+}
+LPVOID WINAPI LockNoResource(HGLOBAL resource) { return failing ? nullptr : LockResource(resource); }
+
+} // namespace
+
+// A definition beside the library that does not parse; a file (the definition, or the icon) that reads short;
+// a resource (the definition, or the icon) that cannot be loaded or locked. Initialize answers -1 after one
+// box and builds nothing; once all is well it succeeds.
+TEST(Initialize, ADefinitionOrIconThatCannotBeParsedOrRead)
+{
+    const std::wstring stopped = L"Polvane SDK error - Morvalex: Initialize stopped on an unexpected error: ";
+    const TestHost::Redirect shortRead{"msvcrt.dll", "fread", reinterpret_cast<void*>(&ShortRead)},
+        noLoad{"kernel32.dll", "LoadResource", reinterpret_cast<void*>(&LoadNoResource)},
+        noLock{"kernel32.dll", "LockResource", reinterpret_cast<void*>(&LockNoResource)};
+    const struct {
+        std::vector<TestHost::Redirect> redirects;
+        const wchar_t* sibling; // null: none
+        std::string bytes;
+        std::wstring box;
+        const char* identifier; // the definition's once all is well
+    } cases[] = {
+        {{},
+         L"Morvalex.json",
+         R"({"Identifier": "ZOBU",}x)",
+         L"Error parsing JSON - Morvalex: JSON file for Morvalex couldn't be parsed:\nLine 1, char 23: "
+         L"Trailing "
+         L"garbage: `x`|",
+         "FILE"},
+        {{shortRead},
+         L"Morvalex.json",
+         Definition("FILE"),
+         stopped + L"Reading opened file resource into RAM failed|",
+         "FILE"},
+        {{shortRead},
+         L"Morvalex.png",
+         "\x89PNG",
+         stopped + L"Reading opened file resource into RAM failed|",
+         "ZOBU"},
+        {{noLoad}, nullptr, "", stopped + L"Could not load resource|", "ZOBU"},
+        {{noLock}, nullptr, "", stopped + L"Could not lock resource|", "ZOBU"},
+        {{noLoad},
+         L"Morvalex.json",
+         Definition("FILE"),
+         stopped + L"Could not load resource|",
+         "FILE"}, // the icon
+    };
+    for (const auto& c : cases) {
+        const auto label = &c - cases;
+        TestHost::TempTree tree;
+        if (c.sibling != nullptr)
+            tree.Write(c.sibling, c.bytes);
+        failing = true;
+        TestHost::Session session(tree.Copy(TestHost::BuiltLibraryPath(), L"Morvalex.mfx").wstring(), nullptr,
+                                  0, c.redirects);
+        EXPECT_EQ(session.InitializeResult(), -1) << label;
+        EXPECT_EQ(TestHost::Joined(session.Boxes().Boxes()), c.box) << label;
+        failing = false;
+        if (c.identifier == std::string("FILE"))
+            tree.Write(L"Morvalex.json", Definition("FILE"));
+        HostRunInfo info{};
+        EXPECT_EQ(session.Lib().Call("Initialize", session.TheHost().MV(), 0) +
+                      session.Lib().Call("GetRunObjectInfos", session.TheHost().MV(), &info),
+                  1)
+            << label;
+        EXPECT_EQ(std::string(info.identifier, 4), c.identifier) << label;
+    }
+}
+
+// A built application takes the default language (the first whose About has a Name) and never reads the
+// settings. Quiet load and the editor take the first language the settings list that the definition has, its
+// case ignored once one leading blank is dropped, else the default. Quiet load wins over the editor's window;
+// only the editor asks the host to show a loaded object's properties again.
+TEST(Initialize, TheRunModeDecidesHowTheLanguageIsChosen)
+{
+    const struct {
+        const char* languages;
+        void* mainWindow;
+        int quiet;
+        const wchar_t* language;
+        int refreshes;
+    } cases[] = {
+        {"second", nullptr, 0, L"First", 0},
+        {"second", nullptr, 1, L"Second", 0},
+        {"second", GetDesktopWindow(), 1, L"Second", 0},
+        {"Deutsch; SECOND", GetDesktopWindow(), 0, L"Second", 1},
+        {"Deutsch;  second", nullptr, 1, L"First", 0}, // " second" is no language
+        {"Deutsch;Nope", GetDesktopWindow(), 0, L"First", 1},
+    };
+    for (const auto& c : cases) {
+        TestHost::TempTree tree;
+        tree.Write(L"Polvane.ini",
+                   "DisableUpdateCheckFor=*\r\nLanguages=" + std::string(c.languages) + "\r\n");
+        tree.Write(L"Morvalex.json", R"({"Identifier": "LANG", "First": {"About": {"Name": "First"}},
+            "Second": {"About": {"Name": "Second"}}})");
+        TestHost::Session session(tree.Copy(TestHost::BuiltLibraryPath(), L"Morvalex.mfx").wstring(),
+                                  c.mainWindow, c.quiet);
+        ::mV* mV = session.TheHost().MV();
+        mV->word04 = 1; // a full editor record: the object is named in the current language
+        wchar_t t[5][260] = {};
+        session.Lib().Call<void>("GetObjInfos", mV, 0, t[0], t[1], t[2], t[3], t[4]);
+        std::uint32_t edPtr[8] = {};
+        EXPECT_EQ(session.Lib().Call("LoadObject", mV, 0, edPtr, 0), 0);
+        EXPECT_EQ(std::pair(std::wstring(t[0]), session.TheHost().FunctionCount(18)),
+                  std::pair(std::wstring(c.language), c.refreshes))
+            << c.languages << " " << c.quiet;
+        EXPECT_TRUE(session.Boxes().Boxes().empty()) << c.languages;
+    }
+}
+
+// An About section that keeps a text of the template, in any case, draws one warning, and the library starts.
+TEST(Initialize, AnUneditedTemplateIsPointedOut)
+{
+    const std::pair<const char*, bool> cases[] = {
+        {R"("Name": "Mine", "Author": "yOuR nAmE")", true},
+        {R"("Name": "POLVANE TEMPLATE")", true},
+        {R"("Name": "Mine", "Comment": "A sentence or two to describe your EXTENSION")", true},
+        {R"("Name": "Mine", "Help": "help/example.chm")", true},
+        {R"("Name": "Mine", "URL": "HTTPS://WWW.EXAMPLE.COM/")", true},
+        {R"("Name": "Mine", "Copyright": "(C) 2026 BY YOUR NAME Ltd")", true},
+        {R"("Name": "Mine", "Author": "Your Name Here", "Copyright": "by you", "URL": "https://example.com/")",
+         false},
+    };
+    for (const auto& [about, warns] : cases) {
+        TestHost::TempTree tree;
+        tree.Write(L"Morvalex.json",
+                   R"({"Identifier": "TMPL", "L": {"About": {)" + std::string(about) + "}}}");
+        TestHost::Session session(tree.Copy(TestHost::BuiltLibraryPath(), L"Morvalex.mfx").wstring());
+        const auto& boxes = session.Boxes().Boxes();
+        EXPECT_EQ(
+            std::pair(session.InitializeResult(), TestHost::Joined(boxes)),
+            std::pair(0, std::wstring(warns ? L"Polvane SDK warning - Morvalex: Template properties are "
+                                              L"unedited in Morvalex's JSON file. Please amend them.\n\nYou "
+                                              L"need to update the About section of your JSON file. Make "
+                                              L"sure to do it for all languages in the JSON.|"
+                                            : L"")))
+            << about;
+        EXPECT_TRUE(boxes.empty() || boxes[0].style == MB_ICONWARNING) << about;
     }
 }

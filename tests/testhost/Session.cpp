@@ -136,11 +136,18 @@ void WINAPI DebugOutputRecorder::Record(LPCWSTR text)
     outputRecorders.back()->lines.push_back(text != nullptr ? text : L"");
 }
 
-Session::Session(const std::wstring& libraryPath, void* mainWindow, int quiet)
+Session::Session(const std::wstring& libraryPath, void* mainWindow, int quiet,
+                 const std::vector<Redirect>& redirects)
     : library(libraryPath), boxes(library.Module()),
       offline(library.Module(), "ws2_32.dll", "gethostbyname", reinterpret_cast<void*>(&NoSuchHost)),
       host(mainWindow)
 {
+    for (const Redirect& redirect : redirects) {
+        redirected.push_back(std::make_unique<ImportPatch>(library.Module(), redirect.dll, redirect.function,
+                                                           redirect.replacement));
+        if (!redirected.back()->Installed())
+            throw std::runtime_error(std::string("the library does not import ") + redirect.function);
+    }
     initializeResult = library.Call("Initialize", host.MV(), quiet);
     if (initializeResult == 0)
         library.Call("GetRunObjectInfos", host.MV(), &runInfo);
