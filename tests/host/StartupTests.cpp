@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace fs = std::filesystem;
 
@@ -194,49 +195,55 @@ HGLOBAL WINAPI LoadNoResource(HMODULE module, HRSRC resource)
     return failing ? nullptr : LoadResource(module, resource);
 }
 LPVOID WINAPI LockNoResource(HGLOBAL resource) { return failing ? nullptr : LockResource(resource); }
+HRSRC WINAPI FindNoResource(HMODULE module, LPCWSTR name, LPCWSTR type)
+{
+    return failing ? nullptr : FindResourceW(module, name, type);
+}
+// No room for the first block larger than the definition's parts: its copy for the parser.
+void* __cdecl NoRoomForACopy(std::size_t size)
+{
+    return failing && size > 4096 ? (failing = false, nullptr) : std::malloc(size);
+}
 
 } // namespace
 
 // A definition beside the library that does not parse; a file (the definition, or the icon) that reads short;
-// a resource (the definition, or the icon) that cannot be loaded or locked. Initialize answers -1 after one
-// box and builds nothing; once all is well it succeeds.
-TEST(Initialize, ADefinitionOrIconThatCannotBeParsedOrRead)
+// a resource (the definition, or the icon) not found or that cannot be loaded or locked; no room for the
+// definition's copy. Initialize answers -1 after one box and builds nothing; once all is well it succeeds.
+TEST(Initialize, ADefinitionOrIconThatCannotBeFoundParsedOrRead)
 {
-    const std::wstring stopped = L"Polvane SDK error - Morvalex: Initialize stopped on an unexpected error: ";
+    const std::string file = Definition("FILE"), garbage = R"({"Identifier": "ZOBU",}x)";
+    const std::wstring stopped = L"Polvane SDK error - Morvalex: Initialize stopped on an unexpected error: ",
+                       unread = stopped + L"Reading opened file resource into RAM failed|",
+                       unparsed =
+                           L"Error parsing JSON - Morvalex: JSON file for Morvalex couldn't be parsed:\nLine "
+                           L"1, char 23: Trailing garbage: `x`|",
+                       notFound =
+                           L"Couldn't find JSON - Morvalex: JSON file for Morvalex not found on disk or in "
+                           L"MFX resources|",
+                       noCopy =
+                           L"Out of memory - Morvalex: JSON file for Morvalex couldn't allocate SIZE bytes "
+                           L"while loading|";
     const TestHost::Redirect shortRead{"msvcrt.dll", "fread", reinterpret_cast<void*>(&ShortRead)},
         noLoad{"kernel32.dll", "LoadResource", reinterpret_cast<void*>(&LoadNoResource)},
-        noLock{"kernel32.dll", "LockResource", reinterpret_cast<void*>(&LockNoResource)};
+        noLock{"kernel32.dll", "LockResource", reinterpret_cast<void*>(&LockNoResource)},
+        noResource{"kernel32.dll", "FindResourceW", reinterpret_cast<void*>(&FindNoResource)},
+        noRoom{"msvcrt.dll", "malloc", reinterpret_cast<void*>(&NoRoomForACopy)};
     const struct {
         std::vector<TestHost::Redirect> redirects;
         const wchar_t* sibling; // null: none
         std::string bytes;
-        std::wstring box;
         const char* identifier; // the definition's once all is well
+        std::wstring box;
     } cases[] = {
-        {{},
-         L"Morvalex.json",
-         R"({"Identifier": "ZOBU",}x)",
-         L"Error parsing JSON - Morvalex: JSON file for Morvalex couldn't be parsed:\nLine 1, char 23: "
-         L"Trailing "
-         L"garbage: `x`|",
-         "FILE"},
-        {{shortRead},
-         L"Morvalex.json",
-         Definition("FILE"),
-         stopped + L"Reading opened file resource into RAM failed|",
-         "FILE"},
-        {{shortRead},
-         L"Morvalex.png",
-         "\x89PNG",
-         stopped + L"Reading opened file resource into RAM failed|",
-         "ZOBU"},
-        {{noLoad}, nullptr, "", stopped + L"Could not load resource|", "ZOBU"},
-        {{noLock}, nullptr, "", stopped + L"Could not lock resource|", "ZOBU"},
-        {{noLoad},
-         L"Morvalex.json",
-         Definition("FILE"),
-         stopped + L"Could not load resource|",
-         "FILE"}, // the icon
+        {{}, L"Morvalex.json", garbage, "FILE", unparsed},
+        {{shortRead}, L"Morvalex.json", file, "FILE", unread},
+        {{shortRead}, L"Morvalex.png", "\x89PNG", "ZOBU", unread},
+        {{noLoad}, nullptr, "", "ZOBU", stopped + L"Could not load resource|"},
+        {{noLock}, nullptr, "", "ZOBU", stopped + L"Could not lock resource|"},
+        {{noLoad}, L"Morvalex.json", file, "FILE", stopped + L"Could not load resource|"}, // the icon's
+        {{noResource}, nullptr, "", "ZOBU", notFound},
+        {{noRoom}, nullptr, "", "ZOBU", noCopy},
     };
     for (const auto& c : cases) {
         const auto label = &c - cases;
@@ -247,10 +254,16 @@ TEST(Initialize, ADefinitionOrIconThatCannotBeParsedOrRead)
         TestHost::Session session(tree.Copy(TestHost::BuiltLibraryPath(), L"Morvalex.mfx").wstring(), nullptr,
                                   0, c.redirects);
         EXPECT_EQ(session.InitializeResult(), -1) << label;
-        EXPECT_EQ(TestHost::Joined(session.Boxes().Boxes()), c.box) << label;
+        // SIZE: the embedded definition's, and its NUL.
+        const HMODULE module = session.Lib().Module();
+        std::wstring box = c.box;
+        if (const std::size_t at = box.find(L"SIZE"); at != std::wstring::npos)
+            box.replace(
+                at, 4, std::to_wstring(SizeofResource(module, FindResourceW(module, L"#102", L"TOVIK")) + 1));
+        EXPECT_EQ(TestHost::Joined(session.Boxes().Boxes()), box) << label;
         failing = false;
         if (c.identifier == std::string("FILE"))
-            tree.Write(L"Morvalex.json", Definition("FILE"));
+            tree.Write(L"Morvalex.json", file);
         HostRunInfo info{};
         EXPECT_EQ(session.Lib().Call("Initialize", session.TheHost().MV(), 0) +
                       session.Lib().Call("GetRunObjectInfos", session.TheHost().MV(), &info),
@@ -330,4 +343,39 @@ TEST(Initialize, AnUneditedTemplateIsPointedOut)
             << about;
         EXPECT_TRUE(boxes.empty() || boxes[0].style == MB_ICONWARNING) << about;
     }
+}
+
+// A root whose last member is not an object has no language: one box, and no tables to hand the host. An item
+// that is not an object is refused in a box of its kind, and the items after it keep their own ids.
+TEST(Initialize, ALanguageOrItemThatIsNotAnObject)
+{
+    const std::wstring invalid = L" JSON - Morvalex: Invalid JSON reference for ";
+    const std::pair<std::string, std::wstring> cases[] = {
+        {R"({"Identifier": "ZOBU", "Dependencies": ""})",
+         L"Internal JSON error - Morvalex: The JSON parser could not find a JSON object to use for current "
+         L"language.|"},
+        {R"({"Identifier": "ITEM", "L": {"About": {"Name": "x"}, "Actions": [5, {"Parameters": [["Float", "f"]]}],
+            "Conditions": ["c", {}], "Expressions": [[1], {"Returns": "Text"}]}})",
+         L"Error reading action" + invalid + L"action ID 0, expected object.|Error reading condition" +
+             invalid + L"condition ID 0, expected a JSON object.|Error reading expression" + invalid +
+             L"expression ID 0, expected a JSON object.|"},
+    };
+    std::vector<std::vector<std::uint16_t>> records; // the host's part of each kind's record 1
+    for (const auto& [definition, boxes] : cases) {
+        TestHost::TempTree tree;
+        tree.Write(L"Morvalex.json", definition);
+        TestHost::Session session(tree.Copy(TestHost::BuiltLibraryPath(), L"Morvalex.mfx").wstring());
+        const HostRunInfo& info = session.RunInfo();
+        EXPECT_EQ(TestHost::Joined(session.Boxes().Boxes()), boxes);
+        EXPECT_EQ(std::tuple(session.InitializeResult(), info.numOfActions, info.actions == nullptr),
+                  std::tuple(0, std::uint16_t(records.empty() ? 0 : 2), records.empty()));
+        for (const char* name : {"GetActionInfos", "GetConditionInfos", "GetExpressionInfos"}) {
+            const auto* record = session.Lib().Call<const std::uint16_t*>(name, session.TheHost().MV(), 1);
+            records.push_back(record ? std::vector<std::uint16_t>(record, record + 3 + record[2])
+                                     : std::vector<std::uint16_t>{});
+        }
+    }
+    // None at first; then each record's ID, flags or result type, parameter count and codes.
+    EXPECT_EQ(records,
+              (std::vector<std::vector<std::uint16_t>>{{}, {}, {}, {1, 0, 1, 22}, {1, 0x220, 0}, {1, 1, 0}}));
 }
