@@ -76,7 +76,7 @@ TEST(ObjectLife, TheObjectIsFoundAfterTheHostsOwnRecords)
     // A record with room for every host record; its header as the host fills it.
     std::vector<std::uint8_t> bytes(800);
     auto* rd = reinterpret_cast<RUNDATA*>(bytes.data());
-    rd->rHo.runHeader = session.CreateObject()->rHo.runHeader;
+    rd->rHo.runHeader = session.TheHost().NewObject()->rHo.runHeader;
     ASSERT_EQ(lib.Call("CreateRunObject", rd, nullptr, nullptr), 0);
     Extension* ext = rd->pExtension;
     ASSERT_NE(ext, nullptr);

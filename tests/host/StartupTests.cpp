@@ -1,7 +1,7 @@
 // Start-up in folder trees laid out as the host lays them out, seen through the probe program; exports
 // called out of the host's order; the boundary that turns an exception inside an export into a box; a
-// definition or icon that cannot be parsed or read; how the run mode chooses the language; the template's
-// texts left in the About section.
+// definition or icon that cannot be found, parsed or read; how the run mode chooses the language; the boxes
+// a definition's About section, language or items draw.
 #include "Session.h"
 
 #include <gtest/gtest.h>
@@ -199,7 +199,8 @@ HRSRC WINAPI FindNoResource(HMODULE module, LPCWSTR name, LPCWSTR type)
 {
     return failing ? nullptr : FindResourceW(module, name, type);
 }
-// No room for the first block larger than the definition's parts: its copy for the parser.
+// No room for the first block of more than 4 KiB that start-up asks for: the definition's copy for the
+// parser.
 void* __cdecl NoRoomForACopy(std::size_t size)
 {
     return failing && size > 4096 ? (failing = false, nullptr) : std::malloc(size);
