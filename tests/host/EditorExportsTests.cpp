@@ -1,5 +1,6 @@
-// The editor's exports of the real library as the host calls them: menus, texts in the host's buffers, the
-// object's information, the ids offered to the host, and the neutral answers of a library without state.
+// The editor's exports of the real library as the host calls them: menus and the codes of their ids, texts in
+// the host's buffers, the object's information, the icon, the ids offered to the host, and the neutral
+// answers of a library without state or without the host's surface library.
 #include "FakeSurfaces.h"
 #include "Session.h"
 
@@ -9,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
+#include <optional>
 #include <tuple>
 
 namespace {
@@ -419,6 +421,31 @@ TEST(EditorExports, ImageListsAndTheSheetsOtherExports)
               std::tuple(FALSE, FALSE, std::size_t(3), std::size_t(2), std::size_t(0)));
 }
 
+// A menu id is an item's index above its kind's base (25000, 26000, 27000), as 16 bits; the host's word above
+// the id is not read. The action menu's first item is action 2, "Free memory block %0".
+TEST(EditorExports, MenuIdsGiveTheItemsCodes)
+{
+    TestHost::Session session(TestHost::BuiltLibraryPath(), GetDesktopWindow());
+    TestHost::Library& lib = session.Lib();
+    ::mV* mV = session.TheHost().MV();
+    const char *action = "GetActionCodeFromMenu", *condition = "GetConditionCodeFromMenu",
+               *expression = "GetExpressionCodeFromMenu";
+    const std::tuple<const char*, std::uint32_t, std::uint32_t> cases[] = {
+        {action, 25000, 0},      {action, 25003, 3},         {action, 24999, 65535},
+        {action, 0, 40536},      {action, 65535, 40535},     {action, 0xFFFF0000 + 25003, 3},
+        {condition, 26005, 5},   {condition, 25999, 65535},  {condition, 0x00010000 + 26000, 0},
+        {expression, 27075, 75}, {expression, 26999, 65535}, {expression, 0, 38536},
+    };
+    for (const auto& [name, word, code] : cases)
+        EXPECT_EQ(lib.Call<std::uint32_t>(name, mV, word), code) << name << " " << word;
+    HMENU menu = lib.Call<HMENU>("GetActionMenu", mV, 0, 0);
+    const UINT first = GetMenuItemID(GetSubMenu(GetSubMenu(menu, 0), 0), 0);
+    DestroyMenu(menu);
+    EXPECT_EQ(Text(lib, mV, "GetActionString", lib.Call<std::uint32_t>(action, mV, first), -1, 16),
+              L"Free memory blo!|");
+    EXPECT_TRUE(session.Boxes().Boxes().empty());
+}
+
 namespace {
 
 // What the host's process refuses while a patch holds it in: global memory, locks after the first few, and C
@@ -433,6 +460,19 @@ void* __cdecl RefusingMalloc(std::size_t size)
     static const auto allocate = reinterpret_cast<void*(__cdecl*)(std::size_t)>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"msvcrt.dll"), "malloc")));
     return size == refusedSize ? nullptr : allocate(size);
+}
+
+// The host's surface library cannot be found: neither among the loaded modules nor on disk.
+BOOL WINAPI NoSurfaceModule(DWORD flags, LPCWSTR name, HMODULE* module)
+{
+    if ((flags & GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS) == 0 && name != nullptr &&
+        _wcsicmp(name, L"mmfs2.dll") == 0)
+        return *module = nullptr, FALSE;
+    return GetModuleHandleExW(flags, name, module);
+}
+HMODULE WINAPI NoSurfaceLibrary(LPCWSTR name)
+{
+    return _wcsicmp(name, L"mmfs2.dll") == 0 ? nullptr : LoadLibraryW(name);
 }
 
 } // namespace
@@ -489,4 +529,33 @@ TEST(EditorExports, WhenMemoryRunsOut)
         std::tuple(true, std::size_t(0),
                    std::wstring(L"Polvane property error - Morvalex: Out of memory attempting to rewrite "
                                 L"properties!|")));
+}
+
+// Without the host's surface library, or with one that lacks an operation, one box says why there is no icon:
+// the library starts, nothing is asked of the surface library, and the icon is neither drawn nor copied.
+TEST(EditorExports, WithoutTheHostsSurfaceLibraryThereIsNoIcon)
+{
+    const std::vector<TestHost::Redirect> noLibrary = {
+        {"kernel32.dll", "GetModuleHandleExW", reinterpret_cast<void*>(&NoSurfaceModule)},
+        {"kernel32.dll", "LoadLibraryW", reinterpret_cast<void*>(&NoSurfaceLibrary)}};
+    const std::wstring cannot = L", so Morvalex's icon cannot be shown.|";
+    const std::tuple<std::vector<TestHost::Redirect>, WORD, std::wstring> cases[] = {
+        {noLibrary, 0, L"Polvane error - Morvalex: MMFS2.dll could not be found" + cannot},
+        {{}, 172, L"Polvane error - Morvalex: MMFS2.dll has no function of ordinal 172" + cannot},
+        {{}, 355, L"Polvane error - Morvalex: MMFS2.dll has no function of ordinal 355" + cannot},
+    };
+    for (const auto& [redirects, ordinal, box] : cases) {
+        TestHost::FakeSurfaces fake;
+        std::optional<TestHost::MissingOrdinal> missing;
+        if (ordinal != 0)
+            missing.emplace(fake.Module(), ordinal);
+        TestHost::Session session(TestHost::BuiltLibraryPath(), GetDesktopWindow(), 0, redirects);
+        ::mV* mV = session.TheHost().MV();
+        EXPECT_EQ(session.InitializeResult(), 0) << ordinal;
+        RECT place = {5, 6, 37, 38};
+        session.Lib().Call<void>("EditorDisplay", mV, 0, 0, nullptr, &place);
+        EXPECT_EQ(session.Lib().Call("MakeIconEx", mV, fake.NewSurface(), 0, 0, 0), 0) << ordinal;
+        EXPECT_EQ(fake.Calls(), "") << ordinal;
+        EXPECT_EQ(TestHost::Joined(session.Boxes().Boxes()), box) << ordinal;
+    }
 }

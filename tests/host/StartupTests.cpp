@@ -1,10 +1,13 @@
 // Start-up in folder trees laid out as the host lays them out, seen through the probe program; exports
-// called out of the host's order; the boundary that turns an exception inside an export into a box.
+// called out of the host's order; the boundary that turns an exception inside an export into a box; a
+// definition or icon that cannot be found, parsed or read; how the run mode chooses the language; the boxes
+// a definition's About section, language or items draw.
 #include "Session.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace fs = std::filesystem;
 
@@ -26,6 +29,17 @@ std::string Seen(const std::string& identifier, int runMode = 0)
                 : "\ncounts=0 0 0\ndependency=Morvalex.json\ndependency=a.dll\ndependency=\n");
 }
 
+// Gives a host program string 720, in a block of 16 strings whose others are empty.
+bool SetLanguageString(const fs::path& program, const std::wstring& language)
+{
+    std::wstring block = wchar_t(language.size()) + language + std::wstring(15, L'\0');
+    HANDLE update = BeginUpdateResourceW(program.c_str(), FALSE);
+    return update &&
+           UpdateResourceW(update, RT_STRING, MAKEINTRESOURCEW(720 / 16 + 1), 0, block.data(),
+                           block.size() * 2) &&
+           EndUpdateResourceW(update, FALSE);
+}
+
 // The host program at App\Host.exe, the library in Extensions\Unicode\.
 class Startup : public testing::Test {
 protected:
@@ -37,11 +51,13 @@ protected:
     {
         return tree.Copy(TestHost::BuildFolder() / L"tests\\host_probe.exe", to);
     }
-    // What the probe at `program` printed, read as text: its line ends as LF.
-    std::string Probe(const fs::path& program)
+    // What the probe at `program` printed, read as text: its line ends as LF. The host's command line ends
+    // with `words`.
+    std::string Probe(const fs::path& program, const std::wstring& words = L"")
     {
-        FILE* pipe =
-            _wpopen((L"\"\"" + program.wstring() + L"\" \"" + library.wstring() + L"\"\"").c_str(), L"rt");
+        FILE* pipe = _wpopen(
+            (L"\"\"" + program.wstring() + L"\" \"" + library.wstring() + L"\"" + words + L"\"").c_str(),
+            L"rt");
         std::string output;
         for (int c; (c = std::fgetc(pipe)) != EOF;)
             output += char(c);
@@ -82,15 +98,26 @@ TEST_F(Startup, TheHostsLanguageStringChoosesTheLanguagesFile)
                                          {L"1041", "JP__"},
                                          {L"1036 French", "FR__"},
                                          {L"x1036", "EN__"}}) {
-        // String 720 of the host program, in a block of 16 strings whose others are empty.
-        std::wstring block = wchar_t(language.size()) + language + std::wstring(15, L'\0');
-        HANDLE update = BeginUpdateResourceW(probe.c_str(), FALSE);
-        ASSERT_TRUE(update &&
-                    UpdateResourceW(update, RT_STRING, MAKEINTRESOURCEW(720 / 16 + 1), 0, block.data(),
-                                    block.size() * 2) &&
-                    EndUpdateResourceW(update, FALSE));
+        ASSERT_TRUE(SetLanguageString(probe, language));
         EXPECT_EQ(Probe(probe), Seen(code)) << fs::path(language);
     }
+}
+
+// A built application that extracts itself runs as ...\x.tmp\stdrt.exe, and its own path follows ` /SF "` on
+// its command line, up to the next quote: its language string is the one read. Without the closing quote, or
+// under another name, the program's own path stands.
+TEST_F(Startup, ASelfExtractingApplicationNamesItsPathAfterSF)
+{
+    tree.Write(L"Extensions\\Unicode\\Morvalex.FR.json", Definition("FR__"));
+    const fs::path game = Copy(L"Games\\Game.exe"), stdrt = Copy(L"Temp\\x.tmp\\stdrt.exe");
+    ASSERT_TRUE(SetLanguageString(game, L"1036"));
+    const std::wstring named = L" /SF \"" + game.wstring();
+    for (const auto& [program, words, identifier] :
+         {std::tuple{stdrt, named + L"\" more", "FR__"},
+          {stdrt, named, "ZOBU"},
+          {stdrt, L" /SF" + named.substr(5) + L"\"", "ZOBU"}, // no blank after /SF
+          {probe, named + L"\"", "ZOBU"}})
+        EXPECT_EQ(Probe(program, words), Seen(identifier)) << fs::path(words);
 }
 
 // The editor's test run-time lives under the editor's Data\Runtime folder, with the editor beside it.
@@ -151,4 +178,205 @@ TEST(Boundary, AnExceptionInAnExportIsABoxAndTheNeutralAnswer)
         fs::resize_file(file, 16 << 20);
         EXPECT_EQ(session.Lib().Call("Initialize", session.TheHost().MV(), 0), 0) << file;
     }
+}
+
+namespace {
+
+// The stand-ins below fail while this holds, and otherwise do what they stand for.
+bool failing = true;
+
+// A read one byte short, as when another program cuts the file between the size and the read.
+std::size_t __cdecl ShortRead(void* buffer, std::size_t size, std::size_t count, FILE* file)
+{
+    return std::fread(buffer, size, failing && count > 0 ? count - 1 : count, file);
+}
+HGLOBAL WINAPI LoadNoResource(HMODULE module, HRSRC resource)
+{
+    return failing ? nullptr : LoadResource(module, resource);
+}
+LPVOID WINAPI LockNoResource(HGLOBAL resource) { return failing ? nullptr : LockResource(resource); }
+HRSRC WINAPI FindNoResource(HMODULE module, LPCWSTR name, LPCWSTR type)
+{
+    return failing ? nullptr : FindResourceW(module, name, type);
+}
+// No room for the first block of more than 4 KiB that start-up asks for: the definition's copy for the
+// parser.
+void* __cdecl NoRoomForACopy(std::size_t size)
+{
+    return failing && size > 4096 ? (failing = false, nullptr) : std::malloc(size);
+}
+
+} // namespace
+
+// A definition beside the library that does not parse; a file (the definition, or the icon) that reads short;
+// a resource (the definition, or the icon) not found or that cannot be loaded or locked; no room for the
+// definition's copy. Initialize answers -1 after one box and builds nothing; once all is well it succeeds.
+TEST(Initialize, ADefinitionOrIconThatCannotBeFoundParsedOrRead)
+{
+    const std::string file = Definition("FILE"), garbage = R"({"Identifier": "ZOBU",}x)";
+    const std::wstring stopped = L"Polvane SDK error - Morvalex: Initialize stopped on an unexpected error: ",
+                       unread = stopped + L"Reading opened file resource into RAM failed|",
+                       unparsed =
+                           L"Error parsing JSON - Morvalex: JSON file for Morvalex couldn't be parsed:\nLine "
+                           L"1, char 23: Trailing garbage: `x`|",
+                       notFound =
+                           L"Couldn't find JSON - Morvalex: JSON file for Morvalex not found on disk or in "
+                           L"MFX resources|",
+                       noCopy =
+                           L"Out of memory - Morvalex: JSON file for Morvalex couldn't allocate SIZE bytes "
+                           L"while loading|";
+    const TestHost::Redirect shortRead{"msvcrt.dll", "fread", reinterpret_cast<void*>(&ShortRead)},
+        noLoad{"kernel32.dll", "LoadResource", reinterpret_cast<void*>(&LoadNoResource)},
+        noLock{"kernel32.dll", "LockResource", reinterpret_cast<void*>(&LockNoResource)},
+        noResource{"kernel32.dll", "FindResourceW", reinterpret_cast<void*>(&FindNoResource)},
+        noRoom{"msvcrt.dll", "malloc", reinterpret_cast<void*>(&NoRoomForACopy)};
+    const struct {
+        std::vector<TestHost::Redirect> redirects;
+        const wchar_t* sibling; // null: none
+        std::string bytes;
+        const char* identifier; // the definition's once all is well
+        std::wstring box;
+    } cases[] = {
+        {{}, L"Morvalex.json", garbage, "FILE", unparsed},
+        {{shortRead}, L"Morvalex.json", file, "FILE", unread},
+        {{shortRead}, L"Morvalex.png", "\x89PNG", "ZOBU", unread},
+        {{noLoad}, nullptr, "", "ZOBU", stopped + L"Could not load resource|"},
+        {{noLock}, nullptr, "", "ZOBU", stopped + L"Could not lock resource|"},
+        {{noLoad}, L"Morvalex.json", file, "FILE", stopped + L"Could not load resource|"}, // the icon's
+        {{noResource}, nullptr, "", "ZOBU", notFound},
+        {{noRoom}, nullptr, "", "ZOBU", noCopy},
+    };
+    for (const auto& c : cases) {
+        const auto label = &c - cases;
+        TestHost::TempTree tree;
+        if (c.sibling != nullptr)
+            tree.Write(c.sibling, c.bytes);
+        failing = true;
+        TestHost::Session session(tree.Copy(TestHost::BuiltLibraryPath(), L"Morvalex.mfx").wstring(), nullptr,
+                                  0, c.redirects);
+        EXPECT_EQ(session.InitializeResult(), -1) << label;
+        // SIZE: the embedded definition's, and its NUL.
+        const HMODULE module = session.Lib().Module();
+        std::wstring box = c.box;
+        if (const std::size_t at = box.find(L"SIZE"); at != std::wstring::npos)
+            box.replace(
+                at, 4, std::to_wstring(SizeofResource(module, FindResourceW(module, L"#102", L"TOVIK")) + 1));
+        EXPECT_EQ(TestHost::Joined(session.Boxes().Boxes()), box) << label;
+        failing = false;
+        if (c.identifier == std::string("FILE"))
+            tree.Write(L"Morvalex.json", file);
+        HostRunInfo info{};
+        EXPECT_EQ(session.Lib().Call("Initialize", session.TheHost().MV(), 0) +
+                      session.Lib().Call("GetRunObjectInfos", session.TheHost().MV(), &info),
+                  1)
+            << label;
+        EXPECT_EQ(std::string(info.identifier, 4), c.identifier) << label;
+    }
+}
+
+// A built application takes the default language (the first whose About has a Name) and never reads the
+// settings. Quiet load and the editor take the first language the settings list that the definition has, its
+// case ignored once one leading blank is dropped, else the default. Quiet load wins over the editor's window;
+// only the editor asks the host to show a loaded object's properties again.
+TEST(Initialize, TheRunModeDecidesHowTheLanguageIsChosen)
+{
+    const struct {
+        const char* languages;
+        void* mainWindow;
+        int quiet;
+        const wchar_t* language;
+        int refreshes;
+    } cases[] = {
+        {"second", nullptr, 0, L"First", 0},
+        {"second", nullptr, 1, L"Second", 0},
+        {"second", GetDesktopWindow(), 1, L"Second", 0},
+        {"Deutsch; SECOND", GetDesktopWindow(), 0, L"Second", 1},
+        {"Deutsch;  second", nullptr, 1, L"First", 0}, // " second" is no language
+        {"Deutsch;Nope", GetDesktopWindow(), 0, L"First", 1},
+    };
+    for (const auto& c : cases) {
+        TestHost::TempTree tree;
+        tree.Write(L"Polvane.ini",
+                   "DisableUpdateCheckFor=*\r\nLanguages=" + std::string(c.languages) + "\r\n");
+        tree.Write(L"Morvalex.json", R"({"Identifier": "LANG", "First": {"About": {"Name": "First"}},
+            "Second": {"About": {"Name": "Second"}}})");
+        TestHost::Session session(tree.Copy(TestHost::BuiltLibraryPath(), L"Morvalex.mfx").wstring(),
+                                  c.mainWindow, c.quiet);
+        ::mV* mV = session.TheHost().MV();
+        mV->word04 = 1; // a full editor record: the object is named in the current language
+        wchar_t t[5][260] = {};
+        session.Lib().Call<void>("GetObjInfos", mV, 0, t[0], t[1], t[2], t[3], t[4]);
+        std::uint32_t edPtr[8] = {};
+        EXPECT_EQ(session.Lib().Call("LoadObject", mV, 0, edPtr, 0), 0);
+        EXPECT_EQ(std::pair(std::wstring(t[0]), session.TheHost().FunctionCount(18)),
+                  std::pair(std::wstring(c.language), c.refreshes))
+            << c.languages << " " << c.quiet;
+        EXPECT_TRUE(session.Boxes().Boxes().empty()) << c.languages;
+    }
+}
+
+// An About section that keeps a text of the template, in any case, draws one warning, and the library starts.
+TEST(Initialize, AnUneditedTemplateIsPointedOut)
+{
+    const std::pair<const char*, bool> cases[] = {
+        {R"("Name": "Mine", "Author": "yOuR nAmE")", true},
+        {R"("Name": "POLVANE TEMPLATE")", true},
+        {R"("Name": "Mine", "Comment": "A sentence or two to describe your EXTENSION")", true},
+        {R"("Name": "Mine", "Help": "help/example.chm")", true},
+        {R"("Name": "Mine", "URL": "HTTPS://WWW.EXAMPLE.COM/")", true},
+        {R"("Name": "Mine", "Copyright": "(C) 2026 BY YOUR NAME Ltd")", true},
+        {R"("Name": "Mine", "Author": "Your Name Here", "Copyright": "by you", "URL": "https://example.com/")",
+         false},
+    };
+    for (const auto& [about, warns] : cases) {
+        TestHost::TempTree tree;
+        tree.Write(L"Morvalex.json",
+                   R"({"Identifier": "TMPL", "L": {"About": {)" + std::string(about) + "}}}");
+        TestHost::Session session(tree.Copy(TestHost::BuiltLibraryPath(), L"Morvalex.mfx").wstring());
+        const auto& boxes = session.Boxes().Boxes();
+        EXPECT_EQ(
+            std::pair(session.InitializeResult(), TestHost::Joined(boxes)),
+            std::pair(0, std::wstring(warns ? L"Polvane SDK warning - Morvalex: Template properties are "
+                                              L"unedited in Morvalex's JSON file. Please amend them.\n\nYou "
+                                              L"need to update the About section of your JSON file. Make "
+                                              L"sure to do it for all languages in the JSON.|"
+                                            : L"")))
+            << about;
+        EXPECT_TRUE(boxes.empty() || boxes[0].style == MB_ICONWARNING) << about;
+    }
+}
+
+// A root whose last member is not an object has no language: one box, and no tables to hand the host. An item
+// that is not an object is refused in a box of its kind, and the items after it keep their own ids.
+TEST(Initialize, ALanguageOrItemThatIsNotAnObject)
+{
+    const std::wstring invalid = L" JSON - Morvalex: Invalid JSON reference for ";
+    const std::pair<std::string, std::wstring> cases[] = {
+        {R"({"Identifier": "ZOBU", "Dependencies": ""})",
+         L"Internal JSON error - Morvalex: The JSON parser could not find a JSON object to use for current "
+         L"language.|"},
+        {R"({"Identifier": "ITEM", "L": {"About": {"Name": "x"}, "Actions": [5, {"Parameters": [["Float", "f"]]}],
+            "Conditions": ["c", {}], "Expressions": [[1], {"Returns": "Text"}]}})",
+         L"Error reading action" + invalid + L"action ID 0, expected object.|Error reading condition" +
+             invalid + L"condition ID 0, expected a JSON object.|Error reading expression" + invalid +
+             L"expression ID 0, expected a JSON object.|"},
+    };
+    std::vector<std::vector<std::uint16_t>> records; // the host's part of each kind's record 1
+    for (const auto& [definition, boxes] : cases) {
+        TestHost::TempTree tree;
+        tree.Write(L"Morvalex.json", definition);
+        TestHost::Session session(tree.Copy(TestHost::BuiltLibraryPath(), L"Morvalex.mfx").wstring());
+        const HostRunInfo& info = session.RunInfo();
+        EXPECT_EQ(TestHost::Joined(session.Boxes().Boxes()), boxes);
+        EXPECT_EQ(std::tuple(session.InitializeResult(), info.numOfActions, info.actions == nullptr),
+                  std::tuple(0, std::uint16_t(records.empty() ? 0 : 2), records.empty()));
+        for (const char* name : {"GetActionInfos", "GetConditionInfos", "GetExpressionInfos"}) {
+            const auto* record = session.Lib().Call<const std::uint16_t*>(name, session.TheHost().MV(), 1);
+            records.push_back(record ? std::vector<std::uint16_t>(record, record + 3 + record[2])
+                                     : std::vector<std::uint16_t>{});
+        }
+    }
+    // None at first; then each record's ID, flags or result type, parameter count and codes.
+    EXPECT_EQ(records,
+              (std::vector<std::vector<std::uint16_t>>{{}, {}, {}, {1, 0, 1, 22}, {1, 0x220, 0}, {1, 1, 0}}));
 }

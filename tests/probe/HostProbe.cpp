@@ -1,5 +1,6 @@
-// A host program that tests copy into folder trees: `host_probe <library>` runs start-up for that library's
-// file and folder with a real host path, folder layout and language string, and prints what it saw.
+// A host program that tests copy into folder trees: `host_probe <library> [words the host ignores]` runs
+// start-up for that library's file and folder with a real host path, command line, folder layout and language
+// string, and prints what it saw.
 #include "Lib/Shared/Host/Seam.h"
 #include "Lib/Shared/Polvane/Globals.h"
 #include "Lib/Shared/Tovik/Exports.h"
@@ -16,7 +17,7 @@ static int WINAPI PrintBox(HWND, LPCWSTR text, LPCWSTR title, UINT)
 
 int wmain(int argc, wchar_t** argv)
 {
-    if (argc != 2 || (Polvane::ModuleHandle = LoadLibraryW(argv[1])) == nullptr)
+    if (argc < 2 || (Polvane::ModuleHandle = LoadLibraryW(argv[1])) == nullptr)
         return 2;
     Host::Seam.MessageBoxW = PrintBox;
     TestHost::Host host;

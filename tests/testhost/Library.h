@@ -122,4 +122,20 @@ private:
     std::vector<RecordedBox> boxes;
 };
 
+// Records the lines the module writes to the debugger output (kernel32.dll!OutputDebugStringW), one a call;
+// while several recorders live, the newest one records every line.
+class DebugOutputRecorder : public ImportPatch {
+public:
+    explicit DebugOutputRecorder(HMODULE module);
+    ~DebugOutputRecorder();
+
+    const std::vector<std::wstring>& Lines() const { return lines; }
+    void Clear() { lines.clear(); }
+
+private:
+    static void WINAPI Record(LPCWSTR text);
+
+    std::vector<std::wstring> lines;
+};
+
 } // namespace TestHost

@@ -52,8 +52,9 @@ bool WriteSlot(void** slot, void* value)
     return true;
 }
 
-// While several recorders live, the newest one records every box.
+// While several recorders live, the newest one records every box, or every line.
 std::vector<MessageBoxRecorder*> recorders;
+std::vector<DebugOutputRecorder*> outputRecorders;
 
 hostent* WINAPI NoSuchHost(const char*) { return WSASetLastError(WSAHOST_NOT_FOUND), nullptr; }
 
@@ -119,11 +120,34 @@ int WINAPI MessageBoxRecorder::Record(HWND owner, LPCWSTR text, LPCWSTR title, U
     return IDOK;
 }
 
-Session::Session(const std::wstring& libraryPath, void* mainWindow, int quiet)
+DebugOutputRecorder::DebugOutputRecorder(HMODULE module)
+    : ImportPatch(module, "kernel32.dll", "OutputDebugStringW", reinterpret_cast<void*>(&Record))
+{
+    outputRecorders.push_back(this);
+}
+
+DebugOutputRecorder::~DebugOutputRecorder()
+{
+    outputRecorders.erase(std::find(outputRecorders.begin(), outputRecorders.end(), this));
+}
+
+void WINAPI DebugOutputRecorder::Record(LPCWSTR text)
+{
+    outputRecorders.back()->lines.push_back(text != nullptr ? text : L"");
+}
+
+Session::Session(const std::wstring& libraryPath, void* mainWindow, int quiet,
+                 const std::vector<Redirect>& redirects)
     : library(libraryPath), boxes(library.Module()),
       offline(library.Module(), "ws2_32.dll", "gethostbyname", reinterpret_cast<void*>(&NoSuchHost)),
       host(mainWindow)
 {
+    for (const Redirect& redirect : redirects) {
+        redirected.push_back(std::make_unique<ImportPatch>(library.Module(), redirect.dll, redirect.function,
+                                                           redirect.replacement));
+        if (!redirected.back()->Installed())
+            throw std::runtime_error(std::string("the library does not import ") + redirect.function);
+    }
     initializeResult = library.Call("Initialize", host.MV(), quiet);
     if (initializeResult == 0)
         library.Call("GetRunObjectInfos", host.MV(), &runInfo);

@@ -7,18 +7,26 @@
 #include "TestHost.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace TestHost {
 
+// An import of the library pointed at a routine of the test's own for the whole session, Initialize included.
+struct Redirect {
+    const char* dll;
+    const char* function;
+    void* replacement;
+};
+
 class Session {
 public:
-    // Loads the library, records its message boxes, and calls Initialize(mV, quiet) and, when that
-    // succeeds (0), GetRunObjectInfos. mainWindow null: a built application. Throws when the library
-    // lacks an export it calls.
+    // Loads the library, records its message boxes, redirects its imports, and calls Initialize(mV, quiet)
+    // and, when that succeeds (0), GetRunObjectInfos. mainWindow null: a built application. Throws when the
+    // library lacks an export it calls or an import to redirect.
     explicit Session(const std::wstring& libraryPath = BuiltLibraryPath(), void* mainWindow = nullptr,
-                     int quiet = 0);
+                     int quiet = 0, const std::vector<Redirect>& redirects = {});
     ~Session(); // destroys the objects still alive, then calls Free(mV) as the host does before unloading
 
     Library& Lib() { return library; }
@@ -64,6 +72,7 @@ private:
     // The library in the editor starts its update check: its name lookup finds no host, so no test
     // reaches for the update server.
     ImportPatch offline;
+    std::vector<std::unique_ptr<ImportPatch>> redirected;
     Host host;
     std::int32_t initializeResult = 0;
     HostRunInfo runInfo{};
