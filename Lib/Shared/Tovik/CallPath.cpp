@@ -11,6 +11,7 @@
 #include "extension/Extension.h"
 #include "json/json.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cstring>
 #include <string>
@@ -149,13 +150,13 @@ bool RefusesNull(const CallPlan& plan, int i, std::uint32_t value)
     bool isCondition, RUNDATA* rdPtr, std::int32_t param1, std::int32_t param2)
     : rdPtr(rdPtr), ext(GetExtension(rdPtr)), isTwoOrLess(false), isCondition(isCondition)
 {
+    // The record's test (NumOfParams below 3, and neither parameter 0 nor parameter 1 a float), worked
+    // out once with the record.
+    isTwoOrLess =
+        (isCondition ? ::SDK->ConditionPlans : ::SDK->ActionPlans)[Tovik::GetEventNumber(rdPtr)].isTwoOrLess;
     ext->Runtime.param1 = param1;
     ext->Runtime.param2 = param2;
     ext->Runtime.savedCurrentParam = rdPtr->rHo.currentParam;
-    // The record's test (NumOfParams below 3, and neither parameter 0 nor parameter 1 a float), worked
-    // out once with the record. Last, so that a call that needs no reader does not wait for it.
-    isTwoOrLess =
-        (isCondition ? ::SDK->ConditionPlans : ::SDK->ActionPlans)[Tovik::GetEventNumber(rdPtr)].isTwoOrLess;
 }
 
 [[gnu::always_inline]] inline std::uint32_t ConditionOrActionManager_Windows::Direct(int i) const
@@ -257,12 +258,29 @@ namespace {
     }
 }
 
+// The values of an action or condition whose plan reads more than numbers, each through the reader's slot
+// that its plan names; false after the box when a text the member cannot take came as null. Out of the
+// routines' way, with a copy of their reader: their common cases then keep everything in registers.
+[[gnu::noinline]] bool ReadValues(const CallPlan& plan, const ACEInfo* info,
+                                  ConditionOrActionManager_Windows reader, std::uint32_t id,
+                                  std::uint32_t* args)
+{
+    for (int i = 0; i < plan.count; ++i) {
+        args[i] = ReadValue(plan, info, reader, i);
+        if (RefusesNull(plan, i, args[i])) {
+            ReportNullText(reader.isCondition, id, i);
+            return false;
+        }
+    }
+    return true;
+}
+
 // Reads the values of an action or condition as its plan says and calls the member; a text the member
 // cannot take that came as null is refused with a box and answers 0. A condition answers its member's
 // low byte unless it compares. Taken in line into both routines: every action and condition call
 // passes here.
 [[gnu::always_inline]] inline std::uint32_t ActionOrCondition(MemberCall fn, std::uint32_t id, Extension* ext,
-                                                              const ACEInfo* info,
+                                                              ACEInfo* const& info,
                                                               ConditionOrActionManager_Windows& reader,
                                                               bool isCondition)
 {
@@ -273,18 +291,12 @@ namespace {
         return fn(ext, args, plan.count) & plan.resultMask;
     }
     std::uint32_t args[Tovik::MaxParams];
-    if (plan.unchecked && !reader.isTwoOrLess) {
-        // The common case, in a loop of its own: each value is asked of the host, and none is checked.
+    if (plan.numbersOnly && !reader.isTwoOrLess) {
+        // The common case, in a loop of its own: every value a number the host answers, none checked.
         for (int i = 0; i < plan.count; ++i)
-            args[i] = ReadValue(plan, info, reader, i);
-    } else {
-        for (int i = 0; i < plan.count; ++i) {
-            args[i] = ReadValue(plan, info, reader, i);
-            if (RefusesNull(plan, i, args[i])) {
-                ReportNullText(isCondition, id, i);
-                return 0;
-            }
-        }
+            args[i] = static_cast<std::uint32_t>(reader.GetInteger(i, NumberCode));
+    } else if (!ReadValues(plan, info, reader, id, args)) {
+        return 0;
     }
     Tovik::RestoreCurrentParam(ext);
     return fn(ext, args, plan.count) & plan.resultMask;
@@ -318,18 +330,12 @@ namespace {
     return result;
 }
 
-[[gnu::noinline]] std::int32_t IN_REGISTERS EvaluateExpression(RUNDATA* rdPtr)
+// The values of an expression whose plan reads more than numbers, each through the reader's slot that its
+// plan names; false after the box when a text came as null or a code no reader knows stopped it. Out of
+// the routine's way, with a copy of its reader, as for actions.
+[[gnu::noinline]] bool ReadExpressionValues(const CallPlan& plan, ExpressionManager_Windows reader,
+                                            std::uint32_t id, std::uint32_t* args)
 {
-    const std::uint32_t id = Tovik::GetEventNumber(rdPtr);
-    Extension* ext = GetExtension(rdPtr);
-    if (ext == nullptr)
-        return NeutralExpressionAnswer(rdPtr);
-    ExpressionManager_Windows reader(rdPtr);
-    const MemberCall fn = LinkedMember(::SDK->ExpressionFunctions, id);
-    if (fn == nullptr)
-        return UnlinkedExpression(ext, rdPtr);
-    const CallPlan& plan = ::SDK->ExpressionPlans[id];
-    std::uint32_t args[Tovik::MaxParams];
     for (int i = 0; i < plan.count; ++i) {
         switch (plan.reads[i]) {
         case ParamRead::Integer:
@@ -344,14 +350,36 @@ namespace {
                 ReportExpressionParameter(id, i,
                                           L"was given a null string pointer.\nWas the parameter type "
                                           L"different when the expression was created in the MFA?");
-                return NeutralExpressionAnswer(rdPtr);
+                return false;
             }
             break;
         default:
             ReportExpressionParameter(id, i, L"has unrecognised ExpParams %hi.",
                                       static_cast<std::int16_t>(::SDK->ExpressionInfos[id]->Parameter[i]));
-            return NeutralExpressionAnswer(rdPtr);
+            return false;
         }
+    }
+    return true;
+}
+
+[[gnu::always_inline]] inline std::int32_t EvaluateExpression(RUNDATA* rdPtr)
+{
+    const std::uint32_t id = Tovik::GetEventNumber(rdPtr);
+    Extension* ext = GetExtension(rdPtr);
+    if (ext == nullptr)
+        return NeutralExpressionAnswer(rdPtr);
+    ExpressionManager_Windows reader(rdPtr);
+    const MemberCall fn = LinkedMember(::SDK->ExpressionFunctions, id);
+    if (fn == nullptr)
+        return UnlinkedExpression(ext, rdPtr);
+    const CallPlan& plan = ::SDK->ExpressionPlans[id];
+    std::uint32_t args[Tovik::MaxParams];
+    if (plan.numbersOnly) {
+        // The common case, in a loop of its own: every value an integer, none checked.
+        for (int i = 0; i < plan.count; ++i)
+            args[i] = static_cast<std::uint32_t>(reader.GetInteger(i, 0));
+    } else if (!ReadExpressionValues(plan, reader, id, args)) {
+        return NeutralExpressionAnswer(rdPtr);
     }
     const std::uint32_t result = fn(ext, args, plan.count);
     reader.SetReturnType(plan.returnType);
@@ -360,8 +388,7 @@ namespace {
 
 // The routines' work, called from outside their boundary's handler, which then holds a call and no
 // more: around the host's callbacks a handler would cost every call a register.
-[[gnu::noinline]] std::int32_t IN_REGISTERS RunAction(RUNDATA* rdPtr, std::int32_t param1,
-                                                      std::int32_t param2)
+[[gnu::always_inline]] inline std::int32_t RunAction(RUNDATA* rdPtr, std::int32_t param1, std::int32_t param2)
 {
     const std::uint32_t id = Tovik::GetEventNumber(rdPtr);
     Extension* ext = GetExtension(rdPtr);
@@ -377,8 +404,8 @@ namespace {
     return 0;
 }
 
-[[gnu::noinline]] std::int32_t IN_REGISTERS RunCondition(RUNDATA* rdPtr, std::int32_t param1,
-                                                         std::int32_t param2)
+[[gnu::always_inline]] inline std::int32_t RunCondition(RUNDATA* rdPtr, std::int32_t param1,
+                                                        std::int32_t param2)
 {
     const std::uint32_t id = Tovik::GetEventNumber(rdPtr);
     Extension* ext = GetExtension(rdPtr);
@@ -458,7 +485,10 @@ CallPlan PlanActionOrCondition(const ACEInfo& info, std::uint8_t count, bool isC
     // taken as they come.
     plan.isTwoOrLess = info.NumOfParams < 3 && (info.FloatFlags & 3) == 0;
     plan.direct = plan.isTwoOrLess && plan.refusesNull == 0 && !objectOfCondition;
-    plan.unchecked = plan.refusesNull == 0;
+    plan.numbersOnly = std::all_of(plan.reads, plan.reads + count,
+                                   [&](ParamRead read) { return read == ParamRead::Integer; }) &&
+                       std::all_of(info.Parameter, info.Parameter + count,
+                                   [](std::uint16_t code) { return code == NumberCode; });
     return plan;
 }
 
@@ -476,6 +506,8 @@ CallPlan PlanExpression(const ACEInfo& info, std::uint8_t count)
             read = ParamRead::Text;
         plan.reads[i] = read;
     }
+    plan.numbersOnly = std::all_of(plan.reads, plan.reads + count,
+                                   [](ParamRead read) { return read == ParamRead::Integer; });
     return plan;
 }
 

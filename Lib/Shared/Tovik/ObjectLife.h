@@ -19,8 +19,9 @@ constexpr std::uint16_t RunDataSize = 188;
 void SetExtension(RUNDATA* rdPtr, Extension* ext);
 
 // Where the pointer is when the host has put records of its own before it; the object flags the
-// library declares (none) keep it right after the header.
-Extension* ExtensionAfterHostRecords(RUNDATA* rdPtr, std::uint32_t flags);
+// library declares (none) keep it right after the header. It only reads the record, so a caller that
+// asks twice is answered once.
+[[gnu::pure]] Extension* ExtensionAfterHostRecords(RUNDATA* rdPtr, std::uint32_t flags);
 
 } // namespace Tovik
 

@@ -39,7 +39,7 @@ struct CallPlan {
     std::uint8_t count = 0;          // parameters read and passed: "NumAutoProps" within the record's count
     bool isTwoOrLess = false;        // the record's at most two parameters come as the direct arguments
     bool direct = false;             // the values are the call's direct arguments as they come
-    bool unchecked = true;           // no value read needs a check
+    bool numbersOnly = false;        // every value read is an integer Number
     std::uint16_t refusesNull = 0;   // bit i: parameter i is a text the member cannot be given as null
     std::uint16_t returnType = 0;    // an expression's ExpReturnType code, which marks its result
     std::uint32_t resultMask = 0xFF; // a condition answers its member's low byte, all of it when it compares
