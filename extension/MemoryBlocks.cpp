@@ -129,15 +129,23 @@ void Extension::WriteFloatToPointer(int pointer, float value) { Write(pointer, v
 int Extension::PtrReadInt(int pointer) { return Read<int>(pointer); }
 float Extension::PtrReadFloat(int pointer) { return Read<float>(pointer); }
 
-void Extension::CopyBytes(int source, int destination, int count)
+namespace {
+
+// Out of line, so that a count refused at once costs no more than its test.
+[[gnu::noinline]] void CopyWithinBlocks(int source, int destination, std::size_t bytes)
 {
-    if (count < 0)
-        return;
-    const auto bytes = static_cast<std::size_t>(count);
     const void* from = AllocatedBlocks.Find(source, bytes);
     void* to = AllocatedBlocks.Find(destination, bytes);
     if (from && to)
         std::memmove(to, from, bytes); // source and destination may be the same block
+}
+
+} // namespace
+
+void Extension::CopyBytes(int source, int destination, int count)
+{
+    if (count >= 0)
+        CopyWithinBlocks(source, destination, static_cast<std::size_t>(count));
 }
 
 bool Extension::IsPointerValid(int pointer) { return AllocatedBlocks.SizeOf(pointer) != 0; }
