@@ -226,6 +226,29 @@ TEST_F(MemoryBlocks, OnlyTheStartsOfLiveBlocksAreAccepted)
 // Copies: source size, destination size, count, destination afterwards. Texts: block size, stored bytes,
 // text, whether the same: a text must end inside its block. A block reallocated keeps its bytes up to the
 // smaller size, and its new size bounds every later access.
+// The heap refuses the second block asked for, and only that one.
+int blocksAsked = 0;
+void* __cdecl SecondBlockRefused(std::size_t size)
+{
+    static const auto allocate = reinterpret_cast<void*(__cdecl*)(std::size_t)>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"msvcrt.dll"), "malloc")));
+    return ++blocksAsked == 2 ? nullptr : allocate(size);
+}
+
+// A block that the library cannot also register is not handed out: it could never be freed, read or
+// written through its pointer.
+TEST_F(MemoryBlocks, ABlockThatCannotBeRegisteredIsNotHandedOut)
+{
+    const int kept = Holding(4, 21);
+    for (int size : {1, 64, 1 << 16}) {
+        blocksAsked = 0; // the block itself, then no room for its entry in the registry
+        const TestHost::ImportPatch full(session.Lib().Module(), "msvcrt.dll", "malloc",
+                                         reinterpret_cast<void*>(SecondBlockRefused));
+        EXPECT_EQ(Allocate(size), 0) << size;
+    }
+    EXPECT_TRUE(Read(kept) == 21 && Valid(Allocate(8))) << "the registry is as it was, and grows again";
+}
+
 TEST_F(MemoryBlocks, NoAccessReachesPastABlockWhateverItsSize)
 {
     const int copies[][4] = {

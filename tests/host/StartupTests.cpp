@@ -206,6 +206,16 @@ void* __cdecl NoRoomForACopy(std::size_t size)
     return failing && size > 4096 ? (failing = false, nullptr) : std::malloc(size);
 }
 
+// No room for a record of sixteen parameters (8 + 4 * 16 bytes, asked for as one element), and, when
+// placeholderRefused, none either for the record of no parameters that then stands in for it.
+bool placeholderRefused = false;
+void* __cdecl NoRoomForARecord(std::size_t count, std::size_t size)
+{
+    if (failing && count == 1 && (size == 72 || (size == 8 && placeholderRefused)))
+        return failing = size == 72, nullptr;
+    return std::calloc(count, size);
+}
+
 } // namespace
 
 // A definition beside the library that does not parse; a file (the definition, or the icon) that reads short;
@@ -379,4 +389,46 @@ TEST(Initialize, ALanguageOrItemThatIsNotAnObject)
     // None at first; then each record's ID, flags or result type, parameter count and codes.
     EXPECT_EQ(records,
               (std::vector<std::vector<std::uint16_t>>{{}, {}, {}, {1, 0, 1, 22}, {1, 0x220, 0}, {1, 1, 0}}));
+}
+
+// A record there is no memory for is told, and an empty one keeps its place, so that the items after it keep
+// their ids; with no memory even for that, Initialize stops in a box and a later one builds afresh.
+TEST(Initialize, ARecordThereIsNoMemoryFor)
+{
+    std::string sixteen;
+    for (int i = 0; i < 16; ++i)
+        sixteen += std::string(i == 0 ? "" : ", ") + R"(["Integer", "p"])";
+    TestHost::TempTree tree;
+    tree.Write(L"Morvalex.json", R"({"Identifier": "ZOBU", "L": {"About": {"Name": "x"}, "Actions": [
+        {"Title": "a", "Parameters": [)" +
+                                     sixteen + R"(]}, {"Title": "b", "Parameters": [["Text", "t"]]}]}})");
+    const std::wstring noMemory =
+        L"Error creating action info - Morvalex: Could not allocate memory for action ID "
+        L"0 return.|";
+    for (const bool placeholder : {false, true}) {
+        failing = true;
+        placeholderRefused = placeholder;
+        TestHost::Session session(tree.Copy(TestHost::BuiltLibraryPath(), L"Morvalex.mfx").wstring(), nullptr,
+                                  0, {{"msvcrt.dll", "calloc", reinterpret_cast<void*>(&NoRoomForARecord)}});
+        EXPECT_EQ(
+            std::pair(session.InitializeResult(), TestHost::Joined(session.Boxes().Boxes())),
+            std::pair(placeholder ? -1 : 0,
+                      noMemory + (placeholder ? L"Polvane SDK error - Morvalex: Initialize stopped on an "
+                                                L"unexpected error: std::bad_alloc|"
+                                              : L"")))
+            << placeholder;
+        failing = false;
+        if (placeholder)
+            EXPECT_EQ(session.Lib().Call("Initialize", session.TheHost().MV(), 0), 0);
+        std::vector<std::vector<std::uint16_t>> records; // ID, flags, parameter count and codes
+        for (std::int16_t id : {0, 1}) {
+            const auto* record =
+                session.Lib().Call<const std::uint16_t*>("GetActionInfos", session.TheHost().MV(), id);
+            records.push_back(std::vector<std::uint16_t>(record, record + 3 + record[2]));
+        }
+        // Built afresh, the first record has its sixteen parameters; else the empty one stands in for it.
+        std::vector<std::uint16_t> first = {0, 0, std::uint16_t(placeholder ? 16 : 0)};
+        first.resize(placeholder ? 19 : 3, 22);
+        EXPECT_EQ(records, (std::vector<std::vector<std::uint16_t>>{first, {1, 0, 1, 45}})) << placeholder;
+    }
 }

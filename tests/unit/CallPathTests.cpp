@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -28,6 +29,7 @@ std::uint32_t IN_REGISTERS Throws(Extension*, const std::uint32_t*, int)
 {
     throw std::runtime_error("no room");
 }
+std::uint32_t IN_REGISTERS ThrowsAnything(Extension*, const std::uint32_t*, int) { throw 7; }
 std::wstring debugLines;
 void WINAPI RecordDebugLine(LPCWSTR text) { debugLines += text; }
 
@@ -115,6 +117,69 @@ TEST_F(CallPath, NewDirectionMasksAndConditionResults)
     EXPECT_EQ((Call(true, 3, 0x7000), seen), (std::vector<std::uint32_t>{0xFFFFFFF9u}));
 }
 
+// Slot i of a reader's table, called as any holder of an ACEParamReader calls it; every slot's answer as
+// its 32 bits.
+template <typename R, typename... A> std::uint32_t CallSlot(ACEParamReader& reader, int i, A... args)
+{
+    using Slot = R(HOST_THISCALL*)(void*, A...);
+    const R answer = (*reinterpret_cast<Slot* const*>(&reader))[i](&reader, args...);
+    std::uint32_t bits = 0;
+    std::memcpy(&bits, &answer, sizeof answer);
+    return bits;
+}
+
+// The readers' slots in their order (float, string, integer, object) and what each asks of the host: an
+// action's reader callback 17, or the direct arguments when it has at most two parameters; an expression's
+// callback 4 for the first parameter and 5 for the others, or the first value it was given.
+TEST_F(CallPath, TheReadersSlotsInTheirOrder)
+{
+    Build(Item("three", {"Integer", "Integer", "Integer"}) + ", " + Item("one", {"Integer"}), "", "");
+    using Asked = std::vector<std::vector<std::int32_t>>;
+    const auto asked = [&] {
+        Asked calls;
+        for (const auto& c : host.callbackLog)
+            calls.push_back({c.index, c.w, c.l});
+        host.ResetCounts();
+        return calls;
+    };
+    const auto slots = [](ACEParamReader& reader) {
+        return std::vector<std::uint32_t>{
+            CallSlot<float>(reader, 0, 0), CallSlot<std::uint32_t>(reader, 1, 1),
+            CallSlot<std::int32_t>(reader, 2, 1, std::uint16_t(22)), CallSlot<std::int32_t>(reader, 3, 0)};
+    };
+    rd->rHo.eventNumber = 0; // three parameters: each asked of the host
+    host.QueueActionParams({1.5f, 0x1234, 7, 0x5678});
+    ConditionOrActionManager_Windows action(false, rd, 11, 12);
+    EXPECT_EQ(slots(action), (std::vector<std::uint32_t>{TestHost::Arg(1.5f).bits, 0x1234, 7, 0x5678}));
+    EXPECT_EQ(asked(), (Asked{{17, 2, 0}, {17, -1, 0}, {17, 0, 0}, {17, -1, 0}}));
+    rd->rHo.eventNumber = 1; // one: the direct arguments, param2 for every parameter after the first
+    ConditionOrActionManager_Windows direct(false, rd, 11, 12);
+    EXPECT_EQ((std::vector<std::uint32_t>{CallSlot<std::uint32_t>(direct, 1, 1),
+                                          CallSlot<std::int32_t>(direct, 2, 1, std::uint16_t(22)),
+                                          CallSlot<std::int32_t>(direct, 3, 0)}),
+              (std::vector<std::uint32_t>{12, 12, 11}));
+    EXPECT_EQ(asked(), Asked{});
+
+    host.QueueExpressionParams({2.5f, 0x4321, 9});
+    ExpressionManager_Windows expression(rd);
+    EXPECT_EQ(slots(expression), (std::vector<std::uint32_t>{TestHost::Arg(2.5f).bits, 0x4321, 9, 0}));
+    EXPECT_EQ(asked(), (Asked{{4, 2, 0}, {5, 1, 1}, {5, 0, 1}}));
+    expression.SetFirstValue(0x99);
+    EXPECT_EQ((std::vector<std::uint32_t>{
+                  CallSlot<float>(expression, 0, 0), CallSlot<std::uint32_t>(expression, 1, 0),
+                  CallSlot<std::int32_t>(expression, 2, 0, std::uint16_t(0)), expression.SetValue(5)}),
+              (std::vector<std::uint32_t>{0x99, 0x99, 0x99, 5}));
+    EXPECT_EQ(asked(), Asked{});
+    // Return types mark the result, float 2 and text 1; a mark is only ever added.
+    std::vector<int> flags;
+    rd->rHo.resultFlags = 0;
+    for (std::uint16_t type : {0, 2, 0, 1, 3}) {
+        expression.SetReturnType(type);
+        flags.push_back(rd->rHo.resultFlags);
+    }
+    EXPECT_EQ(flags, (std::vector<int>{0, 0x4000, 0x4000, 0xC000, 0xC000}));
+}
+
 // A call that cannot be made answers 0, or an empty host text when the expression returns text, marked as
 // its record says: after a box for a member that throws, an id without a member, or a code no reader knows.
 TEST_F(CallPath, CallsThatCannotBeMadeAnswerNeutrally)
@@ -152,6 +217,12 @@ TEST_F(CallPath, CallsThatCannotBeMadeAnswerNeutrally)
             L"index 0 has unrecognised ExpParams 0.|" +
             sdk + L"Expression" + stopped + sdk + L"Expression" + stopped +
             fallback(L"expression", L"Expression", 3) + fallback(L"expression", L"Expression", 4));
+    // What is thrown need not be a standard exception: the box cannot name it.
+    boxes.boxes.clear();
+    ::SDK->ActionFunctions[0] = ThrowsAnything;
+    EXPECT_EQ(Call(false, 0), L"0");
+    EXPECT_EQ(TestHost::Joined(boxes.boxes),
+              sdk + L"Action stopped on an unexpected error: unknown exception|");
 }
 
 } // namespace

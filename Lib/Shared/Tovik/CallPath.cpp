@@ -146,8 +146,10 @@ bool RefusesNull(const CallPlan& plan, int i, std::uint32_t value)
 // The readers' operations are defined before the routines that use them and taken in line into them:
 // a reader then never leaves the routine's registers.
 
-[[gnu::always_inline]] inline ConditionOrActionManager_Windows::ConditionOrActionManager_Windows(
-    bool isCondition, RUNDATA* rdPtr, std::int32_t param1, std::int32_t param2)
+[[gnu::always_inline]] ConditionOrActionManager_Windows::ConditionOrActionManager_Windows(bool isCondition,
+                                                                                          RUNDATA* rdPtr,
+                                                                                          std::int32_t param1,
+                                                                                          std::int32_t param2)
     : rdPtr(rdPtr), ext(GetExtension(rdPtr)), isTwoOrLess(false), isCondition(isCondition)
 {
     // The record's test (NumOfParams below 3, and neither parameter 0 nor parameter 1 a float), worked
@@ -159,29 +161,28 @@ bool RefusesNull(const CallPlan& plan, int i, std::uint32_t value)
     ext->Runtime.savedCurrentParam = rdPtr->rHo.currentParam;
 }
 
-[[gnu::always_inline]] inline std::uint32_t ConditionOrActionManager_Windows::Direct(int i) const
+[[gnu::always_inline]] std::uint32_t ConditionOrActionManager_Windows::Direct(int i) const
 {
     return static_cast<std::uint32_t>(i == 0 ? ext->Runtime.param1 : ext->Runtime.param2);
 }
 
-[[gnu::always_inline]] inline std::uint32_t ConditionOrActionManager_Windows::Next(std::int32_t w) const
+[[gnu::always_inline]] std::uint32_t ConditionOrActionManager_Windows::Next(std::int32_t w) const
 {
     return CallHost(rdPtr, HostCallback::GetActionParam, w, 0);
 }
 
-[[gnu::always_inline]] inline float ConditionOrActionManager_Windows::GetFloat(int)
+[[gnu::always_inline]] float ConditionOrActionManager_Windows::GetFloat(int)
 {
     assert(!isTwoOrLess && "!isTwoOrLess");
     return AsFloat(Next(2));
 }
 
-[[gnu::always_inline]] inline std::uint32_t ConditionOrActionManager_Windows::GetString(int i)
+[[gnu::always_inline]] std::uint32_t ConditionOrActionManager_Windows::GetString(int i)
 {
     return isTwoOrLess ? Direct(i) : Next(-1);
 }
 
-[[gnu::always_inline]] inline std::int32_t ConditionOrActionManager_Windows::GetInteger(int i,
-                                                                                        std::uint16_t code)
+[[gnu::always_inline]] std::int32_t ConditionOrActionManager_Windows::GetInteger(int i, std::uint16_t code)
 {
     if (isTwoOrLess)
         return static_cast<std::int32_t>(Direct(i));
@@ -190,7 +191,7 @@ bool RefusesNull(const CallPlan& plan, int i, std::uint32_t value)
     return NewDirection(rdPtr);
 }
 
-[[gnu::always_inline]] inline std::int32_t ConditionOrActionManager_Windows::GetObject(int i)
+[[gnu::always_inline]] std::int32_t ConditionOrActionManager_Windows::GetObject(int i)
 {
     if (isTwoOrLess) {
         if (!isCondition)
@@ -209,7 +210,7 @@ ExpressionManager_Windows::ExpressionManager_Windows(RUNDATA* rdPtr)
 {
 }
 
-[[gnu::always_inline]] inline std::uint32_t ExpressionManager_Windows::Read(int i, std::int32_t w) const
+[[gnu::always_inline]] std::uint32_t ExpressionManager_Windows::Read(int i, std::int32_t w) const
 {
     if (firstValueGiven && i == 0)
         return firstValue;
@@ -218,9 +219,9 @@ ExpressionManager_Windows::ExpressionManager_Windows(RUNDATA* rdPtr)
     return CallHost(rdPtr, callback, w, i);
 }
 
-[[gnu::always_inline]] inline float ExpressionManager_Windows::GetFloat(int i) { return AsFloat(Read(i, 2)); }
-[[gnu::always_inline]] inline std::uint32_t ExpressionManager_Windows::GetString(int i) { return Read(i, 1); }
-[[gnu::always_inline]] inline std::int32_t ExpressionManager_Windows::GetInteger(int i, std::uint16_t)
+[[gnu::always_inline]] float ExpressionManager_Windows::GetFloat(int i) { return AsFloat(Read(i, 2)); }
+[[gnu::always_inline]] std::uint32_t ExpressionManager_Windows::GetString(int i) { return Read(i, 1); }
+[[gnu::always_inline]] std::int32_t ExpressionManager_Windows::GetInteger(int i, std::uint16_t)
 {
     return static_cast<std::int32_t>(Read(i, 0));
 }

@@ -96,7 +96,6 @@ std::uint16_t Unknown(Tovik::UnknownTypeName name, std::vector<Tovik::UnknownTyp
 struct Kind {
     const char* arrayKey;
     std::vector<ACEInfo*> Tovik::SDK::*infos;
-    std::vector<Tovik::MemberCall> Tovik::SDK::*functions;
     std::vector<Tovik::CallPlan> Tovik::SDK::*plans;
     std::vector<Tovik::LinkFindings> Tovik::SDK::*findings;
     const wchar_t* readTitle;
@@ -110,7 +109,6 @@ struct Kind {
 
 const Kind ActionKind = {"Actions",
                          &Tovik::SDK::ActionInfos,
-                         &Tovik::SDK::ActionFunctions,
                          &Tovik::SDK::ActionPlans,
                          &Tovik::SDK::ActionFindings,
                          L"Error reading action JSON",
@@ -122,7 +120,6 @@ const Kind ActionKind = {"Actions",
                          false};
 const Kind ConditionKind = {"Conditions",
                             &Tovik::SDK::ConditionInfos,
-                            &Tovik::SDK::ConditionFunctions,
                             &Tovik::SDK::ConditionPlans,
                             &Tovik::SDK::ConditionFindings,
                             L"Error reading condition JSON",
@@ -134,7 +131,6 @@ const Kind ConditionKind = {"Conditions",
                             false};
 const Kind ExpressionKind = {"Expressions",
                              &Tovik::SDK::ExpressionInfos,
-                             &Tovik::SDK::ExpressionFunctions,
                              &Tovik::SDK::ExpressionPlans,
                              &Tovik::SDK::ExpressionFindings,
                              L"Error reading expression JSON",
@@ -229,18 +225,18 @@ bool BuildInfo(const Kind& kind)
 }
 
 // The jump table of a kind, one routine per item and a null end; then per item a function table entry
-// waiting for its member, and the record.
+// waiting for its member, and the record its builder makes.
 template <typename Routine>
-void BuildKind(Routine*& jumpTable, Routine routine, const Kind& kind, std::size_t count)
+void BuildKind(Routine*& jumpTable, Routine routine, std::vector<Tovik::MemberCall>& functions,
+               std::size_t count, bool (*build)())
 {
     jumpTable = new Routine[count + 1];
     for (std::size_t i = 0; i < count; ++i)
         jumpTable[i] = routine;
     jumpTable[count] = nullptr;
-    std::vector<Tovik::MemberCall>& functions = ::SDK->*kind.functions;
     for (std::size_t i = 0; i < count; ++i) {
         functions.push_back(nullptr);
-        BuildInfo(kind);
+        build();
     }
 }
 
@@ -276,11 +272,12 @@ void BuildFromLanguage(Tovik::SDK& state)
                                L"The JSON parser could not find a JSON object to use for current language.");
         return;
     }
-    BuildKind(state.ActionJumpTable, &Tovik::Action, ActionKind, Polvane::ArrayLength(lang["Actions"]));
-    BuildKind(state.ConditionJumpTable, &Tovik::Condition, ConditionKind,
-              Polvane::ArrayLength(lang["Conditions"]));
-    BuildKind(state.ExpressionJumpTable, &Tovik::Expression, ExpressionKind,
-              Polvane::ArrayLength(lang["Expressions"]));
+    BuildKind(state.ActionJumpTable, &Tovik::Action, state.ActionFunctions,
+              Polvane::ArrayLength(lang["Actions"]), Tovik::BuildActionInfo);
+    BuildKind(state.ConditionJumpTable, &Tovik::Condition, state.ConditionFunctions,
+              Polvane::ArrayLength(lang["Conditions"]), Tovik::BuildConditionInfo);
+    BuildKind(state.ExpressionJumpTable, &Tovik::Expression, state.ExpressionFunctions,
+              Polvane::ArrayLength(lang["Expressions"]), Tovik::BuildExpressionInfo);
 
     Polvane::ParsePropertiesFromJSON();
 
