@@ -279,7 +279,7 @@ namespace {
 // Reads the values of an action or condition as its plan says and calls the member; a text the member
 // cannot take that came as null is refused with a box and answers 0. A condition answers its member's
 // low byte unless it compares. Taken in line into both routines: every action and condition call
-// passes here.
+// passes here. The record is taken as its table's entry, read only where a value needs its code.
 [[gnu::always_inline]] inline std::uint32_t ActionOrCondition(MemberCall fn, std::uint32_t id, Extension* ext,
                                                               ACEInfo* const& info,
                                                               ConditionOrActionManager_Windows& reader,
@@ -387,8 +387,8 @@ namespace {
     return static_cast<std::int32_t>(result);
 }
 
-// The routines' work, called from outside their boundary's handler, which then holds a call and no
-// more: around the host's callbacks a handler would cost every call a register.
+// The routines' work, in line inside their boundary's handler: found, read through a reader and called
+// as the routine's steps say, or the fallback's box.
 [[gnu::always_inline]] inline std::int32_t RunAction(RUNDATA* rdPtr, std::int32_t param1, std::int32_t param2)
 {
     const std::uint32_t id = Tovik::GetEventNumber(rdPtr);
