@@ -487,7 +487,7 @@ CallPlan PlanActionOrCondition(const ACEInfo& info, std::uint8_t count, bool isC
     plan.isTwoOrLess = info.NumOfParams < 3 && (info.FloatFlags & 3) == 0;
     plan.direct = plan.isTwoOrLess && plan.refusesNull == 0 && !objectOfCondition;
     plan.numbersOnly = std::all_of(plan.reads, plan.reads + count,
-                                   [&](ParamRead read) { return read == ParamRead::Integer; }) &&
+                                   [](ParamRead read) { return read == ParamRead::Integer; }) &&
                        std::all_of(info.Parameter, info.Parameter + count,
                                    [](std::uint16_t code) { return code == NumberCode; });
     return plan;
