@@ -596,6 +596,8 @@ TEST_F(BuiltMicrophoneDevices, SamplesOncePerDelayAndMeasuresTheWindow)
     EXPECT_EQ(Text(65) + L"|" + Text(69), L"Desk Microphone|") << "the default device's name, no id chosen";
     session.Action(object, 39); // closing keeps the measures
     EXPECT_TRUE(session.Expression(object, 74) == 0 && NothingHeld() && Float(63) == 1.0f);
+    EXPECT_EQ(TestHost::Joined(session.Boxes().Boxes()), L"")
+        << "every measure is its member's, none a fallback's";
 }
 
 // The list holds the active capture devices whose id can be read, in order, with their names when they

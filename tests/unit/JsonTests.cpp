@@ -119,6 +119,7 @@ TEST(JsonReader, TextsGiveTreesOrFailuresWithTheirPositions)
         {bom + "/* c */{\"a\":\"/\"}", R"({a:"/"})"},
         // A quote closes a string only after an even run of backslashes.
         {R"({"path":"C:\\","url":"http://example.com/"})", R"({path:"C:\",url:"http://example.com/"})"},
+        {"{\"\": \"x\"} // c\n", R"({:"x"})"}, // the first string empty
         {R"({"a":"x\\","b":"/*","c":"*/"})", R"({a:"x\",b:"/*",c:"*/"})"},
         {"{\"c\":\"\\\n\", // c\n\"a\":\"x\\\\\\\\\", \"b\":\"\\\\\\\"//\" /* \" */}",
          "{c:\"\n\",a:\"x\\\\\",b:\"\\\"//\"}"},

@@ -182,7 +182,9 @@ Answer Answered(const Return& r)
     }
     if (r.kind != Return::Found)
         return {"-FPEU"[r.kind], "", r.checkboxState};
-    const std::string value = r.data ? std::string(static_cast<const char*>(r.data), r.dataSize) : "";
+    // An answer without data reads as its size in NULs: empty only when it holds nothing.
+    const std::string value =
+        r.data ? std::string(static_cast<const char*>(r.data), r.dataSize) : std::string(r.dataSize, '\0');
     if (r.freeData)
         r.freeData(r.data);
     return {r.freeData ? 'c' : r.data ? 'F' : 'f', value, r.checkboxState};
@@ -349,7 +351,8 @@ TEST_F(Props, EachKindOfPropertyAsTheHostReadsIt)
         "CI", "Type": "Combo Box Icons", "Items": ["A"]}, {"Title": "On", "Type": "checkbox", "Bold": true},
         {"Title": "E", "Type": "FolderEnd", "Bold": true}, {"Type": "folderend"}, {"Title": "Mine", "Info":
         "x", "Type": "custom thing", "Bold": true}, "Loose", {"Title": "Res", "Type": "!List button"},
-        {"Title": "Typo", "Type": "Editbox Nmber"}, {"Title": "Open", "Type": "Folder"}])");
+        {"Title": "Typo", "Type": "Editbox Nmber"}, {"Title": "Open", "Type": "Folder"}, {"Title": "P", "Type":
+        "Editbox String", "Case": "LOWER"}])");
     // "id title/info type xoptions = create parameter": texts "-" when null, the parameter by type.
     std::wostringstream table;
     for (const HostPropertyDescriptor& d : sdk->EdittimeProperties) {
@@ -378,7 +381,7 @@ TEST_F(Props, EachKindOfPropertyAsTheHostReadsIt)
               L"= 0,0; 80007 B/ 1004 x4 = Press; 80008 B2/ 1004 x0; 80009 C/ 1007 x4 = [One,\u00e9,,]; "
               L"8000a Pick/ 1020 x4 = []; 8000b CI/ 1024 x0; 8000c On/ 1010 x3; 7ffff -/- 3 x0; 7ffff "
               L"-/- 3 x0; 8000f -/- 42 x0; 80010 / 1001 x0; 80011 Res/ 1001 x0; 80012 Typo/ 1001 x0; "
-              L"80013 Open/ 1002 x0; 0 -/- 0 x0; ");
+              L"80013 Open/ 1002 x0; 80014 P/ 1005 x20000; 0 -/- 0 x0; ");
     EXPECT_EQ(
         boxes,
         L"W Polvane JSON property: Property \"M\" is set to \"Case\"=\"lower\", but that won't work with "
@@ -397,8 +400,8 @@ TEST_F(Props, EachKindOfPropertyAsTheHostReadsIt)
     EXPECT_EQ(std::pair(FNV1a32(""), FNV1a32("name|5 | ")), std::pair(0x811C9DC5u, 0x93DA7347u));
     EXPECT_EQ(std::pair(sdk->PropertyTitlesHash, sdk->PropertyTypesHash),
               std::pair(FNV1a32("s|5 | m|22 | n|6 | r|12 | l|11 | c|7 | pick|20 | ci|24 | on|10 | mine|42 | "
-                                "|1 | res|1 | typo|1 | "),
-                        FNV1a32("5|22|6|12|11|7|20|24|10|42|1|1|1|")));
+                                "|1 | res|1 | typo|1 | p|5 | "),
+                        FNV1a32("5|22|6|12|11|7|20|24|10|42|1|1|1|5|")));
 }
 
 // The block is found through the offset word, at 20 when missing or too high. A Text shows its default, a
@@ -806,7 +809,17 @@ TEST_F(Props, PreSmartValuesByWidth)
         {ten, all, {-1, 1, 3, 8, Checkbox(9)}, {Ready, size, cleared, checked, cleared}},
         {ten, cut, {-1, 2, Checkbox(1), Checkbox(2)}, {Ready, no, checked, no}}, // an item index cut short
         // No checkbox byte in the record: not even a checkbox is answered.
-        {R"([{"Type": "Checkbox"}])", PreSmart("", 20), {-1, 0, Checkbox(0)}, {Ready, no, no}}};
+        {R"([{"Type": "Checkbox"}])", PreSmart("", 20), {-1, 0, Checkbox(0)}, {Ready, no, no}},
+        // A type without a value held nothing: passed on, and stepped over without moving.
+        {R"([{"Type": "Editbox Number", "Title": "N"}, {"Type": "Text", "Title": "T"}, {"Type": "Edit spin",
+            "Title": "I"}])",
+         PreSmart("\0"s + N(3) + N(-5)),
+         {-1, 1, 2},
+         {Ready, Passed, number}},
+        {R"([{"Type": "Text", "Title": "T"}, {"Type": "Edit spin", "Title": "I"}])",
+         PreSmart("\0"s + N(-5)),
+         {-1, 1},
+         {Ready, number}}};
     for (const auto& c : cases) {
         const auto& [properties, record, script, answers] = c;
         Use(properties);

@@ -277,6 +277,10 @@ TEST_F(Update, SendsItsRequestAndSortsTheReplyByItsKindOrRejectsIt)
         {{Ok("Reinstall Needed:\nplease")}, O::ReinstallNeeded, "please"},
         {{Ok("reinstall needed:\nNone")}, O::ReinstallNeeded, "None"},
         {{Ok("Ext Dev Error:\n" + std::string(60000, 'x'))}, O::ExtDevError, std::string(60000, 'x')},
+        // The longest reply taken: 65536 bytes in all.
+        {{Ok("Ext Dev Error:\n" + std::string(65536 - Ok("Ext Dev Error:\n").size(), 'y'))},
+         O::ExtDevError,
+         std::string(65536 - Ok("Ext Dev Error:\n").size(), 'y')},
         {{Ok("SDK Update:\nb20") + std::string(1, '\0') + "\r\nafter the NUL"}, O::SDKUpdate, "b20"},
         {{Ok("Minor Update:\nna\xC3\xAFve \xE2\x9C\x93")}, O::MinorUpdate, "na\xC3\xAFve \xE2\x9C\x93"},
         {{"HTTP/1.1 404 Not Found\r\n\r\nNone"}, O::Error, "HTTP error  404 Not Found"},
@@ -343,6 +347,8 @@ TEST_P(UpdateErrors, EndQuietlyOrWithTheirOwnLine)
         // 64 MB offered: the first 64 KiB and one receive more are read, then the worker hangs up.
         {0, Closing, 0, "", LogUntilSent + "Update page response longer than 65536 bytes.",
          std::vector<std::string>(64, std::string(1 << 20, 'x'))},
+        {0, Closing, 0, "", LogUntilSent + "Update page response longer than 65536 bytes.",
+         std::vector<std::string>{std::string(65537, 'x')}}, // one byte too many
         {0, Closing, 0, "Page's response was unreadable.\n", "Can't interpret type of page:\n" + ftp,
          std::vector<std::string>{Ok(ftp)}},
     };
