@@ -28,15 +28,6 @@ bool IsOneOf(std::uint16_t code, std::initializer_list<std::uint16_t> codes)
     return false;
 }
 
-// Parameters are tested from the last to the first, so their messages stand in that order.
-void CheckParameters(const json_value& item, const SignatureTypes& member, Tovik::LinkFindings& findings,
-                     std::uint16_t* comparison)
-{
-    for (std::int32_t i = member.count - 1; i >= 0; --i) {
-        ParamTypeCheck(item, i, member.params[i], findings, comparison);
-    }
-}
-
 // The result a condition needs follows from its comparison parameter, if it has one.
 void CheckConditionResult(const MemberType& result, std::uint16_t comparison, std::string& report)
 {
@@ -83,7 +74,7 @@ Walk CheckActionIn(const char* name, const json_value& language, Tovik::LinkFind
         return Walk::NextLanguage;
     }
     if (count > 0) {
-        CheckParameters(*item, member, findings, nullptr);
+        ParamTypeCheck(*item, count - 1, member, findings, nullptr);
         if (!report.empty()) {
             PutHeaderInFront(report, start + ", " + title + ":\r\n");
         }
@@ -115,7 +106,7 @@ Walk CheckConditionIn(const char* name, const json_value& language, Tovik::LinkF
         return Walk::NextLanguage;
     }
     std::uint16_t comparison = 0;
-    CheckParameters(*item, member, findings, &comparison);
+    ParamTypeCheck(*item, count - 1, member, findings, &comparison);
     CheckConditionResult(member.result, comparison, report);
     if (report.empty()) {
         return Walk::NextLanguage;
@@ -141,8 +132,11 @@ void ComparisonParamCheck(const json_value& item, std::uint16_t code, std::strin
     }
 }
 
-void ParamTypeCheck(const json_value& item, std::int32_t i, const MemberType& actual,
-                    Tovik::LinkFindings& findings, std::uint16_t* comparison)
+namespace {
+
+// Parameter i of the item against the member's type at that position.
+void CheckParameterType(const json_value& item, std::int32_t i, const MemberType& actual,
+                        Tovik::LinkFindings& findings, std::uint16_t* comparison)
 {
     std::string& report = findings.report;
     const json_value& parameter = item["Parameters"][i];
@@ -180,6 +174,21 @@ void ParamTypeCheck(const json_value& item, std::int32_t i, const MemberType& ac
                   ExpectedTypeText(expected) + ", but actual C++ type is " + TypeText(actual) + ".\r\n";
     }
 }
+
+} // namespace
+
+void ParamTypeCheck(const json_value& item, std::int32_t i, const SignatureTypes& member,
+                    Tovik::LinkFindings& findings, std::uint16_t* comparison)
+{
+    CheckParameterType(item, i, member.params[i], findings, comparison);
+    // From the last position to the first, so that the messages stand in the report in that order.
+    if (i > 0)
+        ParamTypeCheck(item, i - 1, member, findings, comparison);
+    else
+        ParamTypeCheckEnd(item, member, findings, comparison);
+}
+
+void ParamTypeCheckEnd(const json_value&, const SignatureTypes&, Tovik::LinkFindings&, std::uint16_t*) {}
 
 Tovik::LinkFindings CheckAction(const json_value& root, std::uint32_t ID, const SignatureTypes& member)
 {

@@ -11,10 +11,14 @@
 
 namespace Linking {
 
-// Parameter i of an action or condition item against the member's parameter type at that position.
-// comparison is null for an action; for a condition it receives the code of its comparison parameter.
-void ParamTypeCheck(const json_value& item, std::int32_t i, const MemberType& actual,
+// Parameter i of an action or condition item against the member's parameter type at that position, then
+// parameter i - 1, down to parameter 0, after which ParamTypeCheckEnd ends the chain. comparison is null
+// for an action; for a condition it receives the code of its comparison parameter.
+void ParamTypeCheck(const json_value& item, std::int32_t i, const SignatureTypes& member,
                     Tovik::LinkFindings& findings, std::uint16_t* comparison);
+// The end of the chain: nothing is left to test.
+void ParamTypeCheckEnd(const json_value& item, const SignatureTypes& member, Tovik::LinkFindings& findings,
+                       std::uint16_t* comparison);
 
 // A comparison parameter of the given code was found: only conditions may have one, and only one.
 void ComparisonParamCheck(const json_value& item, std::uint16_t code, std::string& report,

@@ -66,10 +66,7 @@ Walk CheckExpressionIn(const char* name, const json_value& language, Tovik::Link
         return Walk::NextLanguage;
     }
     if (count > 0) {
-        // Last parameter first, so the messages stand in that order.
-        for (std::int32_t i = member.count - 1; i >= 0; --i) {
-            ExpParamTypeCheck(*item, i, member.params[i], findings);
-        }
+        ExpParamTypeCheck(*item, count - 1, member, findings);
         if (!report.empty()) {
             PutHeaderInFront(report, start + ", " + title + ":\r\n");
         }
@@ -79,8 +76,11 @@ Walk CheckExpressionIn(const char* name, const json_value& language, Tovik::Link
 
 } // namespace
 
-void ExpParamTypeCheck(const json_value& item, std::int32_t i, const MemberType& actual,
-                       Tovik::LinkFindings& findings)
+namespace {
+
+// Parameter i of the item against the member's type at that position.
+void CheckExpressionParameterType(const json_value& item, std::int32_t i, const MemberType& actual,
+                                  Tovik::LinkFindings& findings)
 {
     const json_value& parameter = item["Parameters"][i];
     const char* type = parameter[0];
@@ -106,6 +106,21 @@ void ExpParamTypeCheck(const json_value& item, std::int32_t i, const MemberType&
                            ", but actual C++ type is " + TypeText(actual) + ".\r\n";
     }
 }
+
+} // namespace
+
+void ExpParamTypeCheck(const json_value& item, std::int32_t i, const SignatureTypes& member,
+                       Tovik::LinkFindings& findings)
+{
+    CheckExpressionParameterType(item, i, member.params[i], findings);
+    // From the last parameter to the first, so that the messages stand in the report in that order.
+    if (i > 0)
+        ExpParamTypeCheck(item, i - 1, member, findings);
+    else
+        ExpParamTypeCheckEnd(item, member, findings);
+}
+
+void ExpParamTypeCheckEnd(const json_value&, const SignatureTypes&, Tovik::LinkFindings&) {}
 
 Tovik::LinkFindings CheckExpression(const json_value& root, std::uint32_t ID, const SignatureTypes& member)
 {

@@ -10,9 +10,13 @@
 
 namespace Linking {
 
-// Parameter i of an expression item against the member's parameter type at that position.
-void ExpParamTypeCheck(const json_value& item, std::int32_t i, const MemberType& actual,
+// Parameter i of an expression item against the member's parameter type at that position, then parameter
+// i - 1, down to parameter 0, after which ExpParamTypeCheckEnd ends the chain.
+void ExpParamTypeCheck(const json_value& item, std::int32_t i, const SignatureTypes& member,
                        Tovik::LinkFindings& findings);
+// The end of the chain: nothing is left to test.
+void ExpParamTypeCheckEnd(const json_value& item, const SignatureTypes& member,
+                          Tovik::LinkFindings& findings);
 
 Tovik::LinkFindings CheckExpression(const json_value& root, std::uint32_t ID, const SignatureTypes& member);
 

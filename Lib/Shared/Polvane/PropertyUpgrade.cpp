@@ -336,7 +336,8 @@ HGLOBAL DLL_UpdateEditStructure(::mV* mV, EDITDATA* oldEdPtr)
     }
 
     std::vector<std::uint8_t> checkboxes(CheckboxByteCount(numProps));
-    std::vector<bool> checkboxOpen(numProps, true);
+    // Entry i: the checkbox of property i is still to be read.
+    std::vector<bool> chkboxIndexesToRead(numProps, true);
     std::string entries;
     Chain chain = readers;
     for (std::uint32_t i = 0; i < numProps; ++i) {
@@ -355,7 +356,7 @@ HGLOBAL DLL_UpdateEditStructure(::mV* mV, EDITDATA* oldEdPtr)
             if (result.checkboxState == 0 || result.checkboxState == 1) {
                 if (result.checkboxState == 1)
                     SetBit(checkboxes, i);
-                checkboxOpen[i] = false;
+                chkboxIndexesToRead[i] = false;
             }
             continue;
         }
@@ -373,7 +374,7 @@ HGLOBAL DLL_UpdateEditStructure(::mV* mV, EDITDATA* oldEdPtr)
     // Readers that left the chain for values may still know checkboxes.
     chain = readers;
     for (std::uint32_t i = 0; i < numProps; ++i) {
-        if (checkboxOpen[i] && FindCheckbox(chain, i) == 1)
+        if (chkboxIndexesToRead[i] && FindCheckbox(chain, i) == 1)
             SetBit(checkboxes, i);
     }
 

@@ -139,7 +139,7 @@ std::wstring FindSiblingFile(std::wstring_view ending)
         return std::wstring();
     std::vector<std::wstring> candidates = {own};
     // Without the host's path there is no host folder: the file is not looked for at a drive's root.
-    std::wstring host = ModuleFileName(nullptr);
+    std::wstring host = ModuleFileName(GetModuleHandleW(nullptr));
     const std::size_t hostSeparator = host.find_last_of(L"\\/");
     if (hostSeparator != std::wstring::npos) {
         host.erase(hostSeparator);
