@@ -27,13 +27,7 @@ Requests Asked(const TestHost::Host& host)
 // The definition embedded in the built library, with the first occurrence of each text replaced.
 std::string EditedDefinition(const std::vector<std::pair<std::string, std::string>>& replacements)
 {
-    std::string definition;
-    {
-        TestHost::Library library(TestHost::BuiltLibraryPath());
-        HRSRC found = FindResourceW(library.Module(), MAKEINTRESOURCEW(102), L"TOVIK");
-        definition.assign(static_cast<const char*>(LockResource(LoadResource(library.Module(), found))),
-                          SizeofResource(library.Module(), found));
-    }
+    std::string definition = TestHost::EmbeddedDefinition();
     for (const auto& [from, to] : replacements) {
         const std::size_t at = definition.find(from);
         if (at == std::string::npos)

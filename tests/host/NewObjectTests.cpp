@@ -11,13 +11,7 @@ namespace {
 // The built library's own definition, with its Properties replaced.
 std::string DefinitionWith(const std::string& properties)
 {
-    std::string definition;
-    {
-        TestHost::Library library(TestHost::BuiltLibraryPath());
-        HRSRC found = FindResourceW(library.Module(), MAKEINTRESOURCEW(102), L"TOVIK");
-        definition.assign(static_cast<const char*>(LockResource(LoadResource(library.Module(), found))),
-                          SizeofResource(library.Module(), found));
-    }
+    std::string definition = TestHost::EmbeddedDefinition();
     const std::size_t at = definition.find("\"Properties\": [");
     definition.replace(at, definition.find(']', at) + 1 - at, "\"Properties\": [" + properties + "]");
     return definition;

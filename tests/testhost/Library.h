@@ -41,6 +41,9 @@ std::filesystem::path BuildFolder();
 // The library as built: build/Morvalex.mfx.
 inline std::wstring BuiltLibraryPath() { return (BuildFolder() / L"Morvalex.mfx").wstring(); }
 
+// The definition embedded in the built library (resource TOVIK 102), as its bytes.
+std::string EmbeddedDefinition();
+
 class Library {
 public:
     explicit Library(const std::wstring& path) : module(LoadLibraryW(path.c_str()))

@@ -93,6 +93,14 @@ fs::path TempTree::Copy(const fs::path& from, const std::wstring& relative) cons
 
 fs::path BuildFolder() { return fs::path(MORVALEX_BUILD_DIR).make_preferred(); }
 
+std::string EmbeddedDefinition()
+{
+    const Library library(BuiltLibraryPath());
+    HRSRC found = FindResourceW(library.Module(), MAKEINTRESOURCEW(102), L"TOVIK");
+    return std::string(static_cast<const char*>(LockResource(LoadResource(library.Module(), found))),
+                       SizeofResource(library.Module(), found));
+}
+
 ImportPatch::ImportPatch(HMODULE module, const char* dll, const char* function, void* replacement)
     : slot(FindImportSlot(module, dll, function)), original(slot != nullptr ? *slot : nullptr)
 {

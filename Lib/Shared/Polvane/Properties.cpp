@@ -276,23 +276,23 @@ std::uint16_t GetEDITDATASizeFromJSON()
     for (std::uint32_t i = 0; i < numProps; ++i) {
         const json_value& property = props[static_cast<int>(i)];
         const std::string_view type = TextOf(property["Type"]);
+        const std::string_view name = PropTypeNameOf(i);
         total += sizeof(Properties::Data);
-        const bool refused = IsRefusedProperty(i, type);
-        if (refused || IsNoValuePropType(PropTypeNameOf(i))) {
-            // A refused property stands in as a Text, whose entry holds no title and no value.
-            if (refused)
+        if (IsNoValuePropType(name)) {
+            // A refused property stands in as such a Text: the author is told it cannot be sized.
+            if (IsRefusedProperty(i, type))
                 CantSizeBox(type);
             continue;
         }
         total += StoredTitle(TextOf(property["Title"])).size();
-        const std::string_view name = PropTypeNameOf(i);
         if (EqualsIgnoringCase(name, "Checkbox"))
             continue; // its value is its checkbox bit
+        const PropTypeClass typeClass = ClassOfPropType(PropTypeIDOf(i));
         if (IsStringPropType(name, true)) {
-            total += DefaultTextBytes(property, ClassOfPropType(PropTypeIDOf(i)));
+            total += DefaultTextBytes(property, typeClass);
             continue;
         }
-        const std::uint32_t fixed = FixedValueSize(ClassOfPropType(PropTypeIDOf(i)));
+        const std::uint32_t fixed = FixedValueSize(typeClass);
         if (fixed == 0)
             CantSizeBox(type); // a Font, or a custom type: nothing of the library's own to store
         total += fixed;

@@ -294,6 +294,8 @@ namespace {
     std::uint32_t args[Tovik::MaxParams];
     if (plan.numbersOnly && !reader.isTwoOrLess) {
         // The common case, in a loop of its own: every value a number the host answers, none checked.
+        // Such a plan is direct whenever its values come as the direct arguments; the reader's own test
+        // above only lets the compiler see that GetInteger asks the host.
         for (int i = 0; i < plan.count; ++i)
             args[i] = static_cast<std::uint32_t>(reader.GetInteger(i, NumberCode));
     } else if (!ReadValues(plan, info, reader, id, args)) {
